@@ -1,0 +1,222 @@
+// Switch parsing for both forms of the command line: one text with the
+// quoting rules of the original program, or arguments already split by the
+// shell. Both go through the same switch table.
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+#include "app/conversion_job.h"
+#include "app/process.h"
+#include "platform/console.h"
+
+namespace tamarind {
+
+namespace {
+
+enum class Match { WholeToken, Prefix };
+
+struct Switch {
+  std::string_view name;
+  Match match;
+  bool quotable;  // the value may be given in double quotes (text form)
+  void (*apply)(ConversionJob& job, std::string_view value);
+};
+
+// "/qa=" reads like C's atoi: optional sign, digits up to the first other
+// character, 0 when there is no number.
+int32_t ParseQuality(std::string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{1} << 31);
+  }
+  value = negative ? -value : value;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// The first match wins, so the order matters ("/l" before "/log=", "/q"
+// before "/qa=", "/filter=" before "/f=").
+constexpr Switch kSwitches[] = {
+    {"/l", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.keepDate = 1; }},
+    {"/q", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.quiet = 1; }},
+    {"/ke", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.keepExtension = 1; }},
+    {"/i", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.includeSubfolders = 1; }},
+    {"/kh", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.keepHierarchy = 1; }},
+    {"/o", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.optimize = 1; }},
+    {"/qa=", Match::Prefix, false, [](ConversionJob& j, std::string_view v) { j.quality = ParseQuality(v); }},
+    {"/raw", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.raw = 1; }},
+    {"/relines", Match::WholeToken, false,
+     [](ConversionJob&, std::string_view) { conversionSettings.recalcLines = 1; }},
+    {"/m=0", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.lineMode = 0; }},
+    {"/m=1", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.lineMode = 1; }},
+    {"/m=2", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.lineMode = 2; }},
+    {"/b=0", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.bitOrder = 0; }},
+    {"/b=1", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.bitOrder = 1; }},
+    {"/b=2", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.bitOrder = 2; }},
+    {"/v=0", Match::WholeToken, false,
+     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 0; }},
+    {"/v=1", Match::WholeToken, false,
+     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 100; }},
+    {"/v=2", Match::WholeToken, false,
+     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 200; }},
+    {"/v=3", Match::WholeToken, false,
+     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 300; }},
+    {"/v=4", Match::WholeToken, false,
+     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 400; }},
+    {"/filter=", Match::Prefix, false, [](ConversionJob& j, std::string_view v) { j.filter = v; }},
+    {"/d=", Match::Prefix, true, [](ConversionJob& j, std::string_view v) { j.source = v; }},
+    {"/sd=", Match::Prefix, true,
+     [](ConversionJob& j, std::string_view v) {
+       j.mode = static_cast<int32_t>(RunMode::Folder);
+       j.destination = v;
+     }},
+    {"/f=", Match::Prefix, true, [](ConversionJob& j, std::string_view v) { j.source = v; }},
+    {"/sf=", Match::Prefix, true,
+     [](ConversionJob& j, std::string_view v) {
+       j.mode = static_cast<int32_t>(RunMode::SingleFile);
+       j.destination = v;
+     }},
+    {"/log=", Match::Prefix, true,
+     [](ConversionJob&, std::string_view v) {
+       processPaths.logPath = v;
+       processPaths.logPathIsDefault = false;
+     }},
+};
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+const Switch* FindSwitch(std::string_view token) {
+  for (const Switch& s : kSwitches) {
+    if (s.match == Match::WholeToken ? EqualsIgnoringCase(token, s.name)
+                                     : EqualsIgnoringCase(token.substr(0, s.name.size()), s.name)) {
+      return &s;
+    }
+  }
+  return nullptr;
+}
+
+bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string_view TrimLeft(std::string_view text) {
+  while (!text.empty() && IsWhiteSpace(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+std::string_view TrimRight(std::string_view text) {
+  while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// What every parse clears before it reads a single token.
+void ResetParsedOptions(ConversionJob& job) {
+  job.mode = 0;
+  job.keepDate = 0;
+  job.quiet = 0;
+  job.keepExtension = 0;
+  job.includeSubfolders = 0;
+  job.keepHierarchy = 0;
+  job.skipExisting = 0;
+  job.optimize = 1;
+  conversionSettings.raw = 0;
+  conversionSettings.recalcLines = 0;
+}
+
+int Conclude(const ConversionJob& job) {
+  if (job.mode == 0) {
+    platform::WriteOut(UsageText());
+    return 126;
+  }
+  if (job.destination.empty()) {
+    platform::WriteErr(std::string(kMissingDestinationCaption) + ": " + std::string(kMissingDestinationMessage) + "\n");
+    return 126;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string_view UsageText() {
+  return "Usage: tamarind [/q /l] [/b=0 /v=0] /f=source-file /sf=dest-jpeg-file\n"
+         "or\n"
+         "Usage: tamarind [/q /l] [/b=0 /v=0] /d=source-directory /sd=dest-directory [/filter=]\n";
+}
+
+std::string_view HelpText() {
+  static const std::string text = std::string(UsageText()) +
+      "\n"
+      "Converts WinFax page files (.fxd, .fxm, .fxr, .fxs) into JPEG images, one per fax page.\n"
+      "Without switches (or without /sf= or /sd=) the window opens instead.\n"
+      "\n"
+      "  /f=FILE        source file (single-file mode, with /sf=)\n"
+      "  /sf=JPEG       destination JPEG file; several pages give JPEG001.jpg, JPEG002.jpg, ...\n"
+      "  /d=FOLDER      source folder (folder mode, with /sd=)\n"
+      "  /sd=FOLDER     destination folder; outputs are named after the sources\n"
+      "  /filter=PAT    file-name pattern of the folder walk, * and ? (default *.*)\n"
+      "  /i             include subfolders\n"
+      "  /kh            keep the source folder hierarchy in the destination\n"
+      "  /ke            keep the source extension in the output name (a.fxd.jpg)\n"
+      "  /l             copy the source file's date and time onto the outputs\n"
+      "  /qa=N          JPEG quality, 1 to 100 (default 50)\n"
+      "  /o             optimised Huffman tables (always on)\n"
+      "  /q             quiet: do not print the results\n"
+      "  /log=FILE      append the report to FILE instead of the default log\n"
+      "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
+      "                 accepted for compatibility; WinFax pages carry their own settings\n"
+      "  /?, -h, --help this text;  --version  the version\n"
+      "\n"
+      "Exit status: 0 when every file was converted or skipped, 2 when any failed.\n";
+  return text;
+}
+
+int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
+  ResetParsedOptions(*this);
+  if (!text) return -1;
+  if (text->empty()) return -2;
+
+  std::string normalized(TrimRight(*text));
+  normalized += ' ';
+  std::string_view rest = TrimLeft(normalized);
+  for (size_t blank = rest.find(' '); blank != std::string_view::npos && blank > 0; blank = rest.find(' ')) {
+    std::string_view token = rest.substr(0, blank);
+    size_t consumed = blank + 1;
+    if (const Switch* s = FindSwitch(token)) {
+      std::string_view value = token.substr(s->name.size());
+      if (s->quotable && !value.empty() && value.front() == '"') {
+        size_t open = s->name.size() + 1;
+        size_t close = rest.find('"', open);
+        if (close == std::string_view::npos) {
+          // No closing quote: the value runs to the end of the text.
+          value = rest.substr(open, rest.size() - 1 - open);
+          consumed = rest.size();
+        } else {
+          value = rest.substr(open, close - open);
+          consumed = std::min(close + 2, rest.size());
+        }
+      }
+      s->apply(*this, value);
+    }
+    rest = TrimLeft(rest.substr(consumed));
+  }
+  return Conclude(*this);
+}
+
+int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
+  ResetParsedOptions(*this);
+  if (arguments.empty()) return -1;
+  if (std::all_of(arguments.begin(), arguments.end(), [](const std::string& a) { return a.empty(); })) return -2;
+  for (const std::string& token : arguments) {
+    if (const Switch* s = FindSwitch(token)) s->apply(*this, std::string_view(token).substr(s->name.size()));
+  }
+  return Conclude(*this);
+}
+
+}  // namespace tamarind

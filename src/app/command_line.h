@@ -1,0 +1,20 @@
+// Texts of the command line: usage, help and version.
+#pragma once
+
+#include <string_view>
+
+namespace tamarind {
+
+inline constexpr std::string_view kVersionText = "Tamarind 3.00, build 0903";
+
+// The three usage lines, exactly as printed when no destination switch is
+// given.
+std::string_view UsageText();
+// The usage lines followed by a description of every switch.
+std::string_view HelpText();
+// Printed on standard error when the destination switch has no value.
+inline constexpr std::string_view kMissingDestinationMessage =
+    "Please set save folder with '/sd=' or '/sf=', and be sure it is not the same as source folder";
+inline constexpr std::string_view kMissingDestinationCaption = "ERROR Save Folder";
+
+}  // namespace tamarind

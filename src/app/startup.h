@@ -1,0 +1,30 @@
+// From process start to the end of a command-line run or the hand-over to
+// the front end.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+
+#include "app/conversion_job.h"
+
+namespace tamarind {
+
+// Opens the front end and returns the process exit code. The front end is a
+// layer above this one, so main() hands it in; null when not built.
+using FrontEnd = std::function<int()>;
+
+// Exit codes of a command-line run.
+inline constexpr int kExitConverted = 0;
+inline constexpr int kExitFailures = 2;
+// No front end in this build, or it could not open.
+inline constexpr int kExitNoFrontEnd = 3;
+
+// The whole program: |arguments| are argv without the program name.
+int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd);
+
+// A parsed command-line job: converts, logs, prints the report unless quiet.
+// 0 when every file converted or was skipped, 2 otherwise.
+int RunCommandLine(ConversionJob& job);
+
+}  // namespace tamarind

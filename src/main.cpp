@@ -1,0 +1,16 @@
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#ifdef TAMARIND_WITH_GUI
+#include "gui/front_end.h"
+#endif
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  tamarind::FrontEnd frontEnd;
+#ifdef TAMARIND_WITH_GUI
+  frontEnd = [&] { return tamarind::gui::RunFrontEnd(argc, argv); };
+#endif
+  return tamarind::RunProgram(arguments, frontEnd);
+}

@@ -1,0 +1,49 @@
+// Small helpers shared by the tests: scratch folders, whole-file I/O and
+// running the command-line tools used as oracles.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamarind::test {
+
+// A fresh folder under the temp folder, removed with everything in it when
+// the object goes away.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path() + "/" + name.
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, std::string_view text);
+bool FileExists(const std::string& path);
+
+struct CommandResult {
+  int exitCode = -1;
+  std::string output;  // standard output
+};
+// Runs |command| through /bin/sh and collects its standard output.
+CommandResult RunCommand(const std::string& command);
+
+// Quotes |text| for /bin/sh.
+std::string ShellQuote(std::string_view text);
+
+// Folder of the build tree and of the source tree.
+std::string BinaryDir();
+std::string SourceDir();
+
+}  // namespace tamarind::test
