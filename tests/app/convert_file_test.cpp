@@ -163,11 +163,15 @@ TEST_F(ConvertFileTest, KeepDateCopiesTheSourceTimesOntoEveryPageFile) {
   job.keepDate = 1;
 
   EXPECT_EQ(job.ConvertFile(source, Path("d.jpg")), kConverted);
+  // Reading the source may have moved its access time on; what counts is
+  // the time it has when the copy is made, after the reading.
+  auto sourceStatus = platform::StatusOf(source);
+  ASSERT_TRUE(sourceStatus);
   for (const char* name : {"d001.jpg", "d002.jpg"}) {
     auto status = platform::StatusOf(Path(name));
     ASSERT_TRUE(status) << name;
     EXPECT_EQ(status->modified, modified) << name;
-    EXPECT_EQ(status->accessed, accessed) << name;
+    EXPECT_EQ(status->accessed, sourceStatus->accessed) << name;
   }
   EXPECT_EQ(job.report.find("Failed"), std::string::npos) << job.report;
 }
