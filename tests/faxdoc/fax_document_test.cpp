@@ -44,8 +44,8 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
   const RealPage* reals[] = {&RealPageNamed("text-standard-g3"), &RealPageNamed("text-fine-g4"),
                              &RealPageNamed("halftone-g3"), &RealPageNamed("wide-g4"),
                              &RealPageNamed("text-fine-g3-align8")};
-  const uint8_t resolution_codes[] = {0, 1, 2, 0, 1};
-  const uint16_t y_dpi[] = {100, 200, 400, 100, 200};
+  const uint8_t resolution_codes[] = {0, 1, 2, 255, 1};
+  const uint16_t y_dpi[] = {100, 200, 400, 400, 200};
   std::vector<WinFaxPageSpec> specs;
   for (size_t i = 0; i < std::size(reals); ++i) specs.push_back(SpecFor(*reals[i], resolution_codes[i]));
 
