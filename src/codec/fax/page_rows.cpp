@@ -30,7 +30,7 @@ void FillPageHeader(FaxPage& page, const FaxBitReader& reader, int32_t width, in
   page.coding = coding;
   page.width_class = width_class.width_class;
   page.invert = invert;
-  std::vector<uint8_t>().swap(page.bits);
+  page.bits.clear();  // keeps the capacity for the next page of a document
 }
 
 bool PageRows::StartRow(int32_t row, RowCursor& cursor) {
