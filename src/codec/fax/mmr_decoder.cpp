@@ -42,13 +42,11 @@ struct MmrLine {
   int64_t Decode() {
     while (true) {
       int leaf = window.DecodeCode(kModeTree);
-      if (leaf < 0) return decoded == width ? kLineDataEndedAtWidth : kLineDataEnded;
+      if (leaf < 0) [[unlikely]]
+        return decoded == width ? kLineDataEndedAtWidth : kLineDataEnded;
       uint8_t code = static_cast<uint8_t>(leaf);
-      if (IsEol(code)) {
-        if (code != kLeafEol) window.Unread(1);
-        return kLineEol;
-      }
-      if (code == kLeafInvalid) return kLineInvalid;
+      if (IsSpecial(code)) [[unlikely]]
+        return EndOfLineOrInvalid(code);
       int mode = LeafValue(code);
       if (mode <= kModeVL3) {
         Vertical(mode);
@@ -115,13 +113,11 @@ struct MmrLine {
     int64_t run = 0;
     while (true) {
       int leaf = window.DecodeCode(tree);
-      if (leaf < 0) return kLineDataEnded;
+      if (leaf < 0) [[unlikely]]
+        return kLineDataEnded;
       uint8_t code = static_cast<uint8_t>(leaf);
-      if (code == kLeafInvalid) return kLineInvalid;
-      if (IsEol(code)) {
-        if (code != kLeafEol) window.Unread(1);
-        return kLineEol;
-      }
+      if (IsSpecial(code)) [[unlikely]]
+        return EndOfLineOrInvalid(code);
       if (!IsMakeUp(code)) return run + LeafValue(code);
       if (run < kLongestRun) run += LeafValue(code) * 64;
     }
@@ -150,6 +146,14 @@ struct MmrLine {
         b1 = 0;
       }
     }
+  }
+
+  // The special leaves: an EOL (giving back the bit taken past it) or an
+  // invalid code.
+  int64_t EndOfLineOrInvalid(uint8_t code) {
+    if (code == kLeafInvalid) return kLineInvalid;
+    if (code != kLeafEol) window.Unread(1);
+    return kLineEol;
   }
 
   static int32_t ClampRun(int64_t run) {
