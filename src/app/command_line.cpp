@@ -39,6 +39,14 @@ int32_t ParseQuality(std::string_view text) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+// "/j=" takes a plain decimal count; anything else (and 0) asks for one
+// worker per hardware thread.
+int32_t ParseWorkers(std::string_view text) {
+  if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return 0;
+  return static_cast<int32_t>(std::stoi(std::string(text)));
+}
+
 // The first match wins, so the order matters ("/l" before "/log=", "/q"
 // before "/qa=", "/filter=" before "/f=").
 constexpr Switch kSwitches[] = {
@@ -86,6 +94,7 @@ constexpr Switch kSwitches[] = {
        processPaths.logPath = v;
        processPaths.logPathIsDefault = false;
      }},
+    {"/j=", Match::Prefix, false, [](ConversionJob& j, std::string_view v) { j.workers = ParseWorkers(v); }},
 };
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -125,6 +134,7 @@ void ResetParsedOptions(ConversionJob& job) {
   job.includeSubfolders = 0;
   job.keepHierarchy = 0;
   job.skipExisting = 0;
+  job.workers = 0;
   job.optimize = 1;
   conversionSettings.raw = 0;
   conversionSettings.recalcLines = 0;
@@ -169,6 +179,7 @@ std::string_view HelpText() {
       "  /o             optimised Huffman tables (always on)\n"
       "  /q             quiet: do not print the results\n"
       "  /log=FILE      append the report to FILE instead of the default log\n"
+      "  /j=N           convert N files at once (default, and 0: one per processor thread)\n"
       "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
       "                 accepted for compatibility; WinFax pages carry their own settings\n"
       "  /?, -h, --help this text;  --version  the version\n"

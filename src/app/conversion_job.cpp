@@ -15,6 +15,7 @@ void ConversionJob::Reset() {
   keepHierarchy = 0;
   quality = 50;
   skipExisting = 0;
+  workers = 0;
   filter = "*.*";
   source.clear();
   destination.clear();

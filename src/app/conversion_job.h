@@ -51,6 +51,8 @@ class ConversionJob {
   int32_t mode = 0;  // a RunMode value
   int32_t quality = 0;
   int32_t skipExisting = 0;
+  // Files converted at once by a folder run; 0 for one per hardware thread.
+  int32_t workers = 0;
   std::string filter;
   std::string source;
   std::string destination;

@@ -1,9 +1,11 @@
 // A folder tree: the walk that lists the WinFax files, then one conversion
 // per listed file.
+#include <algorithm>
 #include <cstdio>
 
 #include "app/conversion_job.h"
 #include "app/output_names.h"
+#include "app/parallel_run.h"
 #include "faxdoc/format_code.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -66,14 +68,20 @@ int ConversionJob::ConvertFolder() {
   for (const std::string& line : walkFailures) report += line;
   walkFailures.clear();
 
-  int converted = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    std::string sourcePath = platform::JoinPath(source, files[i]);
-    if (progress) progress(i, files.size(), sourcePath);
-    std::string output = FolderRunOutput(destination, files[i], keepExtension != 0, keepHierarchy == 1);
-    if (ConvertFile(sourcePath, output) == kConverted) ++converted;
+  std::vector<FileTask> tasks;
+  tasks.reserve(files.size());
+  for (const std::string& entry : files) {
+    tasks.push_back({platform::JoinPath(source, entry),
+                     FolderRunOutput(destination, entry, keepExtension != 0, keepHierarchy == 1)});
   }
+  ListedFileEvents events;
+  if (progress) events.started = [&](size_t i) { progress(i, tasks.size(), tasks[i].source); };
+  const std::vector<int> results = ConvertInParallel(
+      *this, tasks, WorkerCount(workers),
+      [](ConversionJob& worker, const std::string& from, const std::string& to) { return worker.ConvertFile(from, to); },
+      events);
   if (progress) progress(files.size(), files.size(), {});
+  const int converted = static_cast<int>(std::count(results.begin(), results.end(), kConverted));
   report += TotalLine(converted);
   return 0;
 }

@@ -115,6 +115,25 @@ TEST_F(CommandLineTest, QualityReadsLikeAtoi) {
   }
 }
 
+TEST_F(CommandLineTest, WorkerCountTakesPlainNumbersElseTheDefault) {
+  struct Case {
+    const char* token;
+    int workers;
+  } cases[] = {{"/j=3", 3}, {"/J=2", 2}, {"/j=0", 0}, {"/j=x", 0}, {"/j=", 0}, {"/j=-2", 0}, {"/j=3x", 0},
+               {"/j=99999", 0}};
+  for (const Case& c : cases) {
+    job.workers = 7;
+    ASSERT_EQ(ParseText(std::string(c.token) + " /sd=out"), 0) << c.token;
+    EXPECT_EQ(job.workers, c.workers) << c.token;
+    job.workers = 7;
+    ASSERT_EQ(ParseArgs({c.token, "/sd=out"}), 0) << c.token;
+    EXPECT_EQ(job.workers, c.workers) << c.token;
+  }
+  // The usage lines stay as they were.
+  EXPECT_EQ(ParseText("/j=2"), 126);
+  EXPECT_EQ(out, kUsage);
+}
+
 TEST_F(CommandLineTest, ListedValuesOnlyAndOthersIgnored) {
   ASSERT_EQ(ParseText("/m=2 /b=1 /v=3 /sf=x.jpg"), 0);
   EXPECT_EQ(conversionSettings.lineMode, 2);

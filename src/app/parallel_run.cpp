@@ -1,0 +1,302 @@
+#include "app/parallel_run.h"
+
+#include <algorithm>
+#include <cctype>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <numeric>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+#include "app/output_names.h"
+#include "faxdoc/file_reader.h"
+
+namespace tamarind {
+
+unsigned WorkerCount(int requested) {
+  unsigned count = requested > 0 ? static_cast<unsigned>(requested) : std::thread::hardware_concurrency();
+  return std::clamp(count, 1u, kMaxWorkers);
+}
+
+namespace {
+
+// ---- Which files may write the same name ----------------------------------
+
+std::string FoldCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+// The page number that |digits| spells in a page file name ("007", "1024"),
+// or nullopt when no page of a file can be numbered so.
+std::optional<unsigned> PageNumberIn(std::string_view digits) {
+  if (digits.size() != 3 && digits.size() != 4) return std::nullopt;
+  unsigned n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<unsigned>(c - '0');
+  }
+  bool valid = digits.size() == 3 ? n >= 1 : n >= 1000 && n <= FileReader::kMaxPages;
+  return valid ? std::optional(n) : std::nullopt;
+}
+
+// The bases (outputs without their extension) of other files that could
+// write a name this file writes: another file with base b writes b + "001"
+// ... b + "1024" + ".jpg". That meets this file's own output when the
+// output is such a name, and this file's page names when the two bases
+// differ by a trailing "1" (page 1001 of base b is page 1 of base b + "1").
+std::vector<std::string> ForeignBases(const std::string& output, const std::string& base) {
+  std::vector<std::string> bases;
+  constexpr std::string_view kJpg = ".jpg";
+  if (output.size() > kJpg.size() && output.ends_with(kJpg)) {
+    std::string_view stem = std::string_view(output).substr(0, output.size() - kJpg.size());
+    for (size_t digits : {size_t{3}, size_t{4}}) {
+      if (stem.size() >= digits && PageNumberIn(stem.substr(stem.size() - digits)))
+        bases.emplace_back(stem.substr(0, stem.size() - digits));
+    }
+  }
+  if (!base.empty() && base.back() == '1') bases.push_back(base.substr(0, base.size() - 1));
+  return bases;
+}
+
+class DisjointSets {
+ public:
+  explicit DisjointSets(size_t count) : parent_(count) { std::iota(parent_.begin(), parent_.end(), size_t{0}); }
+  size_t Root(size_t i) {
+    while (parent_[i] != i) i = parent_[i] = parent_[parent_[i]];
+    return i;
+  }
+  void Join(size_t a, size_t b) {
+    a = Root(a);
+    b = Root(b);
+    if (a != b) parent_[std::max(a, b)] = std::min(a, b);
+  }
+
+ private:
+  std::vector<size_t> parent_;
+};
+
+}  // namespace
+
+std::vector<size_t> CollisionPredecessors(std::span<const FileTask> tasks) {
+  DisjointSets sets(tasks.size());
+  std::vector<std::string> outputs(tasks.size());
+  std::vector<std::string> bases(tasks.size());
+  std::unordered_map<std::string, size_t> byBase;
+  for (size_t i = 0; i < tasks.size(); ++i) {
+    outputs[i] = FoldCase(tasks[i].output);
+    bases[i] = std::string(WithoutExtension(outputs[i]));
+    // The same base covers the same output: the base is made from it.
+    auto [known, added] = byBase.emplace(bases[i], i);
+    if (!added) sets.Join(known->second, i);
+  }
+  for (size_t i = 0; i < tasks.size(); ++i) {
+    for (const std::string& base : ForeignBases(outputs[i], bases[i])) {
+      if (auto other = byBase.find(base); other != byBase.end()) sets.Join(other->second, i);
+    }
+  }
+  // Each file waits for the previous one of its group, so a group runs in
+  // list order whatever the relation between its members.
+  std::vector<size_t> predecessors(tasks.size(), kNoPredecessor);
+  std::unordered_map<size_t, size_t> lastOfGroup;
+  for (size_t i = 0; i < tasks.size(); ++i) {
+    auto [last, added] = lastOfGroup.emplace(sets.Root(i), i);
+    if (!added) {
+      predecessors[i] = last->second;
+      last->second = i;
+    }
+  }
+  return predecessors;
+}
+
+namespace {
+
+// ---- The run ----------------------------------------------------------------
+
+struct Outcome {
+  int result = 0;
+  std::string report;
+  int failures = 0;
+};
+
+void CopyOptions(const ConversionJob& from, ConversionJob& to) {
+  to.keepDate = from.keepDate;
+  to.quiet = from.quiet;
+  to.keepExtension = from.keepExtension;
+  to.optimize = from.optimize;
+  to.includeSubfolders = from.includeSubfolders;
+  to.keepHierarchy = from.keepHierarchy;
+  to.mode = from.mode;
+  to.quality = from.quality;
+  to.skipExisting = from.skipExisting;
+  to.workers = from.workers;
+  to.filter = from.filter;
+  to.source = from.source;
+  to.destination = from.destination;
+}
+
+// Files are handed out strictly in list order, so the files started always
+// form the start of the list; a file whose group predecessor is still being
+// converted waits for it on the worker that took it.
+class Scheduler {
+ public:
+  Scheduler(std::span<const FileTask> tasks, const std::atomic<bool>* stop, size_t workers)
+      : tasks_(tasks),
+        predecessors_(CollisionPredecessors(tasks)),
+        done_(tasks.size(), 0),
+        working_(workers),
+        stop_(stop) {}
+
+  void Work(const ConversionJob& options, const WorkerConverter& convert) {
+    try {
+      ConversionJob worker;
+      CopyOptions(options, worker);
+      for (std::optional<size_t> index; (index = Take());) {
+        worker.report.clear();
+        worker.failures = 0;
+        Outcome outcome;
+        outcome.result = convert(worker, tasks_[*index].source, tasks_[*index].output);
+        outcome.report = std::move(worker.report);
+        outcome.failures = worker.failures;
+        Finish(*index, std::move(outcome));
+      }
+    } catch (...) {
+      Abandon(std::current_exception());
+    }
+    std::lock_guard lock(mutex_);
+    --working_;
+    changed_.notify_all();
+  }
+
+  // Runs on the calling thread until every worker has ended, telling
+  // |events| and adding each file's share to |job| in list order.
+  std::vector<int> Deliver(ConversionJob& job, const ListedFileEvents& events) {
+    std::vector<int> results;
+    try {
+      TellInOrder(job, events, results);
+    } catch (...) {
+      Abandon(std::current_exception());
+    }
+    // Every worker has ended here, or stops before its next file.
+    if (failure_) std::rethrow_exception(failure_);
+    return results;
+  }
+
+  // A thread that could not be started will not end either.
+  void WorkerNotStarted() {
+    std::lock_guard lock(mutex_);
+    --working_;
+    changed_.notify_all();
+  }
+
+  // For the calling thread to work in place of a thread that could not be
+  // started.
+  void WorkerAdded() {
+    std::lock_guard lock(mutex_);
+    ++working_;
+  }
+
+ private:
+  void TellInOrder(ConversionJob& job, const ListedFileEvents& events, std::vector<int>& results) {
+    size_t startedTold = 0;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] {
+        return startedTold < taken_ || (!finished_.empty() && finished_.begin()->first == results.size()) ||
+               working_ == 0;
+      });
+      const size_t taken = taken_;
+      std::vector<Outcome> ready;
+      for (auto next = finished_.begin(); next != finished_.end() && next->first == results.size() + ready.size();
+           next = finished_.erase(next)) {
+        ready.push_back(std::move(next->second));
+      }
+      const bool last = working_ == 0;
+      lock.unlock();
+      for (; startedTold < taken; ++startedTold)
+        if (events.started) events.started(startedTold);
+      for (Outcome& outcome : ready) {
+        job.report += outcome.report;
+        job.failures += outcome.failures;
+        results.push_back(outcome.result);
+        if (events.finished) events.finished(results.size() - 1, outcome.result);
+      }
+      if (last) return;
+      lock.lock();
+    }
+  }
+
+  std::optional<size_t> Take() {
+    std::unique_lock lock(mutex_);
+    if (failure_ || taken_ == tasks_.size() || (stop_ && stop_->load())) return std::nullopt;
+    const size_t index = taken_++;
+    changed_.notify_all();
+    const size_t before = predecessors_[index];
+    if (before != kNoPredecessor) changed_.wait(lock, [&] { return done_[before] != 0 || failure_; });
+    if (failure_) return std::nullopt;
+    return index;
+  }
+
+  void Finish(size_t index, Outcome outcome) {
+    std::lock_guard lock(mutex_);
+    done_[index] = 1;
+    finished_.emplace(index, std::move(outcome));
+    changed_.notify_all();
+  }
+
+  // Ends the run at the next file of every worker; the first failure is
+  // the one the caller sees.
+  void Abandon(std::exception_ptr failure) {
+    std::lock_guard lock(mutex_);
+    if (!failure_) failure_ = failure;
+    changed_.notify_all();
+  }
+
+  std::span<const FileTask> tasks_;
+  const std::vector<size_t> predecessors_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<char> done_;
+  // Finished files whose shares are not yet told; only the files behind a
+  // slow one wait here.
+  std::map<size_t, Outcome> finished_;
+  size_t taken_ = 0;
+  size_t working_ = 0;
+  std::exception_ptr failure_;
+  const std::atomic<bool>* stop_;
+};
+
+}  // namespace
+
+std::vector<int> ConvertInParallel(ConversionJob& job, std::span<const FileTask> tasks, unsigned workers,
+                                   const WorkerConverter& convert, const ListedFileEvents& events,
+                                   const std::atomic<bool>* stop) {
+  // The workers copy their options from here, never from |job|, whose
+  // report grows on this thread meanwhile.
+  ConversionJob options;
+  CopyOptions(job, options);
+  const size_t count = std::clamp<size_t>(tasks.size(), 1, std::max(workers, 1u));
+  Scheduler scheduler(tasks, stop, count);
+  std::vector<std::jthread> threads;
+  threads.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    try {
+      threads.emplace_back([&] { scheduler.Work(options, convert); });
+    } catch (const std::system_error&) {
+      scheduler.WorkerNotStarted();
+    }
+  }
+  if (threads.empty()) {
+    // Out of threads: convert here, then tell everything at once.
+    scheduler.WorkerAdded();
+    scheduler.Work(options, convert);
+  }
+  return scheduler.Deliver(job, events);
+}
+
+}  // namespace tamarind
