@@ -1,9 +1,11 @@
 #include "platform/temp_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -39,6 +41,7 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
 }
 
 PrivateTempFile::~PrivateTempFile() {
+  if (map_) munmap(map_, mapBytes_);
   close(fd_);
   unlink(path_.c_str());
 }
@@ -84,6 +87,43 @@ int64_t PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const 
 int64_t PrivateTempFile::Size() const {
   struct stat info {};
   return fstat(fd_, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+}  // namespace tamarind::platform
+
+namespace tamarind::platform {
+
+std::span<uint8_t> PrivateTempFile::MapForWriting(int64_t size) {
+  if (size <= 0 || mappingRefused_) return {};
+  // Unlike posix_fallocate, the system call never falls back to writing
+  // zeros over what the file holds.
+  int result;
+  do result = fallocate(fd_, 0, 0, size);
+  while (result != 0 && errno == EINTR);
+  if (result != 0) return {};
+  if (static_cast<size_t>(size) > mapBytes_) {
+    if (map_) munmap(map_, mapBytes_);
+    map_ = nullptr;
+    mapBytes_ = 0;
+    void* map = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (map == MAP_FAILED) return {};
+    map_ = static_cast<uint8_t*>(map);
+    mapBytes_ = static_cast<size_t>(size);
+  }
+  return {map_, static_cast<size_t>(size)};
+}
+
+void PrivateTempFile::RefuseMapping() {
+  if (map_) munmap(map_, mapBytes_);
+  map_ = nullptr;
+  mapBytes_ = 0;
+  mappingRefused_ = true;
+}
+
+std::span<const uint8_t> PrivateTempFile::Mapped() const {
+  const int64_t size = Size();
+  if (!map_ || size <= 0) return {};
+  return {map_, std::min(mapBytes_, static_cast<size_t>(size))};
 }
 
 }  // namespace tamarind::platform

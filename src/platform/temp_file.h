@@ -44,9 +44,27 @@ class PrivateTempFile {
   // Current size in bytes, or -1.
   int64_t Size() const;
 
+  // The file's first |size| bytes mapped for reading and writing. The file
+  // is made at least |size| bytes long with its blocks allocated first, so
+  // a store through the map can never meet a full disk. Empty when the file
+  // cannot be grown or mapped (the descriptor then still works). The map
+  // stays until a larger one is asked for or the file goes; stores beyond
+  // the file's current size are not allowed.
+  std::span<uint8_t> MapForWriting(int64_t size);
+  // What MapForWriting mapped, cut to the file's current size; empty when
+  // nothing is mapped.
+  std::span<const uint8_t> Mapped() const;
+  // From now on MapForWriting maps nothing, as on a file system that cannot
+  // allocate ahead; users fall back to the descriptor.
+  void RefuseMapping();
+
  private:
   int fd_;
   std::string path_;
+  // Kept across pages: mapping once saves a page fault per 4 KiB per page.
+  uint8_t* map_ = nullptr;
+  size_t mapBytes_ = 0;
+  bool mappingRefused_ = false;
 };
 
 }  // namespace tamarind::platform

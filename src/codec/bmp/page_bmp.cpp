@@ -118,12 +118,36 @@ bool WritePixels(const FaxPage& page, const BmpGeometry& g, std::vector<uint8_t>
   return filled == 0 || flush();
 }
 
+// Writes the whole file through |map|, bottom row first, each repeated row
+// copied from the one just expanded.
+void FillMap(const FaxPage& page, const BmpGeometry& g, const BmpHeader& header, std::span<uint8_t> map) {
+  std::memcpy(map.data(), header.data(), header.size());
+  const size_t stride = static_cast<size_t>(g.stride);
+  uint8_t* out = map.data() + kPageBmpHeaderBytes;
+  for (int64_t y = g.pageRows - 1; y >= 0; --y) {
+    ExpandRow(page.Row(static_cast<int32_t>(y)), std::span(out, stride));
+    for (int64_t copy = 1; copy < g.repeat; ++copy) std::memcpy(out + copy * stride, out, stride);
+    out += g.repeat * stride;
+  }
+}
+
 }  // namespace
 
 int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file) {
   std::optional<BmpGeometry> geometry = Measure(page);
   if (!geometry) return -4;
   const BmpGeometry& g = *geometry;
+  const BmpHeader header = BuildHeader(g);
+  const int64_t fileSize = kPageBmpHeaderBytes + g.stride * g.storedRows;
+
+  // Stored straight into the file's pages where the system lets us map it:
+  // no row buffers and no copy through write calls.
+  if (std::span<uint8_t> map = file.MapForWriting(fileSize); !map.empty()) {
+    FillMap(page, g, header, map);
+    if (file.Resize(fileSize)) return 0;
+    file.Truncate();
+    return -3;
+  }
 
   std::vector<uint8_t> block;
   std::vector<uint8_t> row;
@@ -140,8 +164,6 @@ int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file) {
   // The previous page is overwritten in place and the file cut to size
   // afterwards: emptying it first would make the file system free and
   // reallocate its blocks for every page.
-  const BmpHeader header = BuildHeader(g);
-  const int64_t fileSize = kPageBmpHeaderBytes + g.stride * g.storedRows;
   if (file.WriteAt(0, header) && (block.empty() || WritePixels(page, g, block, row, file, kPageBmpHeaderBytes)) &&
       file.Resize(fileSize)) {
     return 0;

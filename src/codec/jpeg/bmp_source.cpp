@@ -191,8 +191,29 @@ int64_t FileSize(j_compress_ptr cinfo, int fd) {
   return static_cast<int64_t>(info.st_size);
 }
 
-void AllocateBuffers(j_compress_ptr cinfo, BmpSource* source) {
+// Points one row pointer per picture row into the mapped file, top first.
+// False when the map does not hold the whole picture.
+bool UseMappedRows(j_compress_ptr cinfo, BmpSource* source, std::span<const uint8_t> mapped) {
+  const uint64_t end = static_cast<uint64_t>(source->pixelOffset) +
+                       static_cast<uint64_t>(source->rowWidth) * static_cast<uint64_t>(source->height);
+  if (mapped.empty() || end > mapped.size()) return false;
+  source->map = mapped.data();
+  source->mapBytes = mapped.size();
+  source->blockRows = static_cast<JSAMPARRAY>((*cinfo->mem->alloc_large)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, static_cast<size_t>(source->height) * sizeof(JSAMPROW)));
+  const uint8_t* bottom = source->map + source->pixelOffset;
+  for (JDIMENSION k = 0; k < source->height; ++k) {
+    source->blockRows[k] =
+        const_cast<JSAMPROW>(bottom + static_cast<size_t>(source->height - 1 - k) * source->rowWidth);
+  }
+  source->blockFirst = 0;
+  source->blockCount = source->height;
+  return true;
+}
+
+void AllocateBuffers(j_compress_ptr cinfo, BmpSource* source, std::span<const uint8_t> mapped) {
   if (source->width == 0 || source->height == 0) return;  // the compressor refuses an empty image
+  if (source->greyRows && UseMappedRows(cinfo, source, mapped)) return;
   const int64_t rows = std::clamp<int64_t>(kBlockBytes / source->rowWidth, 1, source->height);
   source->blockCapacity = static_cast<JDIMENSION>(rows);
   j_common_ptr common = reinterpret_cast<j_common_ptr>(cinfo);
@@ -205,7 +226,8 @@ void AllocateBuffers(j_compress_ptr cinfo, BmpSource* source) {
 
 }  // namespace
 
-void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool grayscale) {
+void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool grayscale,
+                    std::span<const uint8_t> mapped) {
   source->fd = fd;
   CheckFormat(cinfo, fd);
   BmpHeader header{};
@@ -237,7 +259,7 @@ void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool graysc
   }
 
   source->greyRows = grayscale && source->bitsPerPixel == 8 && IsGreyRamp(source);
-  AllocateBuffers(cinfo, source);
+  AllocateBuffers(cinfo, source, mapped);
 
   cinfo->image_width = source->width;
   cinfo->image_height = source->height;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include <jpeglib.h>
 
@@ -54,12 +55,20 @@ struct BmpSource {
   JDIMENSION rowsHanded = 0;       // picture rows handed on, from the top
   JDIMENSION blockFirst = 0;       // picture row of blockRows[0]
   JDIMENSION blockCount = 0;       // rows in the block
+
+  // The file's bytes in memory, when the caller has them mapped: grey rows
+  // are then handed to the library where they lie, without a copy.
+  const uint8_t* map = nullptr;
+  size_t mapBytes = 0;
 };
 
 // Checks the first byte of |fd| ("B" selects the BMP reader), reads the
 // headers and palette, and tells |cinfo| the image size and input format.
-// |grayscale| says whether the JPEG will be greyscale.
-void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool grayscale);
+// |grayscale| says whether the JPEG will be greyscale. |mapped|, when not
+// empty, is the same file mapped into memory by its owner (who keeps it
+// from shrinking while it is read); rows are then taken from there.
+void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool grayscale,
+                    std::span<const uint8_t> mapped = {});
 
 // Points |*rows| at the next rows of the picture, top first, and returns
 // how many (at least one while rows remain).

@@ -43,6 +43,7 @@ struct CompressionJob {
   jpeg_compress_struct cinfo;
   BmpSource source;
   int bmpFd;
+  std::span<const uint8_t> mapped;
   FILE* output;
   int quality;
   bool grayscale;
@@ -68,7 +69,7 @@ void Configure(CompressionJob* job) {
   jpeg_set_defaults(cinfo);
   cinfo->optimize_coding = job->optimize ? TRUE : FALSE;
   if (job->grayscale) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
-  StartBmpSource(&job->source, cinfo, job->bmpFd, job->grayscale);
+  StartBmpSource(&job->source, cinfo, job->bmpFd, job->grayscale, job->mapped);
   // The default for RGB input would be YCbCr.
   jpeg_default_colorspace(cinfo);
   if (job->grayscale) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
@@ -100,7 +101,7 @@ int RunCompression(CompressionJob* job) {
   return warnings > 0 ? kWrittenWithWarnings : kWritten;
 }
 
-int CompressInto(int bmpFd, const std::string& jpegPath, int quality, bool grayscale, bool optimize) {
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale, bool optimize) {
   std::string error;
   std::unique_ptr<platform::AtomicOutputFile> output = platform::AtomicOutputFile::Create(jpegPath, &error);
   if (!output) {
@@ -109,6 +110,7 @@ int CompressInto(int bmpFd, const std::string& jpegPath, int quality, bool grays
   }
   CompressionJob job{};
   job.bmpFd = bmpFd;
+  job.mapped = mapped;
   job.output = output->Stream();
   job.quality = quality;
   job.grayscale = grayscale;
@@ -126,14 +128,14 @@ int CompressInto(int bmpFd, const std::string& jpegPath, int quality, bool grays
 
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
                      bool grayscale, bool optimize) {
-  return CompressInto(bmp.Descriptor(), jpegPath, quality, grayscale, optimize);
+  return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize);
 }
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
                          bool optimize) {
   int fd = open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kCannotOpen;
-  const int result = CompressInto(fd, jpegPath, quality, grayscale, optimize);
+  const int result = CompressInto(fd, {}, jpegPath, quality, grayscale, optimize);
   close(fd);
   return result;
 }

@@ -125,6 +125,25 @@ TEST_F(PageBmpTest, EachPageReplacesTheFileContent) {
   EXPECT_EQ(bmp.size(), 1078u + 16 * 2);
 }
 
+// Pages are stored through a map of the file where the system allows it,
+// else by write calls; both give the same file, page after page, also when
+// the file shrinks and grows again under the map.
+TEST_F(PageBmpTest, MappedAndWrittenFilesAreTheSame) {
+  auto written = platform::PrivateTempFile::Create(dir_.Path(), "written", ".bmp");
+  ASSERT_TRUE(written);
+  written->RefuseMapping();
+  const FaxPage pages[] = {test::RandomPage(1728, 300, 100, 1), test::RandomPage(37, 5, 200, 2),
+                           test::RandomPage(2048, 400, 200, 3), test::SolidPage(1728, 0, 100, true),
+                           test::RandomPage(1728, 301, 100, 4)};
+  for (const FaxPage& page : pages) {
+    std::vector<uint8_t> mapped = Write(page);
+    ASSERT_EQ(WritePageBmp(page, *written), 0);
+    EXPECT_TRUE(mapped == test::ReadFileBytes(written->Path())) << page.width << " x " << page.height;
+    EXPECT_EQ(file_->Mapped().size(), mapped.size());
+    EXPECT_TRUE(written->Mapped().empty());
+  }
+}
+
 TEST_F(PageBmpTest, OversizedOrInconsistentPagesFailWithoutTouchingTheFile) {
   Write(test::SolidPage(8, 1, 200, true));
   const std::vector<uint8_t> before = test::ReadFileBytes(file_->Path());
