@@ -1,0 +1,85 @@
+#include "app/profile.h"
+
+#include <gtest/gtest.h>
+
+#include "app/front_settings.h"
+#include "support/test_files.h"
+
+namespace tamarind {
+namespace {
+
+using test::ReadFileText;
+using test::ScopedTempDir;
+using test::WriteFileText;
+
+TEST(ProfileFile, MatchesSectionsAndKeysWithoutCaseAndKeepsBackslashes) {
+  ScopedTempDir dir;
+  WriteFileText(dir.File("t.ini"), "[MAIN]\nfaxdir = C:\\in\\faxes \nSaveDir=\n[Options]\nQuality= -12abc\nOptimize=x\n");
+  ProfileFile profile = ProfileFile::Load(dir.File("t.ini"));
+  EXPECT_EQ(profile.GetString("Main", "FaxDir", "?"), "C:\\in\\faxes");
+  EXPECT_EQ(profile.GetString("main", "SaveDir", "?"), "");
+  EXPECT_EQ(profile.GetString("Main", "Missing", "fallback"), "fallback");
+  EXPECT_EQ(profile.GetString("Nowhere", "FaxDir", "fallback"), "fallback");
+  EXPECT_EQ(profile.GetInt("options", "QUALITY", 50), -12);
+  EXPECT_EQ(profile.GetInt("Options", "Optimize", 1), 0);  // no digits
+  EXPECT_EQ(profile.GetInt("Main", "SaveDir", 7), 7);      // empty value
+  EXPECT_EQ(profile.GetInt("Options", "Missing", 60), 60);
+}
+
+TEST(ProfileFile, WritingKeepsEveryOtherLineAndAddsWhatIsMissing) {
+  ScopedTempDir dir;
+  std::string path = dir.File("t.ini");
+  WriteFileText(path, "; written by hand\r\n[options]\r\nquality=10\r\nColour=red\r\n\r\n[Other]\r\nx=1\r\n");
+  ProfileFile profile = ProfileFile::Load(path);
+  profile.SetInt("Options", "Quality", 75);
+  profile.SetInt("Options", "CycleMinutes", 5);
+  profile.SetString("Main", "FaxDir", "/srv/fax");
+  ASSERT_TRUE(profile.Save());
+  EXPECT_EQ(ReadFileText(path),
+            "; written by hand\r\n[options]\r\nquality=75\r\nColour=red\r\nCycleMinutes=5\r\n\r\n[Other]\r\nx=1\r\n"
+            "\r\n[Main]\r\nFaxDir=/srv/fax\r\n");
+}
+
+TEST(ProfileFile, ValuesReadBackExactlyAsWritten) {
+  ScopedTempDir dir;
+  std::string path = dir.File("sub/folder/t.ini");  // folders made on save
+  const std::string values[] = {"plain", "  padded  ", "\"/a b\" \"c d.fxd\"", "'single'", "\"", "", "a=b;c"};
+  ProfileFile writer(path);
+  for (size_t i = 0; i < std::size(values); ++i) writer.SetString("S", "k" + std::to_string(i), values[i]);
+  ASSERT_TRUE(writer.Save());
+  ProfileFile reader = ProfileFile::Load(path);
+  for (size_t i = 0; i < std::size(values); ++i)
+    EXPECT_EQ(reader.GetString("s", "K" + std::to_string(i), "?"), values[i]) << i;
+}
+
+TEST(ProfileFile, MissingFileSavesNothingUntilAsked) {
+  ScopedTempDir dir;
+  ProfileFile profile = ProfileFile::Load(dir.File("none.ini"));
+  EXPECT_EQ(profile.GetInt("Options", "Quality", 50), 50);
+  EXPECT_FALSE(test::FileExists(dir.File("none.ini")));
+}
+
+TEST(FrontSettings, DefaultsWithoutFileAndAllTwelveKeysWritten) {
+  ScopedTempDir dir;
+  ProfileFile profile = ProfileFile::Load(dir.File("tamarind.ini"));
+  PageOptions options = ReadPageOptions(profile, 0);
+  EXPECT_EQ(options, PageOptions{});
+  EXPECT_EQ(options.keepExtension, 1);
+  EXPECT_EQ(options.cycleMinutes, 60);
+  EXPECT_EQ(ReadPageOptions(profile, 1).recalcLines, 1);  // the value in effect
+
+  options.quality = -3;  // kept as typed
+  options.recalcLines = 9;
+  WritePageOptions(profile, options);
+  WriteMainFields(profile, {"/in", "/out"});
+  ASSERT_TRUE(profile.Save());
+  EXPECT_EQ(ReadFileText(dir.File("tamarind.ini")),
+            "[Options]\nDirFile=0\nSubdir=0\nHiberarchy=0\nKeepDate=0\nKeepExt=1\nOptimize=1\nQuality=-3\n"
+            "Recaculate=9\nCyclely=0\nCycleMinutes=60\n\n[Main]\nFaxDir=/in\nSaveDir=/out\n");
+  ProfileFile again = ProfileFile::Load(dir.File("tamarind.ini"));
+  EXPECT_EQ(ReadPageOptions(again, 0), options);
+  EXPECT_EQ(ReadMainFields(again).destinationText, "/out");
+}
+
+}  // namespace
+}  // namespace tamarind
