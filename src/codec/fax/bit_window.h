@@ -1,0 +1,124 @@
+// A 64-bit window over the coded bytes for the decoders' inner loops. It
+// takes bits exactly as FaxBitReader does (same bit order, same end of
+// data) but resolves a whole code with one table look-up. The byte-level
+// resynchronisation searches still run on FaxBitReader; Load/Store move the
+// position between the two.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/fax/bit_reader.h"
+#include "codec/fax/code_trees.h"
+
+namespace tamarind {
+
+inline constexpr int kReadFailed = -1;
+
+class BitWindow {
+ public:
+  explicit BitWindow(const FaxBitReader& reader)
+      : data_(reader.data), length_(reader.data ? reader.length : 0), reverse_(reader.bit_order != 1) {
+    Load(reader);
+  }
+
+  // Continues from the reader's position: the bits of its current byte not
+  // yet taken come next.
+  void Load(const FaxBitReader& reader) {
+    int64_t offset = reader.current < 0 ? 8 : reader.bit_offset;
+    Seek(static_cast<int64_t>(reader.position) * 8 + offset);
+  }
+
+  // Leaves |reader| where a bit-by-bit walk over the same bits would have
+  // left it: on the byte holding the last bit taken.
+  void Store(FaxBitReader& reader) const {
+    if (taken_ == 0) {
+      reader.position = 0;
+      reader.bit_offset = 0;
+    } else {
+      reader.position = static_cast<int32_t>((taken_ - 1) / 8);
+      reader.bit_offset = static_cast<uint8_t>(taken_ - int64_t{reader.position} * 8);
+    }
+    reader.current = static_cast<int16_t>(reader.Fetch(false));
+  }
+
+  // Bits of real data not yet taken.
+  int64_t BitsLeft() const { return length_ * 8 - taken_; }
+
+  // The next |n| bits (n <= 32), zeros past the end of the data.
+  uint32_t Peek(int n) {
+    if (count_ < n) Refill();
+    return static_cast<uint32_t>(window_ >> (64 - n));
+  }
+
+  void Skip(int n) {
+    window_ <<= n;
+    count_ -= n;
+    taken_ += n;
+  }
+
+  void Unread(int n) { Seek(taken_ - n); }
+
+  // The leaf the walk of |tree| reaches from here, or kReadFailed when the
+  // data ends before it.
+  int DecodeCode(const CodeTree& tree) {
+    uint16_t entry = tree.lookup[Peek(kLookupBits)];
+    if (entry == 0) return WalkSlowly(tree);
+    int taken = entry >> 8;
+    if (taken > BitsLeft()) return kReadFailed;
+    Skip(taken);
+    return entry & 0xFF;
+  }
+
+ private:
+  void Seek(int64_t bit) {
+    if (bit < 0) bit = 0;
+    next_ = bit / 8;
+    window_ = 0;
+    count_ = 0;
+    taken_ = next_ * 8;
+    Refill();
+    Skip(static_cast<int>(bit % 8));
+  }
+
+  void Refill() {
+    while (count_ <= 56) {
+      uint64_t byte = 0;
+      if (next_ < length_) {
+        uint8_t b = data_[next_];
+        byte = reverse_ ? BitReversalTable[b] : b;
+      }
+      ++next_;
+      window_ |= byte << (56 - count_);
+      count_ += 8;
+    }
+  }
+
+  // Long zero runs (EOL fill) and the longest codes: one node at a time.
+  int WalkSlowly(const CodeTree& tree) {
+    auto take = [this](int n) -> int {
+      if (n > BitsLeft()) return kReadFailed;
+      int bits = static_cast<int>(Peek(n));
+      Skip(n);
+      return bits;
+    };
+    int index = take(tree.first_bits);
+    while (index >= 0) {
+      uint8_t e = tree.nodes[static_cast<size_t>(index)];
+      if (IsLeaf(e)) return e;
+      int bits = take((e & 2) ? 2 : 1);
+      if (bits < 0) return kReadFailed;
+      index = (e & 2) ? e - 2 + bits : e + bits;
+    }
+    return kReadFailed;
+  }
+
+  const uint8_t* data_;
+  int64_t length_;
+  bool reverse_;
+  uint64_t window_ = 0;  // next bits, first bit highest
+  int count_ = 0;        // bits in the window
+  int64_t next_ = 0;     // next byte to load
+  int64_t taken_ = 0;    // bits taken from the start of the data
+};
+
+}  // namespace tamarind
