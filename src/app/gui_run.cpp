@@ -1,7 +1,6 @@
 #include "app/gui_run.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "app/conversion_log.h"
 #include "platform/paths.h"
@@ -50,12 +49,6 @@ std::string FolderPart(std::string_view path) {
 std::string_view NamePart(std::string_view path) {
   size_t cut = path.rfind(kSeparator);
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
-bool MakeFolderTree(const std::string& folder) {
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  return std::filesystem::is_directory(folder, error);
 }
 
 }  // namespace
@@ -129,11 +122,10 @@ std::string OutputPathFor(const RunPlan& plan, std::string_view sourcePath) {
 
 FileResult ClassifyResult(int convertResult) {
   switch (convertResult) {
-    case 0: return FileResult::Converted;
-    case 1: return FileResult::Skipped;
-    case -1:  // not a WinFax name
-    case -5:  // did not load as a fax
-      return FileResult::NotWinFax;
+    case kConverted: return FileResult::Converted;
+    case kSkipped: return FileResult::Skipped;
+    case kNotWinFax:
+    case kNotFax: return FileResult::NotWinFax;
     default: return FileResult::Failed;
   }
 }
@@ -161,7 +153,7 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   job.quality = plan.options.quality;
   job.skipExisting = plan.skipExisting ? 1 : 0;
   job.destination = plan.destination;
-  if (!MakeFolderTree(plan.destination)) events.SaveDirFailed();
+  if (CreateFolderTree(plan.destination) == 0) events.SaveDirFailed();
   job.SetReport(GuiReportHeader(plan.sourceFolder, plan.destination));
 
   int converted = 0;

@@ -54,20 +54,27 @@ std::optional<KeyValue> SplitKey(std::string_view line) {
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 
-bool Enclosed(std::string_view text) { return text.size() >= 2 && IsQuote(text.front()) && text.back() == text.front(); }
-
+// A value in a pair of quotes of one kind loses them, as Windows reads it,
+// but only when no quote of that kind is inside: '"a b" c "d e"' is a list
+// of quoted names, not one quoted value.
 std::string Unquote(std::string_view value) {
-  if (Enclosed(value)) value = value.substr(1, value.size() - 2);
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+    std::string_view inner = value.substr(1, value.size() - 2);
+    if (inner.find(value.front()) == std::string_view::npos) return std::string(inner);
+  }
   return std::string(value);
 }
 
-// The stored form of |value|: quoted whenever reading it back would
-// otherwise lose blanks at its ends or a pair of quotes around it.
+// The stored form of |value|: wrapped in quotes of a kind it does not hold
+// whenever reading it back would otherwise lose blanks at its ends or a pair
+// of quotes around it.
 std::string StoredForm(std::string_view value) {
   std::string text(value);
   std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-  bool needsQuotes = !text.empty() && (Trim(text).size() != text.size() || Enclosed(text));
-  return needsQuotes ? "\"" + text + "\"" : text;
+  if (Trim(text).size() == text.size() && Unquote(text) == text) return text;
+  for (char quote : {'"', '\''})
+    if (text.find(quote) == std::string::npos) return quote + text + quote;
+  return '"' + text + '"';  // holds both kinds and needs protection: cannot be kept exactly
 }
 
 // Windows reads "  -12abc" as -12 and "abc" as 0.

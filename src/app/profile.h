@@ -19,7 +19,8 @@ class ProfileFile {
   static ProfileFile Load(const std::string& path);
 
   // The value of |key|, trimmed and with one pair of enclosing quotes
-  // removed; |fallback| when the section or the key is missing.
+  // removed (unless a quote of that kind is also inside); |fallback| when
+  // the section or the key is missing.
   std::string GetString(std::string_view section, std::string_view key, std::string_view fallback) const;
   // The leading signed decimal number of the value (0 when there is none);
   // |fallback| when the key is missing or its value is empty.

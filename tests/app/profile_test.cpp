@@ -43,13 +43,22 @@ TEST(ProfileFile, WritingKeepsEveryOtherLineAndAddsWhatIsMissing) {
 TEST(ProfileFile, ValuesReadBackExactlyAsWritten) {
   ScopedTempDir dir;
   std::string path = dir.File("sub/folder/t.ini");  // folders made on save
-  const std::string values[] = {"plain", "  padded  ", "\"/a b\" \"c d.fxd\"", "'single'", "\"", "", "a=b;c"};
+  const std::string values[] = {"plain", "  padded  ", R"("/a b" "c d.fxd")", R"("/a b/c.fxd")", "'single'",
+                                " \"x\" ", "\"", "", "a=b;c", R"(C:\in\faxes)"};
   ProfileFile writer(path);
   for (size_t i = 0; i < std::size(values); ++i) writer.SetString("S", "k" + std::to_string(i), values[i]);
   ASSERT_TRUE(writer.Save());
   ProfileFile reader = ProfileFile::Load(path);
   for (size_t i = 0; i < std::size(values); ++i)
     EXPECT_EQ(reader.GetString("s", "K" + std::to_string(i), "?"), values[i]) << i;
+}
+
+TEST(ProfileFile, ListsOfQuotedNamesAreStoredAsTheyAre) {
+  ProfileFile profile("unused.ini");
+  profile.SetString("Main", "FaxDir", R"("/srv/my faxes" a.fxd "b c.fxd")");
+  profile.SetString("Main", "One", R"("/srv/my faxes/a b.fxd")");
+  EXPECT_EQ(profile.Text(), "[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nOne='\"/srv/my faxes/a b.fxd\"'\n");
+  EXPECT_EQ(profile.GetString("main", "faxdir", ""), R"("/srv/my faxes" a.fxd "b c.fxd")");
 }
 
 TEST(ProfileFile, MissingFileSavesNothingUntilAsked) {
