@@ -20,7 +20,12 @@ void ApplyColours(QWidget* widget, const QColor& background, const QColor& editB
   widget->setAutoFillBackground(true);
 }
 
-void UseSystemColours(QWidget* widget) { widget->setPalette(QApplication::palette(widget)); }
+void UseSystemColours(QWidget* widget) {
+  // Every role marked as set, or the parent's blue would still come through.
+  QPalette palette = QApplication::palette(widget);
+  palette.setResolveMask(~QPalette::ResolveMask(0));
+  widget->setPalette(palette);
+}
 
 QString ToDisplay(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 

@@ -102,6 +102,8 @@ void MainDialog::ConnectSignals() {
 
 void MainDialog::ApplyAutoConvert() { optionsPage_->ApplyAutoConvert(); }
 
+void MainDialog::AutoConvert(int minutes, int state) { convertPage_->AutoConvert(minutes, state); }
+
 void MainDialog::SyncOptionsToConvertPage() {
   optionsPage_->ReadControls();
   convertPage_->SetOptions(ConvertOptions::From(optionsPage_->Options()));

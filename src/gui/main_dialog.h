@@ -34,6 +34,8 @@ class MainDialog : public QDialog {
 
   // A saved automatic conversion starts its timer (called once at start).
   void ApplyAutoConvert();
+  // The same as ConvertPage::AutoConvert, for callers that hold the window.
+  void AutoConvert(int minutes, int state);
   // Stops a run after its file in progress, saves the settings, hides the
   // window and reports |exitCode| through Closed().
   void CloseAll(int exitCode);
