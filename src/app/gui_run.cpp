@@ -93,6 +93,7 @@ std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const
   } else {
     folder = std::string(sourceText);
     job.source = folder;
+    job.walkFailures.clear();
     // An empty folder text would walk the whole file system; Go refuses it.
     if (!folder.empty()) job.CollectFiles(folder, options.includeSubfolders);
   }
@@ -155,6 +156,10 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   job.destination = plan.destination;
   if (CreateFolderTree(plan.destination) == 0) events.SaveDirFailed();
   job.SetReport(GuiReportHeader(plan.sourceFolder, plan.destination));
+  // A folder the walk could not read shows in the log, not only as an
+  // empty list.
+  for (const std::string& line : job.walkFailures) job.report += line;
+  job.walkFailures.clear();
 
   int converted = 0;
   for (size_t i = 0; i < job.files.size() && !stop.load(); ++i) {

@@ -151,6 +151,12 @@ void ConvertPage::ExchangeFields(bool toControls) {
 
 QString ConvertPage::StatusText() const { return status_->text(); }
 
+void ConvertPage::ShowStatus() {
+  // Only the status line: rewriting the edits on every file would throw
+  // away what the user types into the filter during a run.
+  status_->setText(ToDisplay(statusText_));
+}
+
 void ConvertPage::Save(ProfileFile& profile) {
   ExchangeFields(false);
   WriteMainFields(profile, {sourceText_, destinationText_});
@@ -239,7 +245,7 @@ void ConvertPage::OnFileStarted(int index, const std::string& source) {
   auto* row = new QTreeWidgetItem(QStringList{ToDisplay(source)});
   results_->insertTopLevelItem(index, row);
   results_->scrollToItem(row);
-  ExchangeFields(true);
+  ShowStatus();
 }
 
 void ConvertPage::OnFileFinished(int index, const QString& output, const QString& result) {
@@ -248,12 +254,12 @@ void ConvertPage::OnFileFinished(int index, const QString& output, const QString
     row->setText(2, result);
   }
   progress_->setValue(progress_->value() + 1);
-  ExchangeFields(true);
+  ShowStatus();
 }
 
 void ConvertPage::OnWorkerFinished(int converted) {
   statusText_ = DoneText(converted);
-  ExchangeFields(true);
+  ShowStatus();
   EndRun();
   JoinWorker();
   running_ = false;

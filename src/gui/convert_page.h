@@ -81,6 +81,7 @@ class ConvertPage : public QWidget {
   void StartRun(bool skipExisting);
   void SetRunControls(bool running);
   void EndRun();
+  void ShowStatus();
   void ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
   void ShowSaveDirError();
 

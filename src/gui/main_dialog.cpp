@@ -138,6 +138,7 @@ void MainDialog::ShowHelp() {
 void MainDialog::CloseAll(int exitCode) {
   if (closed_) return;
   closed_ = true;
+  convertPage_->AutoConvert(0, 0);  // no run may start while the window goes
   convertPage_->StopAndWait();
   // Read again so that lines written by anyone else meanwhile are kept.
   ProfileFile profile = ProfileFile::Load(settingsPath_);

@@ -169,6 +169,20 @@ TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
   EXPECT_THAT(events.lines, ElementsAre("savedir", "0 " + dir.File("a.fxd"), "0  Failed!", "done 0"));
 }
 
+TEST(RunConversion, AnUnreadableSourceFolderIsInTheReport) {
+  ScopedTempDir dir;
+  ConversionJob job;
+  job.Reset();
+  RunPlan plan;
+  plan.sourceFolder = BuildFileList(job, dir.File("missing"), ConvertOptions{});
+  plan.destination = dir.File("out");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  RunConversion(job, plan, stop, events, DefaultConverter());
+  EXPECT_THAT(job.GetReport(), HasSubstr("Failed to read folder: " + dir.File("missing")));
+  EXPECT_THAT(events.lines, ElementsAre("done 0"));
+}
+
 TEST(BuildFileList, FileModeListsTheNamesAndFolderModeNeedsAFolder) {
   ConversionJob job;
   job.Reset();

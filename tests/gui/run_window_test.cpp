@@ -166,6 +166,9 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   EXPECT_TRUE(Control<QPushButton>(&main, kIdStop)->isEnabled());
   ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(&main).size() >= 2; }, 10000));
   EXPECT_THAT(Page().StatusText().toStdString(), HasSubstr("Doing: " + dir.Path() + "/f"));
+  SetText(kIdFilter, "*.fxd");  // typing goes on during the run
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(&main).size() >= 4; }, 10000));
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdFilter)->text(), "*.fxd");
 
   Click(kIdStop);
   EXPECT_TRUE(Control<QPushButton>(&main, kIdGo)->isEnabled());
