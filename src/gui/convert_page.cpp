@@ -51,7 +51,8 @@ ConvertPage::ConvertPage(const MainFields& saved, QWidget* parent)
   sourceText_ = saved.sourceText;
   destinationText_ = saved.destinationText;
   statusText_ = std::string(kFirstStatusText);
-  autoTimer_.setObjectName(QStringLiteral("AUTOCONVERT_TIMER"));
+  // The one timer of the page, id 7 in the original program.
+  autoTimer_.setObjectName(QStringLiteral("timer%1").arg(kAutoConvertTimer));
   CreateControls();
   ConnectSignals();
   ExchangeFields(true);
@@ -65,7 +66,6 @@ ConvertPage::~ConvertPage() { StopAndWait(); }
 
 void ConvertPage::CreateControls() {
   DialogUnits units(font());
-
 
   auto* group = new QGroupBox(QStringLiteral("Convert Fax to Jpeg"), this);
   units.Place(group, kIdConvertGroup, 7, 9, 269, 118);
@@ -117,8 +117,7 @@ void ConvertPage::CreateControls() {
   progress_ = new QProgressBar(this);
   units.Place(progress_, kIdProgress, 7, 128, 270, 10);
   progress_->setTextVisible(false);
-  progress_->setRange(0, 0);
-  progress_->setRange(0, 1);
+  progress_->setRange(0, 1);  // 0 .. 0 would show a busy bar
   progress_->setValue(0);
 
   status_ = new QLabel(this);
@@ -300,6 +299,9 @@ void ConvertPage::OnBrowseSource() {
 }
 
 void ConvertPage::OnBrowseDestination() {
+  // Read first, or the re-display below would undo what was typed into the
+  // source and filter since the last exchange.
+  ExchangeFields(false);
   QString folder = QFileDialog::getExistingDirectory(window());
   if (folder.isEmpty()) return;
   destinationText_ = FromControl(folder);

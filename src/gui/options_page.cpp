@@ -39,7 +39,6 @@ OptionsPage::OptionsPage(const PageOptions& saved, QWidget* parent) : QWidget(pa
 
 void OptionsPage::CreateControls() {
   DialogUnits units(font());
-
   auto place = [&](auto* widget, int id, int x, int y, int width, int height) {
     units.Place(widget, id, x, y, width, height);
     return widget;

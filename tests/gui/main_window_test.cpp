@@ -72,7 +72,6 @@ TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   EXPECT_EQ(items[2]->text(), "E&xit");
   EXPECT_EQ(items[0]->data().toInt(), kIdOpen);
   EXPECT_EQ(main.TrayMenu()->defaultAction(), items[0]);
-  EXPECT_EQ(QString(kTrayTip), "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to jpg");
 }
 
 TEST_F(WindowTest, AutoConvertMessageStartsAndStopsTheTimer) {
@@ -94,20 +93,6 @@ TEST_F(WindowTest, MinimisingWithoutNotificationAreaKeepsTheWindow) {
   EXPECT_TRUE(main.isVisible());
   main.Restore();
   EXPECT_FALSE(main.isMinimized());
-}
-
-TEST(FrontEnd, NeedsADisplayOrAnExplicitPlatform) {
-  auto environment = [](std::map<std::string, std::string> values) {
-    return [values](const char* name) {
-      auto found = values.find(name);
-      return found == values.end() ? std::string() : found->second;
-    };
-  };
-  EXPECT_FALSE(DisplayAvailable(environment({})));
-  EXPECT_FALSE(DisplayAvailable(environment({{"DISPLAY", ""}, {"HOME", "/root"}})));
-  EXPECT_TRUE(DisplayAvailable(environment({{"DISPLAY", ":0"}})));
-  EXPECT_TRUE(DisplayAvailable(environment({{"WAYLAND_DISPLAY", "wayland-0"}})));
-  EXPECT_TRUE(DisplayAvailable(environment({{"QT_QPA_PLATFORM", "offscreen"}})));
 }
 
 TEST(FrontEnd, WithoutDisplayTheProgramSaysSoAndFails) {
