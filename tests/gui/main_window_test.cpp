@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDir>
+#include <QEnterEvent>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTest>
@@ -14,6 +14,8 @@
 
 #include "app/command_line.h"
 #include "gui/about_dialog.h"
+#include "gui/artwork.h"
+#include "gui/bitmap_button.h"
 #include "gui/front_end.h"
 #include "gui/hyper_link.h"
 #include "gui_fixture.h"
@@ -158,6 +160,24 @@ TEST(AboutBox, LinkTurnsPurpleOnlyWhenOpened) {
   EXPECT_TRUE(link.Visited());
   EXPECT_EQ(link.CurrentColour(), QColor(128, 0, 128));
   EXPECT_EQ(opened.size(), 2u);
+}
+
+TEST(BrowseButton, ShowsTheImageOfItsState) {
+  BitmapButton button(BrowseImages());
+  QSignalSpy clicked(&button, &QAbstractButton::clicked);
+  button.show();
+  EXPECT_EQ(button.CurrentImage(), kBrowseNormal);
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+  QApplication::sendEvent(&button, &enter);
+  EXPECT_EQ(button.CurrentImage(), kBrowseHover);
+  button.setDown(true);
+  EXPECT_EQ(button.CurrentImage(), kBrowsePushed);
+  button.setDown(false);
+  button.setEnabled(false);
+  EXPECT_EQ(button.CurrentImage(), kBrowseDisabled);
+  button.setEnabled(true);
+  QTest::keyClick(&button, Qt::Key_Space);
+  EXPECT_EQ(clicked.count(), 1);
 }
 
 // Saves the window's pictures for the manual under the build tree, and
