@@ -36,9 +36,9 @@ class AtomicOutputFile {
   const std::string& TempPath() const { return tempPath_; }
   const std::string& FinalPath() const { return finalPath_; }
 
-  // Closes the stream and renames the file over the final name (once). False (with
-  // |error| filled) when a write, the close or the rename failed; the
-  // temporary file is then gone and the final name untouched.
+  // Closes the stream and renames the file over the final name; callable
+  // once. False (with |error| filled) when a write, the close or the rename
+  // failed; the temporary file is then gone and the final name untouched.
   //
   // There is no fsync: a conversion run writes thousands of pages and the
   // rename already guarantees that a crashed or killed process never leaves

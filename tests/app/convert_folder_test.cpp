@@ -59,7 +59,10 @@ class ConvertFolderTest : public ::testing::Test {
   std::string destination;
 };
 
-TEST_F(ConvertFolderTest, TopFolderOnlyByDefault) {
+TEST_F(ConvertFolderTest, TopFolderOnlyByDefaultAndOutputsAlwaysOverwritten) {
+  ASSERT_TRUE(platform::MakeFolders(destination));
+  test::WriteFileText(destination + "/a.jpg", "old");
+  job.skipExisting = 1;  // a command-line folder run never skips
   Run();
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd"));
   EXPECT_EQ(job.report, Header(source, destination) + source + "/B.FXS --> " + destination +
@@ -99,21 +102,16 @@ TEST_F(ConvertFolderTest, KeepHierarchyMirrorsTheTreeAndKeepExtensionKeepsTheNam
   EXPECT_TRUE(job.report.ends_with(Total(5))) << job.report;
 }
 
-TEST_F(ConvertFolderTest, FlatOutputTakesTheFileNameOnly) {
-  job.includeSubfolders = 1;
-  Run();
-  for (const char* name : {"B.jpg", "a.jpg", "c.jpg", "d.jpg", "e.jpg"})
-    EXPECT_TRUE(test::FileExists(destination + "/" + name)) << name;
-  EXPECT_FALSE(test::FileExists(destination + "/sub"));
-}
-
-TEST_F(ConvertFolderTest, SourceWithTrailingSeparatorGivesTheSameEntries) {
+TEST_F(ConvertFolderTest, TrailingSeparatorAndFlatOutput) {
   job.source = source + "/";
   job.includeSubfolders = 1;
   Run();
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd", "sub/c.fxd", "sub/deeper/d.fxm", "sub.fxd/e.fxd"));
   EXPECT_NE(job.report.find(source + "/sub/c.fxd --> " + destination + "/c.jpg : Success !\r\n"), std::string::npos)
       << job.report;
+  for (const char* name : {"B.jpg", "a.jpg", "c.jpg", "d.jpg", "e.jpg"})
+    EXPECT_TRUE(test::FileExists(destination + "/" + name)) << name;
+  EXPECT_FALSE(test::FileExists(destination + "/sub"));
 }
 
 TEST_F(ConvertFolderTest, RelativePathsKeepWorkingThroughTheRun) {
@@ -158,14 +156,6 @@ TEST_F(ConvertFolderTest, WalkSkipsLinksToFoldersAndSpecialFiles) {
   ASSERT_EQ(mkfifo((source + "/pipe.fxd").c_str(), 0600), 0);
   job.CollectFiles(source, 1);
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd", "link.fxd", "sub/c.fxd", "sub/deeper/d.fxm", "sub.fxd/e.fxd"));
-}
-
-TEST_F(ConvertFolderTest, AnExistingOutputIsAlwaysOverwritten) {
-  ASSERT_TRUE(platform::MakeFolders(destination));
-  test::WriteFileText(destination + "/a.jpg", "old");
-  job.skipExisting = 1;
-  Run();
-  EXPECT_TRUE(JpegShowsPage(destination + "/a.jpg", RealPageNamed("text-fine-g3")));
 }
 
 TEST(OutputNames, ExtensionsComeFromTheLastComponentOnly) {

@@ -36,16 +36,16 @@ bool ParsePgm(const std::string& bytes, Graymap& map) {
 void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
   std::vector<tools::WinFaxPageSpec> specs;
   for (std::string_view name : pageNames) {
-    tools::WinFaxPageSpec spec;
+    tools::WinFaxPageSpec pageLayout;
     if (!name.empty()) {
       const RealPage& page = RealPageNamed(name);
-      spec.coded = page.coded;
-      spec.msb_first = true;
-      spec.group4 = page.coding == PageCoding::kGroup4;
-      spec.resolution_code = page.fine ? 1 : 0;
-      spec.width = static_cast<uint16_t>(page.width);
+      pageLayout.coded = page.coded;
+      pageLayout.msb_first = true;
+      pageLayout.group4 = page.coding == PageCoding::kGroup4;
+      pageLayout.resolution_code = page.fine ? 1 : 0;
+      pageLayout.width = static_cast<uint16_t>(page.width);
     }
-    specs.push_back(std::move(spec));
+    specs.push_back(std::move(pageLayout));
   }
   std::string error;
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
@@ -79,12 +79,13 @@ void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& 
       if (error > 127) ++flipped;
     }
   }
-  // Quality 50 blurs edges but never moves ink: a wrong page, a lost or
-  // shifted row or rows not doubled push both figures far past these.
+  // Quality 50 blurs edges (a mean error below 1.2 on these pages) but
+  // leaves every pixel on its side of mid-grey; a wrong page, a lost or
+  // shifted row or rows not doubled flip thousands.
   double pixels = static_cast<double>(map.width) * map.height;
   double meanError = static_cast<double>(totalError) / pixels;
   double flippedShare = static_cast<double>(flipped) / pixels;
-  if (meanError > 12.0 || flippedShare > 0.01)
+  if (meanError > 3.0 || flippedShare > 1e-5)
     return ::testing::AssertionFailure() << jpegPath << " differs from page " << page.name << ": mean error "
                                          << meanError << ", share of flipped pixels " << flippedShare;
   return ::testing::AssertionSuccess();

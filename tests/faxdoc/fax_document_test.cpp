@@ -18,13 +18,13 @@ using test::ScopedTempDir;
 using tools::WinFaxPageSpec;
 
 WinFaxPageSpec SpecFor(const RealPage& real, uint8_t resolution_code) {
-  WinFaxPageSpec spec;
-  spec.coded = real.coded;
-  spec.msb_first = true;
-  spec.group4 = real.coding == test::PageCoding::kGroup4;
-  spec.width = static_cast<uint16_t>(real.width);
-  spec.resolution_code = resolution_code;
-  return spec;
+  WinFaxPageSpec pageLayout;
+  pageLayout.coded = real.coded;
+  pageLayout.msb_first = true;
+  pageLayout.group4 = real.coding == test::PageCoding::kGroup4;
+  pageLayout.width = static_cast<uint16_t>(real.width);
+  pageLayout.resolution_code = resolution_code;
+  return pageLayout;
 }
 
 class FaxDocumentTest : public ::testing::Test {
@@ -44,8 +44,8 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
   const RealPage* reals[] = {&RealPageNamed("text-standard-g3"), &RealPageNamed("text-fine-g4"),
                              &RealPageNamed("halftone-g3"), &RealPageNamed("wide-g4"),
                              &RealPageNamed("text-fine-g3-align8")};
-  const uint8_t resolution_codes[] = {0, 1, 2, 0, 1};
-  const uint16_t y_dpi[] = {100, 200, 400, 100, 200};
+  const uint8_t resolution_codes[] = {0, 1, 2, 255, 1};
+  const uint16_t y_dpi[] = {100, 200, 400, 400, 200};
   std::vector<WinFaxPageSpec> specs;
   for (size_t i = 0; i < std::size(reals); ++i) specs.push_back(SpecFor(*reals[i], resolution_codes[i]));
 

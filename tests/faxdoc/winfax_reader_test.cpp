@@ -141,7 +141,7 @@ TEST_F(WinFaxReaderTest, ShortAndForeignFiles) {
   }
 }
 
-TEST_F(WinFaxReaderTest, ReadPageAppliesDefaultsAndResolution) {
+TEST_F(WinFaxReaderTest, ReadPageAppliesTheSizeDefaults) {
   WinFaxPageSpec zero_size = PageOf(9);
   zero_size.width = 0;
   zero_size.length = 0;
@@ -157,36 +157,6 @@ TEST_F(WinFaxReaderTest, ReadPageAppliesDefaultsAndResolution) {
   EXPECT_EQ(reader_.Header().width, 2048);
   EXPECT_EQ(reader_.Header().length, 77);
   EXPECT_EQ(reader_.ReadPage(2), -1);
-
-  const std::pair<uint8_t, uint16_t> resolutions[] = {{0, 100}, {1, 200}, {2, 400}, {255, 400}};
-  for (auto [code, dpi] : resolutions) {
-    WinFaxPageSpec page = PageOf(4);
-    page.resolution_code = code;
-    ASSERT_EQ(Count({page}), 1);
-    ASSERT_EQ(reader_.ReadPage(0), 0);
-    EXPECT_EQ(reader_.VerticalResolution(), dpi) << int{code};
-    EXPECT_EQ(reader_.HorizontalResolution(), 200);
-  }
-
-  for (uint8_t flag : {0, 1, 255}) {
-    WinFaxPageSpec page = PageOf(4);
-    page.coding_flag = flag;
-    ASSERT_EQ(Count({page}), 1);
-    ASSERT_EQ(reader_.ReadPage(0), 0);
-    EXPECT_EQ(reader_.Header().IsGroup4(), flag != 0) << int{flag};
-  }
-}
-
-TEST_F(WinFaxReaderTest, CodedDataIsTheBytesAfterTheHeaderInAnyOrder) {
-  WinFaxPageSpec first = PageOf(50);
-  WinFaxPageSpec second;
-  second.coded = Bytes(30, 200);
-  ASSERT_EQ(Count({first, second}), 2);
-  for (int index : {1, 0, 1}) {
-    ASSERT_EQ(reader_.ReadPage(index), 0);
-    const std::vector<uint8_t>& expected = index == 0 ? first.coded : second.coded;
-    EXPECT_EQ(std::vector<uint8_t>(reader_.CodedData().begin(), reader_.CodedData().end()), expected);
-  }
 }
 
 TEST_F(WinFaxReaderTest, HostileDataLengthsStayWithinTheFile) {

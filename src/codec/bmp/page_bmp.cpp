@@ -95,22 +95,27 @@ void ExpandRow(std::span<const uint8_t> bits, std::span<uint8_t> out) {
   if (size_t rest = out.size() % 8) std::memcpy(&out[8 * whole], kExpansion[bits[whole]].data(), rest);
 }
 
+// Writes the stored rows from |offset| on, bottom row first, a block at a
+// time.
 bool WritePixels(const FaxPage& page, const BmpGeometry& g, std::vector<uint8_t>& block, std::vector<uint8_t>& row,
-                 platform::PrivateTempFile& file) {
+                 platform::PrivateTempFile& file, int64_t offset) {
   const size_t stride = static_cast<size_t>(g.stride);
   const size_t capacity = block.size() / std::max<size_t>(stride, 1);
   size_t filled = 0;
+  auto flush = [&] {
+    bool ok = file.WriteAt(offset, std::span(block).first(filled * stride));
+    offset += static_cast<int64_t>(filled * stride);
+    filled = 0;
+    return ok;
+  };
   for (int64_t y = g.pageRows - 1; y >= 0; --y) {
     ExpandRow(page.Row(static_cast<int32_t>(y)), row);
     for (int64_t copy = 0; copy < g.repeat; ++copy) {
       std::memcpy(&block[filled * stride], row.data(), stride);
-      if (++filled == capacity) {
-        if (!file.Write(std::span(block).first(filled * stride))) return false;
-        filled = 0;
-      }
+      if (++filled == capacity && !flush()) return false;
     }
   }
-  return filled == 0 || file.Write(std::span(block).first(filled * stride));
+  return filled == 0 || flush();
 }
 
 }  // namespace
@@ -132,8 +137,15 @@ int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file) {
     }
   }
 
+  // The previous page is overwritten in place and the file cut to size
+  // afterwards: emptying it first would make the file system free and
+  // reallocate its blocks for every page.
   const BmpHeader header = BuildHeader(g);
-  if (file.Truncate() && file.Write(header) && (block.empty() || WritePixels(page, g, block, row, file))) return 0;
+  const int64_t fileSize = kPageBmpHeaderBytes + g.stride * g.storedRows;
+  if (file.WriteAt(0, header) && (block.empty() || WritePixels(page, g, block, row, file, kPageBmpHeaderBytes)) &&
+      file.Resize(fileSize)) {
+    return 0;
+  }
   // Leave nothing that the JPEG stage could mistake for this page.
   file.Truncate();
   return -3;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "codec/fax/fax_page.h"
@@ -11,6 +12,24 @@
 #include "support/real_pages.h"
 
 namespace tamarind::test {
+
+// Coded data written as text: '0' and '1' are bits (first bit in the most
+// significant bit of the first byte), everything else is ignored; the last
+// byte is padded with zeros.
+inline std::vector<uint8_t> Bits(std::string_view text) {
+  std::vector<uint8_t> bytes;
+  int used = 8;
+  for (char c : text) {
+    if (c != '0' && c != '1') continue;
+    if (used == 8) {
+      bytes.push_back(0);
+      used = 0;
+    }
+    if (c == '1') bytes.back() = static_cast<uint8_t>(bytes.back() | (0x80 >> used));
+    ++used;
+  }
+  return bytes;
+}
 
 struct Decoded {
   FaxPage page;

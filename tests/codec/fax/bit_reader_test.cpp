@@ -1,0 +1,159 @@
+// The bit cursor, the code trees' fast look-up and the row painter, each
+// against a plain model of what it must do.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "codec/fax/bit_reader.h"
+#include "codec/fax/bit_window.h"
+#include "codec/fax/code_trees.h"
+#include "codec/fax/decode_test_util.h"
+#include "codec/fax/row_painter.h"
+#include "codec/fax/width_class.h"
+
+namespace tamarind::test {
+namespace {
+
+FaxBitReader ReaderOver(const std::vector<uint8_t>& bytes, uint8_t bit_order = MsbFirst) {
+  FaxBitReader reader;
+  reader.bit_order = bit_order;
+  reader.Reset(bytes);
+  return reader;
+}
+
+TEST(FaxBitReaderTest, ReadsAcrossBytesInEitherBitOrderAndStaysFailedAtTheEnd) {
+  std::vector<uint8_t> bytes = {0xB4, 0x0F};  // 1011 0100 0000 1111
+  for (uint8_t order : {MsbFirst, LsbFirst}) {
+    std::vector<uint8_t> stored = order == MsbFirst ? bytes : ReverseBits(bytes);
+    FaxBitReader reader = ReaderOver(stored, order);
+    EXPECT_EQ(reader.ReadBits(3), 0b101);
+    EXPECT_EQ(reader.ReadBits(4), 0b1010);
+    EXPECT_EQ(reader.ReadBits(4), 0b0000);
+    reader.UnreadBits(4);  // back across the byte boundary
+    EXPECT_EQ(reader.position, 0);
+    EXPECT_EQ(reader.bit_offset, 7);
+    EXPECT_EQ(reader.ReadBits(8), 0b00000111);
+    EXPECT_EQ(reader.ReadBits(1), 1);
+    EXPECT_EQ(reader.ReadBits(1), kFetchPastEnd);
+    EXPECT_EQ(reader.ReadBits(1), kFetchPastEnd);
+  }
+  EXPECT_EQ(BitReversalTable[0x01], 0x80);
+  EXPECT_EQ(BitReversalTable[0x03], 0xC0);
+  EXPECT_EQ(BitReversalTable[0xB4], 0x2D);
+}
+
+TEST(FaxBitReaderTest, FindEolStopsBehindElevenZerosAndAOne) {
+  // 7 trailing zeros + 7 leading zeros: the reader ends on bit offset 8 and
+  // the next bits come from the following byte.
+  std::vector<uint8_t> across = {0x80, 0x01, 0xA0};
+  FaxBitReader reader = ReaderOver(across);
+  EXPECT_EQ(FindEol(reader), 0);
+  EXPECT_EQ(reader.position, 1);
+  EXPECT_EQ(reader.bit_offset, 8);
+  EXPECT_EQ(reader.ReadBits(3), 0b101);
+
+  // Ten zeros are not enough; zero bytes in between count eight each.
+  std::vector<uint8_t> ten = {0x04, 0x10, 0x04, 0x80};  // 2 + 3, 4 + 5, 2 + 0 zeros
+  FaxBitReader short_run = ReaderOver(ten);
+  EXPECT_EQ(FindEol(short_run), kFetchPastEnd);
+  std::vector<uint8_t> twelve = {0x04, 0x00, 0x20};  // 2 + 8 + 2 zeros
+  FaxBitReader long_run = ReaderOver(twelve);
+  EXPECT_EQ(FindEol(long_run), 0);
+  EXPECT_EQ(long_run.position, 2);
+  EXPECT_EQ(long_run.bit_offset, 3);
+}
+
+// The 12-bit look-up must give the leaf and the bit count of the node walk
+// for every code, at every bit offset, up to the end of the data.
+TEST(CodeTreeTest, LookupDecodingMatchesTheNodeWalk) {
+  std::mt19937 random(7);
+  const CodeTree* trees[] = {&kWhiteTree, &kBlackTree, &kModeTree};
+  for (int trial = 0; trial < 400; ++trial) {
+    // Mostly zero bits now and then, so long codes and EOL fill show up.
+    std::vector<uint8_t> bytes(1 + random() % 64);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(trial % 2 ? random() : random() & random() & random());
+    uint8_t order = trial % 3 ? MsbFirst : LsbFirst;
+    FaxBitReader walked = ReaderOver(bytes, order);
+    FaxBitReader fast_state = ReaderOver(bytes, order);
+    BitWindow fast(fast_state);
+    for (int step = 0; step < 400; ++step) {
+      const CodeTree& tree = *trees[random() % 3];
+      int expected = WalkTree(walked, tree);
+      int actual = fast.DecodeCode(tree);
+      if (expected < 0) {
+        ASSERT_EQ(actual, kReadFailed);
+        break;
+      }
+      ASSERT_EQ(actual, expected) << "trial " << trial << " step " << step;
+      if (expected == kLeafEolTookOne || expected == kLeafEolTookZero) {
+        walked.UnreadBits(1);
+        fast.Unread(1);
+        int again = WalkTree(walked, tree);
+        ASSERT_EQ(fast.DecodeCode(tree), again < 0 ? kReadFailed : again);
+        if (again < 0) break;
+      }
+      FaxBitReader stored = fast_state;
+      fast.Store(stored);
+      ASSERT_EQ(stored.position, walked.position);
+      ASSERT_EQ(stored.bit_offset, walked.bit_offset);
+    }
+  }
+}
+
+TEST(CodeTreeTest, TreesHoldEveryCodeInTheirByteEncoding) {
+  for (const CodeTree* tree : {&kWhiteTree, &kBlackTree, &kModeTree}) {
+    EXPECT_LE(tree->size, 256);
+    for (int i = 0; i < tree->size; ++i) {
+      uint8_t e = tree->nodes[static_cast<size_t>(i)];
+      if (!IsLeaf(e)) {
+        EXPECT_LT(e + 1, tree->size) << i;
+      }
+    }
+  }
+}
+
+// Paints random runs and compares with a pixel-by-pixel model.
+TEST(RowPainterTest, RunsMatchAPixelModelAndNeverLeaveTheRow) {
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 2000; ++trial) {
+    int32_t length = 1 + static_cast<int32_t>(random() % 6);
+    std::vector<uint8_t> row(static_cast<size_t>(length) + 2, 0);  // a guard byte each side
+    std::vector<bool> model(static_cast<size_t>(length) * 8, false);
+    RowCursor cursor;
+    cursor.Start(row.data() + 1, length);
+    int64_t x = 0;
+    bool skip = false;
+    while (x < length * 8 + 8) {
+      int64_t n = static_cast<int64_t>(random() % 20) - 2;
+      if (random() % 10 == 0) n = 70000;  // longer than any row
+      PaintRun(cursor, n, skip);
+      if (n > 0) {
+        for (int64_t i = x; i < x + n && i < length * 8; ++i) model[static_cast<size_t>(i)] = !skip;
+        x += n;
+      }
+      skip = !skip;
+    }
+    ASSERT_EQ(row.front(), 0);
+    ASSERT_EQ(row.back(), 0);
+    for (int32_t i = 0; i < length * 8; ++i)
+      ASSERT_EQ(static_cast<bool>((row[static_cast<size_t>(1 + i / 8)] >> (7 - i % 8)) & 1), model[static_cast<size_t>(i)])
+          << "trial " << trial << " pixel " << i;
+  }
+}
+
+TEST(WidthClassTest, BoundsPickTheFirstRowNotExceeded) {
+  struct Case {
+    int32_t width;
+    uint16_t resolution;
+    uint8_t width_class;
+  };
+  for (Case c : {Case{1728, 200, 1}, {1729, 200, 2}, {2048, 200, 2}, {2432, 200, 3}, {2592, 300, 1}, {3072, 300, 2},
+                 {3456, 400, 1}, {3457, 300, 3}, {3648, 300, 3}, {4096, 400, 2}, {4864, 400, 3}, {9999, 400, 3}}) {
+    EXPECT_EQ(WidthClass(c.width).resolution, c.resolution) << c.width;
+    EXPECT_EQ(WidthClass(c.width).width_class, c.width_class) << c.width;
+  }
+}
+
+}  // namespace
+}  // namespace tamarind::test
