@@ -189,9 +189,12 @@ std::string ProfileFile::Text() const {
 bool ProfileFile::Save() const {
   namespace fs = std::filesystem;
   std::error_code error;
-  fs::path target(path_);
+  // Write through a link to the real file, next to it.
+  fs::path target = fs::weakly_canonical(fs::path(path_), error);
+  if (error) target = path_;
   if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
-  std::string temporary = path_ + ".tmp-" + std::to_string(getpid());
+  fs::path temporary = target;
+  temporary += ".tmp-" + std::to_string(getpid());
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     std::string text = Text();
@@ -202,6 +205,9 @@ bool ProfileFile::Save() const {
       return false;
     }
   }
+  // A file the user made private stays private.
+  fs::file_status existing = fs::status(target, error);
+  if (!error && fs::exists(existing)) fs::permissions(temporary, existing.permissions(), error);
   fs::rename(temporary, target, error);
   if (error) {
     fs::remove(temporary, error);

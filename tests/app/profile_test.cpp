@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/front_settings.h"
 #include "support/test_files.h"
 
@@ -59,6 +61,21 @@ TEST(ProfileFile, ListsOfQuotedNamesAreStoredAsTheyAre) {
   profile.SetString("Main", "One", R"("/srv/my faxes/a b.fxd")");
   EXPECT_EQ(profile.Text(), "[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nOne='\"/srv/my faxes/a b.fxd\"'\n");
   EXPECT_EQ(profile.GetString("main", "faxdir", ""), R"("/srv/my faxes" a.fxd "b c.fxd")");
+}
+
+TEST(ProfileFile, SavingKeepsALinkAndThePermissions) {
+  ScopedTempDir dir;
+  std::string real = dir.File("real.ini");
+  WriteFileText(real, "[Main]\nFaxDir=/a\n");
+  std::filesystem::permissions(real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink(real, dir.File("link.ini"));
+  ProfileFile profile = ProfileFile::Load(dir.File("link.ini"));
+  profile.SetString("Main", "FaxDir", "/b");
+  ASSERT_TRUE(profile.Save());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_EQ(ReadFileText(real), "[Main]\nFaxDir=/b\n");
+  EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(ProfileFile, MissingFileSavesNothingUntilAsked) {
