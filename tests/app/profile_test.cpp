@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "app/front_settings.h"
 #include "support/test_files.h"
 
 namespace tamarind {
@@ -83,28 +82,6 @@ TEST(ProfileFile, MissingFileSavesNothingUntilAsked) {
   ProfileFile profile = ProfileFile::Load(dir.File("none.ini"));
   EXPECT_EQ(profile.GetInt("Options", "Quality", 50), 50);
   EXPECT_FALSE(test::FileExists(dir.File("none.ini")));
-}
-
-TEST(FrontSettings, DefaultsWithoutFileAndAllTwelveKeysWritten) {
-  ScopedTempDir dir;
-  ProfileFile profile = ProfileFile::Load(dir.File("tamarind.ini"));
-  PageOptions options = ReadPageOptions(profile, 0);
-  EXPECT_EQ(options, PageOptions{});
-  EXPECT_EQ(options.keepExtension, 1);
-  EXPECT_EQ(options.cycleMinutes, 60);
-  EXPECT_EQ(ReadPageOptions(profile, 1).recalcLines, 1);  // the value in effect
-
-  options.quality = -3;  // kept as typed
-  options.recalcLines = 9;
-  WritePageOptions(profile, options);
-  WriteMainFields(profile, {"/in", "/out"});
-  ASSERT_TRUE(profile.Save());
-  EXPECT_EQ(ReadFileText(dir.File("tamarind.ini")),
-            "[Options]\nDirFile=0\nSubdir=0\nHiberarchy=0\nKeepDate=0\nKeepExt=1\nOptimize=1\nQuality=-3\n"
-            "Recaculate=9\nCyclely=0\nCycleMinutes=60\n\n[Main]\nFaxDir=/in\nSaveDir=/out\n");
-  ProfileFile again = ProfileFile::Load(dir.File("tamarind.ini"));
-  EXPECT_EQ(ReadPageOptions(again, 0), options);
-  EXPECT_EQ(ReadMainFields(again).destinationText, "/out");
 }
 
 }  // namespace

@@ -55,16 +55,6 @@ TEST_F(WindowTest, ExitAndEnterEndWithOneCloseBoxAndEscWithTwo) {
   }
 }
 
-TEST_F(WindowTest, EnterOnAFocusedButtonPressesIt) {
-  MainDialog& main = Open();
-  QSignalSpy closed(&main, &MainDialog::Closed);
-  auto* go = Control<QWidget>(&main, kIdGo);
-  go->setFocus();
-  QTest::keyClick(go, Qt::Key_Return);
-  EXPECT_EQ(closed.count(), 0);
-  EXPECT_THAT(messages, ElementsAre("Warning: Select Source Dir,\nwhere your fax files to be converted should be"));
-}
-
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   MainDialog& main = Open();
   QList<QAction*> items = main.TrayMenu()->actions();
