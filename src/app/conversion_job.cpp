@@ -21,6 +21,7 @@ void ConversionJob::Reset() {
   report.clear();
   files.clear();
   failures = 0;
+  walkFailures.clear();
 }
 
 void ConversionJob::SetReport(std::string_view text) { report.assign(text); }

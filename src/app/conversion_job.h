@@ -1,7 +1,9 @@
 // One conversion run: its options, paths, file list and report text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,6 +16,24 @@
 namespace tamarind {
 
 enum class RunMode : int32_t { None = 0, Folder = 1, SingleFile = 2 };
+
+// Results of ConversionJob::ConvertFile.
+inline constexpr int kConverted = 0;
+inline constexpr int kSkipped = 1;
+inline constexpr int kNotWinFax = -1;
+inline constexpr int kFolderNotCreated = -2;
+inline constexpr int kOutputIsSource = -3;
+inline constexpr int kNotFax = -5;
+inline constexpr int kJpegFailed = -7;
+inline constexpr int kException = -9;
+
+// Creates |path| with every missing ancestor; non-zero when the folder
+// exists afterwards. The working directory is left alone.
+int CreateFolderTree(const std::string& path);
+
+// Told before each file of a folder pass (|done| of |total|, the file about
+// to be converted) and once more at the end with |done| == |total|.
+using ProgressHook = std::function<void(size_t done, size_t total, std::string_view current)>;
 
 class ConversionJob {
  public:
@@ -40,6 +60,11 @@ class ConversionJob {
   // Files and folders that failed since the last Reset, counted for the
   // exit status; a failure never changes what ConvertFile returns.
   int failures = 0;
+  // Report lines for folders the walk could not read; ConvertFolder puts
+  // them under its header and empties the list.
+  std::vector<std::string> walkFailures;
+  // Optional; ConvertFolder tells it how far the pass has come.
+  ProgressHook progress;
 
   void Reset();
   void SetReport(std::string_view text);
@@ -52,7 +77,9 @@ class ConversionJob {
   int ParseArguments(std::span<const std::string> arguments);
 
   // Converts one file into one JPEG per page; 0 converted, 1 skipped,
-  // negative on failure (see the report).
+  // negative on failure (see the report). Everything it touches is this
+  // job's own (options, report, temporary BMP), so jobs on different
+  // threads may convert at the same time.
   int ConvertFile(std::string sourcePath, std::string destinationPath);
   // True when |path| is a file that can be read and is not empty.
   static bool OutputExists(const std::string& path);
@@ -68,6 +95,8 @@ class ConversionJob {
  private:
   // The private temporary BMP of this job, made on first use.
   platform::PrivateTempFile* TempBmp();
+
+  class FileConversion;
 
   std::unique_ptr<platform::PrivateTempFile> tempBmp_;
 };

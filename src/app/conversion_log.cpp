@@ -1,8 +1,30 @@
-// Placeholder until the log lands.
 #include "app/conversion_log.h"
+
+#include "platform/files.h"
+#include "platform/paths.h"
 
 namespace tamarind {
 
-void AppendToLog(const std::string&, std::string_view) {}
+namespace {
+
+constexpr std::string_view kDashesLine = "--------------------------------------------------\n";
+
+}  // namespace
+
+void AppendToLog(const std::string& path, std::string_view text, bool createParents) {
+  if (path.empty()) return;
+  std::string_view folder = platform::FolderOf(path);
+  if (!folder.empty()) {
+    std::string folderText(folder);
+    bool ready = createParents ? platform::MakeFolders(folderText) : platform::MakeFolder(folderText);
+    if (!ready) return;
+  }
+  std::string entry = platform::LocalTimeText("%Y-%m-%d %H:%M:%S\n");
+  entry += text;
+  entry += kDashesLine;
+  // One write: two runs appending at the same moment keep their entries
+  // whole. A lost entry is never reported.
+  platform::AppendWhole(path, entry);
+}
 
 }  // namespace tamarind

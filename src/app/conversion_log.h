@@ -7,7 +7,10 @@
 namespace tamarind {
 
 // Appends the time line, |text| and a line of 50 dashes to the file at
-// |path|. Nothing happens for an empty path; failures are silent.
-void AppendToLog(const std::string& path, std::string_view text);
+// |path|. Nothing happens for an empty path; failures are silent. The
+// file's folder is made when missing: with its parents when
+// |createParents|, else the last level only (a missing parent loses the
+// entry).
+void AppendToLog(const std::string& path, std::string_view text, bool createParents = false);
 
 }  // namespace tamarind

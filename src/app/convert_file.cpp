@@ -1,13 +1,191 @@
-// Placeholder until single-file conversion lands.
+// One fax file into one JPEG per page.
+#include <fstream>
+#include <memory>
+#include <optional>
+
 #include "app/conversion_job.h"
+#include "app/output_names.h"
+#include "codec/bmp/page_bmp.h"
+#include "codec/jpeg/jpeg_writer.h"
+#include "faxdoc/fax_document.h"
+#include "faxdoc/format_code.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 
 namespace tamarind {
 
-int ConversionJob::ConvertFile(std::string, std::string) {
-  ++failures;
-  return -5;
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kJpegFailedLine = "Failed :  Error in converting FAX to JPEG!\r\n";
+constexpr std::string_view kExceptionLine = "Exception : Failed in FAX to JPEG conversion\r\n";
+constexpr std::string_view kPageIndent = "        page ";
+
+// An output that a run skipping existing files may leave alone: readable,
+// not empty, and written after the source last changed.
+bool UpToDate(const std::string& output, const platform::FileTime& sourceModified) {
+  if (!ConversionJob::OutputExists(output)) return false;
+  auto status = platform::StatusOf(output);
+  return status && status->modified >= sourceModified;
 }
-bool ConversionJob::OutputExists(const std::string&) { return false; }
-int ConversionJob::CopyFileTimes(const std::string&, const std::string&) { return -1; }
+
+}  // namespace
+
+int CreateFolderTree(const std::string& path) { return platform::MakeFolders(path) ? 1 : 0; }
+
+bool ConversionJob::OutputExists(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  return file && file.tellg() > 0;
+}
+
+int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::string& outputPath) {
+  auto source = platform::StatusOf(sourcePath);
+  if (!source) return -1;
+  return platform::SetFileTimes(outputPath, source->accessed, source->modified) ? 0 : -2;
+}
+
+// The work of one ConvertFile call from the prefix on; the document lives
+// exactly as long as this object.
+class ConversionJob::FileConversion {
+ public:
+  FileConversion(ConversionJob& job, const std::string& source, const std::string& destination)
+      : job_(job), source_(source), destination_(destination), document_(std::make_unique<FaxDocument>()) {}
+
+  int Run() {
+    if (job_.skipExisting && AlreadyConverted()) {
+      Say("Skipped : " + destination_ + " already exist!\r\n");
+      return kSkipped;
+    }
+    if (!MakeOutputFolder()) return kFolderNotCreated;
+    if (!Loaded()) {
+      Say("Failed : " + source_ + " - Not Fax\r\n");
+      return kNotFax;
+    }
+    int result = ConvertPages();
+    if (job_.keepDate) KeepDates();
+    return result;
+  }
+
+  // A page or a date copy failed although the result may still be 0.
+  bool PartlyFailed() const { return partlyFailed_; }
+
+ private:
+  void Say(std::string_view text) { job_.report += text; }
+
+  bool Loaded() {
+    if (!loadTried_) {
+      document_->Load(source_, kWinFaxFormat);
+      loadTried_ = true;
+    }
+    return document_->IsLoaded();
+  }
+
+  // Skipped only when every page file this source would give exists, is not
+  // empty and is newer than the source; that needs the page count, so the
+  // document is loaded unless neither possible first output is there.
+  bool AlreadyConverted() {
+    auto source = platform::StatusOf(source_);
+    if (!source) return false;
+    const auto& modified = source->modified;
+    if (!UpToDate(destination_, modified) && !UpToDate(PageFileNames(destination_, 2).front(), modified))
+      return false;
+    if (!Loaded()) return false;
+    for (const std::string& name : PageFileNames(destination_, document_->PageCount()))
+      if (!UpToDate(name, modified)) return false;
+    return true;
+  }
+
+  bool MakeOutputFolder() {
+    size_t cut = destination_.rfind(platform::kSeparator);
+    if (cut == std::string::npos || cut == 0) return true;  // current folder or the root
+    std::string folder = destination_.substr(0, cut);
+    if (CreateFolderTree(folder)) return true;
+    Say("Failed to create dir: " + folder + "\r\n");
+    return false;
+  }
+
+  int ConvertPages() {
+    std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
+    bool multiPage = names.size() > 1;
+    int result = kConverted;
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i > 0) document_->DecodePage(kWinFaxFormat, static_cast<int>(i));
+      result = WritePage(names[i]);
+      if (result != kConverted) {
+        partlyFailed_ = true;
+        continue;
+      }
+      written_.push_back(names[i]);
+      if (!multiPage) {
+        Say("Success !\r\n");
+        continue;
+      }
+      // The header only ever comes with the first page's success line.
+      if (i == 0) Say("Multiple pages as following :\r\n");
+      Say(std::string(kPageIndent) + PageNumber(static_cast<unsigned>(i + 1)) + " --> " + names[i] + " : Success !" + std::string(kLineEnd));
+    }
+    return result;
+  }
+
+  // The current page through the private BMP into |jpegPath|. A BMP that
+  // could not be written is never handed on: it may still hold an earlier
+  // page.
+  int WritePage(const std::string& jpegPath) {
+    platform::PrivateTempFile* bmp = job_.TempBmp();
+    if (!bmp || WritePageBmp(document_->Page(), *bmp) != 0) {
+      Say("Failed : " + source_ + " - Error in preparing jpeg\r\n");
+      return kJpegFailed;
+    }
+    if (WriteJpegFromBmp(*bmp, jpegPath, job_.quality, true, job_.optimize != 0) != 0) {
+      Say(kJpegFailedLine);
+      return kJpegFailed;
+    }
+    return kConverted;
+  }
+
+  // Only the page files written in this call get the source's times: an
+  // older file of the same name is not this conversion's output.
+  void KeepDates() {
+    for (const std::string& name : written_) {
+      if (job_.CopyFileTimes(source_, name) == 0) continue;
+      Say("Failed to keep date: " + name + std::string(kLineEnd));
+      partlyFailed_ = true;
+    }
+  }
+
+  ConversionJob& job_;
+  const std::string& source_;
+  const std::string& destination_;
+  std::unique_ptr<FaxDocument> document_;
+  bool loadTried_ = false;
+  bool partlyFailed_ = false;
+  std::vector<std::string> written_;
+};
+
+int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPath) {
+  if (FormatCodeFromExtension(sourcePath) != kWinFaxFormat) {
+    ++failures;
+    return kNotWinFax;
+  }
+  report += sourcePath + " --> " + destinationPath + " : ";
+  // The JPEG would be renamed over the fax it came from.
+  if (platform::SameFile(sourcePath, destinationPath)) {
+    report += "Failed : " + destinationPath + " is the source file\r\n";
+    ++failures;
+    return kOutputIsSource;
+  }
+  int result;
+  bool partlyFailed = false;
+  try {
+    FileConversion conversion(*this, sourcePath, destinationPath);
+    result = conversion.Run();
+    partlyFailed = conversion.PartlyFailed();
+  } catch (...) {
+    report += kExceptionLine;
+    result = kException;
+  }
+  if ((result != kConverted && result != kSkipped) || partlyFailed) ++failures;
+  return result;
+}
 
 }  // namespace tamarind

@@ -27,20 +27,32 @@ std::string ForConsole(std::string_view report) {
   return text;
 }
 
+// "[done/total] file" on one terminal line, rewritten in place and cleared
+// at the end.
+void ShowProgress(size_t done, size_t total, std::string_view current) {
+  std::string line = "\r\x1b[K";
+  if (done < total) line += "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + std::string(current);
+  platform::WriteErr(line);
+}
+
 }  // namespace
 
 int RunCommandLine(ConversionJob& job) {
   if (job.mode == static_cast<int32_t>(RunMode::Folder)) {
     platform::WriteOut("Please Wait...\n");
     job.files.clear();
+    job.walkFailures.clear();
     job.CollectFiles(job.source, job.includeSubfolders);
+    if (platform::ErrIsTerminal()) job.progress = ShowProgress;
     job.ConvertFolder();
+    job.progress = nullptr;
   } else {
     job.SetReport("Tamarind command line mode : convert file\r\n");
-    job.ConvertFile(job.source, job.destination);
+    if (job.ConvertFile(job.source, job.destination) == kNotWinFax)
+      job.report += "Failed : " + job.source + " - Not WinFax File\r\n";
   }
   std::string report = job.GetReport();
-  AppendToLog(processPaths.logPath, report);
+  AppendToLog(processPaths.logPath, report, processPaths.logPathIsDefault);
   if (!job.quiet) platform::WriteOut(ForConsole(report));
   return job.failures == 0 ? kExitConverted : kExitFailures;
 }

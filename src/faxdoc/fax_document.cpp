@@ -1,18 +1,31 @@
-// Placeholder until the reader lands: loads nothing.
 #include "faxdoc/fax_document.h"
 
 namespace tamarind {
 
-namespace {
-const FaxPage kEmptyPage;
-}
-
 FaxDocument::FaxDocument() = default;
 FaxDocument::~FaxDocument() = default;
-int FaxDocument::Load(const std::string&, FormatCode) { return -1; }
-bool FaxDocument::IsLoaded() const { return false; }
-uint16_t FaxDocument::PageCount() const { return 0; }
-int FaxDocument::DecodePage(FormatCode, int) { return 0; }
-const FaxPage& FaxDocument::Page() const { return kEmptyPage; }
+
+int FaxDocument::Load(const std::string& path, FormatCode code) {
+  if (code != kWinFaxFormat || !reader_.Open(path)) return -1;
+  page_count_ = reader_.CountPages();
+  // With no pages the reader has closed the file and the page stays empty.
+  reader_.DecodePage(0, page_);
+  return 0;
+}
+
+bool FaxDocument::IsLoaded() const { return page_.width >= 1 && page_.height >= 1; }
+
+uint16_t FaxDocument::PageCount() const { return page_count_; }
+
+int FaxDocument::DecodePage(FormatCode code, int index) {
+  if (code != kWinFaxFormat || index < 0 || index >= page_count_) {
+    page_ = FaxPage{};
+    return -1;
+  }
+  reader_.DecodePage(index, page_);
+  return 0;
+}
+
+const FaxPage& FaxDocument::Page() const { return page_; }
 
 }  // namespace tamarind

@@ -1,4 +1,5 @@
-// The opened form of one input fax file.
+// The opened form of one input fax file: its pages, decoded one at a time
+// into a single current page.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 
 #include "codec/fax/fax_page.h"
 #include "faxdoc/format_code.h"
+#include "faxdoc/winfax_reader.h"
 
 namespace tamarind {
 
@@ -13,15 +15,27 @@ class FaxDocument {
  public:
   FaxDocument();
   ~FaxDocument();
+  FaxDocument(const FaxDocument&) = delete;
+  FaxDocument& operator=(const FaxDocument&) = delete;
 
-  // -1 when the file cannot be opened, else 0; page 0 is then decoded.
+  // -1 when the file cannot be opened (or |code| names a format this
+  // program does not read), else 0; page 0 is then decoded.
   int Load(const std::string& path, FormatCode code);
   // The current page has a width and a height above 0.
   bool IsLoaded() const;
   uint16_t PageCount() const;
-  // Decodes page |index| into the current page. Always 0.
+  // Decodes page |index| into the current page. 0, or -1 (and an empty
+  // current page) when there is no such page.
   int DecodePage(FormatCode code, int index);
   const FaxPage& Page() const;
+
+  // The reader, for callers that want the page's header.
+  const WinFaxReader& Reader() const { return reader_; }
+
+ private:
+  WinFaxReader reader_;
+  uint16_t page_count_ = 0;
+  FaxPage page_;
 };
 
 }  // namespace tamarind

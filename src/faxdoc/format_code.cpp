@@ -1,8 +1,90 @@
-// Placeholder until the classifier lands.
 #include "faxdoc/format_code.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string_view>
 
 namespace tamarind {
 
-FormatCode FormatCodeFromExtension(const std::string&) { return 0; }
+namespace {
+
+constexpr FormatCode kByContent = 1000;  // decided by ContentFormatCode
+
+struct FormatEntry {
+  std::string_view prefix;
+  FormatCode code;
+};
+
+// Searched in order; an extension matches the first entry it begins with,
+// so "tiff" is caught by "tif", "fxdata" by "fxd" and "dbf" by "db".
+constexpr FormatEntry kFormatTable[] = {
+    {"tif", 16}, {"tiff", 16},
+    {"fmf", 10},
+    {"fxd", kWinFaxFormat}, {"fxm", kWinFaxFormat}, {"fxr", kWinFaxFormat}, {"fxs", kWinFaxFormat},
+    {"awd", 3},
+    {"apf", 1},
+    {"bfx", 4},
+    {"dcx", 7},
+    {"bmp", 5},
+    {"cal", 6}, {"cg4", 6}, {"gp4", 6}, {"img", 6}, {"mil", 6}, {"oda", 6}, {"ras", 6}, {"cals", 6},
+    {"ig4", 13},
+    {"qfx", 14},
+    {"g3n", 17},
+    {"g3f", kByContent},
+    {"ds", 8},
+    {"ed", 9},
+    {"sft", 18},
+    {"sys", kNotFaxFormat}, {"dll", kNotFaxFormat}, {"bat", kNotFaxFormat}, {"lnk", kNotFaxFormat},
+    {"txt", kNotFaxFormat}, {"zip", kNotFaxFormat}, {"rar", kNotFaxFormat}, {"db", kNotFaxFormat},
+};
+
+// The 16 bytes that start (at offset 1) the files of format 12.
+constexpr std::string_view kFormat12Signature = "G3 FAX IMAGE 1.0";
+static_assert(kFormat12Signature.size() == 16);
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
+// A dot is never a byte of a multibyte character in UTF-8 (nor in the
+// other encodings file names use here), so a plain byte search is safe.
+std::string_view ExtensionOf(std::string_view path) {
+  const size_t dot = path.rfind('.');
+  if (dot != std::string_view::npos) return path.substr(dot + 1);
+  return path.size() < 2 ? path : path.substr(path.size() - 2);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+FormatCode ContentFormatCode(const std::string& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return kUnknownFormat;
+  std::array<unsigned char, 18> head{};  // bytes the file lacks stay 0
+  std::fread(head.data(), 1, head.size(), file.get());
+  if (head[2] == 0x2A && head[3] == 0) return 17;
+  const std::string_view signature(reinterpret_cast<const char*>(head.data() + 1), kFormat12Signature.size());
+  return signature == kFormat12Signature ? 12 : kUnknownFormat;
+}
+
+}  // namespace
+
+FormatCode FormatCodeFromExtension(const std::string& path) {
+  const std::string_view extension = ExtensionOf(path);
+  for (const FormatEntry& entry : kFormatTable) {
+    if (StartsWithIgnoringCase(extension, entry.prefix)) {
+      return entry.code == kByContent ? ContentFormatCode(path) : entry.code;
+    }
+  }
+  return kUnknownFormat;
+}
 
 }  // namespace tamarind

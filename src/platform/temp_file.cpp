@@ -45,6 +45,8 @@ PrivateTempFile::~PrivateTempFile() {
 
 bool PrivateTempFile::Truncate() { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
 
+bool PrivateTempFile::Resize(int64_t size) { return ftruncate(fd_, size) == 0; }
+
 bool PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
     ssize_t n = pwrite(fd_, bytes.data(), bytes.size(), offset);

@@ -33,6 +33,8 @@ class PrivateTempFile {
 
   // Empties the file and moves the position to its start.
   bool Truncate();
+  // Cuts or extends the file to |size| bytes; the position stays.
+  bool Resize(int64_t size);
   // Writes all of |bytes| at |offset| / at the current position.
   bool WriteAt(int64_t offset, std::span<const uint8_t> bytes);
   bool Write(std::span<const uint8_t> bytes);

@@ -1,8 +1,154 @@
-// Placeholder until the BMP writer lands.
 #include "codec/bmp/page_bmp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <vector>
 
 namespace tamarind {
 
-int WritePageBmp(const FaxPage&, platform::PrivateTempFile&) { return -3; }
+namespace {
+
+// Rows are gathered into blocks of about this size so that a page costs a
+// few large writes, never one per row and never the whole image at once.
+constexpr int64_t kBlockBytes = 1 << 20;
+
+struct BmpGeometry {
+  int64_t width = 0;
+  int64_t pageRows = 0;
+  int64_t repeat = 1;      // stored rows per page row
+  int64_t storedRows = 0;  // pageRows * repeat
+  int64_t stride = 0;      // width rounded up to 4 bytes, as the header implies
+};
+
+int64_t RepeatFactor(const FaxPage& page) {
+  if (page.y_resolution == 0) return 1;
+  return std::max<int64_t>(1, page.x_resolution / page.y_resolution);
+}
+
+// Null when the page is too large for the JPEG stage or its bitmap is
+// shorter than its geometry claims.
+std::optional<BmpGeometry> Measure(const FaxPage& page) {
+  BmpGeometry g;
+  g.width = page.width;
+  g.pageRows = page.height;
+  g.repeat = RepeatFactor(page);
+  if (g.width < 0 || g.pageRows < 0 || g.width > kMaxPageDimension) return std::nullopt;
+  g.storedRows = g.pageRows * g.repeat;
+  if (g.storedRows > kMaxPageDimension || g.width * g.storedRows > kMaxPagePixels) return std::nullopt;
+  int64_t bytesPerRow = page.bytes_per_row;
+  if (bytesPerRow < (g.width + 7) / 8) return std::nullopt;
+  if (g.pageRows > 0 && static_cast<int64_t>(page.bits.size()) < g.pageRows * bytesPerRow) return std::nullopt;
+  g.stride = (g.width + 3) / 4 * 4;
+  return g;
+}
+
+void Put16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void Put32(uint8_t* at, uint32_t value) {
+  Put16(at, value & 0xFFFF);
+  Put16(at + 2, value >> 16);
+}
+
+using BmpHeader = std::array<uint8_t, kPageBmpHeaderBytes>;
+
+BmpHeader BuildHeader(const BmpGeometry& g) {
+  BmpHeader h{};
+  h[0] = 'B';
+  h[1] = 'M';
+  Put32(&h[2], static_cast<uint32_t>(kPageBmpHeaderBytes + g.stride * g.storedRows));
+  Put32(&h[10], static_cast<uint32_t>(kPageBmpHeaderBytes));
+  Put32(&h[14], 40);
+  Put32(&h[18], static_cast<uint32_t>(g.width));
+  Put32(&h[22], static_cast<uint32_t>(g.storedRows));
+  Put16(&h[26], 1);   // planes
+  Put16(&h[28], 8);   // bits per pixel
+  Put32(&h[46], 256);  // colours used
+  for (int i = 0; i < 256; ++i) {
+    uint8_t* entry = &h[54 + 4 * i];
+    entry[0] = entry[1] = entry[2] = static_cast<uint8_t>(i);
+  }
+  return h;
+}
+
+// Eight sample bytes for every value of a page byte, most significant bit
+// first: 255 for a white (1) bit, 0 for black.
+constexpr std::array<std::array<uint8_t, 8>, 256> MakeExpansion() {
+  std::array<std::array<uint8_t, 8>, 256> table{};
+  for (int value = 0; value < 256; ++value) {
+    for (int bit = 0; bit < 8; ++bit) table[value][bit] = (value & (0x80 >> bit)) ? 0xFF : 0x00;
+  }
+  return table;
+}
+constexpr auto kExpansion = MakeExpansion();
+
+// Fills |out| with the samples of |bits|; the stride never exceeds the
+// byte-padded row, so the padding holds the row's own trailing bits.
+void ExpandRow(std::span<const uint8_t> bits, std::span<uint8_t> out) {
+  size_t whole = out.size() / 8;
+  for (size_t j = 0; j < whole; ++j) std::memcpy(&out[8 * j], kExpansion[bits[j]].data(), 8);
+  if (size_t rest = out.size() % 8) std::memcpy(&out[8 * whole], kExpansion[bits[whole]].data(), rest);
+}
+
+// Writes the stored rows from |offset| on, bottom row first, a block at a
+// time.
+bool WritePixels(const FaxPage& page, const BmpGeometry& g, std::vector<uint8_t>& block, std::vector<uint8_t>& row,
+                 platform::PrivateTempFile& file, int64_t offset) {
+  const size_t stride = static_cast<size_t>(g.stride);
+  const size_t capacity = block.size() / std::max<size_t>(stride, 1);
+  size_t filled = 0;
+  auto flush = [&] {
+    bool ok = file.WriteAt(offset, std::span(block).first(filled * stride));
+    offset += static_cast<int64_t>(filled * stride);
+    filled = 0;
+    return ok;
+  };
+  for (int64_t y = g.pageRows - 1; y >= 0; --y) {
+    ExpandRow(page.Row(static_cast<int32_t>(y)), row);
+    for (int64_t copy = 0; copy < g.repeat; ++copy) {
+      std::memcpy(&block[filled * stride], row.data(), stride);
+      if (++filled == capacity && !flush()) return false;
+    }
+  }
+  return filled == 0 || flush();
+}
+
+}  // namespace
+
+int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file) {
+  std::optional<BmpGeometry> geometry = Measure(page);
+  if (!geometry) return -4;
+  const BmpGeometry& g = *geometry;
+
+  std::vector<uint8_t> block;
+  std::vector<uint8_t> row;
+  if (g.stride > 0 && g.storedRows > 0) {
+    try {
+      int64_t rows = std::clamp<int64_t>(kBlockBytes / g.stride, 1, g.storedRows);
+      block.resize(static_cast<size_t>(rows * g.stride));
+      row.resize(static_cast<size_t>(g.stride));
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+  }
+
+  // The previous page is overwritten in place and the file cut to size
+  // afterwards: emptying it first would make the file system free and
+  // reallocate its blocks for every page.
+  const BmpHeader header = BuildHeader(g);
+  const int64_t fileSize = kPageBmpHeaderBytes + g.stride * g.storedRows;
+  if (file.WriteAt(0, header) && (block.empty() || WritePixels(page, g, block, row, file, kPageBmpHeaderBytes)) &&
+      file.Resize(fileSize)) {
+    return 0;
+  }
+  // Leave nothing that the JPEG stage could mistake for this page.
+  file.Truncate();
+  return -3;
+}
 
 }  // namespace tamarind

@@ -1,13 +1,32 @@
 // The page as an 8-bit greyscale BMP with square pixels.
 #pragma once
 
+#include <cstdint>
+
 #include "codec/fax/fax_page.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
 
-// Rewrites |file| with |page|: 0 written; -1 pixel buffer, -2 palette, -3
-// file cannot be written; -4 page too large.
+// Size of the file header, information header and 256-entry palette that
+// precede the pixel data.
+inline constexpr int64_t kPageBmpHeaderBytes = 1078;
+
+// Limits of the JPEG stage: rows and columns, and pixels after repetition.
+inline constexpr int64_t kMaxPageDimension = 65500;
+inline constexpr int64_t kMaxPagePixels = int64_t{1} << 27;
+
+// Rewrites |file| with |page|: 0 written; -1 the row buffers cannot be
+// allocated; -3 the file cannot be written; -4 page too large (over
+// kMaxPageDimension or kMaxPagePixels after repetition) or its geometry does
+// not fit its bitmap. (-2, a palette that cannot be allocated, no longer
+// occurs: the palette is part of the fixed header.) On -1 and -4 the file
+// is not touched; on -3 it is left empty.
+//
+// Each page row becomes width bytes (255 white, 0 black) padded to a
+// multiple of 4 with the page's own trailing bits, stored bottom-up and
+// repeated x_resolution / y_resolution times (at least once) so that the
+// pixels come out square.
 int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file);
 
 }  // namespace tamarind

@@ -1,8 +1,141 @@
-// Placeholder until the JPEG stage lands.
 #include "codec/jpeg/jpeg_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "codec/jpeg/bmp_source.h"
+#include "platform/atomic_file.h"
 
 namespace tamarind {
 
-int WriteJpegFromBmp(const platform::PrivateTempFile&, const std::string&, int, bool, bool) { return 1; }
+namespace {
+
+constexpr int kWritten = 0;
+constexpr int kCannotOpen = 1;
+constexpr int kWrittenWithWarnings = 2;
+constexpr int kFailed = 3;
+
+// The standard error manager, except that a fatal error returns to the
+// compression call instead of ending the process.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void ReturnToCompression(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Everything one compression touches, plain data only: the error exit may
+// longjmp out of any call below RunCompression.
+struct CompressionJob {
+  ErrorManager errors;
+  jpeg_compress_struct cinfo;
+  BmpSource source;
+  int bmpFd;
+  FILE* output;
+  int quality;
+  bool grayscale;
+  bool optimize;
+};
+
+void WriteRows(j_compress_ptr cinfo, JSAMPARRAY rows, JDIMENSION count) {
+  while (count > 0) {
+    JDIMENSION done = jpeg_write_scanlines(cinfo, rows, count);
+    // Only a suspending destination takes fewer; ours never suspends.
+    if (done == 0) ERREXIT(cinfo, JERR_TOO_LITTLE_DATA);
+    rows += done;
+    count -= done;
+  }
+}
+
+void Configure(CompressionJob* job) {
+  j_compress_ptr cinfo = &job->cinfo;
+  job->errors.pub.addon_message_table = kBmpMessageTable;
+  job->errors.pub.first_addon_message = kBmpFirstMessage;
+  job->errors.pub.last_addon_message = kBmpLastMessage;
+  cinfo->in_color_space = JCS_RGB;
+  jpeg_set_defaults(cinfo);
+  cinfo->optimize_coding = job->optimize ? TRUE : FALSE;
+  if (job->grayscale) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
+  StartBmpSource(&job->source, cinfo, job->bmpFd, job->grayscale);
+  // The default for RGB input would be YCbCr.
+  jpeg_default_colorspace(cinfo);
+  if (job->grayscale) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
+  jpeg_set_quality(cinfo, job->quality, FALSE);
+  jpeg_stdio_dest(cinfo, job->output);
+}
+
+// The setjmp frame. No object with a destructor may live here or in any
+// function it calls that can reach the error exit.
+int RunCompression(CompressionJob* job) {
+  j_compress_ptr cinfo = &job->cinfo;
+  cinfo->err = jpeg_std_error(&job->errors.pub);
+  job->errors.pub.error_exit = ReturnToCompression;
+  if (setjmp(job->errors.jump)) {
+    jpeg_destroy_compress(cinfo);
+    return kFailed;
+  }
+  jpeg_create_compress(cinfo);
+  Configure(job);
+  jpeg_start_compress(cinfo, TRUE);
+  while (cinfo->next_scanline < cinfo->image_height) {
+    JSAMPARRAY rows = nullptr;
+    JDIMENSION count = ReadBmpRows(&job->source, cinfo, &rows);
+    WriteRows(cinfo, rows, count);
+  }
+  jpeg_finish_compress(cinfo);
+  const long warnings = job->errors.pub.num_warnings;
+  jpeg_destroy_compress(cinfo);
+  return warnings > 0 ? kWrittenWithWarnings : kWritten;
+}
+
+int CompressInto(int bmpFd, const std::string& jpegPath, int quality, bool grayscale, bool optimize) {
+  std::string error;
+  std::unique_ptr<platform::AtomicOutputFile> output = platform::AtomicOutputFile::Create(jpegPath, &error);
+  if (!output) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kCannotOpen;
+  }
+  CompressionJob job{};
+  job.bmpFd = bmpFd;
+  job.output = output->Stream();
+  job.quality = quality;
+  job.grayscale = grayscale;
+  job.optimize = optimize;
+  const int result = RunCompression(&job);
+  if (result == kFailed) return kFailed;  // |output| discards the partial file
+  if (!output->Commit(&error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kFailed;
+  }
+  return result;
+}
+
+}  // namespace
+
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
+                     bool grayscale, bool optimize) {
+  return CompressInto(bmp.Descriptor(), jpegPath, quality, grayscale, optimize);
+}
+
+int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
+                         bool optimize) {
+  int fd = open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kCannotOpen;
+  const int result = CompressInto(fd, jpegPath, quality, grayscale, optimize);
+  close(fd);
+  return result;
+}
 
 }  // namespace tamarind

@@ -8,8 +8,19 @@
 namespace tamarind {
 
 // 0 written; 1 input or output cannot be opened; 2 written with warnings;
-// 3 the JPEG library or the BMP reader raised an error (nothing written).
+// 3 the JPEG library or the BMP reader raised an error, or the output could
+// not be completed (nothing written).
+//
+// The JPEG appears under |jpegPath| only when complete: it is written to a
+// temporary file beside it and renamed over it at the end, so on any failure
+// an existing file of that name is untouched. The library's messages go to
+// standard error. |quality| is clamped to 1..100 by the library.
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
                      bool grayscale, bool optimize);
+
+// Same for the BMP file at |bmpPath|, which may be any uncompressed 8- or
+// 24-bit BMP; 1 when it cannot be opened.
+int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
+                         bool optimize);
 
 }  // namespace tamarind

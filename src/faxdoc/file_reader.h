@@ -1,0 +1,70 @@
+// The file side of a page reader: an open input file, the table of page
+// offsets found in it and the coded data of the page read last.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tamarind {
+
+class FileReader {
+ public:
+  static constexpr int kMaxPages = 1024;
+
+  FileReader() = default;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  virtual ~FileReader();
+
+  // Closes any open file, then opens |path| for binary reading and measures
+  // its size. False (and no file open) when it cannot be opened or is not
+  // seekable. Forgets the pages of any earlier file.
+  bool Open(const std::string& path);
+  bool IsOpen() const { return file_ != nullptr; }
+  // The close status, or 0 when no file was open.
+  int Close();
+
+  // 0 and the offset stored while fewer than kMaxPages are in use, else -1.
+  int AddPageOffset(int32_t offset);
+  // The offset of page |index|, or 0 when there is no such page.
+  int32_t PageOffset(int index) const;
+  uint16_t PageCount() const { return page_count_; }
+  bool HasPageAt(int32_t offset) const;
+
+  // Size of the open file in bytes, measured by Open.
+  int64_t FileSize() const { return file_size_; }
+
+  // The coded data of the page read last.
+  std::span<const uint8_t> CodedData() const { return coded_; }
+  int32_t DataLength() const { return static_cast<int32_t>(coded_.size()); }
+
+ protected:
+  void ClearPages() { page_count_ = 0; }
+
+  // Reads up to |out|.size() bytes at |offset|; returns the number read.
+  // The rest of |out| is left as it was.
+  size_t ReadAt(int64_t offset, std::span<uint8_t> out);
+
+  // Replaces the coded-data buffer with |length| bytes read at |offset|.
+  // Bytes the file does not hold are zero. A buffer that cannot be
+  // allocated leaves no data.
+  void LoadCodedData(int64_t offset, int32_t length);
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::array<int32_t, kMaxPages> offsets_{};
+  uint16_t page_count_ = 0;
+  int64_t file_size_ = 0;
+  std::vector<uint8_t> coded_;
+};
+
+}  // namespace tamarind

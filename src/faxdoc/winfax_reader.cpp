@@ -1,0 +1,136 @@
+#include "faxdoc/winfax_reader.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "codec/fax/g3_decoder.h"
+#include "codec/fax/mmr_decoder.h"
+
+namespace tamarind {
+
+namespace {
+
+constexpr uint8_t kSignature0 = 0x0B;
+constexpr uint8_t kSignature1 = 0x23;
+
+// Decoder settings for WinFax pages.
+constexpr uint8_t kCodingModeG3OneDimensional = 5;
+constexpr uint8_t kMmrVariant = 0;
+constexpr uint8_t kMmrSyncRun = 3;
+constexpr uint8_t kInvertNone = 0;
+constexpr uint8_t kResolutionUnitInch = 2;
+
+uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+int32_t Le32(std::span<const uint8_t> b, size_t at) {
+  const uint32_t v = uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+                     uint32_t{b[at + 3]} << 24;
+  return static_cast<int32_t>(v);
+}
+
+void EmptyPage(FaxPage& page) { page = FaxPage{}; }
+
+}  // namespace
+
+WinFaxPageHeader WinFaxPageHeader::Parse(std::span<const uint8_t, kSize> bytes) {
+  WinFaxPageHeader h;
+  h.signature_ok = bytes[0] == kSignature0 && bytes[1] == kSignature1;
+  h.width = Le16(bytes, 3);
+  h.length = Le16(bytes, 5);
+  h.coding_flag = bytes[7];
+  h.link_base = Le32(bytes, 89);
+  h.link_span = Le32(bytes, 105);
+  h.extra_count = bytes[113];
+  h.extra_size = bytes[114];
+  h.resolution_code = bytes[115];
+  h.data_length = Le32(bytes, 116);
+  return h;
+}
+
+int64_t WinFaxPageHeader::NextHeaderOffset() const {
+  // The writer's 32-bit sum; one that does not fit is no offset at all.
+  const int64_t sum = int64_t{link_base} + link_span + data_length + int64_t{extra_count} * extra_size;
+  if (sum < 0 || sum > std::numeric_limits<int32_t>::max()) return -1;
+  return sum;
+}
+
+uint16_t WinFaxPageHeader::VerticalResolution() const {
+  switch (resolution_code) {
+    case 0: return 100;
+    case 1: return 200;
+    default: return 400;
+  }
+}
+
+WinFaxReader::~WinFaxReader() = default;
+
+int WinFaxReader::ReadHeaderAt(int64_t offset) {
+  if (!IsOpen()) return -1;
+  std::array<uint8_t, WinFaxPageHeader::kSize> bytes{};
+  ReadAt(offset, bytes);
+  header_ = WinFaxPageHeader::Parse(bytes);
+  return header_.signature_ok ? 0 : -2;
+}
+
+uint16_t WinFaxReader::CountPages() {
+  ClearPages();
+  int64_t offset = 0;
+  int status = ReadHeaderAt(offset);
+  while (status == 0) {
+    AddPageOffset(static_cast<int32_t>(offset));
+    if (PageCount() == kMaxPages) break;
+    // A link back to a page already found would walk the same pages again
+    // for ever; a hostile sum ends the chain as the end of the file does.
+    const int64_t next = header_.NextHeaderOffset();
+    if (next < 0 || next >= FileSize() || HasPageAt(static_cast<int32_t>(next))) break;
+    offset = next;
+    status = ReadHeaderAt(offset);
+  }
+  if (PageCount() == 0) Close();
+  return PageCount();
+}
+
+void WinFaxReader::ApplyDefaults(int64_t offset) {
+  if (header_.width == 0) header_.width = WinFaxPageHeader::kDefaultWidth;
+  if (header_.length == 0) header_.length = WinFaxPageHeader::kDefaultLength;
+  if (header_.data_length > FileSize()) {
+    const int64_t rest = FileSize() - offset - static_cast<int64_t>(WinFaxPageHeader::kSize);
+    header_.data_length = static_cast<int32_t>(std::clamp<int64_t>(rest, 0, std::numeric_limits<int32_t>::max()));
+  }
+  header_.data_length = std::max(header_.data_length, 0);
+}
+
+int WinFaxReader::ReadPage(int index) {
+  if (!IsOpen() || index < 0 || index >= PageCount()) return -1;
+  const int64_t offset = PageOffset(index);
+  ReadHeaderAt(offset);
+  ApplyDefaults(offset);
+  LoadCodedData(offset + static_cast<int64_t>(WinFaxPageHeader::kSize), header_.data_length);
+  x_resolution_ = kHorizontalResolution;
+  y_resolution_ = header_.VerticalResolution();
+  return 0;
+}
+
+void WinFaxReader::DecodePage(int index, FaxPage& page) {
+  if (!IsOpen()) return;
+  if (ReadPage(index) != 0) {
+    EmptyPage(page);
+    return;
+  }
+  if (header_.IsGroup4()) {
+    MmrDecoder decoder(CodedData(), LsbFirst, kMmrVariant, kInvertNone, kMmrSyncRun);
+    decoder.SetPageSize(header_.width, header_.length);
+    decoder.DecodeMmrPage(page);
+  } else {
+    G3Decoder decoder(CodedData(), LsbFirst, kCodingModeG3OneDimensional, kInvertNone);
+    decoder.SetPageSize(header_.width, header_.length);
+    decoder.DecodeG3Page(page);
+  }
+  page.resolution_unit = kResolutionUnitInch;
+  page.x_resolution = x_resolution_;
+  page.y_resolution = y_resolution_;
+}
+
+}  // namespace tamarind

@@ -1,0 +1,176 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "platform/paths.h"
+
+namespace tamarind::platform {
+
+namespace {
+
+FileTime TimeOf(const timespec& t) { return {static_cast<int64_t>(t.tv_sec), static_cast<int64_t>(t.tv_nsec)}; }
+
+timespec TimespecOf(const FileTime& t) {
+  timespec result{};
+  result.tv_sec = static_cast<time_t>(t.seconds);
+  result.tv_nsec = static_cast<long>(t.nanoseconds);
+  return result;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+FolderEntry::Kind KindOf(const std::string& path, unsigned char type) {
+  using Kind = FolderEntry::Kind;
+  if (type == DT_REG) return Kind::File;
+  if (type == DT_DIR) return Kind::Folder;
+  struct stat info {};
+  if (type == DT_UNKNOWN) {
+    if (lstat(path.c_str(), &info) != 0) return Kind::Other;
+    if (S_ISREG(info.st_mode)) return Kind::File;
+    if (S_ISDIR(info.st_mode)) return Kind::Folder;
+    if (!S_ISLNK(info.st_mode)) return Kind::Other;
+  } else if (type != DT_LNK) {
+    return Kind::Other;
+  }
+  // A link counts for what it leads to, except that a folder behind a link
+  // is never entered: the walk could otherwise loop or leave the tree.
+  if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return Kind::File;
+  return Kind::Other;
+}
+
+}  // namespace
+
+bool MakeFolder(const std::string& path) {
+  if (path.empty()) return false;
+  if (mkdir(path.c_str(), 0777) == 0) return true;
+  return errno == EEXIST && IsFolder(path);
+}
+
+bool MakeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  if (IsFolder(path)) return true;
+  // Every prefix that ends just before a separator, then the whole path.
+  for (size_t at = path.find(kSeparator, 1); at != std::string::npos; at = path.find(kSeparator, at + 1)) {
+    if (path[at - 1] == kSeparator) continue;
+    std::string prefix = path.substr(0, at);
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
+  return MakeFolder(path);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, std::string* error) {
+  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+  if (!dir) {
+    if (error) *error = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::vector<FolderEntry> entries;
+  errno = 0;
+  while (const dirent* entry = readdir(dir.get())) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back({name, KindOf(JoinPath(folder, name), entry->d_type)});
+    errno = 0;
+  }
+  if (errno != 0) {
+    if (error) *error = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+bool MatchesWildcard(std::string_view name, std::string_view pattern) {
+  if (pattern == "*.*") return true;
+  // Greedy match with one back-track point: the last `*` seen.
+  size_t n = 0, p = 0;
+  size_t starAt = std::string_view::npos, resumeAt = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starAt = p++;
+      resumeAt = n;
+    } else if (starAt != std::string_view::npos) {
+      p = starAt + 1;
+      n = ++resumeAt;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::optional<FileStatus> StatusOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  FileStatus status;
+  status.regular = S_ISREG(info.st_mode);
+  status.size = static_cast<int64_t>(info.st_size);
+  status.accessed = TimeOf(info.st_atim);
+  status.modified = TimeOf(info.st_mtim);
+  status.device = static_cast<uint64_t>(info.st_dev);
+  status.inode = static_cast<uint64_t>(info.st_ino);
+  return status;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  auto first = StatusOf(a);
+  auto second = StatusOf(b);
+  return first && second && first->device == second->device && first->inode == second->inode;
+}
+
+bool SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified) {
+  const timespec times[2] = {TimespecOf(accessed), TimespecOf(modified)};
+  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::string LocalTimeText(const char* format) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[128];
+  size_t length = std::strftime(buffer, sizeof buffer, format, &local);
+  return std::string(buffer, length);
+}
+
+bool AppendWhole(const std::string& path, std::string_view bytes) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool written = true;
+  // One write: O_APPEND places it whole at the end. A regular file takes
+  // it in one piece; the loop only covers a signal or a full disk.
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      written = false;
+      break;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return close(fd) == 0 && written;
+}
+
+}  // namespace tamarind::platform

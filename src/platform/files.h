@@ -1,0 +1,73 @@
+// File-system calls of the conversion driver: folders, listings, wildcard
+// names, file times and whole-entry appends. Nothing here changes the
+// working directory.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamarind::platform {
+
+// Creates |path| and every missing ancestor, like `mkdir -p`. A folder that
+// already exists (or that another process makes meanwhile) is success; a
+// trailing separator is harmless. False when |path| cannot be a folder.
+bool MakeFolders(const std::string& path);
+
+// Creates the last level of |path| only; an existing folder is success.
+bool MakeFolder(const std::string& path);
+
+bool IsFolder(const std::string& path);
+
+struct FolderEntry {
+  enum class Kind { File, Folder, Other };
+  std::string name;
+  Kind kind = Kind::Other;
+};
+
+// The entries of |folder| in byte order of their names, without "." and
+// "..". Regular files (also through a link) are Files; real folders are
+// Folders; links to folders, devices, pipes and sockets are Other, so a
+// walk never follows a link into a folder. nullopt with |error| set when
+// the folder cannot be read.
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, std::string* error = nullptr);
+
+// Matches |name| against |pattern| with `*` (any run) and `?` (one
+// character), ignoring ASCII case. "*.*" matches every name, also one
+// without a dot.
+bool MatchesWildcard(std::string_view name, std::string_view pattern);
+
+struct FileTime {
+  int64_t seconds = 0;
+  int64_t nanoseconds = 0;
+  friend auto operator<=>(const FileTime&, const FileTime&) = default;
+};
+
+struct FileStatus {
+  bool regular = false;
+  int64_t size = 0;
+  FileTime accessed;
+  FileTime modified;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
+// Status of |path| with links followed; nullopt when it does not exist.
+std::optional<FileStatus> StatusOf(const std::string& path);
+
+// True when |a| and |b| name the same existing file (links followed).
+bool SameFile(const std::string& a, const std::string& b);
+
+// Sets the access and modification times of |path| (links followed).
+bool SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified);
+
+// The local time formatted with strftime |format|.
+std::string LocalTimeText(const char* format);
+
+// Appends |bytes| to |path| (created 0666 less the umask when missing)
+// with a single write, so entries of concurrent writers never interleave.
+bool AppendWhole(const std::string& path, std::string_view bytes);
+
+}  // namespace tamarind::platform

@@ -1,0 +1,30 @@
+// WinFax files made in-process from real pages, and the check that an
+// output JPEG shows the page the independent decoder saw.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/real_pages.h"
+
+namespace tamarind::test {
+
+// A page name of RealPages(), or kEmptyPage for a page with no coded data
+// (it decodes to no row at all).
+inline constexpr std::string_view kEmptyPage = "";
+
+// Writes a WinFax file with the named pages, in order, to |path|.
+void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames);
+
+// The JPEG at |jpegPath| decodes (djpeg) to |page|'s reference bitmap with
+// standard-resolution rows doubled, within the error of JPEG quality 50.
+::testing::AssertionResult JpegShowsPage(const std::string& jpegPath, const RealPage& page);
+
+// The report's lines, each without its "\r\n"; a last line without one is
+// kept as it is.
+std::vector<std::string> ReportLines(std::string_view report);
+
+}  // namespace tamarind::test

@@ -1,0 +1,243 @@
+#include "faxdoc/winfax_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+#include "support/test_files.h"
+#include "tools/winfax_writer.h"
+
+namespace tamarind {
+namespace {
+
+using test::ScopedTempDir;
+using tools::WinFaxPageSpec;
+
+std::vector<uint8_t> Bytes(size_t count, uint8_t first = 1) {
+  std::vector<uint8_t> bytes(count);
+  std::iota(bytes.begin(), bytes.end(), first);
+  return bytes;
+}
+
+WinFaxPageSpec PageOf(size_t data_bytes) {
+  WinFaxPageSpec page;
+  page.coded = Bytes(data_bytes);
+  return page;
+}
+
+class WinFaxReaderTest : public ::testing::Test {
+ protected:
+  // Writes |bytes| as the input file, opens it and walks its chain.
+  uint16_t Count(const std::vector<uint8_t>& bytes) {
+    test::WriteFileBytes(path_, bytes);
+    EXPECT_TRUE(reader_.Open(path_));
+    return reader_.CountPages();
+  }
+  uint16_t Count(const std::vector<WinFaxPageSpec>& pages) { return Count(tools::BuildWinFaxFile(pages)); }
+
+  std::vector<int32_t> Offsets() const {
+    std::vector<int32_t> offsets;
+    for (int i = 0; i < reader_.PageCount(); ++i) offsets.push_back(reader_.PageOffset(i));
+    return offsets;
+  }
+
+  ScopedTempDir dir_;
+  std::string path_ = dir_.File("page.fxd");
+  WinFaxReader reader_;
+};
+
+TEST_F(WinFaxReaderTest, ChainOfPagesRecordsEachHeaderOffset) {
+  // One page: its link leads to the end of the file.
+  EXPECT_EQ(Count({PageOf(10)}), 1);
+  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0}));
+
+  // Two pages: the second header lies right after the first page's data.
+  std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{PageOf(37), PageOf(11)});
+  ASSERT_EQ(file.size(), 256u + 37 + 11);
+  EXPECT_EQ(Count(file), 2);
+  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0, 128 + 37}));
+
+  // The same file with the second header's signature broken.
+  file[128 + 37] = 0x0C;
+  EXPECT_EQ(Count(file), 1);
+
+  // A link at or beyond the end of the file ends the chain.
+  WinFaxPageSpec far = PageOf(10);
+  far.link_base = 1'000'000;
+  EXPECT_EQ(Count({far, PageOf(10)}), 1);
+}
+
+TEST_F(WinFaxReaderTest, ExtraFieldsMoveTheNextHeader) {
+  WinFaxPageSpec first = PageOf(20);
+  first.link_span = 128;
+  first.extra_count = 2;
+  first.extra_size = 100;
+  first.gap = 200;
+  EXPECT_EQ(Count({first, PageOf(5)}), 2);
+  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0, 128 + 20 + 200}));
+}
+
+TEST_F(WinFaxReaderTest, ChainEndsAtThe1024thPage) {
+  std::vector<WinFaxPageSpec> pages(1030, PageOf(3));
+  EXPECT_EQ(Count(pages), 1024);
+  EXPECT_EQ(reader_.PageOffset(1023), 1023 * (128 + 3));
+  EXPECT_EQ(reader_.PageOffset(1024), 0);
+  EXPECT_EQ(reader_.AddPageOffset(5), -1);
+  EXPECT_EQ(reader_.PageCount(), 1024);
+}
+
+TEST_F(WinFaxReaderTest, LinksBackToAVisitedHeaderEndTheChain) {
+  // All link fields 0: the header points at itself.
+  WinFaxPageSpec self = PageOf(0);
+  self.link_base = 0;
+  self.link_span = 0;
+  EXPECT_EQ(Count({self}), 1);
+
+  // The third page links back to the second.
+  WinFaxPageSpec back = PageOf(4);
+  back.link_base = 128 + 4;
+  back.link_span = 0;
+  back.data_length = 0;
+  EXPECT_EQ(Count({PageOf(4), PageOf(4), back, PageOf(4)}), 3);
+  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0, 132, 264}));
+}
+
+TEST_F(WinFaxReaderTest, LinkSumsThatOverflowOrGoNegativeEndTheChain) {
+  // Wrapped to 32 bits this sum lands exactly on the second header.
+  WinFaxPageSpec wraps = PageOf(6);
+  wraps.link_base = 0x7FFFFFFF;
+  wraps.link_span = 0x7FFFFFFF;
+  wraps.extra_count = 13;
+  wraps.extra_size = 10;
+  ASSERT_EQ(static_cast<uint32_t>(0x7FFFFFFFu + 0x7FFFFFFFu + 6 + 130), 128u + 6);
+  EXPECT_EQ(Count({wraps, PageOf(6)}), 1);
+
+  WinFaxPageSpec negative = PageOf(6);
+  negative.link_base = static_cast<uint32_t>(-1000);
+  EXPECT_EQ(Count({negative, PageOf(6)}), 1);
+}
+
+TEST_F(WinFaxReaderTest, ShortAndForeignFiles) {
+  EXPECT_EQ(Count(std::vector<uint8_t>{}), 0);
+  EXPECT_FALSE(reader_.IsOpen());
+  EXPECT_EQ(Count(std::vector<uint8_t>{0x0B}), 0);
+  EXPECT_FALSE(reader_.IsOpen());
+  EXPECT_EQ(Count(std::vector<uint8_t>{0x23, 0x0B, 0, 0}), 0);
+
+  // A right signature with the rest of the header cut off: the missing bytes
+  // read as zero, so the links point back at the header itself.
+  for (size_t size : {2u, 100u, 127u, 128u}) {
+    SCOPED_TRACE(size);
+    std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{PageOf(0)});
+    file.resize(size);
+    EXPECT_EQ(Count(file), 1);
+    EXPECT_TRUE(reader_.IsOpen());
+    EXPECT_EQ(reader_.ReadPage(0), 0);
+    EXPECT_EQ(reader_.DataLength(), 0);
+    EXPECT_EQ(reader_.Header().width, 1728);
+    EXPECT_EQ(reader_.Header().length, 3432);
+  }
+}
+
+TEST_F(WinFaxReaderTest, ReadPageAppliesTheSizeDefaults) {
+  WinFaxPageSpec zero_size = PageOf(9);
+  zero_size.width = 0;
+  zero_size.length = 0;
+  WinFaxPageSpec sized = PageOf(9);
+  sized.width = 2048;
+  sized.length = 77;
+  ASSERT_EQ(Count({zero_size, sized}), 2);
+
+  ASSERT_EQ(reader_.ReadPage(0), 0);
+  EXPECT_EQ(reader_.Header().width, 1728);
+  EXPECT_EQ(reader_.Header().length, 3432);
+  ASSERT_EQ(reader_.ReadPage(1), 0);
+  EXPECT_EQ(reader_.Header().width, 2048);
+  EXPECT_EQ(reader_.Header().length, 77);
+  EXPECT_EQ(reader_.ReadPage(2), -1);
+}
+
+TEST_F(WinFaxReaderTest, HostileDataLengthsStayWithinTheFile) {
+  // Ten times the file size: the rest of the file after the header.
+  WinFaxPageSpec huge = PageOf(40);
+  huge.data_length = 10 * (256 + 60 + 40);
+  ASSERT_EQ(Count({PageOf(60), huge}), 2);
+  ASSERT_EQ(reader_.ReadPage(1), 0);
+  EXPECT_EQ(reader_.Header().data_length, 40);
+  EXPECT_EQ(reader_.DataLength(), 40);
+
+  // Negative: no data.
+  WinFaxPageSpec negative = PageOf(40);
+  negative.data_length = static_cast<uint32_t>(-5);
+  negative.link_span = 128 + 5 + 40;
+  ASSERT_EQ(Count({PageOf(60), negative}), 2);
+  ASSERT_EQ(reader_.ReadPage(1), 0);
+  EXPECT_EQ(reader_.DataLength(), 0);
+
+  // Oversized in a header cut short by the end of the file: no data either.
+  WinFaxPageSpec cut = PageOf(0);
+  cut.data_length = 0x7FFFFFFF;
+  std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{PageOf(60), cut});
+  file.resize(file.size() - 8);
+  ASSERT_EQ(Count(file), 2);
+  ASSERT_EQ(reader_.ReadPage(1), 0);
+  EXPECT_EQ(reader_.DataLength(), 0);
+}
+
+TEST_F(WinFaxReaderTest, DataCutShortByTheEndOfTheFileReadsAsZeros) {
+  std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{PageOf(300)});
+  file.resize(128 + 200);
+  ASSERT_EQ(Count(file), 1);
+  ASSERT_EQ(reader_.ReadPage(0), 0);
+  ASSERT_EQ(reader_.DataLength(), 300);
+  const std::vector<uint8_t> expected_start(file.begin() + 128, file.end());
+  EXPECT_EQ(std::vector<uint8_t>(reader_.CodedData().begin(), reader_.CodedData().begin() + 200), expected_start);
+  for (size_t i = 200; i < 300; ++i) ASSERT_EQ(reader_.CodedData()[i], 0) << i;
+}
+
+TEST_F(WinFaxReaderTest, DecodeWithoutAFileLeavesThePageAlone) {
+  FaxPage page;
+  page.width = 5;
+  reader_.DecodePage(0, page);
+  EXPECT_EQ(page.width, 5);
+  EXPECT_EQ(reader_.ReadHeaderAt(0), -1);
+  EXPECT_FALSE(reader_.Open(dir_.File("missing.fxd")));
+  EXPECT_FALSE(reader_.IsOpen());
+}
+
+// The writer and the reader share no code; check the writer's byte layout by
+// hand so the two cannot agree on a wrong offset.
+TEST(WinFaxWriterTest, HeaderFieldsLandAtTheirOffsets) {
+  WinFaxPageSpec page;
+  page.coded = Bytes(0x0102);
+  page.group4 = true;
+  page.resolution_code = 7;
+  page.width = 0x1234;
+  page.length = 0x5678;
+  page.extra_count = 3;
+  page.extra_size = 4;
+  page.text = "station";
+  page.header_bytes = {{2, 0xEE}};
+  const std::vector<uint8_t> header = tools::BuildHeader(page, 0x01020304);
+  ASSERT_EQ(header.size(), 128u);
+  const std::vector<uint8_t> start = {0x0B, 0x23, 0xEE, 0x34, 0x12, 0x78, 0x56, 0x01, 0x00, 's'};
+  EXPECT_EQ(std::vector<uint8_t>(header.begin(), header.begin() + 10), start);
+  EXPECT_EQ(header[9 + 7], 0);
+  const std::vector<uint8_t> link_base = {0x04, 0x03, 0x02, 0x01};
+  EXPECT_EQ(std::vector<uint8_t>(header.begin() + 89, header.begin() + 93), link_base);
+  // link_span makes up for the extra fields so that the link still ends the page.
+  const std::vector<uint8_t> link_span = {128 - 12, 0, 0, 0};
+  EXPECT_EQ(std::vector<uint8_t>(header.begin() + 105, header.begin() + 109), link_span);
+  const std::vector<uint8_t> tail = {3, 4, 7, 0x02, 0x01, 0, 0};
+  EXPECT_EQ(std::vector<uint8_t>(header.begin() + 113, header.begin() + 120), tail);
+
+  page.msb_first = true;
+  page.coded = {0x01, 0x80, 0x35};
+  const std::vector<uint8_t> file = tools::BuildWinFaxFile(std::span(&page, 1));
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 128, file.end()), (std::vector<uint8_t>{0x80, 0x01, 0xAC}));
+}
+
+}  // namespace
+}  // namespace tamarind

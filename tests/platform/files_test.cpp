@@ -1,0 +1,53 @@
+// Folder making, wildcards and appends of the conversion driver.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "support/test_files.h"
+
+namespace tamarind::platform {
+namespace {
+
+TEST(MakeFolders, AcceptsWhatExistsAndRefusesAFileInTheWay) {
+  test::ScopedTempDir dir;
+  EXPECT_TRUE(MakeFolders(dir.File("a/b//c/")));
+  EXPECT_TRUE(MakeFolders(dir.File("a/b/c")));
+  test::WriteFileText(dir.File("file"), "x");
+  EXPECT_FALSE(MakeFolders(dir.File("file/under")));
+}
+
+TEST(MatchesWildcard, StarsAndQuestionMarksIgnoringCase) {
+  EXPECT_TRUE(MatchesWildcard("noextension", "*.*"));
+  EXPECT_TRUE(MatchesWildcard("REPORT.FXD", "*.fxd"));
+  EXPECT_TRUE(MatchesWildcard("a.b.fxd", "*.fxd"));
+  EXPECT_FALSE(MatchesWildcard("a.fxdata", "*.fxd"));
+  EXPECT_TRUE(MatchesWildcard("fax01.fxs", "fax??.*"));
+  EXPECT_FALSE(MatchesWildcard("fax1.fxs", "fax??.*"));
+  EXPECT_TRUE(MatchesWildcard("abcabd", "*ab?"));  // the first "ab" is a false start
+}
+
+TEST(AppendWhole, ConcurrentWritersNeverInterleave) {
+  test::ScopedTempDir dir;
+  std::string path = dir.File("log.txt");
+  const std::string entryA(100000, 'a'), entryB(100000, 'b');
+  constexpr int kRounds = 20;
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  for (int i = 0; i < kRounds; ++i) AppendWhole(path, child == 0 ? entryA : entryB);
+  if (child == 0) _exit(0);
+  int status = 0;
+  waitpid(child, &status, 0);
+
+  std::string text = test::ReadFileText(path);
+  ASSERT_EQ(text.size(), 2 * kRounds * entryA.size());
+  for (size_t at = 0; at < text.size(); at += entryA.size()) {
+    std::string entry = text.substr(at, entryA.size());
+    EXPECT_TRUE(entry == entryA || entry == entryB) << "entry at " << at << " is torn";
+  }
+}
+
+}  // namespace
+}  // namespace tamarind::platform

@@ -1,0 +1,55 @@
+#include "platform/temp_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "support/test_files.h"
+
+namespace tamarind::platform {
+namespace {
+
+TEST(PrivateTempFileTest, IsPrivateUniqueAndRemovedWithItsOwner) {
+  test::ScopedTempDir dir;
+  std::string path;
+  {
+    auto a = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
+    auto b = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a->Path(), b->Path());
+    EXPECT_EQ(a->Path().substr(0, dir.Path().size() + 8), dir.Path() + "/tmpbmp-");
+    EXPECT_EQ(a->Path().substr(a->Path().size() - 4), ".tmp");
+    struct stat info {};
+    ASSERT_EQ(stat(a->Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    path = a->Path();
+  }
+  EXPECT_FALSE(test::FileExists(path));
+}
+
+TEST(PrivateTempFileTest, ReadsBackWhatWasWrittenThroughItsDescriptor) {
+  test::ScopedTempDir dir;
+  auto file = PrivateTempFile::Create(dir.Path(), "t", "");
+  ASSERT_TRUE(file);
+  std::vector<uint8_t> data = {1, 2, 3, 4, 5};
+  ASSERT_TRUE(file->Write(data));
+  ASSERT_TRUE(file->WriteAt(8, data));
+  EXPECT_EQ(file->Size(), 13);
+  std::vector<uint8_t> back(20, 0xEE);
+  EXPECT_EQ(file->ReadAt(6, back), 7);  // short only at the end
+  EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 7), (std::vector<uint8_t>{0, 0, 1, 2, 3, 4, 5}));
+  ASSERT_TRUE(file->Truncate());
+  EXPECT_EQ(file->Size(), 0);
+  ASSERT_TRUE(file->Write(data));
+  EXPECT_EQ(file->Size(), 5);
+}
+
+TEST(PrivateTempFileTest, MissingFolderIsReported) {
+  std::string error;
+  EXPECT_EQ(PrivateTempFile::Create("/nonexistent-folder-for-tamarind", "t", ".tmp", &error), nullptr);
+  EXPECT_NE(error.find("/nonexistent-folder-for-tamarind/t-"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tamarind::platform

@@ -1,0 +1,46 @@
+// Test pages and greyscale images: random and rendered fax pages, the
+// samples a page must become, and the PNM files the oracle tools read and
+// write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/fax/fax_page.h"
+
+namespace tamarind::test {
+
+struct GreyImage {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> samples;  // rows top first, one byte per pixel
+
+  uint8_t At(int x, int y) const { return samples[static_cast<size_t>(y) * width + x]; }
+};
+
+// A page of |width| x |height| random pixels at 200 x |yResolution| dpi.
+// Bits past the width in each row's last byte are random too.
+FaxPage RandomPage(int width, int height, uint16_t yResolution, uint32_t seed);
+
+// A page of one colour.
+FaxPage SolidPage(int width, int height, uint16_t yResolution, bool white);
+
+// The page in a raw PBM (P4, 1 = black), cut or padded with white to |width|.
+FaxPage PageFromPbm(const std::string& pbm, int width, uint16_t yResolution);
+
+// What the page must look like once its pixels are square: 0 black, 255
+// white, each row repeated 200 / yResolution times (at least once).
+GreyImage SquareSamples(const FaxPage& page);
+
+// P5 with maxval 255, and P6 from red, green, blue triples.
+std::string EncodePgm(const GreyImage& image);
+std::string EncodePpm(int width, int height, const std::vector<uint8_t>& rgb);
+// Reads a P5 file (as djpeg writes it); throws on anything else.
+GreyImage DecodePgm(const std::string& bytes);
+
+// Page 1 of a man-style document rendered by groff and Ghostscript at
+// 204 x 98 dpi, as raw PBM. Rendered once and cached in the build tree.
+const std::string& DocumentPagePbm();
+
+}  // namespace tamarind::test
