@@ -5,7 +5,9 @@
 // position between the two.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "codec/fax/bit_reader.h"
 #include "codec/fax/code_trees.h"
@@ -60,11 +62,12 @@ class BitWindow {
 
   // The leaf the walk of |tree| reaches from here, or kReadFailed when the
   // data ends before it.
-  int DecodeCode(const CodeTree& tree) {
+  [[gnu::always_inline]] int DecodeCode(const CodeTree& tree) {
     uint16_t entry = tree.lookup[Peek(kLookupBits)];
     if (entry == 0) return WalkSlowly(tree);
     int taken = entry >> 8;
-    if (taken > BitsLeft()) return kReadFailed;
+    // Until the window has loaded past the end, every bit in it is data.
+    if (next_ > length_ && taken > BitsLeft()) return kReadFailed;
     Skip(taken);
     return entry & 0xFF;
   }
@@ -80,7 +83,20 @@ class BitWindow {
     Skip(static_cast<int>(bit % 8));
   }
 
-  void Refill() {
+  [[gnu::noinline]] void Refill() {
+    if (next_ + 8 <= length_) {
+      // Eight bytes at once; the bits past the whole bytes taken are the
+      // right ones too, so loading them again later changes nothing.
+      uint64_t word;
+      std::memcpy(&word, data_ + next_, sizeof word);
+      if (reverse_) word = ReverseBitsInEachByte(word);
+      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+      window_ |= word >> count_;
+      int bytes = (64 - count_) / 8;
+      next_ += bytes;
+      count_ += bytes * 8;
+      return;
+    }
     while (count_ <= 56) {
       uint64_t byte = 0;
       if (next_ < length_) {
@@ -93,8 +109,14 @@ class BitWindow {
     }
   }
 
+  static uint64_t ReverseBitsInEachByte(uint64_t w) {
+    w = ((w >> 1) & 0x5555555555555555ULL) | ((w & 0x5555555555555555ULL) << 1);
+    w = ((w >> 2) & 0x3333333333333333ULL) | ((w & 0x3333333333333333ULL) << 2);
+    return ((w >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((w & 0x0F0F0F0F0F0F0F0FULL) << 4);
+  }
+
   // Long zero runs (EOL fill) and the longest codes: one node at a time.
-  int WalkSlowly(const CodeTree& tree) {
+  [[gnu::noinline]] int WalkSlowly(const CodeTree& tree) {
     auto take = [this](int n) -> int {
       if (n > BitsLeft()) return kReadFailed;
       int bits = static_cast<int>(Peek(n));

@@ -57,6 +57,8 @@ extern const CodeTree kModeTree;
 
 constexpr bool IsLeaf(uint8_t e) { return e & 1; }
 constexpr bool IsEol(uint8_t leaf) { return leaf == kLeafEol || leaf == kLeafEolTookOne || leaf == kLeafEolTookZero; }
+// EOL or invalid: the make-up values 60 to 63, which T.4 does not have.
+constexpr bool IsSpecial(uint8_t leaf) { return (leaf & 0xF3) == 0xF3; }
 constexpr bool IsMakeUp(uint8_t leaf) { return leaf & 2; }
 constexpr int LeafValue(uint8_t leaf) { return leaf >> 2; }
 

@@ -1,6 +1,8 @@
 #include "codec/fax/mmr_decoder.h"
 
+#include <algorithm>
 #include <bit>
+#include <limits>
 #include <new>
 
 #include "codec/fax/bit_window.h"
@@ -20,6 +22,180 @@ constexpr int64_t kLineDataEnded = -11;
 constexpr int64_t kLineInvalid = -12;
 constexpr int64_t kLineEol = -13;
 constexpr int64_t kLineDataEndedAtWidth = -14;
+
+// The decoding of one line. The state lives in this local object rather
+// than in the page decoding, so the compiler can keep it in registers
+// across the painter's byte stores.
+struct MmrLine {
+  MmrLine(const BitWindow& page_window, const RowCursor& row, const RunList& reference, RunList& current_line,
+          int32_t line_width, int line_invert)
+      : window(page_window),
+        cursor(row),
+        ref(reference.entries.data()),
+        ref_count(reference.count),
+        current(current_line.entries.data()),
+        current_capacity(static_cast<uint32_t>(current_line.entries.size())),
+        width(line_width),
+        invert(line_invert),
+        b1(reference.entries[0]) {}
+
+  int64_t Decode() {
+    while (true) {
+      int leaf = window.DecodeCode(kModeTree);
+      if (leaf < 0) [[unlikely]]
+        return decoded == width ? kLineDataEndedAtWidth : kLineDataEnded;
+      uint8_t code = static_cast<uint8_t>(leaf);
+      if (IsSpecial(code)) [[unlikely]]
+        return EndOfLineOrInvalid(code);
+      int mode = LeafValue(code);
+      if (mode <= kModeVL3) {
+        Vertical(mode);
+      } else if (mode == kModeHorizontal) {
+        for (int i = 0; i < 2; ++i) {
+          int64_t run = DecodeRun();
+          if (run < 0) return run;
+          a0 += run;
+          pending += run;
+          EmitRun();
+        }
+      } else if (mode == kModePass) {
+        Pass();
+        continue;
+      } else {
+        return kLineInvalid;  // extension: uncompressed mode is not supported
+      }
+      if (a0 >= width) return decoded;
+      AdvanceB1();
+    }
+  }
+
+  [[gnu::always_inline]] void Vertical(int mode) {
+    int64_t a1;
+    if (mode <= kModeVR3) {
+      a1 = b1 + mode;
+    } else {
+      a1 = b1 - (mode - kModeVR3);
+      BackUpReference(a1);
+    }
+    pending += a1 - a0;
+    a0 = a1;
+    EmitRun();
+  }
+
+  [[gnu::always_inline]] void Pass() {
+    int64_t b2;
+    if (ref_cursor < ref_count) {
+      b2 = b1 + ref[ref_cursor++];
+    } else {
+      b1 = width;
+      b2 = width;
+    }
+    pending += b2 - a0;
+    a0 = b2;
+    b1 = b2;
+    AdvanceB1();
+  }
+
+  // Paints the pixels passed over since the last change in the current
+  // colour, records them as a run and flips the colour.
+  [[gnu::always_inline]] void EmitRun() {
+    decoded += pending;
+    PaintRun(cursor, pending, (colour ^ invert) != 0);
+    Record(pending);
+    colour ^= 1;
+    pending = 0;
+  }
+
+  // One run length of the current colour: make-up codes add up until a
+  // terminating code ends the run.
+  [[gnu::always_inline]] int64_t DecodeRun() {
+    const CodeTree& tree = colour == kWhite ? kWhiteTree : kBlackTree;
+    int64_t run = 0;
+    while (true) {
+      int leaf = window.DecodeCode(tree);
+      if (leaf < 0) [[unlikely]]
+        return kLineDataEnded;
+      uint8_t code = static_cast<uint8_t>(leaf);
+      if (IsSpecial(code)) [[unlikely]]
+        return EndOfLineOrInvalid(code);
+      if (!IsMakeUp(code)) return run + LeafValue(code);
+      if (run < kLongestRun) run += LeafValue(code) * 64;
+    }
+  }
+
+  // Moves b1 to the first changing element right of a0 that changes to the
+  // colour opposite the one about to be coded.
+  [[gnu::always_inline]] void AdvanceB1() {
+    while (b1 < width && b1 <= a0 && ref_cursor < ref_count)
+      b1 += ref[ref_cursor++];
+    if (static_cast<int>(ref_cursor & 1) == colour && ref_cursor < ref_count)
+      b1 += ref[ref_cursor++];
+  }
+
+  [[gnu::always_inline]] void BackUpReference(int64_t a1) {
+    if (a1 < 0) {
+      ref_cursor = 0;
+      b1 = 0;
+      return;
+    }
+    while (b1 > a1) {
+      if (ref_cursor > 0) {
+        --ref_cursor;
+        b1 -= ref[ref_cursor];
+      } else {
+        b1 = 0;
+      }
+    }
+  }
+
+  // Appends a run to the current line while there is room. Only corrupt
+  // data makes runs of negative length (kept as 0) or two zero-length runs
+  // in a row (no change of colour at all: the pair is dropped). Keeping them
+  // out keeps the walks along the next line's reference short, which a
+  // hostile page could otherwise stretch to width steps per code.
+  [[gnu::always_inline]] void Record(int64_t run) {
+    if (run <= 0) {
+      if (current_count > 1 && current[current_count - 1] == 0) {
+        --current_count;
+        return;
+      }
+      run = 0;
+    }
+    if (current_count < current_capacity) current[current_count++] = ClampRun(run);
+  }
+
+  // The special leaves: an EOL (giving back the bit taken past it) or an
+  // invalid code.
+  int64_t EndOfLineOrInvalid(uint8_t code) {
+    if (code == kLeafInvalid) return kLineInvalid;
+    if (code != kLeafEol) window.Unread(1);
+    return kLineEol;
+  }
+
+  static int32_t ClampRun(int64_t run) {
+    return static_cast<int32_t>(std::min<int64_t>(run, std::numeric_limits<int32_t>::max()));
+  }
+
+  // Runs far longer than any row are all alike to the painter; the cap
+  // keeps the sums far from overflow on hostile data.
+  static constexpr int64_t kLongestRun = int64_t{1} << 40;
+
+  BitWindow window;
+  RowCursor cursor;
+  const int32_t* ref;
+  uint32_t ref_count;
+  uint32_t ref_cursor = 1;
+  int32_t* current;
+  uint32_t current_count = 0;
+  uint32_t current_capacity;
+  int64_t width;
+  int invert;
+  int64_t a0 = 0;
+  int64_t b1;
+  int64_t pending = 0;  // pixels of the current colour passed but not painted
+  int64_t decoded = 0;
+  int colour = kWhite;
+};
 
 // One run of the page decoder. The reference line and the changing
 // elements b1, b2 are found by adding run lengths from a cursor that moves
@@ -100,127 +276,13 @@ class MmrPageDecoding {
   }
 
   int64_t DecodeLine() {
-    a0_ = 0;
-    colour_ = kWhite;
-    pending_ = 0;
-    decoded_ = 0;
-    reference_.cursor = 1;
-    b1_ = reference_.entries[0];
-    while (true) {
-      int leaf = window_.DecodeCode(kModeTree);
-      if (leaf < 0) return decoded_ == width_ ? kLineDataEndedAtWidth : kLineDataEnded;
-      uint8_t code = static_cast<uint8_t>(leaf);
-      if (IsEol(code)) {
-        if (code != kLeafEol) window_.Unread(1);
-        return kLineEol;
-      }
-      if (code == kLeafInvalid) return kLineInvalid;
-      int mode = LeafValue(code);
-      if (mode <= kModeVL3) {
-        Vertical(mode);
-      } else if (mode == kModeHorizontal) {
-        for (int i = 0; i < 2; ++i) {
-          int64_t run = DecodeRun();
-          if (run < 0) return run;
-          a0_ += run;
-          pending_ += run;
-          EmitRun();
-        }
-      } else if (mode == kModePass) {
-        Pass();
-        continue;
-      } else {
-        return kLineInvalid;  // extension: uncompressed mode is not supported
-      }
-      if (a0_ >= width_) return decoded_;
-      AdvanceB1();
-    }
+    MmrLine line(window_, cursor_, reference_, current_, width_, invert_);
+    int64_t result = line.Decode();
+    window_ = line.window;
+    cursor_ = line.cursor;
+    current_.count = line.current_count;
+    return result;
   }
-
-  void Vertical(int mode) {
-    int64_t a1;
-    if (mode <= kModeVR3) {
-      a1 = b1_ + mode;
-    } else {
-      a1 = b1_ - (mode - kModeVR3);
-      BackUpReference(a1);
-    }
-    pending_ += a1 - a0_;
-    a0_ = a1;
-    EmitRun();
-  }
-
-  void Pass() {
-    int64_t b2;
-    if (reference_.cursor < reference_.count) {
-      b2 = b1_ + reference_.entries[reference_.cursor++];
-    } else {
-      b1_ = width_;
-      b2 = width_;
-    }
-    pending_ += b2 - a0_;
-    a0_ = b2;
-    b1_ = b2;
-    AdvanceB1();
-  }
-
-  // Paints the pixels passed over since the last change in the current
-  // colour, records them as a run and flips the colour.
-  void EmitRun() {
-    decoded_ += pending_;
-    PaintRun(cursor_, pending_, (colour_ ^ invert_) != 0);
-    current_.Append(pending_);
-    colour_ ^= 1;
-    pending_ = 0;
-  }
-
-  // One run length of the current colour: make-up codes add up until a
-  // terminating code ends the run.
-  int64_t DecodeRun() {
-    const CodeTree& tree = colour_ == kWhite ? kWhiteTree : kBlackTree;
-    int64_t run = 0;
-    while (true) {
-      int leaf = window_.DecodeCode(tree);
-      if (leaf < 0) return kLineDataEnded;
-      uint8_t code = static_cast<uint8_t>(leaf);
-      if (code == kLeafInvalid) return kLineInvalid;
-      if (IsEol(code)) {
-        if (code != kLeafEol) window_.Unread(1);
-        return kLineEol;
-      }
-      if (!IsMakeUp(code)) return run + LeafValue(code);
-      if (run < kLongestRun) run += LeafValue(code) * 64;
-    }
-  }
-
-  // Moves b1 to the first changing element right of a0 that changes to the
-  // colour opposite the one about to be coded.
-  void AdvanceB1() {
-    while (b1_ < width_ && b1_ <= a0_ && reference_.cursor < reference_.count)
-      b1_ += reference_.entries[reference_.cursor++];
-    if (static_cast<int>(reference_.cursor & 1) == colour_ && reference_.cursor < reference_.count)
-      b1_ += reference_.entries[reference_.cursor++];
-  }
-
-  void BackUpReference(int64_t a1) {
-    if (a1 < 0) {
-      reference_.cursor = 0;
-      b1_ = 0;
-      return;
-    }
-    while (b1_ > a1) {
-      if (reference_.cursor > 0) {
-        --reference_.cursor;
-        b1_ -= reference_.entries[reference_.cursor];
-      } else {
-        b1_ = 0;
-      }
-    }
-  }
-
-  // Runs far longer than any row are all alike to the painter; the cap
-  // keeps the sums far from overflow on hostile data.
-  static constexpr int64_t kLongestRun = int64_t{1} << 40;
 
   FaxBitReader& reader_;
   BitWindow window_;
@@ -235,12 +297,6 @@ class MmrPageDecoding {
   int32_t& sync_position_;
   int32_t height_ = 0;
   bool allocation_failed_ = false;
-  // Line state.
-  int64_t a0_ = 0;
-  int64_t b1_ = 0;
-  int64_t pending_ = 0;  // pixels of the current colour passed but not painted
-  int64_t decoded_ = 0;
-  int colour_ = kWhite;
 };
 
 int LeadingOnes(int byte) { return std::countl_one(static_cast<uint8_t>(byte)); }

@@ -30,11 +30,12 @@ void FillPageHeader(FaxPage& page, const FaxBitReader& reader, int32_t width, in
   page.coding = coding;
   page.width_class = width_class.width_class;
   page.invert = invert;
-  std::vector<uint8_t>().swap(page.bits);
+  page.bits.clear();  // keeps the capacity for the next page of a document
 }
 
 bool PageRows::StartRow(int32_t row, RowCursor& cursor) {
   size_t bytes_per_row = static_cast<size_t>(page_.bytes_per_row);
+  bool fresh = false;  // rows added by resize are zero already
   if (row >= rows_allocated_) {
     int32_t grown = std::min(lines_, std::max({row + 1, kFirstRows, rows_allocated_ * 2}));
     try {
@@ -45,9 +46,10 @@ bool PageRows::StartRow(int32_t row, RowCursor& cursor) {
       return false;
     }
     rows_allocated_ = grown;
+    fresh = true;
   }
   cursor.Start(page_.bits.data() + static_cast<size_t>(row) * bytes_per_row, page_.bytes_per_row);
-  ClearRow(cursor);
+  if (!fresh) ClearRow(cursor);
   return true;
 }
 
