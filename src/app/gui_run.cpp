@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/conversion_log.h"
+#include "app/parallel_run.h"
 #include "platform/paths.h"
 
 namespace tamarind {
@@ -148,7 +149,7 @@ FileConverter DefaultConverter() {
 }
 
 int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events,
-                  const FileConverter& convert) {
+                  const FileConverter& convert, unsigned workers) {
   job.keepDate = plan.options.keepDate == 1 ? 1 : 0;
   job.optimize = plan.options.optimize == 1 ? 1 : 0;
   job.quality = plan.options.quality;
@@ -161,15 +162,22 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   for (const std::string& line : job.walkFailures) job.report += line;
   job.walkFailures.clear();
 
-  int converted = 0;
-  for (size_t i = 0; i < job.files.size() && !stop.load(); ++i) {
-    std::string source = SourcePathFor(plan, job.files[i]);
+  std::vector<FileTask> tasks;
+  tasks.reserve(job.files.size());
+  for (const std::string& entry : job.files) {
+    std::string source = SourcePathFor(plan, entry);
     std::string output = OutputPathFor(plan, source);
-    events.FileStarted(i, source);
-    FileResult result = ClassifyResult(convert(job, source, output));
-    if (result == FileResult::Converted) ++converted;
-    events.FileFinished(i, result == FileResult::Converted ? output : std::string(), result);
+    tasks.push_back({std::move(source), std::move(output)});
   }
+  int converted = 0;
+  ListedFileEvents told;
+  told.started = [&](size_t i) { events.FileStarted(i, tasks[i].source); };
+  told.finished = [&](size_t i, int result) {
+    FileResult classified = ClassifyResult(result);
+    if (classified == FileResult::Converted) ++converted;
+    events.FileFinished(i, classified == FileResult::Converted ? tasks[i].output : std::string(), classified);
+  };
+  ConvertInParallel(job, tasks, workers, convert, told, &stop);
   AppendToLog(plan.logPath, job.GetReport());
   events.RunFinished(converted);
   return converted;

@@ -79,11 +79,13 @@ using FileConverter = std::function<int(ConversionJob&, const std::string& sourc
 // ConversionJob::ConvertFile.
 FileConverter DefaultConverter();
 
-// Converts the job's listed files one by one, stopping between files once
-// |stop| is set; appends the report to the log. Returns the number
-// converted.
+// Converts the job's listed files with |workers| at once (each with its
+// own copy of the job's options, the converter called on that copy),
+// handing out no further file once |stop| is set; events, report and
+// results still come in list order. Appends the report to the log.
+// Returns the number converted.
 int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events,
-                  const FileConverter& convert);
+                  const FileConverter& convert, unsigned workers = 1);
 
 // The timer period in milliseconds for a period typed in minutes, held to
 // 1 .. 35791 minutes (the most a millisecond timer counts).

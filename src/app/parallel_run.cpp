@@ -218,13 +218,19 @@ class Scheduler {
       }
       const bool last = working_ == 0;
       lock.unlock();
-      for (; startedTold < taken; ++startedTold)
-        if (events.started) events.started(startedTold);
-      for (Outcome& outcome : ready) {
-        job.report += outcome.report;
-        job.failures += outcome.failures;
-        results.push_back(outcome.result);
-        if (events.finished) events.finished(results.size() - 1, outcome.result);
+      // A file's end is told before later starts, so one worker tells
+      // start, end, start, end as a loop over the list would.
+      for (auto next = ready.begin(); startedTold < taken || next != ready.end();) {
+        if (next != ready.end() && results.size() < startedTold) {
+          job.report += next->report;
+          job.failures += next->failures;
+          results.push_back(next->result);
+          ++next;
+          if (events.finished) events.finished(results.size() - 1, results.back());
+        } else {
+          if (events.started) events.started(startedTold);
+          ++startedTold;
+        }
       }
       if (last) return;
       lock.lock();

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "app/parallel_run.h"
 #include "app/process.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
@@ -206,7 +207,7 @@ void ConvertPage::StartRun(bool skipExisting) {
   ExchangeFields(true);
   worker_ = std::thread([this, plan = std::move(plan)] {
     WorkerEvents events(this);
-    RunConversion(job_, plan, stopRequested_, events, converter_);
+    RunConversion(job_, plan, stopRequested_, events, converter_, WorkerCount(0));
   });
 }
 

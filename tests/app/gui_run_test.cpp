@@ -1,5 +1,10 @@
 #include "app/gui_run.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -152,6 +157,48 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
   std::string log = test::ReadFileText(plan.logPath);
   EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.sourceFolder, plan.destination) + "line for " + dir.File("in/a.fxd") +
                              "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
+}
+
+TEST(RunConversion, SeveralWorkersTellRowsAndReportInListOrder) {
+  ScopedTempDir dir;
+  ConversionJob job;
+  job.Reset();
+  for (int i = 0; i < 8; ++i) job.files.push_back(std::to_string(i) + ".fxd");
+  RunPlan plan;
+  plan.sourceFolder = dir.File("in");
+  plan.destination = dir.File("out");
+  plan.logPath = dir.File("tmdlog.txt");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  // Early files take longest, so later ones end first.
+  FileConverter convert = [](ConversionJob& j, const std::string& s, const std::string&) {
+    const int n = s[s.size() - 5] - '0';
+    std::this_thread::sleep_for(std::chrono::milliseconds(16 - 2 * n));
+    j.report += std::to_string(n) + "\r\n";
+    return n % 3 == 0 ? kConverted : kJpegFailed;
+  };
+  EXPECT_EQ(RunConversion(job, plan, stop, events, convert, 3), 3);
+  std::vector<std::string> expected;
+  for (int i = 0; i < 8; ++i) {
+    expected.push_back(std::to_string(i) + " " + dir.File("in/" + std::to_string(i) + ".fxd"));
+    expected.push_back(std::to_string(i) + " " + (i % 3 == 0 ? dir.File("out/" + std::to_string(i) + ".jpg") : "") +
+                       " " + (i % 3 == 0 ? "Converted!" : "Failed!"));
+  }
+  expected.push_back("done 3");
+  // Rows start in order and each ends after it started; the report holds
+  // the files in list order.
+  std::vector<std::string> starts, ends;
+  for (const std::string& line : events.lines) (line.find(".fxd") != std::string::npos ? starts : ends).push_back(line);
+  std::vector<std::string> expectedStarts, expectedEnds;
+  for (size_t i = 0; i < expected.size(); ++i)
+    (expected[i].find(".fxd") != std::string::npos ? expectedStarts : expectedEnds).push_back(expected[i]);
+  EXPECT_EQ(starts, expectedStarts);
+  EXPECT_EQ(ends, expectedEnds);
+  for (int i = 0; i < 8; ++i) {
+    auto at = [&](const std::string& line) { return std::find(events.lines.begin(), events.lines.end(), line); };
+    EXPECT_LT(at(expected[2 * i]), at(expected[2 * i + 1]));
+  }
+  EXPECT_THAT(test::ReadFileText(plan.logPath), HasSubstr("0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n"));
 }
 
 TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
