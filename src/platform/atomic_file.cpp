@@ -16,6 +16,7 @@ namespace {
 // Leaves room for the suffix within the usual 255-byte name limit.
 constexpr size_t kMaxStemBytes = 200;
 constexpr int kCreateAttempts = 64;
+constexpr size_t kStreamBufferBytes = size_t{1} << 16;
 
 std::string RandomTag() {
   static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -57,7 +58,10 @@ std::unique_ptr<AtomicOutputFile> AtomicOutputFile::Create(const std::string& fi
       if (error) *error = Describe(tempPath, saved);
       return nullptr;
     }
-    return std::make_unique<AtomicOutputFile>(Token(), stream, std::move(tempPath), finalPath);
+    auto file = std::make_unique<AtomicOutputFile>(Token(), stream, std::move(tempPath), finalPath);
+    file->buffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
+    setvbuf(stream, file->buffer_.get(), _IOFBF, kStreamBufferBytes);
+    return file;
   }
   if (error) *error = Describe(finalPath, EEXIST);
   return nullptr;

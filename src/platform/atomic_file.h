@@ -50,6 +50,10 @@ class AtomicOutputFile {
 
  private:
   FILE* stream_;
+  // The stream's buffer, larger than stdio's 4 KiB default: writers hand
+  // over a few KiB at a time (libjpeg 4 KiB), and a page's JPEG then takes
+  // a few system calls instead of dozens.
+  std::unique_ptr<char[]> buffer_;
   std::string tempPath_;
   std::string finalPath_;
   bool finished_ = false;  // committed, or the temporary file removed
