@@ -44,7 +44,7 @@ class HostileFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* folder : {"in", "out", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
-    corpus = test::HostileCorpus(test::UnderSanitizer() ? 400 : 2000, kSeed);
+    corpus = test::HostileCorpus(test::UnderSanitizer() ? 600 : 2000, kSeed);
     test::WriteHostileFolder(dir.File("in"), corpus);
     // For measuring by hand: /usr/bin/time -v tamarind /d=<folder> /sd=...
     if (const char* keep = getenv("TAMARIND_KEEP_HOSTILE_FILES"); keep && *keep) {
