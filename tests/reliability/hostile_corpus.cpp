@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -366,7 +368,10 @@ std::vector<HostileFile> HostileCorpus(size_t randomVariants, uint32_t seed) {
 
 size_t WriteHostileFolder(const std::string& folder, const std::vector<HostileFile>& files) {
   for (const HostileFile& file : files) WriteFileBytes(folder + "/" + file.name, file.bytes);
-  // Reading either would block or never end.
+  // Reading either would block or never end. (Made afresh when the folder
+  // is written again.)
+  unlink((folder + "/pipe.fxd").c_str());
+  unlink((folder + "/zeros.fxd").c_str());
   if (mkfifo((folder + "/pipe.fxd").c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
   if (symlink("/dev/zero", (folder + "/zeros.fxd").c_str()) != 0) throw std::runtime_error("symlink failed");
   return files.size();

@@ -35,7 +35,7 @@ struct FileOutcome {
 };
 
 bool KnownResult(const std::string& result) {
-  for (const char* start : {"Success !", "Multiple pages as following :", "Failed : ", "Failed :  Error in converting"})
+  for (const char* start : {"Success !", "Multiple pages as following :", "Failed : "})
     if (result.starts_with(start)) return true;
   return false;
 }
