@@ -36,16 +36,16 @@ bool ParsePgm(const std::string& bytes, Graymap& map) {
 void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
   std::vector<tools::WinFaxPageSpec> specs;
   for (std::string_view name : pageNames) {
-    tools::WinFaxPageSpec spec;
+    tools::WinFaxPageSpec pageLayout;
     if (!name.empty()) {
       const RealPage& page = RealPageNamed(name);
-      spec.coded = page.coded;
-      spec.msb_first = true;
-      spec.group4 = page.coding == PageCoding::kGroup4;
-      spec.resolution_code = page.fine ? 1 : 0;
-      spec.width = static_cast<uint16_t>(page.width);
+      pageLayout.coded = page.coded;
+      pageLayout.msb_first = true;
+      pageLayout.group4 = page.coding == PageCoding::kGroup4;
+      pageLayout.resolution_code = page.fine ? 1 : 0;
+      pageLayout.width = static_cast<uint16_t>(page.width);
     }
-    specs.push_back(std::move(spec));
+    specs.push_back(std::move(pageLayout));
   }
   std::string error;
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);

@@ -18,13 +18,13 @@ using test::ScopedTempDir;
 using tools::WinFaxPageSpec;
 
 WinFaxPageSpec SpecFor(const RealPage& real, uint8_t resolution_code) {
-  WinFaxPageSpec spec;
-  spec.coded = real.coded;
-  spec.msb_first = true;
-  spec.group4 = real.coding == test::PageCoding::kGroup4;
-  spec.width = static_cast<uint16_t>(real.width);
-  spec.resolution_code = resolution_code;
-  return spec;
+  WinFaxPageSpec pageLayout;
+  pageLayout.coded = real.coded;
+  pageLayout.msb_first = true;
+  pageLayout.group4 = real.coding == test::PageCoding::kGroup4;
+  pageLayout.width = static_cast<uint16_t>(real.width);
+  pageLayout.resolution_code = resolution_code;
+  return pageLayout;
 }
 
 class FaxDocumentTest : public ::testing::Test {

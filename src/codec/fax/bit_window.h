@@ -66,7 +66,8 @@ class BitWindow {
     uint16_t entry = tree.lookup[Peek(kLookupBits)];
     if (entry == 0) return WalkSlowly(tree);
     int taken = entry >> 8;
-    if (taken > BitsLeft()) return kReadFailed;
+    // Until the window has loaded past the end, every bit in it is data.
+    if (next_ > length_ && taken > BitsLeft()) return kReadFailed;
     Skip(taken);
     return entry & 0xFF;
   }

@@ -101,7 +101,7 @@ struct MmrLine {
   [[gnu::always_inline]] void EmitRun() {
     decoded += pending;
     PaintRun(cursor, pending, (colour ^ invert) != 0);
-    if (current_count < current_capacity) current[current_count++] = ClampRun(pending);
+    Record(pending);
     colour ^= 1;
     pending = 0;
   }
@@ -148,6 +148,22 @@ struct MmrLine {
     }
   }
 
+  // Appends a run to the current line while there is room. Only corrupt
+  // data makes runs of negative length (kept as 0) or two zero-length runs
+  // in a row (no change of colour at all: the pair is dropped). Keeping them
+  // out keeps the walks along the next line's reference short, which a
+  // hostile page could otherwise stretch to width steps per code.
+  [[gnu::always_inline]] void Record(int64_t run) {
+    if (run <= 0) {
+      if (current_count > 1 && current[current_count - 1] == 0) {
+        --current_count;
+        return;
+      }
+      run = 0;
+    }
+    if (current_count < current_capacity) current[current_count++] = ClampRun(run);
+  }
+
   // The special leaves: an EOL (giving back the bit taken past it) or an
   // invalid code.
   int64_t EndOfLineOrInvalid(uint8_t code) {
@@ -157,8 +173,7 @@ struct MmrLine {
   }
 
   static int32_t ClampRun(int64_t run) {
-    return static_cast<int32_t>(std::clamp<int64_t>(run, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(std::min<int64_t>(run, std::numeric_limits<int32_t>::max()));
   }
 
   // Runs far longer than any row are all alike to the painter; the cap

@@ -2,9 +2,7 @@
 // white; a changing element lies at the sum of the runs before it.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 namespace tamarind {
@@ -20,14 +18,6 @@ struct RunList {
   void Clear() {
     cursor = 0;
     count = 0;
-  }
-  // Stores |run| while there is room; runs beyond the line's width of
-  // entries are dropped.
-  void Append(int64_t run) {
-    if (count >= entries.size()) return;
-    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-    entries[count++] = static_cast<int32_t>(std::clamp(run, kMin, kMax));
   }
   // The reference line of a page's first line and of every line after an
   // EOL or a resynchronisation.

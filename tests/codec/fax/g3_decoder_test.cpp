@@ -39,24 +39,6 @@ TEST(G3DecoderTest, LinesBetweenEolsAreStoredAndTheEmptyLinesAroundThemAreNot) {
   EXPECT_EQ(Row(d.page, 1), kStripes16);
 }
 
-TEST(G3DecoderTest, PageFieldsDescribeTheDecode) {
-  std::vector<uint8_t> data = Bits(Join({kEol, kWhite16, kEol}));
-  Decoded d = DecodeG3(data, 16, 10, MsbFirst);
-  EXPECT_EQ(d.page.width, 16);
-  EXPECT_EQ(d.page.bytes_per_row, 2);
-  EXPECT_EQ(d.page.samples_per_pixel, 1);
-  EXPECT_EQ(d.page.bits_per_pixel, 1);
-  EXPECT_EQ(d.page.coded_length, static_cast<int32_t>(data.size()));
-  EXPECT_EQ(d.page.x_resolution, 200);
-  EXPECT_EQ(d.page.y_resolution, 100);
-  EXPECT_EQ(d.page.resolution_unit, 2);
-  EXPECT_EQ(d.page.bit_order, MsbFirst);
-  EXPECT_EQ(d.page.coding, 5);
-  EXPECT_EQ(d.page.width_class, 1);
-  EXPECT_EQ(d.page.invert, 0);
-  EXPECT_EQ(d.page.bits.size(), 2u);
-}
-
 TEST(G3DecoderTest, FillBitsBeforeAnEolAreAbsorbedAndTheBitTakenPastItIsGivenBack) {
   // 20 fill zeros: the walk takes one bit past the EOL (a 1 when the next
   // line starts with white 16, a 0 when it starts with white 0). 21 zeros:

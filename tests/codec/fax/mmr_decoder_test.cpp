@@ -77,6 +77,15 @@ TEST(MmrDecoderTest, VerticalCodesLeftOfA0PaintNothingAndStayInTheRow) {
   EXPECT_LE(start.page.bits.size(), static_cast<size_t>(start.page.height) * 2);
 }
 
+TEST(MmrDecoderTest, ZeroLengthRunPairsMarkNoChangeInTheReference) {
+  // The notch line with a horizontal white 0, black 0 in its middle: the
+  // line below sees the notch alone, as in the VL test above.
+  Decoded d = DecodeMmr(Bits("001 1011 011 001 00110101 0000110111 1 010 010 1"), 16, 10);
+  ASSERT_EQ(d.page.height, 2);
+  EXPECT_EQ(Row(d.page, 0), (std::vector<uint8_t>{0xF0, 0xFF}));
+  EXPECT_EQ(Row(d.page, 1), (std::vector<uint8_t>{0xE1, 0xFF}));
+}
+
 TEST(MmrDecoderTest, AnEolRestartsTheLineOnAWhiteReference) {
   // Notch line, EOL, then V0: the V0 line copies white, not the notch.
   Decoded d = DecodeMmr(Bits(std::string(kNotch) + std::string(kEol) + "1"), 16, 10);

@@ -1,0 +1,311 @@
+#include "gui/convert_page.h"
+
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/process.h"
+#include "gui/artwork.h"
+#include "gui/bitmap_button.h"
+#include "gui/control_ids.h"
+#include "gui/dialog_units.h"
+#include "gui/look.h"
+
+namespace tamarind::gui {
+
+// Hands the worker's reports to the window's thread without waiting, so
+// the worker never blocks on the window and Cancel cannot deadlock.
+class ConvertPage::WorkerEvents : public RunEvents {
+ public:
+  explicit WorkerEvents(ConvertPage* page) : page_(page) {}
+
+  void SaveDirFailed() override { Post([page = page_] { page->ShowSaveDirError(); }); }
+  void FileStarted(size_t index, const std::string& sourcePath) override {
+    Post([page = page_, row = static_cast<int>(index), source = sourcePath] { page->OnFileStarted(row, source); });
+  }
+  void FileFinished(size_t index, const std::string& outputPath, FileResult result) override {
+    Post([page = page_, row = static_cast<int>(index), output = ToDisplay(outputPath),
+          text = ToDisplay(ResultText(result))] { page->OnFileFinished(row, output, text); });
+  }
+  void RunFinished(int converted) override {
+    Post([page = page_, converted] { page->OnWorkerFinished(converted); });
+  }
+
+ private:
+  template <typename Call>
+  void Post(Call call) {
+    QMetaObject::invokeMethod(page_, std::move(call), Qt::QueuedConnection);
+  }
+
+  ConvertPage* page_;
+};
+
+ConvertPage::ConvertPage(const MainFields& saved, QWidget* parent)
+    : QWidget(parent), presenter_(WindowModalPresenter()), converter_(DefaultConverter()) {
+  job_.Reset();
+  sourceText_ = saved.sourceText;
+  destinationText_ = saved.destinationText;
+  statusText_ = std::string(kFirstStatusText);
+  // The one timer of the page, id 7 in the original program.
+  autoTimer_.setObjectName(QStringLiteral("timer%1").arg(kAutoConvertTimer));
+  CreateControls();
+  ConnectSignals();
+  ExchangeFields(true);
+  ApplyColours(this, kPageBackground, kConvertEditBackground);
+  UseSystemColours(results_);
+  UseSystemColours(progress_);
+  stopButton_->setEnabled(false);
+}
+
+ConvertPage::~ConvertPage() { StopAndWait(); }
+
+void ConvertPage::CreateControls() {
+  DialogUnits units(font());
+
+  auto* group = new QGroupBox(QStringLiteral("Convert Fax to Jpeg"), this);
+  units.Place(group, kIdConvertGroup, 7, 9, 269, 118);
+  auto label = [&](const char* text, int id, int y) {
+    auto* widget = new QLabel(QString::fromUtf8(text), this);
+    widget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    units.Place(widget, id, 12, y, 48, 8);
+    return widget;
+  };
+  QLabel* filterLabel = label("File &filter", kIdFilterLabel, 22);
+  filterEdit_ = new QLineEdit(this);
+  units.Place(filterEdit_, kIdFilter, 64, 19, 187, 12);
+  filterLabel->setBuddy(filterEdit_);
+
+  label("Source", 0, 34);
+  sourceEdit_ = new QLineEdit(this);
+  units.Place(sourceEdit_, kIdSource, 64, 32, 187, 12);
+  std::array<QPixmap, 4> images = BrowseImages();
+  browseSource_ = new BitmapButton(images, this);
+  browseSource_->setText(QStringLiteral("..."));
+  units.Place(browseSource_, kIdBrowseSource, 258, 32, 13, 13);
+
+  label("Destniation", 0, 47);
+  destinationEdit_ = new QLineEdit(this);
+  units.Place(destinationEdit_, kIdDestination, 64, 45, 187, 12);
+  browseDestination_ = new BitmapButton(images, this);
+  browseDestination_->setText(QStringLiteral("..."));
+  units.Place(browseDestination_, kIdBrowseDestination, 258, 45, 13, 13);
+
+  goButton_ = new QPushButton(QStringLiteral("&Go"), this);
+  units.Place(goButton_, kIdGo, 14, 70, 47, 15);
+  stopButton_ = new QPushButton(QStringLiteral("&Cancel"), this);
+  units.Place(stopButton_, kIdStop, 14, 93, 47, 15);
+
+  results_ = new QTreeWidget(this);
+  units.Place(results_, kIdResults, 64, 58, 207, 68);
+  results_->setRootIsDecorated(false);
+  results_->setUniformRowHeights(true);
+  results_->setColumnCount(3);
+  results_->setHeaderLabels({QStringLiteral("Source Fax Files"), QStringLiteral("Destination JPEG Files"),
+                             QStringLiteral("Results")});
+  results_->header()->setStretchLastSection(false);
+  results_->header()->setDefaultAlignment(Qt::AlignLeft);
+  for (int column = 0; column < 3; ++column) {
+    QString header = results_->headerItem()->text(column);
+    results_->setColumnWidth(column, results_->header()->fontMetrics().horizontalAdvance(header) + units.X(8));
+  }
+
+  progress_ = new QProgressBar(this);
+  units.Place(progress_, kIdProgress, 7, 128, 270, 10);
+  progress_->setTextVisible(false);
+  progress_->setRange(0, 1);  // 0 .. 0 would show a busy bar
+  progress_->setValue(0);
+
+  status_ = new QLabel(this);
+  units.Place(status_, kIdStatus, 7, 139, 270, 12);
+  status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
+void ConvertPage::ConnectSignals() {
+  connect(goButton_, &QPushButton::clicked, this, &ConvertPage::OnGo);
+  connect(stopButton_, &QPushButton::clicked, this, &ConvertPage::OnStop);
+  connect(browseSource_, &QAbstractButton::clicked, this, &ConvertPage::OnBrowseSource);
+  connect(browseDestination_, &QAbstractButton::clicked, this, &ConvertPage::OnBrowseDestination);
+  connect(filterEdit_, &QLineEdit::editingFinished, this, &ConvertPage::OnFilterCommitted);
+  connect(&autoTimer_, &QTimer::timeout, this, &ConvertPage::OnAutoConvertTick);
+}
+
+void ConvertPage::ExchangeFields(bool toControls) {
+  if (toControls) {
+    filterEdit_->setText(ToDisplay(filterText_));
+    sourceEdit_->setText(ToDisplay(sourceText_));
+    destinationEdit_->setText(ToDisplay(destinationText_));
+    status_->setText(ToDisplay(statusText_));
+  } else {
+    filterText_ = FromControl(filterEdit_->text());
+    sourceText_ = FromControl(sourceEdit_->text());
+    destinationText_ = FromControl(destinationEdit_->text());
+    statusText_ = FromControl(status_->text());
+  }
+}
+
+QString ConvertPage::StatusText() const { return status_->text(); }
+
+void ConvertPage::ShowStatus() {
+  // Only the status line: rewriting the edits on every file would throw
+  // away what the user types into the filter during a run.
+  status_->setText(ToDisplay(statusText_));
+}
+
+void ConvertPage::Save(ProfileFile& profile) {
+  ExchangeFields(false);
+  WriteMainFields(profile, {sourceText_, destinationText_});
+}
+
+void ConvertPage::OnFilterCommitted() {
+  ExchangeFields(false);
+  // The running worker owns the job; the filter reaches it at the next run.
+  if (!running_) job_.filter = filterText_;
+}
+
+bool ConvertPage::PrepareFileList() {
+  ExchangeFields(false);
+  sourceFolder_ = BuildFileList(job_, sourceText_, options_);
+  progress_->setRange(0, std::max<int>(1, static_cast<int>(job_.files.size())));
+  progress_->setValue(0);
+  return !sourceFolder_.empty() && !destinationText_.empty();
+}
+
+void ConvertPage::OnGo() {
+  if (running_) {
+    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(kStopWaitMessage));
+    return;
+  }
+  if (!PrepareFileList()) {
+    std::string_view text = sourceFolder_.empty() ? kNoSourceMessage : kNoDestinationMessage;
+    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(text));
+    return;
+  }
+  StartRun(false);
+}
+
+void ConvertPage::OnAutoConvertTick() {
+  if (running_) return;
+  if (!PrepareFileList()) return;
+  StartRun(true);
+}
+
+void ConvertPage::StartRun(bool skipExisting) {
+  JoinWorker();
+  RunPlan plan{options_, sourceFolder_, destinationText_, processPaths.logPath, skipExisting};
+  running_ = true;
+  stopRequested_ = false;
+  SetRunControls(true);
+  progress_->setValue(0);
+  results_->clear();
+  setCursor(Qt::BusyCursor);
+  ExchangeFields(true);
+  worker_ = std::thread([this, plan = std::move(plan)] {
+    WorkerEvents events(this);
+    RunConversion(job_, plan, stopRequested_, events, converter_);
+  });
+}
+
+void ConvertPage::SetRunControls(bool running) {
+  for (QWidget* control : std::initializer_list<QWidget*>{goButton_, browseSource_, browseDestination_,
+                                                          sourceEdit_, destinationEdit_})
+    control->setEnabled(!running);
+  stopButton_->setEnabled(running);
+}
+
+void ConvertPage::EndRun() {
+  unsetCursor();
+  SetRunControls(false);
+}
+
+void ConvertPage::OnStop() {
+  // The worker stops after the file in progress, whose output is never cut
+  // short; its last reports still arrive and the page stays usable.
+  if (running_) stopRequested_ = true;
+  EndRun();
+}
+
+void ConvertPage::StopAndWait() {
+  stopRequested_ = true;
+  JoinWorker();
+  running_ = false;
+}
+
+void ConvertPage::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ConvertPage::OnFileStarted(int index, const std::string& source) {
+  statusText_ = DoingText(source);
+  auto* row = new QTreeWidgetItem(QStringList{ToDisplay(source)});
+  results_->insertTopLevelItem(index, row);
+  results_->scrollToItem(row);
+  ShowStatus();
+}
+
+void ConvertPage::OnFileFinished(int index, const QString& output, const QString& result) {
+  if (QTreeWidgetItem* row = results_->topLevelItem(index)) {
+    row->setText(1, output);
+    row->setText(2, result);
+  }
+  progress_->setValue(progress_->value() + 1);
+  ShowStatus();
+}
+
+void ConvertPage::OnWorkerFinished(int converted) {
+  statusText_ = DoneText(converted);
+  ShowStatus();
+  EndRun();
+  JoinWorker();
+  running_ = false;
+  stopRequested_ = false;
+  emit RunFinished(converted);
+}
+
+void ConvertPage::AutoConvert(int minutes, int state) {
+  if (state == 1) autoTimer_.start(tamarind::AutoConvertIntervalMs(minutes));
+  else autoTimer_.stop();
+}
+
+void ConvertPage::ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+  presenter_(this, {icon, caption, text});
+}
+
+void ConvertPage::ShowSaveDirError() {
+  // A timer run must not stack another box on one the user has not closed.
+  if (saveDirErrorBox_) return;
+  saveDirErrorBox_ = presenter_(this, {QMessageBox::Critical, QStringLiteral("Error"), ToDisplay(kSaveDirErrorMessage)});
+}
+
+void ConvertPage::OnBrowseSource() {
+  ExchangeFields(false);
+  if (options_.convertFiles != 0) {
+    QStringList chosen = QFileDialog::getOpenFileNames(window(), QString(), QString(), ToDisplay(filterText_));
+    if (chosen.isEmpty()) return;
+    std::string folder = FromControl(QFileInfo(chosen.front()).absolutePath());
+    std::vector<std::string> names;
+    for (const QString& path : chosen) names.push_back(FromControl(QFileInfo(path).fileName()));
+    sourceText_ = FormatFileSelection(folder, names);
+  } else {
+    QString folder = QFileDialog::getExistingDirectory(window());
+    if (folder.isEmpty()) return;
+    sourceText_ = FromControl(folder);
+  }
+  ExchangeFields(true);
+}
+
+void ConvertPage::OnBrowseDestination() {
+  // Read first, or the re-display below would undo what was typed into the
+  // source and filter since the last exchange.
+  ExchangeFields(false);
+  QString folder = QFileDialog::getExistingDirectory(window());
+  if (folder.isEmpty()) return;
+  destinationText_ = FromControl(folder);
+  ExchangeFields(true);
+}
+
+}  // namespace tamarind::gui

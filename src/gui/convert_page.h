@@ -1,0 +1,123 @@
+// The "Convert" tab: source, destination and filter, the results list and
+// progress, the worker thread that runs the conversions and the timer of
+// the automatic conversion.
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "app/conversion_job.h"
+#include "app/front_settings.h"
+#include "app/gui_run.h"
+#include "gui/messages.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+namespace tamarind::gui {
+
+class BitmapButton;
+
+class ConvertPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  ConvertPage(const MainFields& saved, QWidget* parent = nullptr);
+  ~ConvertPage() override;
+
+  // true: members into the controls; false: controls into the members.
+  void ExchangeFields(bool toControls);
+  // The options the next run uses (the Options tab's first seven values).
+  void SetOptions(const ConvertOptions& options) { options_ = options; }
+  const ConvertOptions& Options() const { return options_; }
+  // Reads the fields and writes "FaxDir" and "SaveDir".
+  void Save(ProfileFile& profile);
+
+  // Starts (|state| 1) or stops (anything else) the automatic conversion
+  // every |minutes|.
+  void AutoConvert(int minutes, int state);
+  bool AutoConvertActive() const { return autoTimer_.isActive(); }
+  int AutoConvertIntervalMs() const { return autoTimer_.interval(); }
+
+  bool Running() const { return running_.load(); }
+  // Asks the worker to stop after the file in progress and waits for it;
+  // used when the window closes.
+  void StopAndWait();
+
+  void SetMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
+  // Replaces ConvertFile, for tests that need a slow or scripted run.
+  void SetFileConverter(FileConverter converter) { converter_ = std::move(converter); }
+
+  QString StatusText() const;
+
+ public slots:
+  void OnGo();
+  void OnStop();
+  void OnAutoConvertTick();
+
+ signals:
+  // A run ended and the page is idle again.
+  void RunFinished(int converted);
+
+ private:
+  class WorkerEvents;
+
+  void CreateControls();
+  void ConnectSignals();  // the page's message map
+  void OnBrowseSource();
+  void OnBrowseDestination();
+  void OnFilterCommitted();
+
+  // Lists the files from the source text; false when the source folder or
+  // the destination is missing.
+  bool PrepareFileList();
+  void StartRun(bool skipExisting);
+  void SetRunControls(bool running);
+  void EndRun();
+  void ShowStatus();
+  void ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
+  void ShowSaveDirError();
+
+  // Handlers of the worker's reports, run on the window's thread.
+  void OnFileStarted(int index, const std::string& source);
+  void OnFileFinished(int index, const QString& output, const QString& result);
+  void OnWorkerFinished(int converted);
+  void JoinWorker();
+
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stopRequested_{false};
+  std::thread worker_;
+
+  ConversionJob job_;
+  std::string filterText_ = "*.*";
+  std::string sourceText_;
+  std::string sourceFolder_;
+  std::string destinationText_;
+  std::string statusText_;
+  ConvertOptions options_;
+
+  QTimer autoTimer_;
+  MessagePresenter presenter_;
+  FileConverter converter_;
+  QPointer<QWidget> saveDirErrorBox_;
+
+  QLineEdit* filterEdit_ = nullptr;
+  QLineEdit* sourceEdit_ = nullptr;
+  QLineEdit* destinationEdit_ = nullptr;
+  BitmapButton* browseSource_ = nullptr;
+  BitmapButton* browseDestination_ = nullptr;
+  QPushButton* goButton_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
+  QTreeWidget* results_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+};
+
+}  // namespace tamarind::gui

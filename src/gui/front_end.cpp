@@ -1,0 +1,42 @@
+#include "gui/front_end.h"
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "app/process.h"
+#include "app/startup.h"
+#include "gui/artwork.h"
+#include "gui/main_dialog.h"
+#include "platform/console.h"
+
+namespace tamarind::gui {
+
+bool DisplayAvailable(const std::function<std::string(const char*)>& environment) {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    if (!environment(name).empty()) return true;
+  return false;
+}
+
+int RunFrontEnd(int argc, char** argv) {
+  auto environment = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+  };
+  // Qt would abort with a plugin message; say plainly what is missing.
+  if (!DisplayAvailable(environment)) {
+    platform::WriteErr(
+        "tamarind: cannot open the window: no display (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+        "Convert from the command line instead, with /f= and /sf= or /d= and /sd= (see tamarind --help).\n");
+    return kExitNoFrontEnd;
+  }
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(AppIcon());
+  MainDialog dialog(processPaths.settingsPath);
+  QObject::connect(&dialog, &MainDialog::Closed, &application, [](int code) { QApplication::exit(code); });
+  dialog.ApplyAutoConvert();
+  dialog.show();
+  return QApplication::exec();
+}
+
+}  // namespace tamarind::gui

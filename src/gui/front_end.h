@@ -1,0 +1,19 @@
+// The window side of the program, opened when the command line asks for no
+// conversion.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tamarind::gui {
+
+// Opens the main window and runs it; returns 1 after "E&xit" or Enter, 2
+// after the close box or Esc, and 3 when no display can be reached.
+int RunFrontEnd(int argc, char** argv);
+
+// True when Qt can be expected to reach a display: a platform was chosen
+// explicitly, or an X11 or Wayland display is named. |environment| returns
+// a variable's value ("" when unset).
+bool DisplayAvailable(const std::function<std::string(const char*)>& environment);
+
+}  // namespace tamarind::gui

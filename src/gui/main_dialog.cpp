@@ -1,0 +1,177 @@
+#include "gui/main_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/gui_run.h"
+#include "app/process.h"
+#include "gui/about_dialog.h"
+#include "gui/artwork.h"
+#include "gui/control_ids.h"
+#include "gui/convert_page.h"
+#include "gui/dialog_units.h"
+#include "gui/look.h"
+#include "gui/options_page.h"
+
+namespace tamarind::gui {
+
+namespace {
+
+// The buttons sit this far right of their template places, near the
+// middle of the frame below the tabs.
+constexpr int kButtonShift = 55;
+
+}  // namespace
+
+MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
+    : QDialog(parent), settingsPath_(std::move(settingsPath)) {
+  setWindowTitle(QStringLiteral("Tamarind"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(AppIcon());
+  ProfileFile profile = ProfileFile::Load(settingsPath_);
+  convertPage_ = new ConvertPage(ReadMainFields(profile));
+  optionsPage_ = new OptionsPage(ReadPageOptions(profile, conversionSettings.recalcLines));
+  CreateControls();
+  ApplyColours(this, kMainBackground, kMainEditBackground);
+  CreateTrayIcon();
+  ConnectSignals();
+  tabs_->setCurrentIndex(0);
+  SyncOptionsToConvertPage();
+  if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+}
+
+MainDialog::~MainDialog() {
+  if (tray_) tray_->hide();
+}
+
+void MainDialog::CreateControls() {
+  DialogUnits units(font());
+  setFixedSize(units.Size(315, 208));
+  tabs_ = new QTabWidget(this);
+  units.Place(tabs_, kIdTabs, 7, 5, 295, 170);
+  tabs_->addTab(convertPage_, QIcon(TabImage(0)), QStringLiteral("Convert"));
+  tabs_->addTab(optionsPage_, QIcon(TabImage(1)), QStringLiteral("Options"));
+  tabs_->setIconSize(QSize(16, 16));
+  units.Place(new QGroupBox(this), kIdButtonFrame, 7, 175, 296, 23);
+  helpButton_ = new QPushButton(QStringLiteral("&Help"), this);
+  units.Place(helpButton_, kIdHelp, 49, 181, 59, 14);
+  aboutButton_ = new QPushButton(QStringLiteral("&About"), this);
+  units.Place(aboutButton_, kIdAbout, 123, 181, 59, 14);
+  for (QPushButton* button : {helpButton_, aboutButton_}) button->move(button->pos() + QPoint(kButtonShift, 0));
+
+  trayMenu_ = new QMenu(this);
+  openAction_ = trayMenu_->addAction(QStringLiteral("&Open..."));
+  openAction_->setData(kIdOpen);
+  aboutAction_ = trayMenu_->addAction(QStringLiteral("&About..."));
+  aboutAction_->setData(kIdAbout);
+  exitAction_ = trayMenu_->addAction(QStringLiteral("E&xit"));
+  exitAction_->setData(kIdExit);
+  trayMenu_->setDefaultAction(openAction_);
+}
+
+void MainDialog::CreateTrayIcon() {
+  // Without a notification area the window must never hide on minimise:
+  // nothing could bring it back.
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  tray_ = new QSystemTrayIcon(AppIcon(), this);
+  tray_->setToolTip(QString::fromLatin1(kTrayTip));
+  tray_->setContextMenu(trayMenu_);
+  tray_->show();
+}
+
+void MainDialog::ConnectSignals() {
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainDialog::OnTabChanged);
+  connect(helpButton_, &QPushButton::clicked, this, &MainDialog::ShowHelp);
+  connect(aboutButton_, &QPushButton::clicked, this, &MainDialog::ShowAbout);
+  connect(openAction_, &QAction::triggered, this, &MainDialog::Restore);
+  connect(aboutAction_, &QAction::triggered, this, &MainDialog::ShowAbout);
+  connect(exitAction_, &QAction::triggered, this, [this] { CloseAll(1); });
+  connect(optionsPage_, &OptionsPage::AutoConvertRequested, convertPage_, &ConvertPage::AutoConvert);
+  if (tray_) connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
+}
+
+void MainDialog::ApplyAutoConvert() { optionsPage_->ApplyAutoConvert(); }
+
+void MainDialog::AutoConvert(int minutes, int state) { convertPage_->AutoConvert(minutes, state); }
+
+void MainDialog::SyncOptionsToConvertPage() {
+  optionsPage_->ReadControls();
+  convertPage_->SetOptions(ConvertOptions::From(optionsPage_->Options()));
+  convertPage_->ExchangeFields(true);
+}
+
+void MainDialog::OnTabChanged(int index) {
+  if (index == 0) SyncOptionsToConvertPage();
+}
+
+void MainDialog::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick) Restore();
+}
+
+void MainDialog::Restore() {
+  if (isMinimized()) showNormal();
+  else show();
+  raise();
+  activateWindow();
+}
+
+void MainDialog::ShowAbout() {
+  AboutDialog about(QApplication::activeWindow() ? QApplication::activeWindow() : this);
+  about.exec();
+}
+
+void MainDialog::ShowHelp() {
+  std::string document = HelpDocumentPath(processPaths.modulePath);
+  if (!document.empty()) QDesktopServices::openUrl(QUrl::fromLocalFile(ToDisplay(document)));
+}
+
+void MainDialog::CloseAll(int exitCode) {
+  if (closed_) return;
+  closed_ = true;
+  convertPage_->AutoConvert(0, 0);  // no run may start while the window goes
+  convertPage_->StopAndWait();
+  // Read again so that lines written by anyone else meanwhile are kept.
+  ProfileFile profile = ProfileFile::Load(settingsPath_);
+  convertPage_->Save(profile);
+  optionsPage_->Save(profile);
+  profile.Save();
+  if (tray_) tray_->hide();
+  hide();
+  emit Closed(exitCode);
+}
+
+void MainDialog::accept() { CloseAll(1); }
+
+void MainDialog::reject() { CloseAll(2); }
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+  CloseAll(2);
+  event->accept();
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void MainDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_)
+    QTimer::singleShot(0, this, &QWidget::hide);
+}
+
+}  // namespace tamarind::gui

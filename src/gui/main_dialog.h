@@ -1,0 +1,83 @@
+// The program's window: the "Convert" and "Options" tabs, "&Help" and
+// "&About", and the notification-area icon that keeps the program at hand
+// while it converts on its timer.
+#pragma once
+
+#include <QDialog>
+#include <QSystemTrayIcon>
+#include <string>
+
+class QMenu;
+class QPushButton;
+class QTabWidget;
+
+namespace tamarind::gui {
+
+class ConvertPage;
+class OptionsPage;
+
+inline constexpr const char* kTrayTip = "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to jpg";
+
+class MainDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Reads the settings file at |settingsPath| once.
+  explicit MainDialog(std::string settingsPath, QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  ConvertPage* Convert() const { return convertPage_; }
+  OptionsPage* Options() const { return optionsPage_; }
+  QTabWidget* Tabs() const { return tabs_; }
+  QMenu* TrayMenu() const { return trayMenu_; }
+  bool TrayInstalled() const { return tray_ != nullptr; }
+
+  // A saved automatic conversion starts its timer (called once at start).
+  void ApplyAutoConvert();
+  // The same as ConvertPage::AutoConvert, for callers that hold the window.
+  void AutoConvert(int minutes, int state);
+  // Stops a run after its file in progress, saves the settings, hides the
+  // window and reports |exitCode| through Closed().
+  void CloseAll(int exitCode);
+  bool IsClosed() const { return closed_; }
+  void Restore();
+  void ShowAbout();
+  void ShowHelp();
+  // The Options tab's values go to the Convert tab, which shows its fields
+  // again.
+  void SyncOptionsToConvertPage();
+
+ signals:
+  void Closed(int exitCode);
+
+ public slots:
+  void accept() override;  // Enter
+  void reject() override;  // Esc
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateTrayIcon();
+  void ConnectSignals();  // the window's message map
+  void OnTabChanged(int index);
+  void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+
+  std::string settingsPath_;
+  bool closed_ = false;
+  QTabWidget* tabs_ = nullptr;
+  ConvertPage* convertPage_ = nullptr;
+  OptionsPage* optionsPage_ = nullptr;
+  QPushButton* helpButton_ = nullptr;
+  QPushButton* aboutButton_ = nullptr;
+  QMenu* trayMenu_ = nullptr;
+  QAction* openAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+  QAction* exitAction_ = nullptr;
+  QSystemTrayIcon* tray_ = nullptr;
+};
+
+}  // namespace tamarind::gui

@@ -1,0 +1,60 @@
+// The "Options" tab: how the source is read, how outputs are named and
+// stamped, the JPEG quality and the automatic conversion.
+#pragma once
+
+#include <QWidget>
+
+#include "app/front_settings.h"
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace tamarind::gui {
+
+class OptionsPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  OptionsPage(const PageOptions& saved, QWidget* parent = nullptr);
+
+  // Reads the controls into Options() and hands "Recaculate" to the
+  // process-wide conversion settings.
+  void ReadControls();
+  // The automatic-conversion check box was clicked, or the saved state is
+  // applied at start: tells the Convert page through AutoConvertRequested.
+  void ApplyAutoConvert();
+  // Reads the controls and writes the ten "Options" keys.
+  void Save(ProfileFile& profile);
+
+  const PageOptions& Options() const { return options_; }
+
+ signals:
+  // (minutes, 1 on / 0 off), for ConvertPage::AutoConvert.
+  void AutoConvertRequested(int minutes, int state);
+
+ private:
+  void CreateControls();
+  void ConnectSignals();  // the page's message map
+  void WriteControls();
+  // Fills the options from the controls; stops at an edit that holds no
+  // number (value 0, beep, focus there).
+  void ReadControlValues();
+  void OnSourceKindChanged();
+
+  PageOptions options_;
+
+  QRadioButton* convertDirectory_ = nullptr;
+  QRadioButton* convertFiles_ = nullptr;
+  QCheckBox* includeSubdir_ = nullptr;
+  QCheckBox* keepDate_ = nullptr;
+  QCheckBox* keepHierarchy_ = nullptr;
+  QCheckBox* keepExtension_ = nullptr;
+  QCheckBox* recalculate_ = nullptr;
+  QLineEdit* quality_ = nullptr;
+  QCheckBox* optimize_ = nullptr;
+  QCheckBox* autoConvert_ = nullptr;
+  QLineEdit* minutes_ = nullptr;
+};
+
+}  // namespace tamarind::gui

@@ -1,0 +1,80 @@
+// Shared set-up of the window's tests: a private settings file and log, a
+// main window on the offscreen platform, and message boxes recorded
+// instead of shown.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/process.h"
+#include "gui/control_ids.h"
+#include "gui/convert_page.h"
+#include "gui/dialog_units.h"
+#include "gui/main_dialog.h"
+#include "gui/messages.h"
+#include "gui/options_page.h"
+#include "support/test_files.h"
+
+namespace tamarind::gui {
+
+template <typename Widget>
+Widget* Control(const QWidget* root, int id) {
+  Widget* widget = root->findChild<Widget*>(ControlName(id));
+  EXPECT_NE(widget, nullptr) << "control " << id;
+  return widget;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    processPaths = ProcessPaths{};
+    processPaths.settingsPath = dir.File("tamarind.ini");
+    processPaths.logPath = dir.File("log/tmdlog.txt");
+    processPaths.modulePath = dir.File("tamarind");
+    processPaths.tempFolder = dir.Path();
+    conversionSettings = ConversionSettings{};
+  }
+  void TearDown() override {
+    if (window) window->CloseAll(2);
+  }
+
+  // Opens the window on the settings file as it stands now.
+  MainDialog& Open() {
+    window = std::make_unique<MainDialog>(processPaths.settingsPath);
+    window->Convert()->SetMessagePresenter([this](QWidget*, const Message& message) -> QWidget* {
+      messages.push_back(message.caption.toStdString() + ": " + message.text.toStdString());
+      return nullptr;
+    });
+    window->show();
+    return *window;
+  }
+
+  ConvertPage& Page() { return *window->Convert(); }
+  OptionsPage& Options() { return *window->Options(); }
+
+  void SetText(int id, const std::string& text) {
+    Control<QLineEdit>(window.get(), id)->setText(QString::fromStdString(text));
+  }
+  void Click(int id) { Control<QAbstractButton>(window.get(), id)->click(); }
+
+  // Presses Go and waits for the run to end.
+  void RunAndWait(bool byTimer = false) {
+    QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
+    if (byTimer) Page().OnAutoConvertTick();
+    else Click(kIdGo);
+    ASSERT_TRUE(Page().Running()) << (messages.empty() ? "" : messages.back());
+    ASSERT_TRUE(finished.wait(60000));
+  }
+
+  test::ScopedTempDir dir;
+  std::unique_ptr<MainDialog> window;
+  std::vector<std::string> messages;
+};
+
+}  // namespace tamarind::gui

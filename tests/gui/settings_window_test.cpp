@@ -1,0 +1,132 @@
+// The settings file as the window reads and writes it.
+#include <gmock/gmock.h>
+
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+
+#include "app/profile.h"
+#include "gui_fixture.h"
+
+namespace tamarind::gui {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr const char* kAllKeys[] = {"DirFile", "Subdir", "Hiberarchy", "KeepDate", "KeepExt", "Optimize",
+                                    "Quality", "Recaculate", "Cyclely", "CycleMinutes"};
+
+bool IsChecked(const QWidget* root, int id) { return Control<QAbstractButton>(root, id)->isChecked(); }
+
+TEST_F(WindowTest, WithoutSettingsFileShowsDefaultsAndSavesAllTwelveKeys) {
+  MainDialog& main = Open();
+  EXPECT_TRUE(IsChecked(&main, kIdConvertDirectory));
+  EXPECT_FALSE(IsChecked(&main, kIdConvertFiles));
+  EXPECT_TRUE(IsChecked(&main, kIdKeepExtension));
+  EXPECT_TRUE(IsChecked(&main, kIdOptimize));
+  EXPECT_FALSE(IsChecked(&main, kIdAutoConvert));
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "50");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdMinutes)->text(), "60");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdFilter)->text(), "*.*");
+  EXPECT_EQ(Page().StatusText().toStdString(), kFirstStatusText);
+  EXPECT_FALSE(test::FileExists(processPaths.settingsPath));  // nothing saved while running
+
+  SetText(kIdSource, "/srv/fax in");
+  SetText(kIdDestination, "/srv/jpeg");
+  main.CloseAll(2);
+  ProfileFile saved = ProfileFile::Load(processPaths.settingsPath);
+  EXPECT_EQ(saved.GetString("Main", "FaxDir", "?"), "/srv/fax in");
+  EXPECT_EQ(saved.GetString("Main", "SaveDir", "?"), "/srv/jpeg");
+  for (const char* key : kAllKeys) EXPECT_NE(saved.GetString("Options", key, "missing"), "missing") << key;
+  EXPECT_EQ(ReadPageOptions(saved, 5), PageOptions{});
+}
+
+TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
+  test::WriteFileText(processPaths.settingsPath,
+                      "; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nSaveDir=/out\n"
+                      "[Options]\nDirFile=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
+                      "CycleMinutes=0\nColour=green\n[Elsewhere]\nx=y\n");
+  MainDialog& main = Open();
+  EXPECT_TRUE(IsChecked(&main, kIdConvertFiles));
+  EXPECT_FALSE(Control<QCheckBox>(&main, kIdIncludeSubdir)->isEnabled());
+  EXPECT_TRUE(IsChecked(&main, kIdKeepDate));
+  EXPECT_FALSE(IsChecked(&main, kIdKeepExtension));
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "-4");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), QString(R"("/srv/my faxes" a.fxd "b c.fxd")"));
+  EXPECT_EQ(conversionSettings.recalcLines, 3);
+  // The Convert tab got the first seven values at start.
+  EXPECT_EQ(Page().Options(), ConvertOptions::From(Options().Options()));
+  EXPECT_EQ(Page().Options().quality, -4);
+
+  main.CloseAll(1);
+  std::string text = test::ReadFileText(processPaths.settingsPath);
+  EXPECT_THAT(text, HasSubstr("; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\n"));
+  EXPECT_THAT(text, HasSubstr("Recaculate=3\n"));
+  EXPECT_THAT(text, HasSubstr("Quality=-4\n"));
+  EXPECT_THAT(text, HasSubstr("CycleMinutes=0\nColour=green\n"));
+  EXPECT_THAT(text, HasSubstr("[Elsewhere]\nx=y\n"));
+  ProfileFile saved = ProfileFile::Load(processPaths.settingsPath);
+  EXPECT_EQ(saved.GetString("Main", "FaxDir", ""), "\"/srv/my faxes\" a.fxd \"b c.fxd\"");
+}
+
+TEST_F(WindowTest, SavedAutomaticConversionStartsTheTimerAtStart) {
+  test::WriteFileText(processPaths.settingsPath, "[Options]\nCyclely=1\nCycleMinutes=3\n");
+  MainDialog& main = Open();
+  EXPECT_FALSE(Page().AutoConvertActive());
+  main.ApplyAutoConvert();
+  EXPECT_TRUE(Page().AutoConvertActive());
+  EXPECT_EQ(Page().AutoConvertIntervalMs(), 3 * 60000);
+  EXPECT_FALSE(Control<QLineEdit>(&main, kIdMinutes)->isEnabled());
+}
+
+TEST_F(WindowTest, SwitchingSourceKindClearsTheThreeBoxesAndStopsTheTimer) {
+  MainDialog& main = Open();
+  main.Tabs()->setCurrentIndex(1);
+  for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert}) Click(id);
+  EXPECT_TRUE(Page().AutoConvertActive());
+  EXPECT_EQ(Page().AutoConvertIntervalMs(), 60 * 60000);
+
+  Click(kIdConvertFiles);
+  for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert}) {
+    EXPECT_FALSE(IsChecked(&main, id)) << id;
+    EXPECT_FALSE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
+  }
+  EXPECT_FALSE(Page().AutoConvertActive());
+  EXPECT_TRUE(Control<QLineEdit>(&main, kIdMinutes)->isEnabled());
+
+  Click(kIdConvertDirectory);
+  for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert}) {
+    EXPECT_FALSE(IsChecked(&main, id)) << id;
+    EXPECT_TRUE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
+  }
+}
+
+TEST_F(WindowTest, OptionsReachTheConvertTabWhenItIsSelected) {
+  MainDialog& main = Open();
+  main.Tabs()->setCurrentIndex(1);
+  SetText(kIdQuality, "77");
+  Click(kIdKeepExtension);  // off
+  Click(kIdKeepDate);       // on
+  EXPECT_EQ(Page().Options().quality, 50);
+  SetText(kIdSource, "typed but not exchanged");
+  main.Tabs()->setCurrentIndex(0);
+  EXPECT_EQ(Page().Options().quality, 77);
+  EXPECT_EQ(Page().Options().keepExtension, 0);
+  EXPECT_EQ(Page().Options().keepDate, 1);
+  // The Convert tab shows its members again.
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), "");
+}
+
+TEST_F(WindowTest, NonNumberInAnEditReadsAsZeroAndStopsTheReading) {
+  MainDialog& main = Open();
+  main.Tabs()->setCurrentIndex(1);
+  SetText(kIdMinutes, "soon");
+  SetText(kIdQuality, "80");
+  Options().ReadControls();
+  EXPECT_EQ(Options().Options().cycleMinutes, 0);
+  EXPECT_EQ(Options().Options().quality, 50);  // left unread
+}
+
+}  // namespace
+}  // namespace tamarind::gui
