@@ -85,10 +85,16 @@ class InterruptedRun : public ::testing::Test {
 };
 
 TEST_F(InterruptedRun, KillsLeaveWholeJpegsAndOwnNamesOnlyAndARerunCompletesTheSet) {
-  const auto start = Clock::now();
-  test::ChildResult reference = Run("reference", std::chrono::minutes(5), false);
-  const auto full = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-  ASSERT_TRUE(reference.exited && reference.exitCode == 0) << reference.signal;
+  // The fastest of three whole runs sets the span the kills fall in, so that
+  // a slow first run (cold caches, a busy machine) does not let most of the
+  // killed runs finish first.
+  auto full = std::chrono::milliseconds::max();
+  for (int i = 0; i < 3; ++i) {
+    const auto start = Clock::now();
+    test::ChildResult reference = Run("reference", std::chrono::minutes(5), false);
+    full = std::min(full, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start));
+    ASSERT_TRUE(reference.exited && reference.exitCode == 0) << reference.signal;
+  }
   const std::set<std::string> outputs = Names(dir.File("reference"));
   ASSERT_EQ(outputs.size(), test::UnderSanitizer() ? 5u : 9u);
 
