@@ -57,7 +57,9 @@ class HostileFiles : public ::testing::Test {
   // fails the test.
   void Convert() {
     test::ChildOptions options;
-    options.arguments = {"/q", "/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/log=" + dir.File("run.log")};
+    // One worker: the memory bound below is the bound of one worker.
+    options.arguments = {"/q", "/j=1", "/d=" + dir.File("in"), "/sd=" + dir.File("out"),
+                         "/log=" + dir.File("run.log")};
     options.environment = {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("xdg"),
                            "XDG_STATE_HOME=" + dir.File("xdg")};
     options.limit = std::chrono::minutes(test::UnderSanitizer() ? 10 : 3);
