@@ -69,64 +69,28 @@ inline int PaintRun(RowCursor& cursor, int64_t n, bool skip) {
   return cut ? -1 : 0;
 }
 
-// Writes a row from left to right, 64 pixels at a time: pixels gather in a
-// word (first pixel in the highest bit) that is stored, most significant
-// byte first, once it is complete. Whole words inside a long run are stored
-// directly. The caller never puts more pixels than the row holds.
-class RowWriter {
- public:
-  RowWriter(uint8_t* row, int32_t row_length) : out_(row), row_bits_(static_cast<uint64_t>(row_length) * 8) {}
+namespace row_painter_detail {
 
-  // Appends |n| pixels, each the bit of |ones| (all ones or all zeros).
-  [[gnu::always_inline]] void Put(uint64_t n, uint64_t ones) {
-    if (used_ + n < 64) {
-      acc_ |= ones & (kAll >> used_) & ~(kAll >> (used_ + n));
-      used_ += static_cast<unsigned>(n);
-    } else {
-      PutAcrossWords(n, ones);
-    }
+inline constexpr uint64_t kAllPixels = ~uint64_t{0};
+
+// Stores a word of 64 pixels (first pixel in the highest bit) as eight
+// bytes, first pixel in the most significant bit of the first byte.
+inline void StoreWord(uint8_t* out, uint64_t word, size_t bytes = 8) {
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  std::memcpy(out, &word, bytes);
+}
+
+// Stores |word| at |out| and then |fill| words up to |row_end|; the last
+// word may be cut to the bytes left.
+inline void FinishRow(uint8_t* out, const uint8_t* row_end, uint64_t word, uint64_t fill) {
+  for (; row_end - out >= 8; out += 8) {
+    StoreWord(out, word);
+    word = fill;
   }
+  if (out < row_end) StoreWord(out, word, static_cast<size_t>(row_end - out));
+}
 
-  // Pixels written so far.
-  uint64_t Position() const { return written_ + used_; }
-
-  // Fills the rest of the row with 0 bits and stores the last, partial word.
-  void Finish() {
-    uint64_t left = row_bits_ - Position();
-    if (left) Put(left, 0);
-    uint64_t word = ToBigEndian(acc_);
-    std::memcpy(out_, &word, used_ / 8);  // rows are whole bytes
-  }
-
- private:
-  static constexpr uint64_t kAll = ~uint64_t{0};
-
-  void PutAcrossWords(uint64_t n, uint64_t ones) {
-    Store(acc_ | (ones & (kAll >> used_)));
-    n -= 64 - used_;
-    for (uint64_t words = n / 64; words > 0; --words) Store(ones);
-    used_ = static_cast<unsigned>(n % 64);
-    acc_ = ones & ~(kAll >> used_);
-  }
-
-  void Store(uint64_t word) {
-    word = ToBigEndian(word);
-    std::memcpy(out_, &word, sizeof word);
-    out_ += sizeof word;
-    written_ += 64;
-  }
-
-  static uint64_t ToBigEndian(uint64_t word) {
-    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    return word;
-  }
-
-  uint8_t* out_;
-  uint64_t row_bits_;
-  uint64_t written_ = 0;  // pixels in stored words
-  uint64_t acc_ = 0;      // the word being gathered
-  unsigned used_ = 0;     // pixels in it, 0..63
-};
+}  // namespace row_painter_detail
 
 // Writes the whole row from |runs|, alternately painted (1 bits) and not
 // (0 bits) starting with a painted run when |first_painted|, then 0 bits to
@@ -134,24 +98,38 @@ class RowWriter {
 // cleared row (runs cut at the row end), but every byte is written, so the
 // row needs no clearing. Returns the pixel where the runs end, capped at the
 // row end: where a cursor would stand after them.
+//
+// Pixels gather in a 64-bit word. From the last change on, the word holds
+// the colour of the run being painted, so the end of a run only flips the
+// word from that pixel on; whole words are stored as a run passes them.
 inline uint64_t PaintRow(uint8_t* row, int32_t row_length, std::span<const int32_t> runs, bool first_painted) {
-  RowWriter writer(row, row_length);
-  uint64_t left = static_cast<uint64_t>(row_length) * 8;
-  const uint64_t first = first_painted ? ~uint64_t{0} : 0;
-  auto put = [&](int32_t run, uint64_t ones) {
-    uint64_t n = std::min(static_cast<uint64_t>(run), left);  // runs are never negative
-    left -= n;
-    writer.Put(n, ones);
-  };
-  size_t i = 0;
-  for (; i + 1 < runs.size(); i += 2) {
-    put(runs[i], first);
-    put(runs[i + 1], ~first);
+  using namespace row_painter_detail;
+  const uint64_t row_bits = static_cast<uint64_t>(row_length) * 8;
+  const uint8_t* row_end = row + row_length;
+  uint8_t* out = row;                                 // where |word| goes
+  uint64_t colour = first_painted ? kAllPixels : 0;  // of the run being painted
+  uint64_t word = colour;
+  uint64_t word_end = 64;  // pixel just past |word|
+  uint64_t limit = std::min(word_end, row_bits);
+  uint64_t pos = 0;
+  for (int32_t run : runs) {
+    pos += static_cast<uint64_t>(run);  // runs are never negative
+    if (pos >= limit) [[unlikely]] {
+      if (pos >= row_bits) {  // this run fills the rest of the row
+        FinishRow(out, row_end, word, colour);
+        return row_bits;
+      }
+      StoreWord(out, word);
+      for (out += 8, word_end += 64; word_end <= pos; out += 8, word_end += 64) StoreWord(out, colour);
+      word = colour;
+      limit = std::min(word_end, row_bits);
+    }
+    word ^= kAllPixels >> (pos % 64);
+    colour = ~colour;
   }
-  if (i < runs.size()) put(runs[i], first);
-  uint64_t end = writer.Position();
-  writer.Finish();
-  return end;
+  word &= ~(kAllPixels >> (pos % 64));  // nothing painted past the runs
+  FinishRow(out, row_end, word, 0);
+  return pos;
 }
 
 }  // namespace tamarind
