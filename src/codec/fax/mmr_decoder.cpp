@@ -34,18 +34,32 @@ constexpr int64_t kLineDataEndedAtWidth = -14;
 // go on from where the last stored row's cursor stopped, and a line with
 // more runs than the list holds (only corrupt data has one), which paints
 // the runs recorded so far when the list fills and the rest as they come.
+//
+// What the slow path changes comes back by value, and the rest of its state
+// lives outside the line object: nothing takes the line's address, so its
+// fields stay in registers.
+struct LineRecording {
+  int32_t* runs;
+  uint32_t capacity;
+  int invert;
+  RowCursor& cursor;  // the row, and while painting eagerly where the next run goes
+};
+
+struct RecordingState {
+  uint32_t count;               // runs recorded
+  uint32_t recording_capacity;  // runs recorded without the slow path; 0 while painting eagerly
+};
+
 struct MmrLine {
-  MmrLine(const BitWindow& page_window, const RowCursor& row, const RunList& reference, RunList& current_line,
-          int32_t line_width, int line_invert, bool paint_eagerly)
+  MmrLine(const BitWindow& page_window, LineRecording& line_recording, const RunList& reference, int32_t line_width,
+          bool paint_eagerly)
       : window(page_window),
-        cursor(row),
+        recording(line_recording),
         ref(reference.entries.data()),
         ref_count(reference.count),
-        current(current_line.entries.data()),
-        current_capacity(static_cast<uint32_t>(current_line.entries.size())),
-        recording_capacity(paint_eagerly ? 0 : current_capacity),
+        current(line_recording.runs),
+        recording_capacity(paint_eagerly ? 0 : line_recording.capacity),
         width(line_width),
-        invert(line_invert),
         b1(reference.entries[0]) {}
 
   int64_t Decode() {
@@ -111,10 +125,13 @@ struct MmrLine {
   // Ends the run of the current colour (the pixels passed over since the
   // last change) and flips the colour.
   [[gnu::always_inline]] void EmitRun() {
-    if (pending > 0 && current_count < recording_capacity) [[likely]]
+    if (pending > 0 && current_count < recording_capacity) [[likely]] {
       current[current_count++] = ClampRun(pending);
-    else
-      RecordSlowly(pending);
+    } else {
+      RecordingState state = RecordSlowly(recording, {current_count, recording_capacity}, pending, colour);
+      current_count = state.count;
+      recording_capacity = state.recording_capacity;
+    }
     colour ^= 1;
     pending = 0;
   }
@@ -174,31 +191,34 @@ struct MmrLine {
   // of colour at all: the pair is dropped). Keeping them out keeps the walks
   // along the next line's reference short, which a hostile page could
   // otherwise stretch to width steps per code.
-  [[gnu::noinline]] void RecordSlowly(int64_t run) {
-    bool eager = PaintedEagerly();
-    if (eager) PaintRun(cursor, run, (colour ^ invert) != 0);
+  [[gnu::noinline]] static RecordingState RecordSlowly(LineRecording& line, RecordingState state, int64_t run,
+                                                        int colour) {
+    bool eager = state.recording_capacity == 0;
+    bool skip = (colour ^ line.invert) != 0;
+    if (eager) PaintRun(line.cursor, run, skip);
     if (run <= 0) {
-      if (current_count > 1 && current[current_count - 1] == 0) {
-        --current_count;
-        return;
+      if (state.count > 1 && line.runs[state.count - 1] == 0) {
+        --state.count;
+        return state;
       }
       run = 0;
     }
-    if (current_count < current_capacity) {
-      current[current_count++] = ClampRun(run);
+    if (state.count < line.capacity) {
+      line.runs[state.count++] = ClampRun(run);
     } else if (!eager) {
-      PaintRecordedRuns();
-      PaintRun(cursor, run, (colour ^ invert) != 0);
+      PaintRecordedRuns(line, state.count);
+      PaintRun(line.cursor, run, skip);
+      state.recording_capacity = 0;
     }
+    return state;
   }
 
-  // Paints the runs recorded so far into the row, leaves the cursor behind
-  // them and has every later run painted as it comes.
-  void PaintRecordedRuns() {
-    uint64_t end = PaintRow(cursor.row, cursor.row_length, std::span(current, current_count), invert == 0);
-    cursor.byte_index = static_cast<int32_t>(end / 8);
-    cursor.bit_index = static_cast<uint8_t>(end % 8);
-    recording_capacity = 0;
+  // Paints the runs recorded so far into the row and leaves the cursor
+  // behind them, for every later run to be painted as it comes.
+  static void PaintRecordedRuns(LineRecording& line, uint32_t count) {
+    uint64_t end = PaintRow(line.cursor.row, line.cursor.row_length, std::span(line.runs, count), line.invert == 0);
+    line.cursor.byte_index = static_cast<int32_t>(end / 8);
+    line.cursor.bit_index = static_cast<uint8_t>(end % 8);
   }
 
   // The special leaves: an EOL (giving back the bit taken past it) or an
@@ -218,16 +238,14 @@ struct MmrLine {
   static constexpr int64_t kLongestRun = int64_t{1} << 40;
 
   BitWindow window;
-  RowCursor cursor;
+  LineRecording& recording;
   const int32_t* ref;
   uint32_t ref_count;
   uint32_t ref_cursor = 1;
   int32_t* current;
   uint32_t current_count = 0;
-  uint32_t current_capacity;
   uint32_t recording_capacity;  // 0 while painting eagerly
   int64_t width;
-  int invert;
   int64_t a0 = 0;
   int64_t b1;
   int64_t pending = 0;  // pixels of the current colour passed but not yet in a run
@@ -325,10 +343,11 @@ class MmrPageDecoding {
   }
 
   int64_t DecodeLine() {
-    MmrLine line(window_, cursor_, reference_, current_, width_, invert_, PageFull());
+    LineRecording recording{current_.entries.data(), static_cast<uint32_t>(current_.entries.size()), invert_,
+                            cursor_};
+    MmrLine line(window_, recording, reference_, width_, PageFull());
     int64_t result = line.Decode();
     window_ = line.window;
-    cursor_ = line.cursor;
     current_.count = line.current_count;
     line_painted_ = line.PaintedEagerly();
     return result;
