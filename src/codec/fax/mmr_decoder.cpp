@@ -70,9 +70,20 @@ struct MmrLine {
       uint8_t code = static_cast<uint8_t>(leaf);
       if (IsSpecial(code)) [[unlikely]]
         return EndOfLineOrInvalid(code);
+      // Between codes the reference cursor has the parity that b1 needs
+      // (or has reached the end of the list); each branch knows how its
+      // code changed that, so b1 moves on without testing the parity.
       int mode = LeafValue(code);
-      if (mode <= kModeVL3) {
-        Vertical(mode);
+      if (mode <= kModeVR3) {
+        VerticalTo(b1 + mode);
+        if (a0 >= width) return a0;  // every pixel passed is in a run now
+        AdvanceB1FromWrongParity();  // the colour flipped
+      } else if (mode <= kModeVL3) {
+        int64_t a1 = b1 - (mode - kModeVR3);
+        BackUpReference(a1);
+        VerticalTo(a1);
+        if (a0 >= width) return a0;
+        AdvanceB1();  // backing up left the parity anything
       } else if (mode == kModeHorizontal) {
         for (int i = 0; i < 2; ++i) {
           int64_t run = DecodeRun();
@@ -81,28 +92,20 @@ struct MmrLine {
           pending += run;
           EmitRun();
         }
+        if (a0 >= width) return a0;
+        AdvanceB1FromRightParity();  // two changes: the same colour again
       } else if (mode == kModePass) {
         Pass();
-        continue;
       } else {
         return kLineInvalid;  // extension: uncompressed mode is not supported
       }
-      if (a0 >= width) return a0;  // every pixel passed is in a run now
-      AdvanceB1();
     }
   }
 
   // True once the row holds what this line painted so far.
   bool PaintedEagerly() const { return recording_capacity == 0; }
 
-  [[gnu::always_inline]] void Vertical(int mode) {
-    int64_t a1;
-    if (mode <= kModeVR3) {
-      a1 = b1 + mode;
-    } else {
-      a1 = b1 - (mode - kModeVR3);
-      BackUpReference(a1);
-    }
+  [[gnu::always_inline]] void VerticalTo(int64_t a1) {
     pending += a1 - a0;
     a0 = a1;
     EmitRun();
@@ -119,7 +122,7 @@ struct MmrLine {
     pending += b2 - a0;
     a0 = b2;
     b1 = b2;
-    AdvanceB1();
+    AdvanceB1FromWrongParity();  // one step along the reference, same colour
   }
 
   // Ends the run of the current colour (the pixels passed over since the
@@ -158,10 +161,24 @@ struct MmrLine {
   // about to be coded. Runs are never negative, so the changing elements
   // only move right and the answer is the first element of the right
   // parity past that limit: found by stepping in pairs from a cursor of the
-  // right parity, with one test per pair.
+  // right parity, with one test per pair. (The parity is right when it
+  // differs from the colour's: an odd cursor, b1 at the end of a white
+  // run, while coding white.)
   [[gnu::always_inline]] void AdvanceB1() {
+    if (static_cast<int>(ref_cursor & 1) == colour) {
+      AdvanceB1FromWrongParity();
+    } else {
+      AdvanceB1FromRightParity();
+    }
+  }
+
+  [[gnu::always_inline]] void AdvanceB1FromWrongParity() {
+    if (ref_cursor < ref_count) b1 += ref[ref_cursor++];
+    AdvanceB1FromRightParity();
+  }
+
+  [[gnu::always_inline]] void AdvanceB1FromRightParity() {
     const int64_t limit = std::min(a0, width - 1);
-    if (static_cast<int>(ref_cursor & 1) == colour && ref_cursor < ref_count) b1 += ref[ref_cursor++];
     while (b1 <= limit && ref_cursor < ref_count) {
       b1 += ref[ref_cursor++];
       if (ref_cursor == ref_count) break;
