@@ -96,6 +96,14 @@ TEST(MmrDecoderTest, LinesWithMoreRunsThanTheListHoldsStillPaintEveryRun) {
   EXPECT_EQ(Row(d.page, 0), (std::vector<uint8_t>{0xF8}));
 }
 
+TEST(MmrDecoderTest, LinesPastTheExpectedLinesLeaveTheLastRowAsItWas) {
+  // Room for one line: the notch line is stored, the VL line after it
+  // (which alone would paint 0xE1 0xFF) is decoded but must not show.
+  Decoded d = DecodeMmr(Bits(std::string(kNotch) + "010 010 1"), 16, 1);
+  ASSERT_EQ(d.page.height, 1);
+  EXPECT_EQ(Row(d.page, 0), (std::vector<uint8_t>{0xF0, 0xFF}));
+}
+
 TEST(MmrDecoderTest, AnEolRestartsTheLineOnAWhiteReference) {
   // Notch line, EOL, then V0: the V0 line copies white, not the notch.
   Decoded d = DecodeMmr(Bits(std::string(kNotch) + std::string(kEol) + "1"), 16, 10);
