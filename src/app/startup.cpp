@@ -7,6 +7,7 @@
 #include "app/conversion_log.h"
 #include "app/process.h"
 #include "platform/console.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 
 namespace tamarind {
@@ -67,6 +68,7 @@ int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd)
     return 0;
   }
 
+  platform::ReturnFreedPageMemory();
   processPaths = BuildProcessPaths(platform::ModulePath());
   conversionSettings = ConversionSettings{};
 

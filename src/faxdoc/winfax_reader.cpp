@@ -5,6 +5,7 @@
 
 #include "codec/fax/g3_decoder.h"
 #include "codec/fax/mmr_decoder.h"
+#include "codec/fax/page_limits.h"
 
 namespace tamarind {
 
@@ -31,6 +32,17 @@ int32_t Le32(std::span<const uint8_t> b, size_t at) {
 }
 
 void EmptyPage(FaxPage& page) { page = FaxPage{}; }
+
+// The rows worth decoding: the header's line count, but never more than one
+// row past the largest page the output stages take. A page that big fails
+// whatever follows, and a hostile header (65535 x 65535 lines of one bit
+// each) would otherwise make the decoder allocate half a gigabyte first.
+int32_t RowsWorthDecoding(int32_t width, int32_t lines, uint16_t x_resolution, uint16_t y_resolution) {
+  const int64_t repeat = y_resolution == 0 ? 1 : std::max(1, x_resolution / y_resolution);
+  const int64_t by_height = kMaxPageDimension / repeat + 1;
+  const int64_t by_pixels = kMaxPagePixels / (repeat * std::max(width, 1)) + 1;
+  return static_cast<int32_t>(std::min<int64_t>({lines, by_height, by_pixels}));
+}
 
 }  // namespace
 
@@ -119,13 +131,14 @@ void WinFaxReader::DecodePage(int index, FaxPage& page) {
     EmptyPage(page);
     return;
   }
+  const int32_t lines = RowsWorthDecoding(header_.width, header_.length, x_resolution_, y_resolution_);
   if (header_.IsGroup4()) {
     MmrDecoder decoder(CodedData(), LsbFirst, kMmrVariant, kInvertNone, kMmrSyncRun);
-    decoder.SetPageSize(header_.width, header_.length);
+    decoder.SetPageSize(header_.width, lines);
     decoder.DecodeMmrPage(page);
   } else {
     G3Decoder decoder(CodedData(), LsbFirst, kCodingModeG3OneDimensional, kInvertNone);
-    decoder.SetPageSize(header_.width, header_.length);
+    decoder.SetPageSize(header_.width, lines);
     decoder.DecodeG3Page(page);
   }
   page.resolution_unit = kResolutionUnitInch;

@@ -160,5 +160,40 @@ TEST_F(FaxDocumentTest, DamagedPagesStillComeBackWithTheRowsDecoded) {
   for (int32_t y = 0; y < page.height - 1; ++y) ASSERT_TRUE(test::SameRow(real.reference, y, page, y)) << y;
 }
 
+// Group 4 data of nothing but one-bit white rows: a few kilobytes can claim
+// tens of thousands of rows of any width.
+WinFaxPageSpec WhiteRows(uint16_t width, uint16_t lines, uint8_t resolution_code) {
+  WinFaxPageSpec spec;
+  spec.coded.assign(lines / 8 + 2, 0xFF);
+  spec.group4 = true;
+  spec.width = width;
+  spec.length = lines;
+  spec.resolution_code = resolution_code;
+  return spec;
+}
+
+// A page beyond the output limits fails whatever its height, so the reader
+// stops one row past them instead of decoding (and allocating) the rest.
+TEST_F(FaxDocumentTest, DecodingStopsOneRowPastTheLargestPageTheOutputTakes) {
+  struct Case {
+    uint16_t width, lines;
+    uint8_t resolution_code;
+    int32_t height;
+  };
+  const Case cases[] = {
+      {2048, 65500, 1, 65500},   // 134,144,000 pixels: the largest legal page
+      {65535, 65535, 1, 2049},   // 2^27 / 65535 rows, and one more
+      {65535, 65535, 0, 1025},   // rows count twice at 100 dpi
+      {4096, 20000, 0, 16385},   // one row over 2^27 pixels after doubling
+      {1728, 65535, 0, 32751},   // one row over 65500 rows after doubling
+  };
+  for (const Case& c : cases) {
+    FaxDocument document;
+    document.Load(Write({WhiteRows(c.width, c.lines, c.resolution_code)}), kWinFaxFormat);
+    EXPECT_EQ(document.Page().height, c.height) << c.width << " x " << c.lines;
+    EXPECT_EQ(document.Page().width, c.width);
+  }
+}
+
 }  // namespace
 }  // namespace tamarind

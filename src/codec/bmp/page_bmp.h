@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "codec/fax/fax_page.h"
+#include "codec/fax/page_limits.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -11,10 +12,6 @@ namespace tamarind {
 // Size of the file header, information header and 256-entry palette that
 // precede the pixel data.
 inline constexpr int64_t kPageBmpHeaderBytes = 1078;
-
-// Limits of the JPEG stage: rows and columns, and pixels after repetition.
-inline constexpr int64_t kMaxPageDimension = 65500;
-inline constexpr int64_t kMaxPagePixels = int64_t{1} << 27;
 
 // Rewrites |file| with |page|: 0 written; -1 the row buffers cannot be
 // allocated; -3 the file cannot be written; -4 page too large (over

@@ -33,18 +33,19 @@ class BitWindow {
   // Leaves |reader| where a bit-by-bit walk over the same bits would have
   // left it: on the byte holding the last bit taken.
   void Store(FaxBitReader& reader) const {
-    if (taken_ == 0) {
+    int64_t taken = Taken();
+    if (taken == 0) {
       reader.position = 0;
       reader.bit_offset = 0;
     } else {
-      reader.position = static_cast<int32_t>((taken_ - 1) / 8);
-      reader.bit_offset = static_cast<uint8_t>(taken_ - int64_t{reader.position} * 8);
+      reader.position = static_cast<int32_t>((taken - 1) / 8);
+      reader.bit_offset = static_cast<uint8_t>(taken - int64_t{reader.position} * 8);
     }
     reader.current = static_cast<int16_t>(reader.Fetch(false));
   }
 
   // Bits of real data not yet taken.
-  int64_t BitsLeft() const { return length_ * 8 - taken_; }
+  int64_t BitsLeft() const { return length_ * 8 - Taken(); }
 
   // The next |n| bits (n <= 32), zeros past the end of the data.
   uint32_t Peek(int n) {
@@ -55,10 +56,9 @@ class BitWindow {
   void Skip(int n) {
     window_ <<= n;
     count_ -= n;
-    taken_ += n;
   }
 
-  void Unread(int n) { Seek(taken_ - n); }
+  void Unread(int n) { Seek(Taken() - n); }
 
   // The leaf the walk of |tree| reaches from here, or kReadFailed when the
   // data ends before it.
@@ -73,17 +73,22 @@ class BitWindow {
   }
 
  private:
+  // Bits taken from the start of the data.
+  int64_t Taken() const { return next_ * 8 - count_; }
+
   void Seek(int64_t bit) {
     if (bit < 0) bit = 0;
     next_ = bit / 8;
     window_ = 0;
     count_ = 0;
-    taken_ = next_ * 8;
     Refill();
     Skip(static_cast<int>(bit % 8));
   }
 
-  [[gnu::noinline]] void Refill() {
+  // The slow paths work on a copy handed over by value, never on this
+  // object: a window whose address never escapes stays in registers
+  // through the decoders' loops.
+  void Refill() {
     if (next_ + 8 <= length_) {
       // Eight bytes at once; the bits past the whole bytes taken are the
       // right ones too, so loading them again later changes nothing.
@@ -97,6 +102,16 @@ class BitWindow {
       count_ += bytes * 8;
       return;
     }
+    *this = RefilledNearEnd(*this);
+  }
+
+  // Byte by byte, zeros past the end of the data.
+  [[gnu::noinline]] static BitWindow RefilledNearEnd(BitWindow w) {
+    w.RefillByBytes();
+    return w;
+  }
+
+  void RefillByBytes() {
     while (count_ <= 56) {
       uint64_t byte = 0;
       if (next_ < length_) {
@@ -115,8 +130,19 @@ class BitWindow {
     return ((w >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((w & 0x0F0F0F0F0F0F0F0FULL) << 4);
   }
 
+  int WalkSlowly(const CodeTree& tree) {
+    int leaf;
+    *this = WalkedSlowly(*this, tree, leaf);
+    return leaf;
+  }
+
+  [[gnu::noinline]] static BitWindow WalkedSlowly(BitWindow w, const CodeTree& tree, int& leaf) {
+    leaf = w.WalkNodes(tree);
+    return w;
+  }
+
   // Long zero runs (EOL fill) and the longest codes: one node at a time.
-  [[gnu::noinline]] int WalkSlowly(const CodeTree& tree) {
+  int WalkNodes(const CodeTree& tree) {
     auto take = [this](int n) -> int {
       if (n > BitsLeft()) return kReadFailed;
       int bits = static_cast<int>(Peek(n));
@@ -140,7 +166,6 @@ class BitWindow {
   uint64_t window_ = 0;  // next bits, first bit highest
   int count_ = 0;        // bits in the window
   int64_t next_ = 0;     // next byte to load
-  int64_t taken_ = 0;    // bits taken from the start of the data
 };
 
 }  // namespace tamarind

@@ -24,32 +24,66 @@ constexpr int64_t kLineEol = -13;
 constexpr int64_t kLineDataEndedAtWidth = -14;
 
 // The decoding of one line. The state lives in this local object rather
-// than in the page decoding, so the compiler can keep it in registers
-// across the painter's byte stores.
+// than in the page decoding, so the compiler can keep it in registers.
+//
+// A line's runs are only recorded while it is decoded; the page decoding
+// paints the row from them in one pass once the line is complete (PaintRow),
+// which costs far less than painting run by run. Two cases paint run by run
+// instead ("eagerly", with PaintRun at the cursor), as the recorded runs
+// cannot describe the row there: lines decoded after the page is full, which
+// go on from where the last stored row's cursor stopped, and a line with
+// more runs than the list holds (only corrupt data has one), which paints
+// the runs recorded so far when the list fills and the rest as they come.
+//
+// What the slow path changes comes back by value, and the rest of its state
+// lives outside the line object: nothing takes the line's address, so its
+// fields stay in registers.
+struct LineRecording {
+  int32_t* runs;
+  uint32_t capacity;
+  int invert;
+  RowCursor& cursor;  // the row, and while painting eagerly where the next run goes
+};
+
+struct RecordingState {
+  uint32_t count;               // runs recorded
+  uint32_t recording_capacity;  // runs recorded without the slow path; 0 while painting eagerly
+};
+
 struct MmrLine {
-  MmrLine(const BitWindow& page_window, const RowCursor& row, const RunList& reference, RunList& current_line,
-          int32_t line_width, int line_invert)
+  MmrLine(const BitWindow& page_window, LineRecording& line_recording, const RunList& reference, int32_t line_width,
+          bool paint_eagerly)
       : window(page_window),
-        cursor(row),
+        recording(line_recording),
         ref(reference.entries.data()),
         ref_count(reference.count),
-        current(current_line.entries.data()),
-        current_capacity(static_cast<uint32_t>(current_line.entries.size())),
+        current(line_recording.runs),
+        recording_capacity(paint_eagerly ? 0 : line_recording.capacity),
         width(line_width),
-        invert(line_invert),
         b1(reference.entries[0]) {}
 
   int64_t Decode() {
     while (true) {
       int leaf = window.DecodeCode(kModeTree);
       if (leaf < 0) [[unlikely]]
-        return decoded == width ? kLineDataEndedAtWidth : kLineDataEnded;
+        return a0 - pending == width ? kLineDataEndedAtWidth : kLineDataEnded;
       uint8_t code = static_cast<uint8_t>(leaf);
       if (IsSpecial(code)) [[unlikely]]
         return EndOfLineOrInvalid(code);
+      // Between codes the reference cursor has the parity that b1 needs
+      // (or has reached the end of the list); each branch knows how its
+      // code changed that, so b1 moves on without testing the parity.
       int mode = LeafValue(code);
-      if (mode <= kModeVL3) {
-        Vertical(mode);
+      if (mode <= kModeVR3) {
+        VerticalTo(b1 + mode);
+        if (a0 >= width) return a0;  // every pixel passed is in a run now
+        AdvanceB1FromWrongParity();  // the colour flipped
+      } else if (mode <= kModeVL3) {
+        int64_t a1 = b1 - (mode - kModeVR3);
+        BackUpReference(a1);
+        VerticalTo(a1);
+        if (a0 >= width) return a0;
+        AdvanceB1();  // backing up left the parity anything
       } else if (mode == kModeHorizontal) {
         for (int i = 0; i < 2; ++i) {
           int64_t run = DecodeRun();
@@ -58,25 +92,20 @@ struct MmrLine {
           pending += run;
           EmitRun();
         }
+        if (a0 >= width) return a0;
+        AdvanceB1FromRightParity();  // two changes: the same colour again
       } else if (mode == kModePass) {
         Pass();
-        continue;
       } else {
         return kLineInvalid;  // extension: uncompressed mode is not supported
       }
-      if (a0 >= width) return decoded;
-      AdvanceB1();
     }
   }
 
-  [[gnu::always_inline]] void Vertical(int mode) {
-    int64_t a1;
-    if (mode <= kModeVR3) {
-      a1 = b1 + mode;
-    } else {
-      a1 = b1 - (mode - kModeVR3);
-      BackUpReference(a1);
-    }
+  // True once the row holds what this line painted so far.
+  bool PaintedEagerly() const { return recording_capacity == 0; }
+
+  [[gnu::always_inline]] void VerticalTo(int64_t a1) {
     pending += a1 - a0;
     a0 = a1;
     EmitRun();
@@ -93,15 +122,19 @@ struct MmrLine {
     pending += b2 - a0;
     a0 = b2;
     b1 = b2;
-    AdvanceB1();
+    AdvanceB1FromWrongParity();  // one step along the reference, same colour
   }
 
-  // Paints the pixels passed over since the last change in the current
-  // colour, records them as a run and flips the colour.
+  // Ends the run of the current colour (the pixels passed over since the
+  // last change) and flips the colour.
   [[gnu::always_inline]] void EmitRun() {
-    decoded += pending;
-    PaintRun(cursor, pending, (colour ^ invert) != 0);
-    Record(pending);
+    if (pending > 0 && current_count < recording_capacity) [[likely]] {
+      current[current_count++] = ClampRun(pending);
+    } else {
+      RecordingState state = RecordSlowly(recording, {current_count, recording_capacity}, pending, colour);
+      current_count = state.count;
+      recording_capacity = state.recording_capacity;
+    }
     colour ^= 1;
     pending = 0;
   }
@@ -123,13 +156,34 @@ struct MmrLine {
     }
   }
 
-  // Moves b1 to the first changing element right of a0 that changes to the
-  // colour opposite the one about to be coded.
+  // Moves b1 on along the reference while it is at or left of a0 (and left
+  // of the row end), then on to a change to the colour opposite the one
+  // about to be coded. Runs are never negative, so the changing elements
+  // only move right and the answer is the first element of the right
+  // parity past that limit: found by stepping in pairs from a cursor of the
+  // right parity, with one test per pair. (The parity is right when it
+  // differs from the colour's: an odd cursor, b1 at the end of a white
+  // run, while coding white.)
   [[gnu::always_inline]] void AdvanceB1() {
-    while (b1 < width && b1 <= a0 && ref_cursor < ref_count)
+    if (static_cast<int>(ref_cursor & 1) == colour) {
+      AdvanceB1FromWrongParity();
+    } else {
+      AdvanceB1FromRightParity();
+    }
+  }
+
+  [[gnu::always_inline]] void AdvanceB1FromWrongParity() {
+    if (ref_cursor < ref_count) b1 += ref[ref_cursor++];
+    AdvanceB1FromRightParity();
+  }
+
+  [[gnu::always_inline]] void AdvanceB1FromRightParity() {
+    const int64_t limit = std::min(a0, width - 1);
+    while (b1 <= limit && ref_cursor < ref_count) {
       b1 += ref[ref_cursor++];
-    if (static_cast<int>(ref_cursor & 1) == colour && ref_cursor < ref_count)
+      if (ref_cursor == ref_count) break;
       b1 += ref[ref_cursor++];
+    }
   }
 
   [[gnu::always_inline]] void BackUpReference(int64_t a1) {
@@ -148,20 +202,40 @@ struct MmrLine {
     }
   }
 
-  // Appends a run to the current line while there is room. Only corrupt
-  // data makes runs of negative length (kept as 0) or two zero-length runs
-  // in a row (no change of colour at all: the pair is dropped). Keeping them
-  // out keeps the walks along the next line's reference short, which a
-  // hostile page could otherwise stretch to width steps per code.
-  [[gnu::always_inline]] void Record(int64_t run) {
+  // Everything but a positive run appended while recording: empty runs,
+  // a full list and eager painting. Only corrupt data makes runs of
+  // negative length (kept as 0) or two zero-length runs in a row (no change
+  // of colour at all: the pair is dropped). Keeping them out keeps the walks
+  // along the next line's reference short, which a hostile page could
+  // otherwise stretch to width steps per code.
+  [[gnu::noinline]] static RecordingState RecordSlowly(LineRecording& line, RecordingState state, int64_t run,
+                                                        int colour) {
+    bool eager = state.recording_capacity == 0;
+    bool skip = (colour ^ line.invert) != 0;
+    if (eager) PaintRun(line.cursor, run, skip);
     if (run <= 0) {
-      if (current_count > 1 && current[current_count - 1] == 0) {
-        --current_count;
-        return;
+      if (state.count > 1 && line.runs[state.count - 1] == 0) {
+        --state.count;
+        return state;
       }
       run = 0;
     }
-    if (current_count < current_capacity) current[current_count++] = ClampRun(run);
+    if (state.count < line.capacity) {
+      line.runs[state.count++] = ClampRun(run);
+    } else if (!eager) {
+      PaintRecordedRuns(line, state.count);
+      PaintRun(line.cursor, run, skip);
+      state.recording_capacity = 0;
+    }
+    return state;
+  }
+
+  // Paints the runs recorded so far into the row and leaves the cursor
+  // behind them, for every later run to be painted as it comes.
+  static void PaintRecordedRuns(LineRecording& line, uint32_t count) {
+    uint64_t end = PaintRow(line.cursor.row, line.cursor.row_length, std::span(line.runs, count), line.invert == 0);
+    line.cursor.byte_index = static_cast<int32_t>(end / 8);
+    line.cursor.bit_index = static_cast<uint8_t>(end % 8);
   }
 
   // The special leaves: an EOL (giving back the bit taken past it) or an
@@ -181,19 +255,17 @@ struct MmrLine {
   static constexpr int64_t kLongestRun = int64_t{1} << 40;
 
   BitWindow window;
-  RowCursor cursor;
+  LineRecording& recording;
   const int32_t* ref;
   uint32_t ref_count;
   uint32_t ref_cursor = 1;
   int32_t* current;
   uint32_t current_count = 0;
-  uint32_t current_capacity;
+  uint32_t recording_capacity;  // 0 while painting eagerly
   int64_t width;
-  int invert;
   int64_t a0 = 0;
   int64_t b1;
-  int64_t pending = 0;  // pixels of the current colour passed but not painted
-  int64_t decoded = 0;
+  int64_t pending = 0;  // pixels of the current colour passed but not yet in a run
   int colour = kWhite;
 };
 
@@ -233,6 +305,7 @@ class MmrPageDecoding {
       if (!StartRow()) return -1;
       current_.Clear();
       int64_t line = DecodeLine();
+      if (line >= 0 || line == kLineDataEndedAtWidth) PaintStoredLine();
       if (line >= 0) {
         ++height_;
         std::swap(reference_, current_);
@@ -256,16 +329,27 @@ class MmrPageDecoding {
     }
   }
 
+  // Rows are not cleared: a stored line's row is written whole.
   bool StartRow() {
-    if (height_ >= lines_) {
+    if (PageFull()) {
       height_ = lines_;  // full: later lines write nothing inside the page
       return true;
     }
-    if (!rows_.StartRow(height_, cursor_)) {
+    if (!rows_.PlaceRow(height_, cursor_)) {
       allocation_failed_ = true;
       return false;
     }
     return true;
+  }
+
+  bool PageFull() const { return height_ >= lines_; }
+
+  void PaintStoredLine() {
+    if (line_painted_) return;
+    uint64_t end = PaintRow(cursor_.row, cursor_.row_length, std::span(current_.entries.data(), current_.count),
+                            invert_ == 0);
+    cursor_.byte_index = static_cast<int32_t>(end / 8);
+    cursor_.bit_index = static_cast<uint8_t>(end % 8);
   }
 
   bool Resync() {
@@ -276,11 +360,13 @@ class MmrPageDecoding {
   }
 
   int64_t DecodeLine() {
-    MmrLine line(window_, cursor_, reference_, current_, width_, invert_);
+    LineRecording recording{current_.entries.data(), static_cast<uint32_t>(current_.entries.size()), invert_,
+                            cursor_};
+    MmrLine line(window_, recording, reference_, width_, PageFull());
     int64_t result = line.Decode();
     window_ = line.window;
-    cursor_ = line.cursor;
     current_.count = line.current_count;
+    line_painted_ = line.PaintedEagerly();
     return result;
   }
 
@@ -296,6 +382,7 @@ class MmrPageDecoding {
   uint8_t sync_run_;
   int32_t& sync_position_;
   int32_t height_ = 0;
+  bool line_painted_ = false;
   bool allocation_failed_ = false;
 };
 

@@ -33,22 +33,31 @@ void FillPageHeader(FaxPage& page, const FaxBitReader& reader, int32_t width, in
   page.bits.clear();  // keeps the capacity for the next page of a document
 }
 
-bool PageRows::StartRow(int32_t row, RowCursor& cursor) {
-  size_t bytes_per_row = static_cast<size_t>(page_.bytes_per_row);
-  bool fresh = false;  // rows added by resize are zero already
-  if (row >= rows_allocated_) {
-    int32_t grown = std::min(lines_, std::max({row + 1, kFirstRows, rows_allocated_ * 2}));
-    try {
-      page_.bits.resize(static_cast<size_t>(grown) * bytes_per_row);
-    } catch (const std::bad_alloc&) {
-      return false;
-    } catch (const std::length_error&) {
-      return false;
-    }
-    rows_allocated_ = grown;
-    fresh = true;
+bool PageRows::Grow(int32_t row) {
+  if (row < rows_allocated_) return false;
+  int32_t grown = std::min(lines_, std::max({row + 1, kFirstRows, rows_allocated_ * 2}));
+  try {
+    page_.bits.resize(static_cast<size_t>(grown) * static_cast<size_t>(page_.bytes_per_row));
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
   }
-  cursor.Start(page_.bits.data() + static_cast<size_t>(row) * bytes_per_row, page_.bytes_per_row);
+  rows_allocated_ = grown;
+  return true;
+}
+
+bool PageRows::PlaceRow(int32_t row, RowCursor& cursor) {
+  Grow(row);
+  if (row >= rows_allocated_) return false;
+  cursor.Start(page_.bits.data() + static_cast<size_t>(row) * static_cast<size_t>(page_.bytes_per_row),
+               page_.bytes_per_row);
+  return true;
+}
+
+bool PageRows::StartRow(int32_t row, RowCursor& cursor) {
+  bool fresh = Grow(row);  // rows added by growth are zero already
+  if (!PlaceRow(row, cursor)) return false;
   if (!fresh) ClearRow(cursor);
   return true;
 }

@@ -23,6 +23,9 @@ class PageRows {
   // Puts |cursor| at the start of row |row| (below the expected lines) and
   // clears that row. False when the bitmap cannot grow to hold it.
   bool StartRow(int32_t row, RowCursor& cursor);
+  // As StartRow, for a decoder that writes every byte of the row itself:
+  // the row keeps whatever it held.
+  bool PlaceRow(int32_t row, RowCursor& cursor);
   void ClearRow(RowCursor& cursor);
 
   // Gives the page its final height and trims the bitmap to it; an empty
@@ -30,6 +33,9 @@ class PageRows {
   void Finish(int32_t height, bool allocation_failed);
 
  private:
+  // Grows the bitmap to hold |row|; true when it had to (new rows are zero).
+  bool Grow(int32_t row);
+
   FaxPage& page_;
   int32_t lines_;
   int32_t rows_allocated_ = 0;

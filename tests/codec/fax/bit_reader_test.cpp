@@ -2,6 +2,7 @@
 // against a plain model of what it must do.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -127,6 +128,40 @@ TEST(RowPainterTest, RunsMatchAPixelModelAndNeverLeaveTheRow) {
     for (int32_t i = 0; i < length * 8; ++i)
       ASSERT_EQ(static_cast<bool>((row[static_cast<size_t>(1 + i / 8)] >> (7 - i % 8)) & 1), model[static_cast<size_t>(i)])
           << "trial " << trial << " pixel " << i;
+  }
+}
+
+// The whole-row painter against the run-by-run painter above: same pixels
+// (runs cut at the row end, padding included), same end position, every
+// byte of the row written and none outside it.
+TEST(RowPainterTest, WholeRowsMatchRunByRunPainting) {
+  std::mt19937 random(17);
+  for (int trial = 0; trial < 3000; ++trial) {
+    int32_t length = 1 + static_cast<int32_t>(random() % 300);
+    int64_t row_bits = int64_t{length} * 8;
+    // Runs of all lengths, empty ones, and rows that end short of the row
+    // end, exactly at it or past it.
+    int64_t target = trial % 4 == 0 ? static_cast<int64_t>(random() % row_bits) : row_bits + random() % 200;
+    std::vector<int32_t> runs;
+    for (int64_t total = 0; total < target;) {
+      uint32_t r = static_cast<uint32_t>(random());
+      int32_t run = r % 5 == 0 ? 0 : static_cast<int32_t>(r % 7 == 0 ? r % 700 : r % 20);
+      if (r % 997 == 0) run = std::numeric_limits<int32_t>::max();
+      runs.push_back(run);
+      total += run;
+    }
+    bool first_painted = trial % 3 != 0;
+
+    std::vector<uint8_t> expected(static_cast<size_t>(length), 0);
+    RowCursor cursor;
+    cursor.Start(expected.data(), length);
+    for (size_t i = 0; i < runs.size(); ++i) PaintRun(cursor, runs[i], (i % 2 == 0) != first_painted);
+
+    std::vector<uint8_t> buffer(static_cast<size_t>(length) + 16, 0xA5);  // stale bytes, 8 guards each side
+    uint64_t end = PaintRow(buffer.data() + 8, length, runs, first_painted);
+    ASSERT_EQ(std::vector<uint8_t>(buffer.begin() + 8, buffer.end() - 8), expected) << "trial " << trial;
+    ASSERT_EQ(end, static_cast<uint64_t>(cursor.byte_index) * 8 + cursor.bit_index) << "trial " << trial;
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(buffer[static_cast<size_t>(i)] == 0xA5 && buffer[buffer.size() - 1 - static_cast<size_t>(i)] == 0xA5);
   }
 }
 

@@ -86,6 +86,24 @@ TEST(MmrDecoderTest, ZeroLengthRunPairsMarkNoChangeInTheReference) {
   EXPECT_EQ(Row(d.page, 1), (std::vector<uint8_t>{0xE1, 0xFF}));
 }
 
+TEST(MmrDecoderTest, LinesWithMoreRunsThanTheListHoldsStillPaintEveryRun) {
+  // Eight pixels wide, so the list holds eight runs: four horizontal codes
+  // of white 1, black 0 fill it, and the fifth (white 1, black 3) no longer
+  // fits. Every white pixel is painted all the same.
+  std::string pair = "001 000111 0000110111 ";
+  Decoded d = DecodeMmr(Bits(pair + pair + pair + pair + "001 000111 10"), 8, 10);
+  ASSERT_GE(d.page.height, 1);
+  EXPECT_EQ(Row(d.page, 0), (std::vector<uint8_t>{0xF8}));
+}
+
+TEST(MmrDecoderTest, LinesPastTheExpectedLinesLeaveTheLastRowAsItWas) {
+  // Room for one line: the notch line is stored, the VL line after it
+  // (which alone would paint 0xE1 0xFF) is decoded but must not show.
+  Decoded d = DecodeMmr(Bits(std::string(kNotch) + "010 010 1"), 16, 1);
+  ASSERT_EQ(d.page.height, 1);
+  EXPECT_EQ(Row(d.page, 0), (std::vector<uint8_t>{0xF0, 0xFF}));
+}
+
 TEST(MmrDecoderTest, AnEolRestartsTheLineOnAWhiteReference) {
   // Notch line, EOL, then V0: the V0 line copies white, not the notch.
   Decoded d = DecodeMmr(Bits(std::string(kNotch) + std::string(kEol) + "1"), 16, 10);

@@ -1,0 +1,36 @@
+// The real program run as a child process: its exit, its peak memory, and
+// a kill at a chosen moment.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace tamarind::test {
+
+struct ChildResult {
+  bool exited = false;  // false: ended by a signal (or killed by us)
+  int exitCode = -1;
+  int signal = 0;
+  bool timedOut = false;   // still running at the time limit, then killed
+  long peakRssKb = 0;      // with measureMemory: the program's peak resident set
+  std::string output;      // standard output
+};
+
+struct ChildOptions {
+  std::vector<std::string> arguments;  // without the program name
+  std::vector<std::string> environment;  // NAME=value, added to ours
+  std::string workingFolder;             // empty: ours
+  // The child is killed with SIGKILL once this has passed.
+  std::chrono::milliseconds limit{std::chrono::minutes(5)};
+  bool killAtLimit = false;  // the limit is a planned kill, not a hang
+  // Runs the program under /usr/bin/time for its peak resident set. (A
+  // child spawned straight from this process may inherit our own peak in
+  // its accounts: the kernel counts the address space it had before exec.)
+  bool measureMemory = false;
+};
+
+// Runs the tamarind program of this build tree.
+ChildResult RunTamarind(const ChildOptions& options);
+
+}  // namespace tamarind::test

@@ -1,0 +1,117 @@
+// Peak memory of the real program on the largest pages: at most 4 bytes per
+// page pixel (after row repetition) plus 32 MB, and a page past the limit
+// fails before it costs anything.
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "hostile_corpus.h"
+#include "jpeg_check.h"
+#include "support/page_images.h"
+#include "support/test_files.h"
+#include "tools/winfax_writer.h"
+
+namespace tamarind {
+namespace {
+
+constexpr long kWorkerAllowanceKb = 32 * 1024;
+
+long BoundKb(int64_t pixels) { return static_cast<long>(4 * pixels / 1024) + kWorkerAllowanceKb; }
+
+// The rendered document page, |width| wide (padded with white) and tiled
+// down to |rows| rows, as a raw PBM (1 = black).
+std::string TiledDocument(int width, int rows) {
+  const FaxPage page = test::PageFromPbm(test::DocumentPagePbm(), width, 200);
+  std::string pbm = "P4\n" + std::to_string(width) + " " + std::to_string(rows) + "\n";
+  const size_t rowBytes = static_cast<size_t>(page.bytes_per_row);
+  pbm.reserve(pbm.size() + rowBytes * static_cast<size_t>(rows));
+  for (int y = 0; y < rows; ++y) {
+    for (uint8_t byte : page.Row(y % page.height)) pbm += static_cast<char>(~byte);
+  }
+  return pbm;
+}
+
+class MemoryBound : public ::testing::Test {
+ protected:
+  test::ChildResult Convert(const std::string& name) {
+    test::ChildOptions options;
+    options.arguments = {"/f=" + dir.File(name), "/sf=" + dir.File("page.jpg"), "/log=" + dir.File("run.log")};
+    options.environment = {"TMPDIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.File("xdg"),
+                           "XDG_STATE_HOME=" + dir.File("xdg")};
+    options.measureMemory = true;
+    return test::RunTamarind(options);
+  }
+
+  test::ScopedTempDir dir;
+};
+
+TEST_F(MemoryBound, LargestLegalPageStaysWithinFourBytesPerPixel) {
+  if (test::UnderSanitizer()) GTEST_SKIP() << "sanitizers keep memory of their own";
+  // 2048 x 65500 fine rows: 134,144,000 pixels, just under 2^27, coded by
+  // an independent encoder.
+  constexpr int kWidth = 2048, kRows = 65500;
+  test::WriteFileText(dir.File("page.pbm"), TiledDocument(kWidth, kRows));
+  test::CommandResult coded = test::RunCommand("pbmtog3 -nofixedwidth " + test::ShellQuote(dir.File("page.pbm")));
+  ASSERT_EQ(coded.exitCode, 0);
+  tools::WinFaxPageSpec page;
+  page.coded.assign(coded.output.begin(), coded.output.end());
+  page.msb_first = true;
+  page.width = kWidth;
+  page.length = kRows;
+  page.resolution_code = 1;
+  ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("largest.fxd"), std::vector{page}));
+
+  test::ChildResult run = Convert("largest.fxd");
+  ASSERT_TRUE(run.exited && run.exitCode == 0) << run.output;
+  test::JpegCheck jpeg = test::CheckJpegFile(dir.File("page.jpg"));
+  EXPECT_TRUE(jpeg.complete) << jpeg.problem;
+  EXPECT_EQ(jpeg.width, kWidth);
+  EXPECT_EQ(jpeg.height, kRows);
+  const int64_t pixels = int64_t{kWidth} * kRows;
+  EXPECT_LE(run.peakRssKb, BoundKb(pixels));
+  std::printf("largest page: %lld pixels, peak RSS %ld kB (bound %ld kB)\n", static_cast<long long>(pixels),
+              run.peakRssKb, BoundKb(pixels));
+}
+
+// Group 4 data of one-bit white rows: a few kilobytes claim a page of any
+// size.
+tools::WinFaxPageSpec WhiteRows(uint16_t width, uint16_t lines, uint8_t resolution_code) {
+  tools::WinFaxPageSpec page;
+  page.coded.assign(lines / 8 + 2, 0xFF);
+  page.group4 = true;
+  page.width = width;
+  page.length = lines;
+  page.resolution_code = resolution_code;
+  return page;
+}
+
+TEST_F(MemoryBound, PagesPastTheLimitFailCleanlyAndCheaply) {
+  struct Case {
+    const char* name;
+    tools::WinFaxPageSpec page;
+  };
+  const Case cases[] = {
+      // 4096 x 16385 rows at 100 dpi: each row counts twice, 4096 pixels
+      // over 2^27.
+      {"over.fxd", WhiteRows(4096, 16385, 0)},
+      // 65535 x 65535: half a gigabyte of bitmap if decoded to the end.
+      {"vast.fxd", WhiteRows(65535, 65535, 1)},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(tools::WriteWinFaxFile(dir.File(c.name), std::vector{c.page}));
+    test::ChildResult run = Convert(c.name);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("page.jpg : Failed : " + dir.File(c.name) + " - Error in preparing jpeg\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_FALSE(test::FileExists(dir.File("page.jpg")));
+    // Nothing like the page's own size: a bitmap just past the limit, once.
+    if (!test::UnderSanitizer()) {
+      EXPECT_LE(run.peakRssKb, 2 * kWorkerAllowanceKb) << c.name;
+    }
+    std::printf("%s, past the limit: peak RSS %ld kB\n", c.name, run.peakRssKb);
+  }
+}
+
+}  // namespace
+}  // namespace tamarind
