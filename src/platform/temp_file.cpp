@@ -37,13 +37,13 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
     return nullptr;
   }
   fcntl(fd, F_SETFD, FD_CLOEXEC);
+  unlink(buffer.data());
   return std::make_unique<PrivateTempFile>(Token(), fd, std::string(buffer.data()));
 }
 
 PrivateTempFile::~PrivateTempFile() {
   if (map_) munmap(map_, mapBytes_);
   close(fd_);
-  unlink(path_.c_str());
 }
 
 bool PrivateTempFile::Truncate() { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }

@@ -1,6 +1,8 @@
 // A private scratch file: created exclusively with a name no other process
-// or worker can share, readable by its owner only, used through the
-// descriptor it was created with and removed when its owner lets go of it.
+// or worker can share, readable by its owner only, and used only through
+// the descriptor it was created with. Its name is removed as soon as it is
+// made, so the file goes with the descriptor and not even a killed process
+// leaves one behind.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +20,8 @@ class PrivateTempFile {
 
  public:
   // Creates <folder>/<prefix>-<pid>-<serial>-XXXXXX<suffix> (O_EXCL, mode
-  // 0600). Returns null and fills |error| when the file cannot be made.
+  // 0600) and removes the name again. Returns null and fills |error| when
+  // the file cannot be made.
   static std::unique_ptr<PrivateTempFile> Create(std::string_view folder, std::string_view prefix,
                                                  std::string_view suffix, std::string* error = nullptr);
 
@@ -26,8 +29,9 @@ class PrivateTempFile {
   PrivateTempFile(Token, int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   PrivateTempFile(const PrivateTempFile&) = delete;
   PrivateTempFile& operator=(const PrivateTempFile&) = delete;
-  ~PrivateTempFile();  // closes the descriptor and removes the file
+  ~PrivateTempFile();  // closes the descriptor, which ends the file
 
+  // The name the file was created under (it no longer stands in its folder).
   const std::string& Path() const { return path_; }
   int Descriptor() const { return fd_; }
 

@@ -10,22 +10,21 @@
 namespace tamarind::platform {
 namespace {
 
-TEST(PrivateTempFileTest, IsPrivateUniqueAndRemovedWithItsOwner) {
+TEST(PrivateTempFileTest, IsPrivateUniqueAndLeavesNoNameBehind) {
   test::ScopedTempDir dir;
-  std::string path;
-  {
-    auto a = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
-    auto b = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
-    ASSERT_TRUE(a && b);
-    EXPECT_NE(a->Path(), b->Path());
-    EXPECT_EQ(a->Path().substr(0, dir.Path().size() + 8), dir.Path() + "/tmpbmp-");
-    EXPECT_EQ(a->Path().substr(a->Path().size() - 4), ".tmp");
-    struct stat info {};
-    ASSERT_EQ(stat(a->Path().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    path = a->Path();
-  }
-  EXPECT_FALSE(test::FileExists(path));
+  auto a = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
+  auto b = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(a->Path(), b->Path());
+  EXPECT_EQ(a->Path().substr(0, dir.Path().size() + 8), dir.Path() + "/tmpbmp-");
+  EXPECT_EQ(a->Path().substr(a->Path().size() - 4), ".tmp");
+  struct stat info {};
+  ASSERT_EQ(fstat(a->Descriptor(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  // Nobody can open it by name, and a killed process cannot leave it.
+  EXPECT_FALSE(test::FileExists(a->Path()));
+  EXPECT_EQ(test::RunCommand("ls -A " + dir.Path()).output, "");
 }
 
 TEST(PrivateTempFileTest, ReadsBackWhatWasWrittenThroughItsDescriptor) {

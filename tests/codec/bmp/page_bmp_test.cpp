@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -18,13 +19,20 @@ uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
 }
 uint32_t Get16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
 
+// Everything the file holds, read through its descriptor (it has no name).
+std::vector<uint8_t> Contents(const platform::PrivateTempFile& file) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)));
+  EXPECT_EQ(file.ReadAt(0, bytes), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
 class PageBmpTest : public ::testing::Test {
  protected:
   void SetUp() override { file_ = platform::PrivateTempFile::Create(dir_.Path(), "page", ".bmp"); }
 
   std::vector<uint8_t> Write(const FaxPage& page, int expectedResult = 0) {
     EXPECT_EQ(WritePageBmp(page, *file_), expectedResult);
-    return test::ReadFileBytes(file_->Path());
+    return Contents(*file_);
   }
 
   test::ScopedTempDir dir_;
@@ -83,7 +91,8 @@ TEST_F(PageBmpTest, OddWidthsReadBackUprightThroughAnIndependentReader) {
     FaxPage page = test::RandomPage(width, 40, 100, static_cast<uint32_t>(width));
     std::vector<uint8_t> bmp = Write(page);
     EXPECT_EQ(bmp.size(), 1078u + (width + 3) / 4 * 4 * 80u);
-    test::CommandResult pgm = test::RunCommand("bmptopnm " + test::ShellQuote(file_->Path()) +
+    test::WriteFileBytes(dir_.File("copy.bmp"), bmp);
+    test::CommandResult pgm = test::RunCommand("bmptopnm " + test::ShellQuote(dir_.File("copy.bmp")) +
                                                " 2>/dev/null | ppmtopgm");
     ASSERT_EQ(pgm.exitCode, 0);
     GreyImage decoded = test::DecodePgm(pgm.output);
@@ -138,7 +147,7 @@ TEST_F(PageBmpTest, MappedAndWrittenFilesAreTheSame) {
   for (const FaxPage& page : pages) {
     std::vector<uint8_t> mapped = Write(page);
     ASSERT_EQ(WritePageBmp(page, *written), 0);
-    EXPECT_TRUE(mapped == test::ReadFileBytes(written->Path())) << page.width << " x " << page.height;
+    EXPECT_TRUE(mapped == Contents(*written)) << page.width << " x " << page.height;
     EXPECT_EQ(file_->Mapped().size(), mapped.size());
     EXPECT_TRUE(written->Mapped().empty());
   }
@@ -146,7 +155,7 @@ TEST_F(PageBmpTest, MappedAndWrittenFilesAreTheSame) {
 
 TEST_F(PageBmpTest, OversizedOrInconsistentPagesFailWithoutTouchingTheFile) {
   Write(test::SolidPage(8, 1, 200, true));
-  const std::vector<uint8_t> before = test::ReadFileBytes(file_->Path());
+  const std::vector<uint8_t> before = Contents(*file_);
 
   std::vector<FaxPage> refused;
   refused.push_back(test::SolidPage(65501, 1, 200, true));     // too wide

@@ -129,7 +129,7 @@ TEST_F(JpegWriterTest, ReplacesAnExistingJpegAndLeavesNoTemporaryFile) {
   test::WriteFileText(dir_.File("out.jpg"), "an older page");
   ASSERT_EQ(Convert(test::RandomPage(100, 10, 200, 1), 75, false), 0);
   EXPECT_EQ(Output()[0], 0xFF);
-  EXPECT_EQ(FolderNames(), (std::set<std::string>{"out.jpg", std::filesystem::path(bmp_->Path()).filename()}));
+  EXPECT_EQ(FolderNames(), (std::set<std::string>{"out.jpg"}));
 }
 
 TEST_F(JpegWriterTest, PermissionsFollowTheUmask) {
