@@ -92,13 +92,13 @@ void MakeArchive(const std::vector<ArchiveFile>& files) {
   for (const ArchiveFile& file : files) {
     std::vector<tamarind::tools::WinFaxPageSpec> specs;
     for (const RealPage* page : file.pages) {
-      tamarind::tools::WinFaxPageSpec spec;
-      spec.coded = page->coded;
-      spec.msb_first = true;
-      spec.group4 = page->coding == PageCoding::kGroup4;
-      spec.resolution_code = page->fine ? 1 : 0;
-      spec.width = static_cast<uint16_t>(page->width);
-      specs.push_back(std::move(spec));
+      tamarind::tools::WinFaxPageSpec pageLayout;
+      pageLayout.coded = page->coded;
+      pageLayout.msb_first = true;
+      pageLayout.group4 = page->coding == PageCoding::kGroup4;
+      pageLayout.resolution_code = page->fine ? 1 : 0;
+      pageLayout.width = static_cast<uint16_t>(page->width);
+      specs.push_back(std::move(pageLayout));
     }
     std::string error;
     if (!tamarind::tools::WriteWinFaxFile(scratch + "/fax/" + file.name, specs, &error)) throw std::runtime_error(error);

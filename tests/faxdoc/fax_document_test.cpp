@@ -163,13 +163,13 @@ TEST_F(FaxDocumentTest, DamagedPagesStillComeBackWithTheRowsDecoded) {
 // Group 4 data of nothing but one-bit white rows: a few kilobytes can claim
 // tens of thousands of rows of any width.
 WinFaxPageSpec WhiteRows(uint16_t width, uint16_t lines, uint8_t resolution_code) {
-  WinFaxPageSpec spec;
-  spec.coded.assign(lines / 8 + 2, 0xFF);
-  spec.group4 = true;
-  spec.width = width;
-  spec.length = lines;
-  spec.resolution_code = resolution_code;
-  return spec;
+  WinFaxPageSpec pageLayout;
+  pageLayout.coded.assign(lines / 8 + 2, 0xFF);
+  pageLayout.group4 = true;
+  pageLayout.width = width;
+  pageLayout.length = lines;
+  pageLayout.resolution_code = resolution_code;
+  return pageLayout;
 }
 
 // A page beyond the output limits fails whatever its height, so the reader

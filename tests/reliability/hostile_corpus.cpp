@@ -39,15 +39,15 @@ struct BaseFile {
 
 WinFaxPageSpec PageSpec(std::string_view name, uint16_t length) {
   const RealPage& page = RealPageNamed(name);
-  WinFaxPageSpec spec;
-  spec.coded = page.coded;
-  spec.msb_first = true;
-  spec.group4 = page.coding == PageCoding::kGroup4;
-  spec.resolution_code = page.fine ? 1 : 0;
-  spec.width = static_cast<uint16_t>(page.width);
-  spec.length = length;
-  spec.text = "+1 555 0100";
-  return spec;
+  WinFaxPageSpec pageLayout;
+  pageLayout.coded = page.coded;
+  pageLayout.msb_first = true;
+  pageLayout.group4 = page.coding == PageCoding::kGroup4;
+  pageLayout.resolution_code = page.fine ? 1 : 0;
+  pageLayout.width = static_cast<uint16_t>(page.width);
+  pageLayout.length = length;
+  pageLayout.text = "+1 555 0100";
+  return pageLayout;
 }
 
 BaseFile MakeBase(std::string name, std::vector<WinFaxPageSpec> pages) {

@@ -28,13 +28,13 @@ std::set<std::string> Names(const std::string& folder) {
 
 tools::WinFaxPageSpec Page(std::string_view name) {
   const test::RealPage& page = test::RealPageNamed(name);
-  tools::WinFaxPageSpec spec;
-  spec.coded = page.coded;
-  spec.msb_first = true;
-  spec.group4 = page.coding == test::PageCoding::kGroup4;
-  spec.resolution_code = page.fine ? 1 : 0;
-  spec.width = static_cast<uint16_t>(page.width);
-  return spec;
+  tools::WinFaxPageSpec pageLayout;
+  pageLayout.coded = page.coded;
+  pageLayout.msb_first = true;
+  pageLayout.group4 = page.coding == test::PageCoding::kGroup4;
+  pageLayout.resolution_code = page.fine ? 1 : 0;
+  pageLayout.width = static_cast<uint16_t>(page.width);
+  return pageLayout;
 }
 
 class InterruptedRun : public ::testing::Test {
