@@ -7,6 +7,7 @@
 #include "app/conversion_log.h"
 #include "app/process.h"
 #include "platform/console.h"
+#include "platform/interrupt.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
 
@@ -69,6 +70,7 @@ int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd)
   }
 
   platform::ReturnFreedPageMemory();
+  platform::RemoveUnfinishedOutputsOnInterrupt();
   processPaths = BuildProcessPaths(platform::ModulePath());
   conversionSettings = ConversionSettings{};
 

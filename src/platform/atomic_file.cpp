@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 
 namespace tamarind::platform {
@@ -61,6 +62,7 @@ std::unique_ptr<AtomicOutputFile> AtomicOutputFile::Create(const std::string& fi
     auto file = std::make_unique<AtomicOutputFile>(Token(), stream, std::move(tempPath), finalPath);
     file->buffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
     setvbuf(stream, file->buffer_.get(), _IOFBF, kStreamBufferBytes);
+    file->interruptSlot_ = RegisterUnfinished(file->tempPath_.c_str());
     return file;
   }
   if (error) *error = Describe(finalPath, EEXIST);
@@ -81,15 +83,20 @@ bool AtomicOutputFile::Commit(std::string* error) {
   stream_ = nullptr;
   if (!written || closeResult != 0) {
     unlink(tempPath_.c_str());
+    UnregisterUnfinished(interruptSlot_);
     if (error) *error = Describe(tempPath_, written ? saved : EIO);
     return false;
   }
+  // Unregistered only after the rename: an interrupt in between then
+  // removes a name that is already gone, never a finished output.
   if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     saved = errno;
     unlink(tempPath_.c_str());
+    UnregisterUnfinished(interruptSlot_);
     if (error) *error = Describe(finalPath_, saved);
     return false;
   }
+  UnregisterUnfinished(interruptSlot_);
   return true;
 }
 
@@ -99,6 +106,7 @@ void AtomicOutputFile::Discard() {
   fclose(stream_);
   stream_ = nullptr;
   unlink(tempPath_.c_str());
+  UnregisterUnfinished(interruptSlot_);
 }
 
 }  // namespace tamarind::platform

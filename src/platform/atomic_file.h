@@ -57,6 +57,7 @@ class AtomicOutputFile {
   std::string tempPath_;
   std::string finalPath_;
   bool finished_ = false;  // committed, or the temporary file removed
+  int interruptSlot_ = -1;  // see platform/interrupt.h
 };
 
 }  // namespace tamarind::platform
