@@ -34,6 +34,7 @@
 #include "app/conversion_job.h"
 #include "app/parallel_run.h"
 #include "app/process.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
@@ -225,6 +226,9 @@ int IntOption(int argc, char** argv, const std::string& name, int fallback) {
 }  // namespace
 
 int main(int argc, char** argv) try {
+  // The heap behaves as in the program, whose start sets the same limits;
+  // the floor's compressions share them.
+  tamarind::platform::ReturnFreedPageMemory();
   const int repeat = std::max(1, IntOption(argc, argv, "--repeat", 3));
   const std::vector<ArchiveFile> files = Recipe();
   MakeArchive(files);
