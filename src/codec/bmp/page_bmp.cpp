@@ -89,9 +89,21 @@ constexpr auto kExpansion = MakeExpansion();
 
 // Fills |out| with the samples of |bits|; the stride never exceeds the
 // byte-padded row, so the padding holds the row's own trailing bits.
+// Fax rows are mostly long white or black runs: eight page bytes of one
+// colour become 64 samples in one fill instead of eight table copies.
 void ExpandRow(std::span<const uint8_t> bits, std::span<uint8_t> out) {
-  size_t whole = out.size() / 8;
-  for (size_t j = 0; j < whole; ++j) std::memcpy(&out[8 * j], kExpansion[bits[j]].data(), 8);
+  const size_t whole = out.size() / 8;
+  size_t j = 0;
+  for (; j + 8 <= whole; j += 8) {
+    uint64_t group;
+    std::memcpy(&group, &bits[j], sizeof group);
+    if (group == ~uint64_t{0} || group == 0) {
+      std::memset(&out[8 * j], group ? 0xFF : 0x00, 64);
+    } else {
+      for (size_t k = j; k < j + 8; ++k) std::memcpy(&out[8 * k], kExpansion[bits[k]].data(), 8);
+    }
+  }
+  for (; j < whole; ++j) std::memcpy(&out[8 * j], kExpansion[bits[j]].data(), 8);
   if (size_t rest = out.size() % 8) std::memcpy(&out[8 * whole], kExpansion[bits[whole]].data(), rest);
 }
 

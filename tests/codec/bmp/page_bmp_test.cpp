@@ -103,6 +103,32 @@ TEST_F(PageBmpTest, OddWidthsReadBackUprightThroughAnIndependentReader) {
   }
 }
 
+// Rows of long one-colour runs broken by mixed bytes, as text pages have:
+// runs that start and end at every byte offset, and rows whose last run
+// reaches into the partial byte at the end.
+TEST_F(PageBmpTest, RunsOfOneColourAmongMixedBytesExpandPixelForPixel) {
+  for (int width : {1728, 1733, 70, 7}) {
+    SCOPED_TRACE(width);
+    FaxPage page = test::RandomPage(width, 40, 100, 7);
+    const size_t rowBytes = page.bytes_per_row;
+    for (size_t y = 0; y < 40; ++y) {
+      uint8_t* row = &page.bits[y * rowBytes];
+      for (size_t x = y % 9; x < rowBytes; x += 23) {
+        std::fill(row + x, row + std::min(rowBytes, x + 17), y % 2 ? 0xFF : 0x00);
+      }
+    }
+    std::vector<uint8_t> bmp = Write(page);
+    const GreyImage expected = test::SquareSamples(page);
+    const size_t stride = (width + 3) / 4 * 4;
+    ASSERT_EQ(bmp.size(), 1078 + stride * expected.height);
+    for (int r = 0; r < expected.height; ++r) {
+      const auto stored = bmp.begin() + 1078 + static_cast<ptrdiff_t>(r * stride);
+      const auto wanted = expected.samples.begin() + static_cast<ptrdiff_t>((expected.height - 1 - r) * width);
+      ASSERT_TRUE(std::equal(wanted, wanted + width, stored)) << "stored row " << r;
+    }
+  }
+}
+
 TEST_F(PageBmpTest, SolidPagesAndTheTopLeftPixel) {
   for (bool white : {true, false}) {
     std::vector<uint8_t> bmp = Write(test::SolidPage(1728, 50, 100, white));
