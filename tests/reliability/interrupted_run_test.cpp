@@ -78,7 +78,8 @@ class InterruptedRun : public ::testing::Test {
     std::set<std::string> top = Names(dir.Path());
     top.erase("xdg");
     top.erase("run.log");
-    EXPECT_EQ(top, (std::set<std::string>{"in", "out", "reference", "tmp"}));
+    top.erase("out");  // a kill may come before the run made it
+    EXPECT_EQ(top, (std::set<std::string>{"in", "reference", "tmp"}));
   }
 
   test::ScopedTempDir dir;
