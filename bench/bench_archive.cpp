@@ -38,6 +38,7 @@
 #include "platform/paths.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace {
@@ -92,15 +93,7 @@ void MakeArchive(const std::vector<ArchiveFile>& files) {
   fs::create_directories(scratch + "/raw");
   for (const ArchiveFile& file : files) {
     std::vector<tamarind::tools::WinFaxPageSpec> specs;
-    for (const RealPage* page : file.pages) {
-      tamarind::tools::WinFaxPageSpec pageLayout;
-      pageLayout.coded = page->coded;
-      pageLayout.msb_first = true;
-      pageLayout.group4 = page->coding == PageCoding::kGroup4;
-      pageLayout.resolution_code = page->fine ? 1 : 0;
-      pageLayout.width = static_cast<uint16_t>(page->width);
-      specs.push_back(std::move(pageLayout));
-    }
+    for (const RealPage* page : file.pages) specs.push_back(tamarind::test::WinFaxPageOf(*page));
     std::string error;
     if (!tamarind::tools::WriteWinFaxFile(scratch + "/fax/" + file.name, specs, &error)) throw std::runtime_error(error);
   }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind::test {
@@ -36,16 +37,7 @@ bool ParsePgm(const std::string& bytes, Graymap& map) {
 void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
   std::vector<tools::WinFaxPageSpec> specs;
   for (std::string_view name : pageNames) {
-    tools::WinFaxPageSpec pageLayout;
-    if (!name.empty()) {
-      const RealPage& page = RealPageNamed(name);
-      pageLayout.coded = page.coded;
-      pageLayout.msb_first = true;
-      pageLayout.group4 = page.coding == PageCoding::kGroup4;
-      pageLayout.resolution_code = page.fine ? 1 : 0;
-      pageLayout.width = static_cast<uint16_t>(page.width);
-    }
-    specs.push_back(std::move(pageLayout));
+    specs.push_back(name.empty() ? tools::WinFaxPageSpec() : WinFaxPageOf(RealPageNamed(name)));
   }
   std::string error;
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);

@@ -6,6 +6,7 @@
 
 #include "support/real_pages.h"
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {
@@ -18,11 +19,7 @@ using test::ScopedTempDir;
 using tools::WinFaxPageSpec;
 
 WinFaxPageSpec SpecFor(const RealPage& real, uint8_t resolution_code) {
-  WinFaxPageSpec pageLayout;
-  pageLayout.coded = real.coded;
-  pageLayout.msb_first = true;
-  pageLayout.group4 = real.coding == test::PageCoding::kGroup4;
-  pageLayout.width = static_cast<uint16_t>(real.width);
+  WinFaxPageSpec pageLayout = test::WinFaxPageOf(real);
   pageLayout.resolution_code = resolution_code;
   return pageLayout;
 }

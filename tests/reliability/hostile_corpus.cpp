@@ -13,6 +13,7 @@
 
 #include "support/page_images.h"
 #include "support/real_pages.h"
+#include "support/winfax_pages.h"
 #include "support/test_files.h"
 #include "tools/winfax_writer.h"
 
@@ -38,13 +39,7 @@ struct BaseFile {
 };
 
 WinFaxPageSpec PageSpec(std::string_view name, uint16_t length) {
-  const RealPage& page = RealPageNamed(name);
-  WinFaxPageSpec pageLayout;
-  pageLayout.coded = page.coded;
-  pageLayout.msb_first = true;
-  pageLayout.group4 = page.coding == PageCoding::kGroup4;
-  pageLayout.resolution_code = page.fine ? 1 : 0;
-  pageLayout.width = static_cast<uint16_t>(page.width);
+  WinFaxPageSpec pageLayout = WinFaxPageOf(RealPageNamed(name));
   pageLayout.length = length;
   pageLayout.text = "+1 555 0100";
   return pageLayout;

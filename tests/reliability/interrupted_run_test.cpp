@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {
@@ -26,16 +27,7 @@ std::set<std::string> Names(const std::string& folder) {
   return names;
 }
 
-tools::WinFaxPageSpec Page(std::string_view name) {
-  const test::RealPage& page = test::RealPageNamed(name);
-  tools::WinFaxPageSpec pageLayout;
-  pageLayout.coded = page.coded;
-  pageLayout.msb_first = true;
-  pageLayout.group4 = page.coding == test::PageCoding::kGroup4;
-  pageLayout.resolution_code = page.fine ? 1 : 0;
-  pageLayout.width = static_cast<uint16_t>(page.width);
-  return pageLayout;
-}
+tools::WinFaxPageSpec Page(std::string_view name) { return test::WinFaxPageOf(test::RealPageNamed(name)); }
 
 class InterruptedRun : public ::testing::Test {
  protected:
