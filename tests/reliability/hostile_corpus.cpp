@@ -13,8 +13,8 @@
 
 #include "support/page_images.h"
 #include "support/real_pages.h"
-#include "support/winfax_pages.h"
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind::test {
