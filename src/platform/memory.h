@@ -3,8 +3,9 @@
 
 namespace tamarind::platform {
 
-// Makes freed blocks of page size go back to the system instead of staying
-// with the process. Call once at start, before any thread exists.
+// Fixes the heap's thresholds so that the buffers of one ordinary page are
+// reused by the next while what a long run frees beyond that goes back to
+// the system. Call once at start, before any thread exists.
 void ReturnFreedPageMemory();
 
 }  // namespace tamarind::platform
