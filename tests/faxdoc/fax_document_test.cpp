@@ -157,18 +157,6 @@ TEST_F(FaxDocumentTest, DamagedPagesStillComeBackWithTheRowsDecoded) {
   for (int32_t y = 0; y < page.height - 1; ++y) ASSERT_TRUE(test::SameRow(real.reference, y, page, y)) << y;
 }
 
-// Group 4 data of nothing but one-bit white rows: a few kilobytes can claim
-// tens of thousands of rows of any width.
-WinFaxPageSpec WhiteRows(uint16_t width, uint16_t lines, uint8_t resolution_code) {
-  WinFaxPageSpec pageLayout;
-  pageLayout.coded.assign(lines / 8 + 2, 0xFF);
-  pageLayout.group4 = true;
-  pageLayout.width = width;
-  pageLayout.length = lines;
-  pageLayout.resolution_code = resolution_code;
-  return pageLayout;
-}
-
 // A page beyond the output limits fails whatever its height, so the reader
 // stops one row past them instead of decoding (and allocating) the rest.
 TEST_F(FaxDocumentTest, DecodingStopsOneRowPastTheLargestPageTheOutputTakes) {
@@ -186,7 +174,7 @@ TEST_F(FaxDocumentTest, DecodingStopsOneRowPastTheLargestPageTheOutputTakes) {
   };
   for (const Case& c : cases) {
     FaxDocument document;
-    document.Load(Write({WhiteRows(c.width, c.lines, c.resolution_code)}), kWinFaxFormat);
+    document.Load(Write({test::WhiteRowsPage(c.width, c.lines, c.resolution_code)}), kWinFaxFormat);
     EXPECT_EQ(document.Page().height, c.height) << c.width << " x " << c.lines;
     EXPECT_EQ(document.Page().width, c.width);
   }

@@ -8,6 +8,7 @@
 #include "jpeg_check.h"
 #include "support/page_images.h"
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {
@@ -72,18 +73,6 @@ TEST_F(MemoryBound, LargestLegalPageStaysWithinFourBytesPerPixel) {
               run.peakRssKb, BoundKb(pixels));
 }
 
-// Group 4 data of one-bit white rows: a few kilobytes claim a page of any
-// size.
-tools::WinFaxPageSpec WhiteRows(uint16_t width, uint16_t lines, uint8_t resolution_code) {
-  tools::WinFaxPageSpec page;
-  page.coded.assign(lines / 8 + 2, 0xFF);
-  page.group4 = true;
-  page.width = width;
-  page.length = lines;
-  page.resolution_code = resolution_code;
-  return page;
-}
-
 TEST_F(MemoryBound, PagesPastTheLimitFailCleanlyAndCheaply) {
   struct Case {
     const char* name;
@@ -92,9 +81,9 @@ TEST_F(MemoryBound, PagesPastTheLimitFailCleanlyAndCheaply) {
   const Case cases[] = {
       // 4096 x 16385 rows at 100 dpi: each row counts twice, 4096 pixels
       // over 2^27.
-      {"over.fxd", WhiteRows(4096, 16385, 0)},
+      {"over.fxd", test::WhiteRowsPage(4096, 16385, 0)},
       // 65535 x 65535: half a gigabyte of bitmap if decoded to the end.
-      {"vast.fxd", WhiteRows(65535, 65535, 1)},
+      {"vast.fxd", test::WhiteRowsPage(65535, 65535, 1)},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(tools::WriteWinFaxFile(dir.File(c.name), std::vector{c.page}));

@@ -12,4 +12,14 @@ tools::WinFaxPageSpec WinFaxPageOf(const RealPage& page) {
   return pageLayout;
 }
 
+tools::WinFaxPageSpec WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code) {
+  tools::WinFaxPageSpec pageLayout;
+  pageLayout.coded.assign(lines / 8 + 2, 0xFF);
+  pageLayout.group4 = true;
+  pageLayout.width = width;
+  pageLayout.length = lines;
+  pageLayout.resolution_code = resolution_code;
+  return pageLayout;
+}
+
 }  // namespace tamarind::test

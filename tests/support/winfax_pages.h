@@ -11,4 +11,8 @@ namespace tamarind::test {
 // them.
 tools::WinFaxPageSpec WinFaxPageOf(const RealPage& page);
 
+// Group 4 data of nothing but one-bit white rows: a few kilobytes can claim
+// tens of thousands of rows of any width.
+tools::WinFaxPageSpec WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code);
+
 }  // namespace tamarind::test
