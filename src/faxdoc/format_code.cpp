@@ -5,6 +5,8 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/string_extras.h"
+
 namespace tamarind {
 
 namespace {
@@ -43,16 +45,6 @@ constexpr FormatEntry kFormatTable[] = {
 constexpr std::string_view kFormat12Signature = "G3 FAX IMAGE 1.0";
 static_assert(kFormat12Signature.size() == 16);
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-  }
-  return true;
-}
-
 // A dot is never a byte of a multibyte character in UTF-8 (nor in the
 // other encodings file names use here), so a plain byte search is safe.
 std::string_view ExtensionOf(std::string_view path) {
@@ -80,7 +72,7 @@ FormatCode ContentFormatCode(const std::string& path) {
 FormatCode FormatCodeFromExtension(const std::string& path) {
   const std::string_view extension = ExtensionOf(path);
   for (const FormatEntry& entry : kFormatTable) {
-    if (StartsWithIgnoringCase(extension, entry.prefix)) {
+    if (platform::StartsWithIgnoringCase(extension, entry.prefix)) {
       return entry.code == kByContent ? ContentFormatCode(path) : entry.code;
     }
   }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/paths.h"
+#include "platform/string_extras.h"
 
 namespace tamarind::platform {
 
@@ -25,8 +26,6 @@ timespec TimespecOf(const FileTime& t) {
   result.tv_nsec = static_cast<long>(t.nanoseconds);
   return result;
 }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
@@ -105,7 +104,7 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
   size_t n = 0, p = 0;
   size_t starAt = std::string_view::npos, resumeAt = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+    if (p < pattern.size() && (pattern[p] == '?' || ToLowerAscii(pattern[p]) == ToLowerAscii(name[n]))) {
       ++n;
       ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {
