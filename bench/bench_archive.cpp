@@ -142,10 +142,10 @@ Timing Best(int repeat, const std::string& out, const std::function<void(const s
 void ConvertFolder(const std::string& out, int workers, int expectedConverted) {
   tamarind::ConversionJob job;
   job.Reset();
-  job.source = ArchivePath() + "/fax";
-  job.destination = out;
-  job.workers = workers;
-  job.CollectFiles(job.source, 0);
+  job.options.source = ArchivePath() + "/fax";
+  job.options.destination = out;
+  job.options.workers = workers;
+  job.CollectFiles(job.options.source, 0);
   job.ConvertFolder();
   const std::string total = "Total converted FAX files: " + std::to_string(expectedConverted) + "\r\n";
   if (job.failures != 0 || !job.report.ends_with(total)) throw std::runtime_error("conversion failed:\n" + job.report);

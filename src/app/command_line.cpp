@@ -1,16 +1,15 @@
-// Switch parsing for both forms of the command line: one text with the
-// quoting rules of the original program, or arguments already split by the
-// shell. Both go through the same switch table.
+// Switch parsing for both forms of the command line: one text with its
+// own quoting rules, or arguments already split by the shell. Both go
+// through the same switch table.
 #include "app/command_line.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <string>
 
 #include "app/conversion_job.h"
 #include "app/process.h"
 #include "platform/console.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -22,91 +21,70 @@ struct Switch {
   std::string_view name;
   Match match;
   bool quotable;  // the value may be given in double quotes (text form)
-  void (*apply)(ConversionJob& job, std::string_view value);
+  void (*apply)(ConversionOptions& options, std::string_view value);
 };
-
-// "/qa=" reads like C's atoi: optional sign, digits up to the first other
-// character, 0 when there is no number.
-int32_t ParseQuality(std::string_view text) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int64_t value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{1} << 31);
-  }
-  value = negative ? -value : value;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
 
 // "/j=" takes a plain decimal count; anything else (and 0) asks for one
 // worker per hardware thread.
 int32_t ParseWorkers(std::string_view text) {
-  if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return 0;
-  return static_cast<int32_t>(std::stoi(std::string(text)));
+  std::optional<int64_t> count = platform::ParseDecimal(text);
+  return count && *count <= 9999 ? static_cast<int32_t>(*count) : 0;
 }
 
 // The first match wins, so the order matters ("/l" before "/log=", "/q"
 // before "/qa=", "/filter=" before "/f=").
 constexpr Switch kSwitches[] = {
-    {"/l", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.keepDate = 1; }},
-    {"/q", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.quiet = 1; }},
-    {"/ke", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.keepExtension = 1; }},
-    {"/i", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.includeSubfolders = 1; }},
-    {"/kh", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.keepHierarchy = 1; }},
-    {"/o", Match::WholeToken, false, [](ConversionJob& j, std::string_view) { j.optimize = 1; }},
-    {"/qa=", Match::Prefix, false, [](ConversionJob& j, std::string_view v) { j.quality = ParseQuality(v); }},
-    {"/raw", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.raw = 1; }},
+    {"/l", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.keepDate = true; }},
+    {"/q", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.quiet = true; }},
+    {"/ke", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.keepExtension = true; }},
+    {"/i", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.includeSubfolders = true; }},
+    {"/kh", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.keepHierarchy = true; }},
+    {"/o", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.optimize = true; }},
+    {"/qa=", Match::Prefix, false, [](ConversionOptions& o, std::string_view v) { o.quality = platform::LeadingInt(v); }},
+    {"/raw", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.raw = 1; }},
     {"/relines", Match::WholeToken, false,
-     [](ConversionJob&, std::string_view) { conversionSettings.recalcLines = 1; }},
-    {"/m=0", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.lineMode = 0; }},
-    {"/m=1", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.lineMode = 1; }},
-    {"/m=2", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.lineMode = 2; }},
-    {"/b=0", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.bitOrder = 0; }},
-    {"/b=1", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.bitOrder = 1; }},
-    {"/b=2", Match::WholeToken, false, [](ConversionJob&, std::string_view) { conversionSettings.bitOrder = 2; }},
+     [](ConversionOptions&, std::string_view) { conversionSettings.recalcLines = 1; }},
+    {"/m=0", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.lineMode = 0; }},
+    {"/m=1", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.lineMode = 1; }},
+    {"/m=2", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.lineMode = 2; }},
+    {"/b=0", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.bitOrder = 0; }},
+    {"/b=1", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.bitOrder = 1; }},
+    {"/b=2", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.bitOrder = 2; }},
     {"/v=0", Match::WholeToken, false,
-     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 0; }},
+     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 0; }},
     {"/v=1", Match::WholeToken, false,
-     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 100; }},
+     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 100; }},
     {"/v=2", Match::WholeToken, false,
-     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 200; }},
+     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 200; }},
     {"/v=3", Match::WholeToken, false,
-     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 300; }},
+     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 300; }},
     {"/v=4", Match::WholeToken, false,
-     [](ConversionJob&, std::string_view) { conversionSettings.verticalResolution = 400; }},
-    {"/filter=", Match::Prefix, false, [](ConversionJob& j, std::string_view v) { j.filter = v; }},
-    {"/d=", Match::Prefix, true, [](ConversionJob& j, std::string_view v) { j.source = v; }},
+     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 400; }},
+    {"/filter=", Match::Prefix, false, [](ConversionOptions& o, std::string_view v) { o.filter = v; }},
+    {"/d=", Match::Prefix, true, [](ConversionOptions& o, std::string_view v) { o.source = v; }},
     {"/sd=", Match::Prefix, true,
-     [](ConversionJob& j, std::string_view v) {
-       j.mode = static_cast<int32_t>(RunMode::Folder);
-       j.destination = v;
+     [](ConversionOptions& o, std::string_view v) {
+       o.mode = RunMode::Folder;
+       o.destination = v;
      }},
-    {"/f=", Match::Prefix, true, [](ConversionJob& j, std::string_view v) { j.source = v; }},
+    {"/f=", Match::Prefix, true, [](ConversionOptions& o, std::string_view v) { o.source = v; }},
     {"/sf=", Match::Prefix, true,
-     [](ConversionJob& j, std::string_view v) {
-       j.mode = static_cast<int32_t>(RunMode::SingleFile);
-       j.destination = v;
+     [](ConversionOptions& o, std::string_view v) {
+       o.mode = RunMode::SingleFile;
+       o.destination = v;
      }},
     {"/log=", Match::Prefix, true,
-     [](ConversionJob&, std::string_view v) {
+     [](ConversionOptions&, std::string_view v) {
        processPaths.logPath = v;
        processPaths.logPathIsDefault = false;
      }},
-    {"/j=", Match::Prefix, false, [](ConversionJob& j, std::string_view v) { j.workers = ParseWorkers(v); }},
+    {"/j=", Match::Prefix, false, [](ConversionOptions& o, std::string_view v) { o.workers = ParseWorkers(v); }},
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 const Switch* FindSwitch(std::string_view token) {
   for (const Switch& s : kSwitches) {
-    if (s.match == Match::WholeToken ? EqualsIgnoringCase(token, s.name)
-                                     : EqualsIgnoringCase(token.substr(0, s.name.size()), s.name)) {
+    if (s.match == Match::WholeToken ? platform::EqualsIgnoringCase(token, s.name)
+                                     : platform::EqualsIgnoringCase(token.substr(0, s.name.size()), s.name)) {
       return &s;
     }
   }
@@ -125,27 +103,25 @@ std::string_view TrimRight(std::string_view text) {
   return text;
 }
 
-// What every parse clears before it reads a single token.
-void ResetParsedOptions(ConversionJob& job) {
-  job.mode = 0;
-  job.keepDate = 0;
-  job.quiet = 0;
-  job.keepExtension = 0;
-  job.includeSubfolders = 0;
-  job.keepHierarchy = 0;
-  job.skipExisting = 0;
-  job.workers = 0;
-  job.optimize = 1;
+// What every parse clears before it reads a single token: all but the
+// quality, the filter and the paths, which keep what Reset gave them.
+void ResetParsedOptions(ConversionOptions& options) {
+  ConversionOptions parsed;
+  parsed.quality = options.quality;
+  parsed.filter = std::move(options.filter);
+  parsed.source = std::move(options.source);
+  parsed.destination = std::move(options.destination);
+  options = std::move(parsed);
   conversionSettings.raw = 0;
   conversionSettings.recalcLines = 0;
 }
 
-int Conclude(const ConversionJob& job) {
-  if (job.mode == 0) {
+int Conclude(const ConversionOptions& options) {
+  if (options.mode == RunMode::None) {
     platform::WriteOut(UsageText());
     return 126;
   }
-  if (job.destination.empty()) {
+  if (options.destination.empty()) {
     platform::WriteErr(std::string(kMissingDestinationCaption) + ": " + std::string(kMissingDestinationMessage) + "\n");
     return 126;
   }
@@ -189,7 +165,7 @@ std::string_view HelpText() {
 }
 
 int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
-  ResetParsedOptions(*this);
+  ResetParsedOptions(options);
   if (!text) return -1;
   if (text->empty()) return -2;
 
@@ -213,21 +189,21 @@ int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
           consumed = std::min(close + 2, rest.size());
         }
       }
-      s->apply(*this, value);
+      s->apply(options, value);
     }
     rest = TrimLeft(rest.substr(consumed));
   }
-  return Conclude(*this);
+  return Conclude(options);
 }
 
 int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
-  ResetParsedOptions(*this);
+  ResetParsedOptions(options);
   if (arguments.empty()) return -1;
   if (std::all_of(arguments.begin(), arguments.end(), [](const std::string& a) { return a.empty(); })) return -2;
   for (const std::string& token : arguments) {
-    if (const Switch* s = FindSwitch(token)) s->apply(*this, std::string_view(token).substr(s->name.size()));
+    if (const Switch* s = FindSwitch(token)) s->apply(options, std::string_view(token).substr(s->name.size()));
   }
-  return Conclude(*this);
+  return Conclude(options);
 }
 
 }  // namespace tamarind

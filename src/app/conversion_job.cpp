@@ -8,29 +8,25 @@ ConversionJob::ConversionJob() = default;
 ConversionJob::~ConversionJob() = default;
 
 void ConversionJob::Reset() {
-  keepDate = 0;
-  keepExtension = 0;
-  optimize = 1;
-  includeSubfolders = 0;
-  keepHierarchy = 0;
-  quality = 50;
-  skipExisting = 0;
-  workers = 0;
-  filter = "*.*";
-  source.clear();
-  destination.clear();
+  // |quiet| and |mode| belong to the command line and outlive a reset.
+  ConversionOptions defaults;
+  defaults.quiet = options.quiet;
+  defaults.mode = options.mode;
+  options = std::move(defaults);
   report.clear();
   files.clear();
   failures = 0;
   walkFailures.clear();
+  lastOutcome = {};
 }
 
 void ConversionJob::SetReport(std::string_view text) { report.assign(text); }
 
 std::string ConversionJob::GetReport() const { return report; }
 
-platform::PrivateTempFile* ConversionJob::TempBmp() {
-  if (!tempBmp_) tempBmp_ = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp");
+platform::PrivateTempFile* ConversionJob::TempBmp(std::string* error) {
+  if (!tempBmp_)
+    tempBmp_ = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp", error);
   return tempBmp_.get();
 }
 

@@ -1,6 +1,7 @@
 // One conversion run: its options, paths, file list and report text.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -11,11 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/conversion_options.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
-
-enum class RunMode : int32_t { None = 0, Folder = 1, SingleFile = 2 };
 
 // Results of ConversionJob::ConvertFile.
 inline constexpr int kConverted = 0;
@@ -31,9 +31,33 @@ inline constexpr int kException = -9;
 // exists afterwards. The working directory is left alone.
 int CreateFolderTree(const std::string& path);
 
-// Told before each file of a folder pass (|done| of |total|, the file about
-// to be converted) and once more at the end with |done| == |total|.
-using ProgressHook = std::function<void(size_t done, size_t total, std::string_view current)>;
+// What one ConvertFile call did beyond its result code: the files it
+// wrote and, for a failure, the reason in the user's words.
+struct FileOutcome {
+  int result = 0;
+  std::vector<std::string> outputs;
+  std::string reason;
+};
+
+// One file of a folder run and the output it is named into.
+struct FileTask {
+  std::string source;
+  std::string output;
+};
+
+// Told on the thread that runs a folder pass, in list order: |started|
+// when file |index| of |total| is handed to a worker, |finished| once its
+// share of the report has been added. Either may be empty.
+struct FolderRunEvents {
+  std::function<void(size_t index, size_t total, const FileTask& task)> started;
+  std::function<void(size_t index, const FileTask& task, const FileOutcome& outcome)> finished;
+};
+
+class ConversionJob;
+// Converts one file of a folder pass with a worker's own job: what it
+// appends to that job's report, failures and lastOutcome is the file's
+// share of the run.
+using FileConverter = std::function<int(ConversionJob& worker, const std::string& source, const std::string& output)>;
 
 class ConversionJob {
  public:
@@ -42,20 +66,7 @@ class ConversionJob {
   ConversionJob(const ConversionJob&) = delete;
   ConversionJob& operator=(const ConversionJob&) = delete;
 
-  uint8_t keepDate = 0;
-  uint8_t quiet = 0;
-  uint8_t keepExtension = 0;
-  uint8_t optimize = 0;
-  int32_t includeSubfolders = 0;
-  int32_t keepHierarchy = 0;
-  int32_t mode = 0;  // a RunMode value
-  int32_t quality = 0;
-  int32_t skipExisting = 0;
-  // Files converted at once by a folder run; 0 for one per hardware thread.
-  int32_t workers = 0;
-  std::string filter;
-  std::string source;
-  std::string destination;
+  ConversionOptions options;
   std::string report;
   std::vector<std::string> files;  // relative to |source|
 
@@ -65,8 +76,13 @@ class ConversionJob {
   // Report lines for folders the walk could not read; ConvertFolder puts
   // them under its header and empties the list.
   std::vector<std::string> walkFailures;
-  // Optional; ConvertFolder tells it how far the pass has come.
-  ProgressHook progress;
+  // Optional; ConvertFolder tells them how far the pass has come.
+  FolderRunEvents events;
+  // Converts each file of a folder pass; empty for ConvertFile. Tests put
+  // slow or scripted conversions here.
+  FileConverter converter;
+  // What the last ConvertFile call did.
+  FileOutcome lastOutcome;
 
   void Reset();
   void SetReport(std::string_view text);
@@ -90,13 +106,21 @@ class ConversionJob {
   int CopyFileTimes(const std::string& sourcePath, const std::string& outputPath);
 
   // Appends the WinFax files under |folder| that match |filter| to |files|.
-  void CollectFiles(const std::string& folder, int32_t includeSubfolders);
-  // Converts every listed file; -1 without a destination, else 0.
+  void CollectFiles(const std::string& folder, bool includeSubfolders);
+  // Converts every listed file under its header and a total line; -1
+  // without a destination, else 0.
   int ConvertFolder();
+  // The folder pass both run modes share: every listed file (relative to
+  // options.source) into options.destination, on options.workers workers,
+  // each file's report added in list order and |events| told. No further
+  // file is started once |*stop| is set. Returns the outcomes in list
+  // order.
+  std::vector<FileOutcome> ConvertListedFiles(const std::atomic<bool>* stop = nullptr);
 
  private:
-  // The private temporary BMP of this job, made on first use.
-  platform::PrivateTempFile* TempBmp();
+  // The private temporary BMP of this job, made on first use; null with
+  // |error| filled when it cannot be made.
+  platform::PrivateTempFile* TempBmp(std::string* error);
 
   class FileConversion;
 

@@ -52,17 +52,18 @@ class ConversionJob::FileConversion {
       : job_(job), source_(source), destination_(destination), document_(std::make_unique<FaxDocument>()) {}
 
   int Run() {
-    if (job_.skipExisting && AlreadyConverted()) {
+    if (job_.options.skipExisting && AlreadyConverted()) {
       Say("Skipped : " + destination_ + " already exist!\r\n");
       return kSkipped;
     }
     if (!MakeOutputFolder()) return kFolderNotCreated;
     if (!Loaded()) {
       Say("Failed : " + source_ + " - Not Fax\r\n");
+      Because(source_ + ": no fax page could be read");
       return kNotFax;
     }
     int result = ConvertPages();
-    if (job_.keepDate) KeepDates();
+    if (job_.options.keepDate) KeepDates();
     return result;
   }
 
@@ -71,6 +72,12 @@ class ConversionJob::FileConversion {
 
  private:
   void Say(std::string_view text) { job_.report += text; }
+  // The first reason is the one the user needs; later ones follow from it
+  // or repeat it.
+  void Because(std::string reason) {
+    if (outcome().reason.empty()) outcome().reason = std::move(reason);
+  }
+  FileOutcome& outcome() { return job_.lastOutcome; }
 
   bool Loaded() {
     if (!loadTried_) {
@@ -101,6 +108,7 @@ class ConversionJob::FileConversion {
     std::string folder = destination_.substr(0, cut);
     if (CreateFolderTree(folder)) return true;
     Say("Failed to create dir: " + folder + "\r\n");
+    Because(folder + ": cannot be created");
     return false;
   }
 
@@ -115,7 +123,7 @@ class ConversionJob::FileConversion {
         partlyFailed_ = true;
         continue;
       }
-      written_.push_back(names[i]);
+      outcome().outputs.push_back(names[i]);
       if (!multiPage) {
         Say("Success !\r\n");
         continue;
@@ -131,13 +139,17 @@ class ConversionJob::FileConversion {
   // could not be written is never handed on: it may still hold an earlier
   // page.
   int WritePage(const std::string& jpegPath) {
-    platform::PrivateTempFile* bmp = job_.TempBmp();
+    std::string why;
+    platform::PrivateTempFile* bmp = job_.TempBmp(&why);
     if (!bmp || WritePageBmp(document_->Page(), *bmp) != 0) {
       Say("Failed : " + source_ + " - Error in preparing jpeg\r\n");
+      Because(bmp ? jpegPath + ": the page cannot be prepared (too large, or no space for its image)" : why);
       return kJpegFailed;
     }
-    if (WriteJpegFromBmp(*bmp, jpegPath, job_.quality, true, job_.optimize != 0) != 0) {
+    const ConversionOptions& options = job_.options;
+    if (WriteJpegFromBmp(*bmp, jpegPath, options.quality, true, options.optimize, &why) != 0) {
       Say(kJpegFailedLine);
+      Because(why);
       return kJpegFailed;
     }
     return kConverted;
@@ -146,9 +158,10 @@ class ConversionJob::FileConversion {
   // Only the page files written in this call get the source's times: an
   // older file of the same name is not this conversion's output.
   void KeepDates() {
-    for (const std::string& name : written_) {
+    for (const std::string& name : outcome().outputs) {
       if (job_.CopyFileTimes(source_, name) == 0) continue;
       Say("Failed to keep date: " + name + std::string(kLineEnd));
+      Because(name + ": its date cannot be set");
       partlyFailed_ = true;
     }
   }
@@ -159,11 +172,12 @@ class ConversionJob::FileConversion {
   std::unique_ptr<FaxDocument> document_;
   bool loadTried_ = false;
   bool partlyFailed_ = false;
-  std::vector<std::string> written_;
 };
 
 int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPath) {
+  lastOutcome = {};
   if (FormatCodeFromExtension(sourcePath) != kWinFaxFormat) {
+    lastOutcome.reason = sourcePath + ": not a WinFax file (.fxd, .fxm, .fxr, .fxs)";
     ++failures;
     return kNotWinFax;
   }
@@ -171,6 +185,7 @@ int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPa
   // The JPEG would be renamed over the fax it came from.
   if (platform::SameFile(sourcePath, destinationPath)) {
     report += "Failed : " + destinationPath + " is the source file\r\n";
+    lastOutcome.reason = destinationPath + ": is the source file";
     ++failures;
     return kOutputIsSource;
   }
@@ -180,6 +195,10 @@ int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPa
     FileConversion conversion(*this, sourcePath, destinationPath);
     result = conversion.Run();
     partlyFailed = conversion.PartlyFailed();
+  } catch (const std::exception& error) {
+    report += kExceptionLine;
+    if (lastOutcome.reason.empty()) lastOutcome.reason = sourcePath + ": " + error.what();
+    result = kException;
   } catch (...) {
     report += kExceptionLine;
     result = kException;

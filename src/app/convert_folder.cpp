@@ -1,7 +1,6 @@
 // A folder tree: the walk that lists the WinFax files, then one conversion
 // per listed file.
 #include <algorithm>
-#include <cstdio>
 
 #include "app/conversion_job.h"
 #include "app/output_names.h"
@@ -32,7 +31,7 @@ std::string RelativeTo(const std::string& root, const std::string& path) {
 
 }  // namespace
 
-void ConversionJob::CollectFiles(const std::string& folder, int32_t walkSubfolders) {
+void ConversionJob::CollectFiles(const std::string& folder, bool walkSubfolders) {
   // An empty folder text would otherwise mean the current folder, or the
   // root when a separator is put in front of the filter.
   if (folder.empty()) return;
@@ -46,44 +45,48 @@ void ConversionJob::CollectFiles(const std::string& folder, int32_t walkSubfolde
   using Kind = platform::FolderEntry::Kind;
   for (const platform::FolderEntry& entry : *entries) {
     // The filter also decides which subfolders are entered.
-    if (!platform::MatchesWildcard(entry.name, filter)) continue;
+    if (!platform::MatchesWildcard(entry.name, options.filter)) continue;
     std::string path = platform::JoinPath(folder, entry.name);
     if (entry.kind == Kind::Folder) {
       if (walkSubfolders) CollectFiles(path, walkSubfolders);
     } else if (entry.kind == Kind::File) {
-      std::string relative = RelativeTo(source, path);
+      std::string relative = RelativeTo(options.source, path);
       if (FormatCodeFromExtension(relative) == kWinFaxFormat) files.push_back(std::move(relative));
     }
   }
 }
 
 int ConversionJob::ConvertFolder() {
-  if (destination.empty()) return -1;
-  SetReport(FolderHeader(source, destination));
-  skipExisting = 0;
-  if (source.empty()) {
+  if (options.destination.empty()) return -1;
+  SetReport(FolderHeader(options.source, options.destination));
+  options.skipExisting = false;
+  if (options.source.empty()) {
     report += "Failed : no source folder given\r\n";
     ++failures;
   }
+  const std::vector<FileOutcome> outcomes = ConvertListedFiles();
+  const auto converted = std::count_if(outcomes.begin(), outcomes.end(),
+                                       [](const FileOutcome& outcome) { return outcome.result == kConverted; });
+  report += TotalLine(static_cast<int>(converted));
+  return 0;
+}
+
+std::vector<FileOutcome> ConversionJob::ConvertListedFiles(const std::atomic<bool>* stop) {
+  // A folder the walk could not read shows in the report, not only as an
+  // empty list.
   for (const std::string& line : walkFailures) report += line;
   walkFailures.clear();
-
   std::vector<FileTask> tasks;
   tasks.reserve(files.size());
-  for (const std::string& entry : files) {
-    tasks.push_back({platform::JoinPath(source, entry),
-                     FolderRunOutput(destination, entry, keepExtension != 0, keepHierarchy == 1)});
-  }
-  ListedFileEvents events;
-  if (progress) events.started = [&](size_t i) { progress(i, tasks.size(), tasks[i].source); };
-  const std::vector<int> results = ConvertInParallel(
-      *this, tasks, WorkerCount(workers),
-      [](ConversionJob& worker, const std::string& from, const std::string& to) { return worker.ConvertFile(from, to); },
-      events);
-  if (progress) progress(files.size(), files.size(), {});
-  const int converted = static_cast<int>(std::count(results.begin(), results.end(), kConverted));
-  report += TotalLine(converted);
-  return 0;
+  for (const std::string& entry : files)
+    tasks.push_back({platform::JoinPath(options.source, entry), FolderRunOutput(options, entry)});
+  ListedFileEvents told;
+  if (events.started) told.started = [&](size_t i) { events.started(i, tasks.size(), tasks[i]); };
+  if (events.finished) told.finished = [&](size_t i, const FileOutcome& outcome) { events.finished(i, tasks[i], outcome); };
+  const FileConverter convert = converter ? converter : [](ConversionJob& worker, const std::string& from, const std::string& to) {
+    return worker.ConvertFile(from, to);
+  };
+  return ConvertInParallel(*this, tasks, WorkerCount(options.workers), convert, told, stop);
 }
 
 }  // namespace tamarind

@@ -1,41 +1,61 @@
 #include "app/front_settings.h"
 
+#include <string_view>
+
 namespace tamarind {
 
 namespace {
 
-// One row per key, in the file's order, naming the field it fills.
+// One row per key, in the file's order: how the key's integer is read
+// from and written into the options.
 struct OptionKey {
-  const char* name;
-  int PageOptions::*field;
+  std::string_view name;
+  int (*get)(const PageOptions&);
+  void (*set)(PageOptions&, int);
 };
 
+template <auto Field>
+constexpr OptionKey PageKey(std::string_view name) {
+  return {name, [](const PageOptions& o) { return static_cast<int>(o.*Field); },
+          [](PageOptions& o, int value) { o.*Field = static_cast<std::remove_reference_t<decltype(o.*Field)>>(value); }};
+}
+
+// A flag or number of the conversion options the page sets; a flag is on
+// for any value but 0.
+template <auto Field>
+constexpr OptionKey ConversionKey(std::string_view name) {
+  return {name, [](const PageOptions& o) { return static_cast<int>(o.conversion.*Field); },
+          [](PageOptions& o, int value) {
+            o.conversion.*Field = static_cast<std::remove_reference_t<decltype(o.conversion.*Field)>>(value);
+          }};
+}
+
 constexpr OptionKey kOptionKeys[] = {
-    {"DirFile", &PageOptions::convertFiles},     {"Subdir", &PageOptions::includeSubfolders},
-    {"Hiberarchy", &PageOptions::keepHierarchy}, {"KeepDate", &PageOptions::keepDate},
-    {"KeepExt", &PageOptions::keepExtension},    {"Optimize", &PageOptions::optimize},
-    {"Quality", &PageOptions::quality},          {"Recaculate", &PageOptions::recalcLines},
-    {"Cyclely", &PageOptions::autoConvert},      {"CycleMinutes", &PageOptions::cycleMinutes},
+    ConversionKey<&ConversionOptions::convertFiles>("DirFile"),
+    ConversionKey<&ConversionOptions::includeSubfolders>("Subdir"),
+    ConversionKey<&ConversionOptions::keepHierarchy>("Hiberarchy"),
+    ConversionKey<&ConversionOptions::keepDate>("KeepDate"),
+    ConversionKey<&ConversionOptions::keepExtension>("KeepExt"),
+    ConversionKey<&ConversionOptions::optimize>("Optimize"),
+    ConversionKey<&ConversionOptions::quality>("Quality"),
+    PageKey<&PageOptions::recalcLines>("Recaculate"),
+    PageKey<&PageOptions::autoConvert>("Cyclely"),
+    PageKey<&PageOptions::cycleMinutes>("CycleMinutes"),
 };
 
 }  // namespace
-
-ConvertOptions ConvertOptions::From(const PageOptions& page) {
-  return {page.convertFiles, page.includeSubfolders, page.keepHierarchy, page.keepDate,
-          page.keepExtension, page.optimize, page.quality};
-}
 
 PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault) {
   PageOptions defaults;
   defaults.recalcLines = recalcLinesDefault;
   PageOptions options;
   for (const OptionKey& key : kOptionKeys)
-    options.*key.field = profile.GetInt(kOptionsSection, key.name, defaults.*key.field);
+    key.set(options, profile.GetInt(kOptionsSection, key.name, key.get(defaults)));
   return options;
 }
 
 void WritePageOptions(ProfileFile& profile, const PageOptions& options) {
-  for (const OptionKey& key : kOptionKeys) profile.SetInt(kOptionsSection, key.name, options.*key.field);
+  for (const OptionKey& key : kOptionKeys) profile.SetInt(kOptionsSection, key.name, key.get(options));
 }
 
 MainFields ReadMainFields(const ProfileFile& profile) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/conversion_options.h"
 #include "app/profile.h"
 
 namespace tamarind {
@@ -12,35 +13,24 @@ namespace tamarind {
 inline constexpr const char* kMainSection = "Main";
 inline constexpr const char* kOptionsSection = "Options";
 
-// The ten values of the Options tab, in the order the file lists them.
+// The values of the Options tab: the conversion options it sets (source
+// kind, subfolders, hierarchy, dates, extension, optimisation, quality) and
+// its own automatic conversion.
 struct PageOptions {
-  int convertFiles = 0;  // 0 the source is a folder, 1 a set of files
-  int includeSubfolders = 0;
-  int keepHierarchy = 0;
-  int keepDate = 0;
-  int keepExtension = 1;
-  int optimize = 1;
-  int quality = 50;
-  int recalcLines = 0;
-  int autoConvert = 0;
+  ConversionOptions conversion = PageDefaults();
+  int recalcLines = 0;  // kept as the file had it; nothing reads it
+  bool autoConvert = false;
   int cycleMinutes = 60;
 
   bool operator==(const PageOptions&) const = default;
-};
 
-// The Convert tab's copy of the first seven options; it differs from the
-// file's defaults until the Options tab first hands its values over.
-struct ConvertOptions {
-  int convertFiles = 0;
-  int includeSubfolders = 0;
-  int keepHierarchy = 0;
-  int keepDate = 0;
-  int keepExtension = 0;
-  int optimize = 1;
-  int quality = 50;
-
-  static ConvertOptions From(const PageOptions& page);
-  bool operator==(const ConvertOptions&) const = default;
+  // The conversion options of a settings file that has none: outputs keep
+  // the source extension.
+  static ConversionOptions PageDefaults() {
+    ConversionOptions defaults;
+    defaults.keepExtension = true;
+    return defaults;
+  }
 };
 
 // Keys missing from the file take the defaults above; "Recaculate" takes

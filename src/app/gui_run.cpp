@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/conversion_log.h"
-#include "app/parallel_run.h"
+#include "app/output_names.h"
 #include "platform/paths.h"
 
 namespace tamarind {
@@ -47,11 +47,6 @@ std::string FolderPart(std::string_view path) {
   return std::string(path.substr(0, cut == 0 ? 1 : cut));
 }
 
-std::string_view NamePart(std::string_view path) {
-  size_t cut = path.rfind(kSeparator);
-  return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
 }  // namespace
 
 std::string DoingText(std::string_view sourcePath) { return "Doing: " + std::string(sourcePath); }
@@ -69,7 +64,7 @@ FileSelection ParseFileSelection(std::string_view sourceText) {
   if (pieces.empty()) return selection;
   if (pieces.size() == 1) {
     selection.folder = FolderPart(pieces.front());
-    selection.names.emplace_back(NamePart(pieces.front()));
+    selection.names.emplace_back(LastComponent(pieces.front()));
     return selection;
   }
   selection.folder = std::move(pieces.front());
@@ -84,42 +79,23 @@ std::string FormatFileSelection(std::string_view folder, std::span<const std::st
   return text;
 }
 
-std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const ConvertOptions& options) {
+std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const ConversionOptions& options) {
   job.files.clear();
+  job.walkFailures.clear();
+  job.options.filter = options.filter;
   std::string folder;
-  if (options.convertFiles != 0) {
+  if (options.convertFiles) {
     FileSelection selection = ParseFileSelection(sourceText);
     folder = std::move(selection.folder);
     job.files = std::move(selection.names);
   } else {
     folder = std::string(sourceText);
-    job.source = folder;
-    job.walkFailures.clear();
+    job.options.source = folder;
     // An empty folder text would walk the whole file system; Go refuses it.
     if (!folder.empty()) job.CollectFiles(folder, options.includeSubfolders);
   }
-  job.source = folder;
+  job.options.source = folder;
   return folder;
-}
-
-std::string SourcePathFor(const RunPlan& plan, std::string_view entry) {
-  return platform::JoinPath(plan.sourceFolder, entry);
-}
-
-std::string OutputPathFor(const RunPlan& plan, std::string_view sourcePath) {
-  std::string output(sourcePath);
-  if (plan.options.keepExtension == 0) {
-    size_t nameStart = output.size() - NamePart(output).size();
-    size_t dot = output.rfind('.');
-    if (dot != std::string::npos && dot > nameStart) output.resize(dot);
-  }
-  output += ".jpg";
-  std::string_view relative = NamePart(output);
-  if (plan.options.keepHierarchy != 0 && output.starts_with(plan.sourceFolder)) {
-    relative = std::string_view(output).substr(plan.sourceFolder.size());
-    while (!relative.empty() && relative.front() == kSeparator) relative.remove_prefix(1);
-  }
-  return platform::JoinPath(plan.destination, relative);
 }
 
 FileResult ClassifyResult(int convertResult) {
@@ -142,42 +118,20 @@ std::string_view ResultText(FileResult result) {
   return "Failed!";
 }
 
-FileConverter DefaultConverter() {
-  return [](ConversionJob& job, const std::string& source, const std::string& output) {
-    return job.ConvertFile(source, output);
-  };
-}
-
-int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events,
-                  const FileConverter& convert, unsigned workers) {
-  job.keepDate = plan.options.keepDate == 1 ? 1 : 0;
-  job.optimize = plan.options.optimize == 1 ? 1 : 0;
-  job.quality = plan.options.quality;
-  job.skipExisting = plan.skipExisting ? 1 : 0;
-  job.destination = plan.destination;
-  if (CreateFolderTree(plan.destination) == 0) events.SaveDirFailed();
-  job.SetReport(GuiReportHeader(plan.sourceFolder, plan.destination));
-  // A folder the walk could not read shows in the log, not only as an
-  // empty list.
-  for (const std::string& line : job.walkFailures) job.report += line;
-  job.walkFailures.clear();
-
-  std::vector<FileTask> tasks;
-  tasks.reserve(job.files.size());
-  for (const std::string& entry : job.files) {
-    std::string source = SourcePathFor(plan, entry);
-    std::string output = OutputPathFor(plan, source);
-    tasks.push_back({std::move(source), std::move(output)});
-  }
+int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events) {
+  job.options = plan.options;
+  const std::string& destination = plan.options.destination;
+  if (CreateFolderTree(destination) == 0) events.SaveDirFailed();
+  job.SetReport(GuiReportHeader(plan.options.source, destination));
   int converted = 0;
-  ListedFileEvents told;
-  told.started = [&](size_t i) { events.FileStarted(i, tasks[i].source); };
-  told.finished = [&](size_t i, int result) {
-    FileResult classified = ClassifyResult(result);
+  job.events.started = [&](size_t i, size_t, const FileTask& task) { events.FileStarted(i, task.source); };
+  job.events.finished = [&](size_t i, const FileTask& task, const FileOutcome& outcome) {
+    FileResult classified = ClassifyResult(outcome.result);
     if (classified == FileResult::Converted) ++converted;
-    events.FileFinished(i, classified == FileResult::Converted ? tasks[i].output : std::string(), classified);
+    events.FileFinished(i, classified == FileResult::Converted ? task.output : std::string(), classified);
   };
-  ConvertInParallel(job, tasks, workers, convert, told, &stop);
+  job.ConvertListedFiles(&stop);
+  job.events = {};
   AppendToLog(plan.logPath, job.GetReport());
   events.RunFinished(converted);
   return converted;
@@ -186,9 +140,7 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
 int AutoConvertIntervalMs(int minutes) { return std::clamp(minutes, 1, 35791) * 60000; }
 
 std::string HelpDocumentPath(const std::string& modulePath) {
-  size_t nameStart = modulePath.size() - NamePart(modulePath).size();
-  size_t dot = modulePath.rfind('.');
-  std::string stem = dot != std::string::npos && dot > nameStart ? modulePath.substr(0, dot) : modulePath;
+  const std::string stem(WithoutExtension(modulePath));
   for (const char* extension : {".chm", ".html"}) {
     std::string candidate = stem + extension;
     if (platform::IsRegularFile(candidate)) return candidate;

@@ -39,25 +39,18 @@ FileSelection ParseFileSelection(std::string_view sourceText);
 std::string FormatFileSelection(std::string_view folder, std::span<const std::string> names);
 
 // Fills the job's file list and source from the source text: the named
-// files, or the WinFax files of the folder walk. Returns the source folder
-// ("" when the text names none).
-std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const ConvertOptions& options);
+// files (options.convertFiles), or the WinFax files of the folder walk
+// that match options.filter. Returns the source folder ("" when the text
+// names none).
+std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const ConversionOptions& options);
 
 // Everything a run needs, copied when it starts so that nothing the user
-// does meanwhile changes it.
+// does meanwhile changes it: the options with the source folder, the
+// destination and skipExisting (runs started by the timer) filled in.
 struct RunPlan {
-  ConvertOptions options;
-  std::string sourceFolder;
-  std::string destination;
+  ConversionOptions options;
   std::string logPath;
-  bool skipExisting = false;  // runs started by the timer
 };
-
-std::string SourcePathFor(const RunPlan& plan, std::string_view entry);
-// The JPEG name of one source file: its extension (in its own name only)
-// replaced or kept, under the destination, below the same subfolders when
-// the hierarchy is kept.
-std::string OutputPathFor(const RunPlan& plan, std::string_view sourcePath);
 
 enum class FileResult { Converted, Skipped, NotWinFax, Failed };
 FileResult ClassifyResult(int convertResult);
@@ -75,17 +68,11 @@ class RunEvents {
   virtual void RunFinished(int converted) = 0;
 };
 
-using FileConverter = std::function<int(ConversionJob&, const std::string& source, const std::string& output)>;
-// ConversionJob::ConvertFile.
-FileConverter DefaultConverter();
-
-// Converts the job's listed files with |workers| at once (each with its
-// own copy of the job's options, the converter called on that copy),
-// handing out no further file once |stop| is set; events, report and
-// results still come in list order. Appends the report to the log.
-// Returns the number converted.
-int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events,
-                  const FileConverter& convert, unsigned workers = 1);
+// Converts the job's listed files with the plan's options (the job's
+// converter on each worker), handing out no further file once |stop| is
+// set; events, report and results still come in list order. Appends the
+// report to the log. Returns the number converted.
+int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events);
 
 // The timer period in milliseconds for a period typed in minutes, held to
 // 1 .. 35791 minutes (the most a millisecond timer counts).

@@ -1,6 +1,7 @@
-// How output names are made from source and destination names. Extensions
-// are only ever taken from the last component of a path, so a dot in a
-// folder name can never move an output out of its folder.
+// How output names are made from source and destination names, and which
+// outputs may meet. Extensions are only ever taken from the last component
+// of a path, so a dot in a folder name can never move an output out of its
+// folder.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +9,16 @@
 #include <string_view>
 #include <vector>
 
+#include "app/conversion_options.h"
+
 namespace tamarind {
 
 // |path| without the extension of its last component ("a/b.c.jpg" gives
 // "a/b.c"); a name whose only dot leads it (".jpg") keeps it.
 std::string_view WithoutExtension(std::string_view path);
+
+// The last component of |path|.
+std::string_view LastComponent(std::string_view path);
 
 // A page number as it appears in page file names and report lines: three
 // digits with leading zeros, more from 1000 on.
@@ -23,8 +29,17 @@ std::string PageNumber(unsigned n);
 std::vector<std::string> PageFileNames(const std::string& destination, uint16_t pages);
 
 // The output of listed file |entry| (relative to the source folder) in a
-// folder run into |destination|.
-std::string FolderRunOutput(std::string_view destination, std::string_view entry, bool keepExtension,
-                            bool keepHierarchy);
+// folder run with |options| (destination, keepExtension, keepHierarchy).
+std::string FolderRunOutput(const ConversionOptions& options, std::string_view entry);
+
+// Which other conversions a conversion into an output may meet: one whose
+// |base| is among this one's |reaches| may write a file of the same name
+// (or this one a file of its name). Case is folded, since the destination
+// may not tell "A.jpg" from "a.jpg".
+struct CollisionKeys {
+  std::string base;
+  std::vector<std::string> reaches;
+};
+CollisionKeys CollisionKeysOf(std::string_view output);
 
 }  // namespace tamarind

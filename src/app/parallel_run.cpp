@@ -1,7 +1,6 @@
 #include "app/parallel_run.h"
 
 #include <algorithm>
-#include <cctype>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -13,7 +12,6 @@
 #include <unordered_map>
 
 #include "app/output_names.h"
-#include "faxdoc/file_reader.h"
 
 namespace tamarind {
 
@@ -23,46 +21,6 @@ unsigned WorkerCount(int requested) {
 }
 
 namespace {
-
-// ---- Which files may write the same name ----------------------------------
-
-std::string FoldCase(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return folded;
-}
-
-// The page number that |digits| spells in a page file name ("007", "1024"),
-// or nullopt when no page of a file can be numbered so.
-std::optional<unsigned> PageNumberIn(std::string_view digits) {
-  if (digits.size() != 3 && digits.size() != 4) return std::nullopt;
-  unsigned n = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + static_cast<unsigned>(c - '0');
-  }
-  bool valid = digits.size() == 3 ? n >= 1 : n >= 1000 && n <= FileReader::kMaxPages;
-  return valid ? std::optional(n) : std::nullopt;
-}
-
-// The bases (outputs without their extension) of other files that could
-// write a name this file writes: another file with base b writes b + "001"
-// ... b + "1024" + ".jpg". That meets this file's own output when the
-// output is such a name, and this file's page names when the two bases
-// differ by a trailing "1" (page 1001 of base b is page 1 of base b + "1").
-std::vector<std::string> ForeignBases(const std::string& output, const std::string& base) {
-  std::vector<std::string> bases;
-  constexpr std::string_view kJpg = ".jpg";
-  if (output.size() > kJpg.size() && output.ends_with(kJpg)) {
-    std::string_view stem = std::string_view(output).substr(0, output.size() - kJpg.size());
-    for (size_t digits : {size_t{3}, size_t{4}}) {
-      if (stem.size() >= digits && PageNumberIn(stem.substr(stem.size() - digits)))
-        bases.emplace_back(stem.substr(0, stem.size() - digits));
-    }
-  }
-  if (!base.empty() && base.back() == '1') bases.push_back(base.substr(0, base.size() - 1));
-  return bases;
-}
 
 class DisjointSets {
  public:
@@ -85,18 +43,16 @@ class DisjointSets {
 
 std::vector<size_t> CollisionPredecessors(std::span<const FileTask> tasks) {
   DisjointSets sets(tasks.size());
-  std::vector<std::string> outputs(tasks.size());
-  std::vector<std::string> bases(tasks.size());
+  std::vector<CollisionKeys> keys(tasks.size());
   std::unordered_map<std::string, size_t> byBase;
   for (size_t i = 0; i < tasks.size(); ++i) {
-    outputs[i] = FoldCase(tasks[i].output);
-    bases[i] = std::string(WithoutExtension(outputs[i]));
+    keys[i] = CollisionKeysOf(tasks[i].output);
     // The same base covers the same output: the base is made from it.
-    auto [known, added] = byBase.emplace(bases[i], i);
+    auto [known, added] = byBase.emplace(keys[i].base, i);
     if (!added) sets.Join(known->second, i);
   }
   for (size_t i = 0; i < tasks.size(); ++i) {
-    for (const std::string& base : ForeignBases(outputs[i], bases[i])) {
+    for (const std::string& base : keys[i].reaches) {
       if (auto other = byBase.find(base); other != byBase.end()) sets.Join(other->second, i);
     }
   }
@@ -118,27 +74,12 @@ namespace {
 
 // ---- The run ----------------------------------------------------------------
 
-struct Outcome {
-  int result = 0;
+// A worker's share of the run for one file, told in list order.
+struct Share {
+  FileOutcome outcome;
   std::string report;
   int failures = 0;
 };
-
-void CopyOptions(const ConversionJob& from, ConversionJob& to) {
-  to.keepDate = from.keepDate;
-  to.quiet = from.quiet;
-  to.keepExtension = from.keepExtension;
-  to.optimize = from.optimize;
-  to.includeSubfolders = from.includeSubfolders;
-  to.keepHierarchy = from.keepHierarchy;
-  to.mode = from.mode;
-  to.quality = from.quality;
-  to.skipExisting = from.skipExisting;
-  to.workers = from.workers;
-  to.filter = from.filter;
-  to.source = from.source;
-  to.destination = from.destination;
-}
 
 // Files are handed out strictly in list order, so the files started always
 // form the start of the list; a file whose group predecessor is still being
@@ -152,18 +93,18 @@ class Scheduler {
         working_(workers),
         stop_(stop) {}
 
-  void Work(const ConversionJob& options, const WorkerConverter& convert) {
+  void Work(const ConversionOptions& options, const FileConverter& convert) {
     try {
       ConversionJob worker;
-      CopyOptions(options, worker);
+      worker.options = options;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
         worker.failures = 0;
-        Outcome outcome;
-        outcome.result = convert(worker, tasks_[*index].source, tasks_[*index].output);
-        outcome.report = std::move(worker.report);
-        outcome.failures = worker.failures;
-        Finish(*index, std::move(outcome));
+        worker.lastOutcome = {};
+        const int result = convert(worker, tasks_[*index].source, tasks_[*index].output);
+        Share share{std::move(worker.lastOutcome), std::move(worker.report), worker.failures};
+        share.outcome.result = result;
+        Finish(*index, std::move(share));
       }
     } catch (...) {
       Abandon(std::current_exception());
@@ -175,8 +116,8 @@ class Scheduler {
 
   // Runs on the calling thread until every worker has ended, telling
   // |events| and adding each file's share to |job| in list order.
-  std::vector<int> Deliver(ConversionJob& job, const ListedFileEvents& events) {
-    std::vector<int> results;
+  std::vector<FileOutcome> Deliver(ConversionJob& job, const ListedFileEvents& events) {
+    std::vector<FileOutcome> results;
     try {
       TellInOrder(job, events, results);
     } catch (...) {
@@ -202,7 +143,7 @@ class Scheduler {
   }
 
  private:
-  void TellInOrder(ConversionJob& job, const ListedFileEvents& events, std::vector<int>& results) {
+  void TellInOrder(ConversionJob& job, const ListedFileEvents& events, std::vector<FileOutcome>& results) {
     size_t startedTold = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -211,7 +152,7 @@ class Scheduler {
                working_ == 0;
       });
       const size_t taken = taken_;
-      std::vector<Outcome> ready;
+      std::vector<Share> ready;
       for (auto next = finished_.begin(); next != finished_.end() && next->first == results.size() + ready.size();
            next = finished_.erase(next)) {
         ready.push_back(std::move(next->second));
@@ -224,7 +165,7 @@ class Scheduler {
         if (next != ready.end() && results.size() < startedTold) {
           job.report += next->report;
           job.failures += next->failures;
-          results.push_back(next->result);
+          results.push_back(std::move(next->outcome));
           ++next;
           if (events.finished) events.finished(results.size() - 1, results.back());
         } else {
@@ -248,10 +189,10 @@ class Scheduler {
     return index;
   }
 
-  void Finish(size_t index, Outcome outcome) {
+  void Finish(size_t index, Share share) {
     std::lock_guard lock(mutex_);
     done_[index] = 1;
-    finished_.emplace(index, std::move(outcome));
+    finished_.emplace(index, std::move(share));
     changed_.notify_all();
   }
 
@@ -270,7 +211,7 @@ class Scheduler {
   std::vector<char> done_;
   // Finished files whose shares are not yet told; only the files behind a
   // slow one wait here.
-  std::map<size_t, Outcome> finished_;
+  std::map<size_t, Share> finished_;
   size_t taken_ = 0;
   size_t working_ = 0;
   std::exception_ptr failure_;
@@ -279,13 +220,12 @@ class Scheduler {
 
 }  // namespace
 
-std::vector<int> ConvertInParallel(ConversionJob& job, std::span<const FileTask> tasks, unsigned workers,
-                                   const WorkerConverter& convert, const ListedFileEvents& events,
-                                   const std::atomic<bool>* stop) {
+std::vector<FileOutcome> ConvertInParallel(ConversionJob& job, std::span<const FileTask> tasks, unsigned workers,
+                                           const FileConverter& convert, const ListedFileEvents& events,
+                                           const std::atomic<bool>* stop) {
   // The workers copy their options from here, never from |job|, whose
   // report grows on this thread meanwhile.
-  ConversionJob options;
-  CopyOptions(job, options);
+  const ConversionOptions options = job.options;
   const size_t count = std::clamp<size_t>(tasks.size(), 1, std::max(workers, 1u));
   Scheduler scheduler(tasks, stop, count);
   std::vector<std::jthread> threads;

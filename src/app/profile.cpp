@@ -1,15 +1,17 @@
 #include "app/profile.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+
+#include "platform/atomic_file.h"
+#include "platform/files.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -22,12 +24,6 @@ std::string_view Trim(std::string_view text) {
   if (first == std::string_view::npos) return {};
   size_t last = text.find_last_not_of(kBlanks);
   return text.substr(first, last - first + 1);
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // The name of a "[name]" line, or nullopt for any other line.
@@ -77,20 +73,6 @@ std::string StoredForm(std::string_view value) {
   return '"' + text + '"';  // holds both kinds and needs protection: cannot be kept exactly
 }
 
-// Windows reads "  -12abc" as -12 and "abc" as 0.
-int LeadingInt(std::string_view text) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 2147483648LL) value = 2147483648LL;
-  }
-  if (negative) value = -value;
-  return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
-}
-
 }  // namespace
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
@@ -117,7 +99,7 @@ ProfileFile ProfileFile::Load(const std::string& path) {
 int ProfileFile::FindSection(std::string_view section) const {
   for (size_t i = 0; i < lines_.size(); ++i) {
     std::optional<std::string_view> name = SectionName(lines_[i].text);
-    if (name && SameNoCase(*name, section)) return static_cast<int>(i);
+    if (name && platform::EqualsIgnoringCase(*name, section)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -132,7 +114,7 @@ int ProfileFile::FindKey(int header, std::string_view key) const {
   int end = SectionEnd(header);
   for (int i = header + 1; i < end; ++i) {
     std::optional<KeyValue> pair = SplitKey(lines_[static_cast<size_t>(i)].text);
-    if (pair && SameNoCase(pair->key, key)) return i;
+    if (pair && platform::EqualsIgnoringCase(pair->key, key)) return i;
   }
   return -1;
 }
@@ -150,7 +132,8 @@ int ProfileFile::GetInt(std::string_view section, std::string_view key, int fall
   if (line < 0) return fallback;
   std::string value = Unquote(SplitKey(lines_[static_cast<size_t>(line)].text)->value);
   if (value.empty()) return fallback;
-  return LeadingInt(Trim(value));
+  // Read like atoi: "  -12abc" is -12 and "abc" is 0.
+  return platform::LeadingInt(Trim(value));
 }
 
 void ProfileFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
@@ -186,34 +169,25 @@ std::string ProfileFile::Text() const {
   return text;
 }
 
-bool ProfileFile::Save() const {
+platform::Status ProfileFile::Save() const {
   namespace fs = std::filesystem;
   std::error_code error;
   // Write through a link to the real file, next to it.
   fs::path target = fs::weakly_canonical(fs::path(path_), error);
   if (error) target = path_;
-  if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
-  fs::path temporary = target;
-  temporary += ".tmp-" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    std::string text = Text();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      fs::remove(temporary, error);
-      return false;
-    }
-  }
+  const std::string folder = target.parent_path().string();
+  if (!folder.empty() && !platform::MakeFolders(folder))
+    return platform::Failure{folder + ": the folder cannot be created"};
+  std::string why;
+  auto file = platform::AtomicOutputFile::Create(target.string(), &why);
+  if (!file) return platform::Failure{why};
   // A file the user made private stays private.
-  fs::file_status existing = fs::status(target, error);
-  if (!error && fs::exists(existing)) fs::permissions(temporary, existing.permissions(), error);
-  fs::rename(temporary, target, error);
-  if (error) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
+  struct stat existing {};
+  if (stat(target.c_str(), &existing) == 0) fchmod(fileno(file->Stream()), existing.st_mode & 07777);
+  const std::string text = Text();
+  std::fwrite(text.data(), 1, text.size(), file->Stream());
+  if (!file->Commit(&why)) return platform::Failure{why};
+  return {};
 }
 
 }  // namespace tamarind

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/outcome.h"
+
 namespace tamarind {
 
 class ProfileFile {
@@ -33,9 +35,9 @@ class ProfileFile {
   void SetString(std::string_view section, std::string_view key, std::string_view value);
   void SetInt(std::string_view section, std::string_view key, int value);
 
-  // Writes the whole file through a temporary file renamed over it, so a
-  // failed write never leaves half a file; creates the folder when needed.
-  bool Save() const;
+  // Writes the whole file through the atomic writer, so a failed write
+  // never leaves half a file; creates the folder when needed.
+  platform::Status Save() const;
 
   const std::string& Path() const { return path_; }
   // The file's text as Save() would write it.

@@ -10,6 +10,7 @@
 #include "platform/interrupt.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -29,33 +30,46 @@ std::string ForConsole(std::string_view report) {
   return text;
 }
 
-// "[done/total] file" on one terminal line, rewritten in place and cleared
-// at the end.
-void ShowProgress(size_t done, size_t total, std::string_view current) {
-  std::string line = "\r\x1b[K";
-  if (done < total) line += "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + std::string(current);
-  platform::WriteErr(line);
+// "[done/total] file" on one terminal line, rewritten in place.
+void ShowProgress(size_t index, size_t total, const FileTask& task) {
+  platform::WriteErr("\r\x1b[K[" + std::to_string(index + 1) + "/" + std::to_string(total) + "] " +
+                     platform::EscapeControlBytes(task.source));
+}
+
+void ClearProgress() { platform::WriteErr("\r\x1b[K"); }
+
+// The report keeps its fixed texts; why something failed goes here.
+void TellReason(const FileOutcome& outcome) {
+  if (!outcome.reason.empty()) platform::WriteErr("tamarind: " + platform::EscapeControlBytes(outcome.reason) + "\n");
 }
 
 }  // namespace
 
 int RunCommandLine(ConversionJob& job) {
-  if (job.mode == static_cast<int32_t>(RunMode::Folder)) {
+  const ConversionOptions& options = job.options;
+  if (options.mode == RunMode::Folder) {
     platform::WriteOut("Please Wait...\n");
     job.files.clear();
     job.walkFailures.clear();
-    job.CollectFiles(job.source, job.includeSubfolders);
-    if (platform::ErrIsTerminal()) job.progress = ShowProgress;
+    job.CollectFiles(options.source, options.includeSubfolders);
+    const bool showProgress = platform::ErrIsTerminal();
+    if (showProgress) job.events.started = ShowProgress;
+    job.events.finished = [&](size_t, const FileTask&, const FileOutcome& outcome) {
+      if (showProgress) ClearProgress();
+      TellReason(outcome);
+    };
     job.ConvertFolder();
-    job.progress = nullptr;
+    if (showProgress) ClearProgress();
+    job.events = {};
   } else {
     job.SetReport("Tamarind command line mode : convert file\r\n");
-    if (job.ConvertFile(job.source, job.destination) == kNotWinFax)
-      job.report += "Failed : " + job.source + " - Not WinFax File\r\n";
+    if (job.ConvertFile(options.source, options.destination) == kNotWinFax)
+      job.report += "Failed : " + options.source + " - Not WinFax File\r\n";
+    TellReason(job.lastOutcome);
   }
   std::string report = job.GetReport();
   AppendToLog(processPaths.logPath, report, processPaths.logPathIsDefault);
-  if (!job.quiet) platform::WriteOut(ForConsole(report));
+  if (!options.quiet) platform::WriteOut(ForConsole(report));
   return job.failures == 0 ? kExitConverted : kExitFailures;
 }
 

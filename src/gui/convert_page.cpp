@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/parallel_run.h"
 #include "app/process.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
@@ -47,12 +46,12 @@ class ConvertPage::WorkerEvents : public RunEvents {
 };
 
 ConvertPage::ConvertPage(const MainFields& saved, QWidget* parent)
-    : QWidget(parent), presenter_(WindowModalPresenter()), converter_(DefaultConverter()) {
+    : QWidget(parent), presenter_(WindowModalPresenter()) {
   job_.Reset();
   sourceText_ = saved.sourceText;
   destinationText_ = saved.destinationText;
   statusText_ = std::string(kFirstStatusText);
-  // The one timer of the page, id 7 in the original program.
+  // The page's one timer, named by its id.
   autoTimer_.setObjectName(QStringLiteral("timer%1").arg(kAutoConvertTimer));
   CreateControls();
   ConnectSignals();
@@ -165,12 +164,16 @@ void ConvertPage::Save(ProfileFile& profile) {
 void ConvertPage::OnFilterCommitted() {
   ExchangeFields(false);
   // The running worker owns the job; the filter reaches it at the next run.
-  if (!running_) job_.filter = filterText_;
+  if (!running_) job_.options.filter = filterText_;
 }
 
 bool ConvertPage::PrepareFileList() {
+  // Read everything typed so far, the filter included: a run started with
+  // a shortcut or by the timer must not use stale fields.
   ExchangeFields(false);
-  sourceFolder_ = BuildFileList(job_, sourceText_, options_);
+  ConversionOptions listing = options_;
+  listing.filter = filterText_;
+  sourceFolder_ = BuildFileList(job_, sourceText_, listing);
   progress_->setRange(0, std::max<int>(1, static_cast<int>(job_.files.size())));
   progress_->setValue(0);
   return !sourceFolder_.empty() && !destinationText_.empty();
@@ -197,7 +200,11 @@ void ConvertPage::OnAutoConvertTick() {
 
 void ConvertPage::StartRun(bool skipExisting) {
   JoinWorker();
-  RunPlan plan{options_, sourceFolder_, destinationText_, processPaths.logPath, skipExisting};
+  RunPlan plan{options_, processPaths.logPath};
+  plan.options.filter = filterText_;
+  plan.options.source = sourceFolder_;
+  plan.options.destination = destinationText_;
+  plan.options.skipExisting = skipExisting;
   running_ = true;
   stopRequested_ = false;
   SetRunControls(true);
@@ -207,7 +214,7 @@ void ConvertPage::StartRun(bool skipExisting) {
   ExchangeFields(true);
   worker_ = std::thread([this, plan = std::move(plan)] {
     WorkerEvents events(this);
-    RunConversion(job_, plan, stopRequested_, events, converter_, WorkerCount(0));
+    RunConversion(job_, plan, stopRequested_, events);
   });
 }
 
@@ -284,7 +291,7 @@ void ConvertPage::ShowSaveDirError() {
 
 void ConvertPage::OnBrowseSource() {
   ExchangeFields(false);
-  if (options_.convertFiles != 0) {
+  if (options_.convertFiles) {
     QStringList chosen = QFileDialog::getOpenFileNames(window(), QString(), QString(), ToDisplay(filterText_));
     if (chosen.isEmpty()) return;
     std::string folder = FromControl(QFileInfo(chosen.front()).absolutePath());

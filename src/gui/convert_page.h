@@ -34,9 +34,10 @@ class ConvertPage : public QWidget {
 
   // true: members into the controls; false: controls into the members.
   void ExchangeFields(bool toControls);
-  // The options the next run uses (the Options tab's first seven values).
-  void SetOptions(const ConvertOptions& options) { options_ = options; }
-  const ConvertOptions& Options() const { return options_; }
+  // The options the next run uses, as the Options tab set them; the source,
+  // destination and filter come from this page's fields.
+  void SetOptions(const ConversionOptions& options) { options_ = options; }
+  const ConversionOptions& Options() const { return options_; }
   // Reads the fields and writes "FaxDir" and "SaveDir".
   void Save(ProfileFile& profile);
 
@@ -53,7 +54,7 @@ class ConvertPage : public QWidget {
 
   void SetMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
   // Replaces ConvertFile, for tests that need a slow or scripted run.
-  void SetFileConverter(FileConverter converter) { converter_ = std::move(converter); }
+  void SetFileConverter(FileConverter converter) { job_.converter = std::move(converter); }
 
   QString StatusText() const;
 
@@ -101,11 +102,10 @@ class ConvertPage : public QWidget {
   std::string sourceFolder_;
   std::string destinationText_;
   std::string statusText_;
-  ConvertOptions options_;
+  ConversionOptions options_;
 
   QTimer autoTimer_;
   MessagePresenter presenter_;
-  FileConverter converter_;
   QPointer<QWidget> saveDirErrorBox_;
 
   QLineEdit* filterEdit_ = nullptr;

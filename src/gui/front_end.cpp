@@ -1,11 +1,13 @@
 #include "gui/front_end.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdlib>
 
 #include "app/process.h"
 #include "app/startup.h"
 #include "gui/artwork.h"
+#include "gui/look.h"
 #include "gui/main_dialog.h"
 #include "platform/console.h"
 
@@ -36,7 +38,11 @@ int RunFrontEnd(int argc, char** argv) {
   QObject::connect(&dialog, &MainDialog::Closed, &application, [](int code) { QApplication::exit(code); });
   dialog.ApplyAutoConvert();
   dialog.show();
-  return QApplication::exec();
+  const int exitCode = QApplication::exec();
+  if (!dialog.SettingsError().empty())
+    QMessageBox::warning(nullptr, QStringLiteral("Tamarind"),
+                         QStringLiteral("The settings could not be saved:\n") + ToDisplay(dialog.SettingsError()));
+  return exitCode;
 }
 
 }  // namespace tamarind::gui

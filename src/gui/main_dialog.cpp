@@ -21,6 +21,7 @@
 #include "gui/dialog_units.h"
 #include "gui/look.h"
 #include "gui/options_page.h"
+#include "platform/console.h"
 
 namespace tamarind::gui {
 
@@ -106,7 +107,7 @@ void MainDialog::AutoConvert(int minutes, int state) { convertPage_->AutoConvert
 
 void MainDialog::SyncOptionsToConvertPage() {
   optionsPage_->ReadControls();
-  convertPage_->SetOptions(ConvertOptions::From(optionsPage_->Options()));
+  convertPage_->SetOptions(optionsPage_->Options().conversion);
   convertPage_->ExchangeFields(true);
 }
 
@@ -144,7 +145,10 @@ void MainDialog::CloseAll(int exitCode) {
   ProfileFile profile = ProfileFile::Load(settingsPath_);
   convertPage_->Save(profile);
   optionsPage_->Save(profile);
-  profile.Save();
+  if (platform::Status saved = profile.Save(); !saved) {
+    settingsError_ = saved.reason();
+    platform::WriteErr("tamarind: the settings were not saved: " + settingsError_ + "\n");
+  }
   if (tray_) tray_->hide();
   hide();
   emit Closed(exitCode);

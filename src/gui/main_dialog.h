@@ -40,6 +40,9 @@ class MainDialog : public QDialog {
   // window and reports |exitCode| through Closed().
   void CloseAll(int exitCode);
   bool IsClosed() const { return closed_; }
+  // Why the settings could not be saved when the window closed ("" when
+  // they were).
+  const std::string& SettingsError() const { return settingsError_; }
   void Restore();
   void ShowAbout();
   void ShowHelp();
@@ -68,6 +71,7 @@ class MainDialog : public QDialog {
 
   std::string settingsPath_;
   bool closed_ = false;
+  std::string settingsError_;
   QTabWidget* tabs_ = nullptr;
   ConvertPage* convertPage_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;

@@ -19,8 +19,6 @@ namespace tamarind::gui {
 
 namespace {
 
-int Checked(const QAbstractButton* button) { return button->isChecked() ? 1 : 0; }
-
 // The edit's text as a signed decimal; nullopt when it is not one.
 std::optional<int> ReadNumber(const QLineEdit* edit) {
   bool ok = false;
@@ -82,35 +80,35 @@ void OptionsPage::ConnectSignals() {
 }
 
 void OptionsPage::WriteControls() {
-  // A saved kind other than 0 or 1 leaves both buttons unchecked, as the
-  // file asked.
-  convertDirectory_->setChecked(options_.convertFiles == 0);
-  convertFiles_->setChecked(options_.convertFiles == 1);
-  includeSubdir_->setChecked(options_.includeSubfolders != 0);
-  keepHierarchy_->setChecked(options_.keepHierarchy != 0);
-  keepDate_->setChecked(options_.keepDate != 0);
-  keepExtension_->setChecked(options_.keepExtension != 0);
-  optimize_->setChecked(options_.optimize != 0);
-  autoConvert_->setChecked(options_.autoConvert != 0);
+  const ConversionOptions& conversion = options_.conversion;
+  convertDirectory_->setChecked(!conversion.convertFiles);
+  convertFiles_->setChecked(conversion.convertFiles);
+  includeSubdir_->setChecked(conversion.includeSubfolders);
+  keepHierarchy_->setChecked(conversion.keepHierarchy);
+  keepDate_->setChecked(conversion.keepDate);
+  keepExtension_->setChecked(conversion.keepExtension);
+  optimize_->setChecked(conversion.optimize);
+  autoConvert_->setChecked(options_.autoConvert);
   recalculate_->setChecked(options_.recalcLines != 0);
   minutes_->setText(QString::number(options_.cycleMinutes));
-  quality_->setText(QString::number(options_.quality));
+  quality_->setText(QString::number(conversion.quality));
   includeSubdir_->setEnabled(convertDirectory_->isChecked());
 }
 
 void OptionsPage::ReadControlValues() {
-  options_.convertFiles = convertDirectory_->isChecked() ? 0 : convertFiles_->isChecked() ? 1 : -1;
-  options_.includeSubfolders = Checked(includeSubdir_);
-  options_.keepHierarchy = Checked(keepHierarchy_);
-  options_.keepDate = Checked(keepDate_);
-  options_.keepExtension = Checked(keepExtension_);
-  options_.optimize = Checked(optimize_);
-  options_.autoConvert = Checked(autoConvert_);
+  ConversionOptions& conversion = options_.conversion;
+  conversion.convertFiles = convertFiles_->isChecked();
+  conversion.includeSubfolders = includeSubdir_->isChecked();
+  conversion.keepHierarchy = keepHierarchy_->isChecked();
+  conversion.keepDate = keepDate_->isChecked();
+  conversion.keepExtension = keepExtension_->isChecked();
+  conversion.optimize = optimize_->isChecked();
+  options_.autoConvert = autoConvert_->isChecked();
   // The user cannot change "Recaculate" (its box is hidden), so the value
   // the file had goes back unchanged, whatever number it was.
-  for (auto [edit, field] : {std::pair{minutes_, &PageOptions::cycleMinutes}, std::pair{quality_, &PageOptions::quality}}) {
+  for (auto [edit, field] : {std::pair{minutes_, &options_.cycleMinutes}, std::pair{quality_, &conversion.quality}}) {
     std::optional<int> value = ReadNumber(edit);
-    options_.*field = value.value_or(0);
+    *field = value.value_or(0);
     if (!value) {
       QApplication::beep();
       edit->setFocus();
@@ -134,7 +132,7 @@ void OptionsPage::OnSourceKindChanged() {
 }
 
 void OptionsPage::ApplyAutoConvert() {
-  int state = Checked(autoConvert_);
+  const int state = autoConvert_->isChecked() ? 1 : 0;
   // The period cannot change while the timer runs on it.
   minutes_->setEnabled(state == 0);
   ReadControlValues();

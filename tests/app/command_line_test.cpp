@@ -73,34 +73,34 @@ TEST_F(CommandLineTest, ResultsForMissingEmptyAndIncompleteCommandLines) {
 
 TEST_F(CommandLineTest, FlagSwitchesMatchWholeTokensOnly) {
   ASSERT_EQ(ParseText("/l /Q /KE /i /kh /raw /relines /sf=x.jpg"), 0);
-  EXPECT_EQ(job.keepDate, 1);
-  EXPECT_EQ(job.quiet, 1);
-  EXPECT_EQ(job.keepExtension, 1);
-  EXPECT_EQ(job.includeSubfolders, 1);
-  EXPECT_EQ(job.keepHierarchy, 1);
+  EXPECT_EQ(job.options.keepDate, 1);
+  EXPECT_EQ(job.options.quiet, 1);
+  EXPECT_EQ(job.options.keepExtension, 1);
+  EXPECT_EQ(job.options.includeSubfolders, 1);
+  EXPECT_EQ(job.options.keepHierarchy, 1);
   EXPECT_EQ(conversionSettings.raw, 1);
   EXPECT_EQ(conversionSettings.recalcLines, 1);
 
   ASSERT_EQ(ParseText("/lx /quiet /i2 /khx /rawx /sf=x.jpg"), 0);
-  EXPECT_EQ(job.keepDate, 0);
-  EXPECT_EQ(job.quiet, 0);
-  EXPECT_EQ(job.includeSubfolders, 0);
-  EXPECT_EQ(job.keepHierarchy, 0);
+  EXPECT_EQ(job.options.keepDate, 0);
+  EXPECT_EQ(job.options.quiet, 0);
+  EXPECT_EQ(job.options.includeSubfolders, 0);
+  EXPECT_EQ(job.options.keepHierarchy, 0);
   EXPECT_EQ(conversionSettings.raw, 0);
 }
 
 TEST_F(CommandLineTest, EveryParseStartsFromClearedOptions) {
-  job.optimize = 0;
-  job.skipExisting = 1;
-  job.quality = 80;
-  job.filter = "*.fxd";
+  job.options.optimize = 0;
+  job.options.skipExisting = 1;
+  job.options.quality = 80;
+  job.options.filter = "*.fxd";
   ASSERT_EQ(ParseText("/sf=x.jpg"), 0);
-  EXPECT_EQ(job.optimize, 1);
-  EXPECT_EQ(job.skipExisting, 0);
-  EXPECT_EQ(job.quality, 80);  // kept from before the parse
-  EXPECT_EQ(job.filter, "*.fxd");
+  EXPECT_EQ(job.options.optimize, 1);
+  EXPECT_EQ(job.options.skipExisting, 0);
+  EXPECT_EQ(job.options.quality, 80);  // kept from before the parse
+  EXPECT_EQ(job.options.filter, "*.fxd");
   ASSERT_EQ(ParseText("/o /sf=x.jpg"), 0);
-  EXPECT_EQ(job.optimize, 1);
+  EXPECT_EQ(job.options.optimize, 1);
 }
 
 TEST_F(CommandLineTest, QualityReadsLikeAtoi) {
@@ -111,7 +111,7 @@ TEST_F(CommandLineTest, QualityReadsLikeAtoi) {
                {"/QA=40", 40}, {"/qa=", 0},  {"/qa=99999999999", 2147483647}};
   for (const Case& c : cases) {
     ASSERT_EQ(ParseText(std::string(c.token) + " /sf=x.jpg"), 0) << c.token;
-    EXPECT_EQ(job.quality, c.quality) << c.token;
+    EXPECT_EQ(job.options.quality, c.quality) << c.token;
   }
 }
 
@@ -122,12 +122,12 @@ TEST_F(CommandLineTest, WorkerCountTakesPlainNumbersElseTheDefault) {
   } cases[] = {{"/j=3", 3}, {"/J=2", 2}, {"/j=0", 0}, {"/j=x", 0}, {"/j=", 0}, {"/j=-2", 0}, {"/j=3x", 0},
                {"/j=99999", 0}};
   for (const Case& c : cases) {
-    job.workers = 7;
+    job.options.workers = 7;
     ASSERT_EQ(ParseText(std::string(c.token) + " /sd=out"), 0) << c.token;
-    EXPECT_EQ(job.workers, c.workers) << c.token;
-    job.workers = 7;
+    EXPECT_EQ(job.options.workers, c.workers) << c.token;
+    job.options.workers = 7;
     ASSERT_EQ(ParseArgs({c.token, "/sd=out"}), 0) << c.token;
-    EXPECT_EQ(job.workers, c.workers) << c.token;
+    EXPECT_EQ(job.options.workers, c.workers) << c.token;
   }
   // The usage lines stay as they were.
   EXPECT_EQ(ParseText("/j=2"), 126);
@@ -151,21 +151,21 @@ TEST_F(CommandLineTest, ListedValuesOnlyAndOthersIgnored) {
 
 TEST_F(CommandLineTest, DestinationSwitchChoosesTheMode) {
   ASSERT_EQ(ParseText("/f=C:/In/Fax1.FXD /SF=C:/Out/Fax1.JPG /q"), 0);
-  EXPECT_EQ(job.mode, 2);
-  EXPECT_EQ(job.source, "C:/In/Fax1.FXD");  // values keep their case
-  EXPECT_EQ(job.destination, "C:/Out/Fax1.JPG");
-  EXPECT_EQ(job.quiet, 1);
+  EXPECT_EQ(job.options.mode, RunMode::SingleFile);
+  EXPECT_EQ(job.options.source, "C:/In/Fax1.FXD");  // values keep their case
+  EXPECT_EQ(job.options.destination, "C:/Out/Fax1.JPG");
+  EXPECT_EQ(job.options.quiet, 1);
 
   ASSERT_EQ(ParseText("/f=faxes /sd=out"), 0);  // a folder given with /f= is walked
-  EXPECT_EQ(job.mode, 1);
-  EXPECT_EQ(job.source, "faxes");
+  EXPECT_EQ(job.options.mode, RunMode::Folder);
+  EXPECT_EQ(job.options.source, "faxes");
 
   ASSERT_EQ(ParseText("/sd=a /sf=b.jpg"), 0);
-  EXPECT_EQ(job.mode, 2);
-  EXPECT_EQ(job.destination, "b.jpg");
+  EXPECT_EQ(job.options.mode, RunMode::SingleFile);
+  EXPECT_EQ(job.options.destination, "b.jpg");
   ASSERT_EQ(ParseText("/f=one /f=two /d=three /sd=out /filter=*.fxd /log=/tmp/t.log"), 0);
-  EXPECT_EQ(job.source, "three");
-  EXPECT_EQ(job.filter, "*.fxd");
+  EXPECT_EQ(job.options.source, "three");
+  EXPECT_EQ(job.options.filter, "*.fxd");
   EXPECT_EQ(processPaths.logPath, "/tmp/t.log");
   EXPECT_FALSE(processPaths.logPathIsDefault);
 }
@@ -174,48 +174,48 @@ TEST_F(CommandLineTest, OrderOfTheTableDecidesOverlappingNames) {
   // "/filter=" is tried before "/f=", and "/l" before "/log=" only for the
   // whole token.
   ASSERT_EQ(ParseText("/filter=*.fx? /log=my.log /l /sd=out"), 0);
-  EXPECT_EQ(job.filter, "*.fx?");
-  EXPECT_EQ(job.source, "");
+  EXPECT_EQ(job.options.filter, "*.fx?");
+  EXPECT_EQ(job.options.source, "");
   EXPECT_EQ(processPaths.logPath, "my.log");
-  EXPECT_EQ(job.keepDate, 1);
+  EXPECT_EQ(job.options.keepDate, 1);
 }
 
 TEST_F(CommandLineTest, QuotedValuesKeepBlanks) {
   ASSERT_EQ(ParseText("/d=\"C:/My Faxes\" /sd=C:/Out /i /filter=*.fxd"), 0);
-  EXPECT_EQ(job.source, "C:/My Faxes");
-  EXPECT_EQ(job.destination, "C:/Out");
-  EXPECT_EQ(job.mode, 1);
-  EXPECT_EQ(job.includeSubfolders, 1);
-  EXPECT_EQ(job.filter, "*.fxd");
+  EXPECT_EQ(job.options.source, "C:/My Faxes");
+  EXPECT_EQ(job.options.destination, "C:/Out");
+  EXPECT_EQ(job.options.mode, RunMode::Folder);
+  EXPECT_EQ(job.options.includeSubfolders, 1);
+  EXPECT_EQ(job.options.filter, "*.fxd");
 
   ASSERT_EQ(ParseText("/d=\"plain\" /sd=\"a  b\" /q"), 0);
-  EXPECT_EQ(job.source, "plain");
-  EXPECT_EQ(job.destination, "a  b");
-  EXPECT_EQ(job.quiet, 1);
+  EXPECT_EQ(job.options.source, "plain");
+  EXPECT_EQ(job.options.destination, "a  b");
+  EXPECT_EQ(job.options.quiet, 1);
 
   // The filter takes no quotes.
   ASSERT_EQ(ParseText("/filter=\"*.fxd\" /sd=o"), 0);
-  EXPECT_EQ(job.filter, "\"*.fxd\"");
+  EXPECT_EQ(job.options.filter, "\"*.fxd\"");
 
   // A missing closing quote runs to the end of the text.
   ASSERT_EQ(ParseText("/q /sd=\"out folder /i  \t"), 0);
-  EXPECT_EQ(job.destination, "out folder /i");
-  EXPECT_EQ(job.includeSubfolders, 0);
+  EXPECT_EQ(job.options.destination, "out folder /i");
+  EXPECT_EQ(job.options.includeSubfolders, 0);
 }
 
 TEST_F(CommandLineTest, TabsDoNotSplitTokensButSurroundingWhiteSpaceIsTrimmed) {
   EXPECT_EQ(ParseText("/q\t/sd=out"), 126);  // one token that matches nothing
   ASSERT_EQ(ParseText(" \t\r\n/sd=out   /q \n"), 0);
-  EXPECT_EQ(job.destination, "out");
-  EXPECT_EQ(job.quiet, 1);
+  EXPECT_EQ(job.options.destination, "out");
+  EXPECT_EQ(job.options.quiet, 1);
 }
 
 TEST_F(CommandLineTest, ArgumentsAreWholeTokensWithLiteralValues) {
   ASSERT_EQ(ParseArgs({"/D=My Faxes/In", "/sd=\"quoted\"", "/Filter=*.FXD", "/KH"}), 0);
-  EXPECT_EQ(job.source, "My Faxes/In");
-  EXPECT_EQ(job.destination, "\"quoted\"");
-  EXPECT_EQ(job.filter, "*.FXD");
-  EXPECT_EQ(job.keepHierarchy, 1);
+  EXPECT_EQ(job.options.source, "My Faxes/In");
+  EXPECT_EQ(job.options.destination, "\"quoted\"");
+  EXPECT_EQ(job.options.filter, "*.FXD");
+  EXPECT_EQ(job.options.keepHierarchy, 1);
   EXPECT_EQ(ParseArgs({"/sf="}), 126);
   EXPECT_NE(err.find("ERROR Save Folder"), std::string::npos);
 }

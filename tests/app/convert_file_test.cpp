@@ -152,7 +152,7 @@ TEST_F(ConvertFileTest, KeepDateStampsEveryPageFileWrittenAndNothingElse) {
   auto untouched = platform::StatusOf(Path("d002.jpg"));
   platform::FileTime modified{1'100'000'000, 500};
   ASSERT_TRUE(platform::SetFileTimes(source, {1'000'000'000, 0}, modified));
-  job.keepDate = 1;
+  job.options.keepDate = 1;
 
   EXPECT_EQ(job.ConvertFile(source, Path("d.jpg")), kConverted);
   // Reading the source may have moved its access time on; what counts is
@@ -171,7 +171,7 @@ TEST_F(ConvertFileTest, KeepDateStampsEveryPageFileWrittenAndNothingElse) {
 TEST_F(ConvertFileTest, SkipsOnlyOutputsThatAreCompleteAndCurrent) {
   std::string one = Path("s.fxd");
   WriteFaxFile(one, {"text-fine-g3"});
-  job.skipExisting = 1;
+  job.options.skipExisting = 1;
   std::string skippedLine = one + " --> " + Path("s.jpg") + " : Skipped : " + Path("s.jpg") + " already exist!\r\n";
 
   // An empty output is converted over.
@@ -195,7 +195,7 @@ TEST_F(ConvertFileTest, SkipsMultiPageFileOnlyWhenEveryPageFileIsThere) {
   std::string source = Path("m.fxd");
   WriteFaxFile(source, {"text-fine-g3", "text-fine-g4", "text-standard-g3"});
   Age(source, 100);
-  job.skipExisting = 1;
+  job.options.skipExisting = 1;
 
   EXPECT_EQ(job.ConvertFile(source, Path("m.jpg")), kConverted);
   job.report.clear();

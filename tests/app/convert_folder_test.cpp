@@ -37,8 +37,8 @@ class ConvertFolderTest : public ::testing::Test {
     job.Reset();
     source = dir.File("in");
     destination = dir.File("out");
-    job.source = source;
-    job.destination = destination;
+    job.options.source = source;
+    job.options.destination = destination;
     // in/a.fxd  in/B.FXS  in/notes.txt  in/sub/c.fxd  in/sub/deeper/d.fxm
     // in/sub.fxd/e.fxd (a folder whose name the filter matches)
     for (const char* folder : {"in/sub/deeper", "in/sub.fxd"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
@@ -49,7 +49,7 @@ class ConvertFolderTest : public ::testing::Test {
 
   void Run() {
     job.files.clear();
-    job.CollectFiles(job.source, job.includeSubfolders);
+    job.CollectFiles(job.options.source, job.options.includeSubfolders);
     job.ConvertFolder();
   }
 
@@ -62,7 +62,7 @@ class ConvertFolderTest : public ::testing::Test {
 TEST_F(ConvertFolderTest, TopFolderOnlyByDefaultAndOutputsAlwaysOverwritten) {
   ASSERT_TRUE(platform::MakeFolders(destination));
   test::WriteFileText(destination + "/a.jpg", "old");
-  job.skipExisting = 1;  // a command-line folder run never skips
+  job.options.skipExisting = 1;  // a command-line folder run never skips
   Run();
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd"));
   EXPECT_EQ(job.report, Header(source, destination) + source + "/B.FXS --> " + destination +
@@ -73,28 +73,28 @@ TEST_F(ConvertFolderTest, TopFolderOnlyByDefaultAndOutputsAlwaysOverwritten) {
 }
 
 TEST_F(ConvertFolderTest, SubfoldersAreWalkedDepthFirstInNameOrder) {
-  job.includeSubfolders = 1;
+  job.options.includeSubfolders = 1;
   job.files.clear();
   job.CollectFiles(source, 1);
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd", "sub/c.fxd", "sub/deeper/d.fxm", "sub.fxd/e.fxd"));
 }
 
 TEST_F(ConvertFolderTest, FilterDecidesWhichSubfoldersAreEntered) {
-  job.includeSubfolders = 1;
-  job.filter = "*.FXD";  // matched without regard to case
+  job.options.includeSubfolders = 1;
+  job.options.filter = "*.FXD";  // matched without regard to case
   job.CollectFiles(source, 1);
   EXPECT_THAT(job.files, ElementsAre("a.fxd", "sub.fxd/e.fxd"));
 
   job.files.clear();
-  job.filter = "?.fx?";
+  job.options.filter = "?.fx?";
   job.CollectFiles(source, 1);
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd"));
 }
 
 TEST_F(ConvertFolderTest, KeepHierarchyMirrorsTheTreeAndKeepExtensionKeepsTheName) {
-  job.includeSubfolders = 1;
-  job.keepHierarchy = 1;
-  job.keepExtension = 1;
+  job.options.includeSubfolders = 1;
+  job.options.keepHierarchy = 1;
+  job.options.keepExtension = 1;
   Run();
   for (const char* name : {"B.FXS.jpg", "a.fxd.jpg", "sub/c.fxd.jpg", "sub/deeper/d.fxm.jpg", "sub.fxd/e.fxd.jpg"})
     EXPECT_TRUE(test::FileExists(destination + "/" + name)) << name;
@@ -103,8 +103,8 @@ TEST_F(ConvertFolderTest, KeepHierarchyMirrorsTheTreeAndKeepExtensionKeepsTheNam
 }
 
 TEST_F(ConvertFolderTest, TrailingSeparatorAndFlatOutput) {
-  job.source = source + "/";
-  job.includeSubfolders = 1;
+  job.options.source = source + "/";
+  job.options.includeSubfolders = 1;
   Run();
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd", "sub/c.fxd", "sub/deeper/d.fxm", "sub.fxd/e.fxd"));
   EXPECT_NE(job.report.find(source + "/sub/c.fxd --> " + destination + "/c.jpg : Success !\r\n"), std::string::npos)
@@ -117,10 +117,10 @@ TEST_F(ConvertFolderTest, TrailingSeparatorAndFlatOutput) {
 TEST_F(ConvertFolderTest, RelativePathsKeepWorkingThroughTheRun) {
   char* previous = getcwd(nullptr, 0);
   ASSERT_EQ(chdir(dir.Path().c_str()), 0);
-  job.source = "in";
-  job.destination = "out/deep";
-  job.includeSubfolders = 1;
-  job.keepHierarchy = 1;
+  job.options.source = "in";
+  job.options.destination = "out/deep";
+  job.options.includeSubfolders = 1;
+  job.options.keepHierarchy = 1;
   Run();
   EXPECT_EQ(chdir(previous), 0);
   free(previous);
@@ -130,23 +130,23 @@ TEST_F(ConvertFolderTest, RelativePathsKeepWorkingThroughTheRun) {
 
 TEST_F(ConvertFolderTest, EmptyMissingAndUnnamedSourcesGiveTheirLines) {
   ASSERT_TRUE(platform::MakeFolders(dir.File("empty")));
-  job.source = dir.File("empty");
+  job.options.source = dir.File("empty");
   Run();
-  EXPECT_EQ(job.report, Header(job.source, destination) + Total(0));
+  EXPECT_EQ(job.report, Header(job.options.source, destination) + Total(0));
   EXPECT_EQ(job.failures, 0);
 
-  job.source = dir.File("missing");
+  job.options.source = dir.File("missing");
   Run();
-  EXPECT_EQ(job.report, Header(job.source, destination) + "Failed to read folder: " + job.source +
+  EXPECT_EQ(job.report, Header(job.options.source, destination) + "Failed to read folder: " + job.options.source +
                             " - No such file or directory\r\n" + Total(0));
   EXPECT_EQ(job.failures, 1);
 
-  job.source = "";
+  job.options.source = "";
   Run();
   EXPECT_EQ(job.report, Header("", destination) + "Failed : no source folder given\r\n" + Total(0));
   EXPECT_EQ(job.failures, 2);
 
-  job.destination = "";
+  job.options.destination = "";
   EXPECT_EQ(job.ConvertFolder(), -1);
 }
 
@@ -166,9 +166,25 @@ TEST(OutputNames, ExtensionsComeFromTheLastComponentOnly) {
   EXPECT_THAT(PageFileNames("fax.jpg", 1), ElementsAre("fax.jpg"));
   EXPECT_THAT(PageFileNames("fax.jpg", 0), ElementsAre("fax.jpg"));
   EXPECT_EQ(PageFileNames("f.jpg", 1000).back(), "f1000.jpg");
-  EXPECT_EQ(FolderRunOutput("o", "s.d/in.x/b.fxd", false, true), "o/s.d/in.x/b.jpg");
-  EXPECT_EQ(FolderRunOutput("o", "s.d/b", false, false), "o/b.jpg");
-  EXPECT_EQ(FolderRunOutput("o/", "b.fxd", true, false), "o/b.fxd.jpg");
+}
+
+// Both run modes name folder-run outputs here.
+TEST(OutputNames, FolderRunOutputKeepsExtensionAndHierarchyAsAsked) {
+  auto output = [](std::string destination, std::string_view entry, bool keepExtension, bool keepHierarchy) {
+    ConversionOptions options;
+    options.destination = std::move(destination);
+    options.keepExtension = keepExtension;
+    options.keepHierarchy = keepHierarchy;
+    return FolderRunOutput(options, entry);
+  };
+  EXPECT_EQ(output("/out", "sub.x/a.fxd", false, false), "/out/a.jpg");
+  EXPECT_EQ(output("/out", "sub.x/a.fxd", true, false), "/out/a.fxd.jpg");
+  EXPECT_EQ(output("/out", "sub.x/a.fxd", true, true), "/out/sub.x/a.fxd.jpg");
+  EXPECT_EQ(output("/out", "s.d/in.x/b.fxd", false, true), "/out/s.d/in.x/b.jpg");
+  // A dot in a folder name is no extension, nor is a leading dot.
+  EXPECT_EQ(output("/out", "sub.x/noext", false, true), "/out/sub.x/noext.jpg");
+  EXPECT_EQ(output("/out", ".fxd", false, false), "/out/.fxd.jpg");
+  EXPECT_EQ(output("o/", "b.fxd", true, false), "o/b.fxd.jpg");
 }
 
 }  // namespace

@@ -58,30 +58,6 @@ TEST(FileSelection, FormattedTextReadsBack) {
   EXPECT_EQ(FormatFileSelection("/srv/fax", std::vector<std::string>{"a.fxd", "b.fxd"}), "/srv/fax a.fxd b.fxd");
 }
 
-TEST(OutputPath, ExtensionAndHierarchyRules) {
-  RunPlan plan;
-  plan.sourceFolder = "/in/fax.d";
-  plan.destination = "/out";
-  std::string nested = SourcePathFor(plan, "sub.x/a.fxd");
-  EXPECT_EQ(nested, "/in/fax.d/sub.x/a.fxd");
-
-  EXPECT_EQ(OutputPathFor(plan, nested), "/out/a.jpg");
-  plan.options.keepExtension = 1;
-  EXPECT_EQ(OutputPathFor(plan, nested), "/out/a.fxd.jpg");
-  plan.options.keepHierarchy = 1;
-  EXPECT_EQ(OutputPathFor(plan, nested), "/out/sub.x/a.fxd.jpg");
-  plan.options.keepExtension = 0;
-  EXPECT_EQ(OutputPathFor(plan, nested), "/out/sub.x/a.jpg");
-  // A dot in a folder name is no extension, nor is a leading dot.
-  EXPECT_EQ(OutputPathFor(plan, SourcePathFor(plan, "sub.x/noext")), "/out/sub.x/noext.jpg");
-  EXPECT_EQ(OutputPathFor(plan, SourcePathFor(plan, ".fxd")), "/out/.fxd.jpg");
-  // Only the leading folder is replaced, never the same text further on.
-  plan.sourceFolder = "/in";
-  EXPECT_EQ(OutputPathFor(plan, SourcePathFor(plan, "x/in/a.fxd")), "/out/x/in/a.jpg");
-  plan.sourceFolder = "/in/";
-  EXPECT_EQ(OutputPathFor(plan, SourcePathFor(plan, "a.fxd")), "/out/a.jpg");
-}
-
 TEST(RunResults, WordsForEveryCode) {
   EXPECT_EQ(ResultText(ClassifyResult(0)), "Converted!");
   EXPECT_EQ(ResultText(ClassifyResult(1)), "Already exist, skipped!");
@@ -132,30 +108,29 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
   job.Reset();
   job.files = {"a.fxd", "b.fxd", "c.fxd"};
   RunPlan plan;
-  plan.sourceFolder = dir.File("in");
-  plan.destination = dir.File("out/deeper");
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("out/deeper");
   plan.logPath = dir.File("log/tmdlog.txt");
-  plan.options.keepDate = 2;  // only exactly 1 turns it on
-  plan.options.quality = 0;   // kept as typed
-  plan.skipExisting = true;
+  plan.options.keepDate = true;
+  plan.options.quality = 0;  // kept as typed
+  plan.options.skipExisting = true;
+  plan.options.workers = 1;
   std::atomic<bool> stop{false};
   Recorder events;
   std::vector<std::string> seen;
-  FileConverter convert = [&](ConversionJob& j, const std::string& s, const std::string& o) {
+  job.converter = [&](ConversionJob& j, const std::string& s, const std::string& o) {
     seen.push_back(s + " -> " + o);
-    EXPECT_EQ(j.skipExisting, 1);
-    EXPECT_EQ(j.keepDate, 0);
-    EXPECT_EQ(j.quality, 0);
+    EXPECT_EQ(j.options, plan.options);
     j.report += "line for " + s + "\r\n";
     if (s.ends_with("b.fxd")) stop = true;  // Cancel while b converts
     return s.ends_with("a.fxd") ? 0 : -7;
   };
-  EXPECT_EQ(RunConversion(job, plan, stop, events, convert), 1);
-  EXPECT_TRUE(test::FileExists(plan.destination));
+  EXPECT_EQ(RunConversion(job, plan, stop, events), 1);
+  EXPECT_TRUE(test::FileExists(plan.options.destination));
   EXPECT_THAT(events.lines, ElementsAre("0 " + dir.File("in/a.fxd"), "0 " + dir.File("out/deeper/a.jpg") + " Converted!",
                                         "1 " + dir.File("in/b.fxd"), "1  Failed!", "done 1"));
   std::string log = test::ReadFileText(plan.logPath);
-  EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.sourceFolder, plan.destination) + "line for " + dir.File("in/a.fxd") +
+  EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.options.source, plan.options.destination) + "line for " + dir.File("in/a.fxd") +
                              "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
 }
 
@@ -165,19 +140,20 @@ TEST(RunConversion, SeveralWorkersTellRowsAndReportInListOrder) {
   job.Reset();
   for (int i = 0; i < 8; ++i) job.files.push_back(std::to_string(i) + ".fxd");
   RunPlan plan;
-  plan.sourceFolder = dir.File("in");
-  plan.destination = dir.File("out");
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("out");
+  plan.options.workers = 3;
   plan.logPath = dir.File("tmdlog.txt");
   std::atomic<bool> stop{false};
   Recorder events;
   // Early files take longest, so later ones end first.
-  FileConverter convert = [](ConversionJob& j, const std::string& s, const std::string&) {
+  job.converter = [](ConversionJob& j, const std::string& s, const std::string&) {
     const int n = s[s.size() - 5] - '0';
     std::this_thread::sleep_for(std::chrono::milliseconds(16 - 2 * n));
     j.report += std::to_string(n) + "\r\n";
     return n % 3 == 0 ? kConverted : kJpegFailed;
   };
-  EXPECT_EQ(RunConversion(job, plan, stop, events, convert, 3), 3);
+  EXPECT_EQ(RunConversion(job, plan, stop, events), 3);
   std::vector<std::string> expected;
   for (int i = 0; i < 8; ++i) {
     expected.push_back(std::to_string(i) + " " + dir.File("in/" + std::to_string(i) + ".fxd"));
@@ -208,11 +184,12 @@ TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
   job.Reset();
   job.files = {"a.fxd"};
   RunPlan plan;
-  plan.sourceFolder = dir.Path();
-  plan.destination = dir.File("file/out");
+  plan.options.source = dir.Path();
+  plan.options.destination = dir.File("file/out");
   std::atomic<bool> stop{false};
   Recorder events;
-  RunConversion(job, plan, stop, events, [](ConversionJob&, const std::string&, const std::string&) { return -2; });
+  job.converter = [](ConversionJob&, const std::string&, const std::string&) { return -2; };
+  RunConversion(job, plan, stop, events);
   EXPECT_THAT(events.lines, ElementsAre("savedir", "0 " + dir.File("a.fxd"), "0  Failed!", "done 0"));
 }
 
@@ -221,11 +198,11 @@ TEST(RunConversion, AnUnreadableSourceFolderIsInTheReport) {
   ConversionJob job;
   job.Reset();
   RunPlan plan;
-  plan.sourceFolder = BuildFileList(job, dir.File("missing"), ConvertOptions{});
-  plan.destination = dir.File("out");
+  plan.options.source = BuildFileList(job, dir.File("missing"), ConversionOptions{});
+  plan.options.destination = dir.File("out");
   std::atomic<bool> stop{false};
   Recorder events;
-  RunConversion(job, plan, stop, events, DefaultConverter());
+  RunConversion(job, plan, stop, events);
   EXPECT_THAT(job.GetReport(), HasSubstr("Failed to read folder: " + dir.File("missing")));
   EXPECT_THAT(events.lines, ElementsAre("done 0"));
 }
@@ -234,12 +211,12 @@ TEST(BuildFileList, FileModeListsTheNamesAndFolderModeNeedsAFolder) {
   ConversionJob job;
   job.Reset();
   job.files = {"stale"};
-  ConvertOptions files;
-  files.convertFiles = 1;
+  ConversionOptions files;
+  files.convertFiles = true;
   EXPECT_EQ(BuildFileList(job, "\"/my faxes\" a.fxd \"b c.fxd\"", files), "/my faxes");
-  EXPECT_EQ(job.source, "/my faxes");
+  EXPECT_EQ(job.options.source, "/my faxes");
   EXPECT_THAT(job.files, ElementsAre("a.fxd", "b c.fxd"));
-  EXPECT_EQ(BuildFileList(job, "", ConvertOptions{}), "");
+  EXPECT_EQ(BuildFileList(job, "", ConversionOptions{}), "");
   EXPECT_TRUE(job.files.empty());
 }
 

@@ -81,23 +81,27 @@ TEST(ConvertInParallelTest, ReportsEventsAndResultsComeInListOrder) {
   for (int i = 0; i < 12; ++i) tasks.push_back({"f" + std::to_string(i) + (i == 4 ? "bad" : ""), "o" + std::to_string(i) + ".jpg"});
   ConversionJob job;
   job.Reset();
-  job.quality = 77;
+  job.options.quality = 77;
   job.report = "header\r\n";
   RecordingConverter recorder;
   std::vector<std::string> events;
   ListedFileEvents tell;
   tell.started = [&](size_t i) { events.push_back("s" + std::to_string(i)); };
-  tell.finished = [&](size_t i, int result) { events.push_back("f" + std::to_string(i) + ":" + std::to_string(result)); };
-  std::vector<int> results = ConvertInParallel(
+  tell.finished = [&](size_t i, const FileOutcome& outcome) {
+    events.push_back("f" + std::to_string(i) + ":" + std::to_string(outcome.result));
+  };
+  std::vector<FileOutcome> outcomes = ConvertInParallel(
       job, tasks, 3,
       [&](ConversionJob& worker, const std::string& source, const std::string&) {
-        if (worker.quality != 77 || !worker.report.empty()) throw std::logic_error("worker not set up");
+        if (worker.options.quality != 77 || !worker.report.empty()) throw std::logic_error("worker not set up");
         if (source == "f4bad") ++worker.failures;
         // Early files take longest, so later ones finish first.
         return recorder(worker, source, std::chrono::milliseconds(12 - std::stoi(source.substr(1))));
       },
       tell);
 
+  std::vector<int> results;
+  for (const FileOutcome& outcome : outcomes) results.push_back(outcome.result);
   EXPECT_THAT(results, ElementsAre(0, 0, 0, 0, -5, 0, 0, 0, 0, 0, 0, 0));
   std::string expected = "header\r\n";
   for (const FileTask& task : tasks) expected += task.source + "\r\n";
@@ -119,6 +123,27 @@ TEST(ConvertInParallelTest, ReportsEventsAndResultsComeInListOrder) {
   for (int i = 0; i < 12; ++i) indices.push_back(std::to_string(i));
   EXPECT_THAT(starts, ElementsAreArray(indices));
   EXPECT_THAT(ends, ElementsAreArray(indices));
+}
+
+// A worker converts with a copy of the run's options: every switch the
+// parser set must reach it.
+TEST(ConvertInParallelTest, WorkersSeeEveryOptionTheCommandLineSet) {
+  ConversionJob job;
+  job.Reset();
+  const std::vector<std::string> arguments = {"/l", "/q", "/ke", "/i", "/kh", "/qa=91", "/filter=*.fx?",
+                                              "/d=in", "/sd=out", "/j=3"};
+  ASSERT_EQ(job.ParseArguments(arguments), 0);
+  ConversionOptions defaults;
+  ASSERT_NE(job.options, defaults);
+  std::vector<FileTask> tasks = {{"in/a.fxd", "out/a.jpg"}, {"in/b.fxd", "out/b.jpg"}};
+  std::mutex mutex;
+  std::vector<ConversionOptions> seen;
+  ConvertInParallel(job, tasks, 2, [&](ConversionJob& worker, const std::string&, const std::string&) {
+    std::lock_guard lock(mutex);
+    seen.push_back(worker.options);
+    return 0;
+  });
+  EXPECT_THAT(seen, ElementsAre(job.options, job.options));
 }
 
 TEST(ConvertInParallelTest, CollidingFilesRunOneAfterTheOther) {
@@ -156,8 +181,8 @@ TEST(ConvertInParallelTest, StopEndsTheFilesInProgressAndStartsNoMore) {
   std::atomic<int> calls{0};
   std::vector<size_t> finished;
   ListedFileEvents tell;
-  tell.finished = [&](size_t i, int) { finished.push_back(i); };
-  std::vector<int> results = ConvertInParallel(
+  tell.finished = [&](size_t i, const FileOutcome&) { finished.push_back(i); };
+  std::vector<FileOutcome> results = ConvertInParallel(
       job, tasks, 2,
       [&](ConversionJob& worker, const std::string& source, const std::string&) {
         ++calls;

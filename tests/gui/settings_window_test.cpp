@@ -55,8 +55,8 @@ TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
   EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "-4");
   EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), QString(R"("/srv/my faxes" a.fxd "b c.fxd")"));
   EXPECT_EQ(conversionSettings.recalcLines, 3);
-  // The Convert tab got the first seven values at start.
-  EXPECT_EQ(Page().Options(), ConvertOptions::From(Options().Options()));
+  // The Convert tab got the Options tab's values at start.
+  EXPECT_EQ(Page().Options(), Options().Options().conversion);
   EXPECT_EQ(Page().Options().quality, -4);
 
   main.CloseAll(1);
@@ -112,8 +112,8 @@ TEST_F(WindowTest, OptionsReachTheConvertTabWhenItIsSelected) {
   SetText(kIdSource, "typed but not exchanged");
   main.Tabs()->setCurrentIndex(0);
   EXPECT_EQ(Page().Options().quality, 77);
-  EXPECT_EQ(Page().Options().keepExtension, 0);
-  EXPECT_EQ(Page().Options().keepDate, 1);
+  EXPECT_FALSE(Page().Options().keepExtension);
+  EXPECT_TRUE(Page().Options().keepDate);
   // The Convert tab shows its members again.
   EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), "");
 }
@@ -125,7 +125,7 @@ TEST_F(WindowTest, NonNumberInAnEditReadsAsZeroAndStopsTheReading) {
   SetText(kIdQuality, "80");
   Options().ReadControls();
   EXPECT_EQ(Options().Options().cycleMinutes, 0);
-  EXPECT_EQ(Options().Options().quality, 50);  // left unread
+  EXPECT_EQ(Options().Options().conversion.quality, 50);  // left unread
 }
 
 }  // namespace

@@ -26,13 +26,20 @@ constexpr int kFailed = 3;
 
 // The standard error manager, except that a fatal error returns to the
 // compression call instead of ending the process.
+// The library's last message is kept for the caller instead of printed.
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
 };
 
+void KeepMessage(j_common_ptr cinfo) {
+  auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, errors->message);
+}
+
 [[noreturn]] void ReturnToCompression(j_common_ptr cinfo) {
-  (*cinfo->err->output_message)(cinfo);
+  KeepMessage(cinfo);
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
@@ -83,6 +90,7 @@ int RunCompression(CompressionJob* job) {
   j_compress_ptr cinfo = &job->cinfo;
   cinfo->err = jpeg_std_error(&job->errors.pub);
   job->errors.pub.error_exit = ReturnToCompression;
+  job->errors.pub.output_message = KeepMessage;
   if (setjmp(job->errors.jump)) {
     jpeg_destroy_compress(cinfo);
     return kFailed;
@@ -101,11 +109,12 @@ int RunCompression(CompressionJob* job) {
   return warnings > 0 ? kWrittenWithWarnings : kWritten;
 }
 
-int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale, bool optimize) {
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale,
+                 bool optimize, std::string* reason) {
   std::string error;
   std::unique_ptr<platform::AtomicOutputFile> output = platform::AtomicOutputFile::Create(jpegPath, &error);
   if (!output) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    if (reason) *reason = error;
     return kCannotOpen;
   }
   CompressionJob job{};
@@ -116,9 +125,12 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& 
   job.grayscale = grayscale;
   job.optimize = optimize;
   const int result = RunCompression(&job);
-  if (result == kFailed) return kFailed;  // |output| discards the partial file
+  if (result == kFailed) {
+    if (reason) *reason = jpegPath + ": " + job.errors.message;
+    return kFailed;  // |output| discards the partial file
+  }
   if (!output->Commit(&error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    if (reason) *reason = error;
     return kFailed;
   }
   return result;
@@ -127,15 +139,18 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& 
 }  // namespace
 
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
-                     bool grayscale, bool optimize) {
-  return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize);
+                     bool grayscale, bool optimize, std::string* reason) {
+  return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize, reason);
 }
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
-                         bool optimize) {
+                         bool optimize, std::string* reason) {
   int fd = open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kCannotOpen;
-  const int result = CompressInto(fd, {}, jpegPath, quality, grayscale, optimize);
+  if (fd < 0) {
+    if (reason) *reason = bmpPath + ": " + std::strerror(errno);
+    return kCannotOpen;
+  }
+  const int result = CompressInto(fd, {}, jpegPath, quality, grayscale, optimize, reason);
   close(fd);
   return result;
 }

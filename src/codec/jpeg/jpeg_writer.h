@@ -13,14 +13,15 @@ namespace tamarind {
 //
 // The JPEG appears under |jpegPath| only when complete: it is written to a
 // temporary file beside it and renamed over it at the end, so on any failure
-// an existing file of that name is untouched. The library's messages go to
-// standard error. |quality| is clamped to 1..100 by the library.
+// an existing file of that name is untouched. On failure |reason| (when
+// given) says why: the library's message or the file error, naming the
+// JPEG. |quality| is clamped to 1..100 by the library.
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
-                     bool grayscale, bool optimize);
+                     bool grayscale, bool optimize, std::string* reason = nullptr);
 
 // Same for the BMP file at |bmpPath|, which may be any uncompressed 8- or
 // 24-bit BMP; 1 when it cannot be opened.
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
-                         bool optimize);
+                         bool optimize, std::string* reason = nullptr);
 
 }  // namespace tamarind

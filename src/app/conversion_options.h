@@ -1,0 +1,34 @@
+// Everything that decides how a run converts: filled by the command-line
+// parser or the window's Options and Convert tabs, held by the run's job
+// and handed to each worker as one copy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tamarind {
+
+enum class RunMode : int32_t { None = 0, Folder = 1, SingleFile = 2 };
+
+struct ConversionOptions {
+  bool keepDate = false;       // copy the source's times onto the outputs
+  bool quiet = false;          // the command line prints no report
+  bool keepExtension = false;  // a.fxd gives a.fxd.jpg
+  bool optimize = true;        // optimised Huffman tables
+  bool includeSubfolders = false;
+  bool keepHierarchy = false;  // outputs mirror the source folder tree
+  bool convertFiles = false;   // the window's source names files, not a folder
+  RunMode mode = RunMode::None;
+  int32_t quality = 50;  // JPEG quality, clamped to 1..100 by the library
+  // Leave outputs that exist, are not empty and are not older than their
+  // source (runs started by the window's timer).
+  bool skipExisting = false;
+  int32_t workers = 0;  // files converted at once; 0 chooses
+  std::string filter = "*.*";
+  std::string source;       // file or folder
+  std::string destination;  // file (single-file mode) or folder
+
+  bool operator==(const ConversionOptions&) const = default;
+};
+
+}  // namespace tamarind
