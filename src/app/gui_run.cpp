@@ -80,9 +80,9 @@ std::string FormatFileSelection(std::string_view folder, std::span<const std::st
 }
 
 std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const ConversionOptions& options) {
+  job.options = options;
   job.files.clear();
   job.walkFailures.clear();
-  job.options.filter = options.filter;
   std::string folder;
   if (options.convertFiles) {
     FileSelection selection = ParseFileSelection(sourceText);
@@ -90,7 +90,7 @@ std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const
     job.files = std::move(selection.names);
   } else {
     folder = std::string(sourceText);
-    job.options.source = folder;
+    job.options.source = folder;  // the walk lists files relative to it
     // An empty folder text would walk the whole file system; Go refuses it.
     if (!folder.empty()) job.CollectFiles(folder, options.includeSubfolders);
   }

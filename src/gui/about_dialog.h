@@ -32,7 +32,7 @@ class AboutDialog : public QDialog {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void ConnectSignals();  // the box's message map
+  void ConnectSignals();  // every signal of the box and its handler, in one place
 
   HyperLink* homeLink_ = nullptr;
   HyperLink* supportLink_ = nullptr;

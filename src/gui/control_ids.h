@@ -1,6 +1,5 @@
-// Identifiers of the window's controls, menu items and timer, kept from the
-// original dialog templates so that tests and object names can refer to
-// them.
+// Identifiers of the window's controls, menu items and timer: each
+// control's object name carries its id, so tests can find it.
 #pragma once
 
 namespace tamarind::gui {

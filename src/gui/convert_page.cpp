@@ -161,19 +161,22 @@ void ConvertPage::Save(ProfileFile& profile) {
   WriteMainFields(profile, {sourceText_, destinationText_});
 }
 
-void ConvertPage::OnFilterCommitted() {
-  ExchangeFields(false);
-  // The running worker owns the job; the filter reaches it at the next run.
-  if (!running_) job_.options.filter = filterText_;
+// The filter reaches the job when the next run is prepared.
+void ConvertPage::OnFilterCommitted() { ExchangeFields(false); }
+
+ConversionOptions ConvertPage::RunOptions() const {
+  ConversionOptions run = options_;
+  run.filter = filterText_;
+  run.source = sourceFolder_;
+  run.destination = destinationText_;
+  return run;
 }
 
 bool ConvertPage::PrepareFileList() {
   // Read everything typed so far, the filter included: a run started with
   // a shortcut or by the timer must not use stale fields.
   ExchangeFields(false);
-  ConversionOptions listing = options_;
-  listing.filter = filterText_;
-  sourceFolder_ = BuildFileList(job_, sourceText_, listing);
+  sourceFolder_ = BuildFileList(job_, sourceText_, RunOptions());
   progress_->setRange(0, std::max<int>(1, static_cast<int>(job_.files.size())));
   progress_->setValue(0);
   return !sourceFolder_.empty() && !destinationText_.empty();
@@ -200,10 +203,7 @@ void ConvertPage::OnAutoConvertTick() {
 
 void ConvertPage::StartRun(bool skipExisting) {
   JoinWorker();
-  RunPlan plan{options_, processPaths.logPath};
-  plan.options.filter = filterText_;
-  plan.options.source = sourceFolder_;
-  plan.options.destination = destinationText_;
+  RunPlan plan{RunOptions(), processPaths.logPath};
   plan.options.skipExisting = skipExisting;
   running_ = true;
   stopRequested_ = false;

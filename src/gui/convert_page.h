@@ -71,11 +71,14 @@ class ConvertPage : public QWidget {
   class WorkerEvents;
 
   void CreateControls();
-  void ConnectSignals();  // the page's message map
+  void ConnectSignals();  // every signal of the page and its handler, in one place
   void OnBrowseSource();
   void OnBrowseDestination();
   void OnFilterCommitted();
 
+  // The Options tab's values with this page's filter, source folder and
+  // destination.
+  ConversionOptions RunOptions() const;
   // Lists the files from the source text; false when the source folder or
   // the destination is missing.
   bool PrepareFileList();

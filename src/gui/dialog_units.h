@@ -1,4 +1,4 @@
-// Places controls by the dialog-unit rectangles of the original templates:
+// Places controls by rectangles given in dialog units:
 // a horizontal unit is a quarter of the font's average character width, a
 // vertical unit an eighth of its height, so the layout keeps its
 // proportions with whatever font the desktop uses.

@@ -65,7 +65,7 @@ class MainDialog : public QDialog {
  private:
   void CreateControls();
   void CreateTrayIcon();
-  void ConnectSignals();  // the window's message map
+  void ConnectSignals();  // every signal of the window and its handler, in one place
   void OnTabChanged(int index);
   void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
 

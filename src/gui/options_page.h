@@ -35,7 +35,7 @@ class OptionsPage : public QWidget {
 
  private:
   void CreateControls();
-  void ConnectSignals();  // the page's message map
+  void ConnectSignals();  // every signal of the page and its handler, in one place
   void WriteControls();
   // Fills the options from the controls; stops at an edit that holds no
   // number (value 0, beep, focus there).

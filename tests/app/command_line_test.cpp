@@ -89,6 +89,17 @@ TEST_F(CommandLineTest, FlagSwitchesMatchWholeTokensOnly) {
   EXPECT_EQ(conversionSettings.raw, 0);
 }
 
+// What a run without /qa=, /filter= and /o gets, as the help text says.
+TEST_F(CommandLineTest, ResetGivesTheDocumentedDefaults) {
+  ConversionJob fresh;
+  fresh.Reset();
+  ASSERT_EQ(fresh.ParseArguments(std::vector<std::string>{"/d=in", "/sd=out"}), 0);
+  EXPECT_EQ(fresh.options.quality, 50);
+  EXPECT_EQ(fresh.options.filter, "*.*");
+  EXPECT_TRUE(fresh.options.optimize);
+  EXPECT_FALSE(fresh.options.skipExisting);
+}
+
 TEST_F(CommandLineTest, EveryParseStartsFromClearedOptions) {
   job.options.optimize = 0;
   job.options.skipExisting = 1;

@@ -43,6 +43,14 @@ void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& 
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
 }
 
+::testing::AssertionResult IsWholeJpeg(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  const bool whole = bytes.size() >= 4 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[bytes.size() - 2] == 0xFF &&
+                     bytes.back() == 0xD9;
+  if (whole) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << path << " is not a whole JPEG (" << bytes.size() << " bytes)";
+}
+
 ::testing::AssertionResult JpegShowsPage(const std::string& jpegPath, const RealPage& page) {
   CommandResult decoded = RunCommand("djpeg -grayscale -pnm " + ShellQuote(jpegPath));
   Graymap map;

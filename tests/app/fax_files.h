@@ -23,6 +23,10 @@ void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& 
 // standard-resolution rows doubled, within the error of JPEG quality 50.
 ::testing::AssertionResult JpegShowsPage(const std::string& jpegPath, const RealPage& page);
 
+// A whole JPEG file: it starts with SOI and ends with EOI. For tests whose
+// concern is which files are written; pixels are the JPEG tests' concern.
+::testing::AssertionResult IsWholeJpeg(const std::string& path);
+
 // The report's lines, each without its "\r\n"; a last line without one is
 // kept as it is.
 std::vector<std::string> ReportLines(std::string_view report);

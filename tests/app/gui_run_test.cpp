@@ -26,7 +26,7 @@ TEST(FileSelection, OldTextsReadAsBeforeAndQuotedPiecesStayWhole) {
   EXPECT_EQ(several.folder, "/home/u/faxes");
   EXPECT_THAT(several.names, ElementsAre("a.fxd", "b.fxm"));
 
-  // Unquoted blanks split as they always did: the first piece is the folder.
+  // Unquoted blanks split: the first piece is the folder.
   FileSelection split = ParseFileSelection("/home/u/my faxes/a.fxd");
   EXPECT_EQ(split.folder, "/home/u/my");
   EXPECT_THAT(split.names, ElementsAre("faxes/a.fxd"));
@@ -39,7 +39,7 @@ TEST(FileSelection, OldTextsReadAsBeforeAndQuotedPiecesStayWhole) {
   EXPECT_EQ(quotedOne.folder, "/home/u/my faxes");
   EXPECT_THAT(quotedOne.names, ElementsAre("a b.fxd"));
 
-  // Doubled blanks no longer drop the names after them.
+  // Doubled blanks do not drop the names after them.
   EXPECT_THAT(ParseFileSelection("/f a.fxd  b.fxd").names, ElementsAre("a.fxd", "b.fxd"));
   EXPECT_EQ(ParseFileSelection("/a.fxd").folder, "/");
   EXPECT_EQ(ParseFileSelection("a.fxd").folder, "");

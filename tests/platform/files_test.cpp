@@ -27,6 +27,10 @@ TEST(MatchesWildcard, StarsAndQuestionMarksIgnoringCase) {
   EXPECT_TRUE(MatchesWildcard("fax01.fxs", "fax??.*"));
   EXPECT_FALSE(MatchesWildcard("fax1.fxs", "fax??.*"));
   EXPECT_TRUE(MatchesWildcard("abcabd", "*ab?"));  // the first "ab" is a false start
+  // Trailing stars match nothing as well as anything.
+  EXPECT_TRUE(MatchesWildcard("abc", "abc*"));
+  EXPECT_TRUE(MatchesWildcard("abc", "abc**"));
+  EXPECT_FALSE(MatchesWildcard("abc", "abc*?"));
 }
 
 TEST(AppendWhole, ConcurrentWritersNeverInterleave) {

@@ -16,9 +16,9 @@ inline constexpr int64_t kPageBmpHeaderBytes = 1078;
 // Rewrites |file| with |page|: 0 written; -1 the row buffers cannot be
 // allocated; -3 the file cannot be written; -4 page too large (over
 // kMaxPageDimension or kMaxPagePixels after repetition) or its geometry does
-// not fit its bitmap. (-2, a palette that cannot be allocated, no longer
-// occurs: the palette is part of the fixed header.) On -1 and -4 the file
-// is not touched; on -3 it is left empty.
+// not fit its bitmap. (-2 is never returned: the palette is part of the
+// fixed header.) On -1 and -4 the file is not touched; on -3 it is left
+// empty.
 //
 // Each page row becomes width bytes (255 white, 0 black) padded to a
 // multiple of 4 with the page's own trailing bits, stored bottom-up and

@@ -243,8 +243,7 @@ void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool graysc
   if (skip < 0) Fail(cinfo, kBmpBadHeader);
   source->pixelOffset = header.pixelOffset;
 
-  // Negative sizes become huge ones here, as they always did, and are
-  // refused as too big; zero is left for the compressor to refuse.
+  // Negative sizes become huge ones here and are refused as too big; zero is left for the compressor to refuse.
   source->width = static_cast<JDIMENSION>(header.width);
   source->height = static_cast<JDIMENSION>(header.height);
   if (source->width != 0 && source->height != 0 &&

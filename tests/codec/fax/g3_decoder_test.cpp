@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codec/fax/decode_test_util.h"
+#include "support/test_files.h"
 
 namespace tamarind::test {
 namespace {
@@ -72,6 +73,31 @@ TEST(G3DecoderTest, MakeUpCodesAddUpAndAnOverlongLineIsDropped) {
   EXPECT_EQ(d.result, 0);
   ASSERT_EQ(d.page.height, 1);
   EXPECT_TRUE(IsWhiteRow(d.page, 0));
+}
+
+// Runs longer than 2560 pixels take the 2560 make-up code and another one
+// before their terminating code; only pages 3456 or 4864 wide hold them.
+// netpbm's encoder writes them and its decoder checks the round trip.
+TEST(G3DecoderTest, RunsOfSeveralMakeUpCodesAddUp) {
+  ScopedTempDir dir;
+  for (int32_t width : {3456, 4864}) {
+    SCOPED_TRACE(width);
+    Bitmap source{width, 4, (width + 7) / 8, {}};
+    source.rows.assign(static_cast<size_t>(source.bytes_per_row) * 4, 0);
+    auto paint = [&](int32_t row, int32_t from, int32_t to) {
+      for (int32_t x = from; x < to; ++x)
+        source.rows[static_cast<size_t>(row * source.bytes_per_row + x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    };
+    paint(0, 100, width - 5);  // white 100, black width - 105, white 5
+    paint(1, 3000, width);     // white 3000, the rest black
+    paint(2, 0, width);        // one black run
+    const std::string pbm = dir.File("long.pbm");
+    WriteFileText(pbm, "P4\n" + std::to_string(width) + " 4\n" + std::string(source.rows.begin(), source.rows.end()));
+    CommandResult coded = RunCommand("pbmtog3 -nofixedwidth " + ShellQuote(pbm) + " > " + ShellQuote(dir.File("long.g3")));
+    ASSERT_EQ(coded.exitCode, 0) << coded.output;
+    Decoded d = DecodeG3(ReadFileBytes(dir.File("long.g3")), width, 10);
+    EXPECT_TRUE(MatchesReference(source, d.page));
+  }
 }
 
 TEST(G3DecoderTest, ShortLinesAreDroppedAndTheNextLineTakesTheirRow) {
