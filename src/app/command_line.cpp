@@ -17,68 +17,94 @@ namespace {
 
 enum class Match { WholeToken, Prefix };
 
+// What a switch handler sees of one parse.
+struct Parse {
+  ConversionOptions& options;
+  ParseDiagnostics& diagnostics;
+};
+
 struct Switch {
   std::string_view name;
   Match match;
   bool quotable;  // the value may be given in double quotes (text form)
-  void (*apply)(ConversionOptions& options, std::string_view value);
+  void (*apply)(Parse& parse, std::string_view value);
 };
 
-// "/j=" takes a plain decimal count; anything else (and 0) asks for one
-// worker per hardware thread.
-int32_t ParseWorkers(std::string_view text) {
-  std::optional<int64_t> count = platform::ParseDecimal(text);
-  return count && *count <= 9999 ? static_cast<int32_t>(*count) : 0;
+template <auto Field>
+void SetFlag(Parse& parse, std::string_view) {
+  parse.options.*Field = true;
 }
+
+template <auto Field>
+void SetText(Parse& parse, std::string_view value) {
+  parse.options.*Field = value;
+}
+
+// Settings kept only so that their switches are accepted.
+template <auto Field, auto Value>
+void SetDecodingSetting(Parse&, std::string_view) {
+  conversionSettings.*Field = Value;
+}
+
+template <RunMode Mode>
+void SetDestination(Parse& parse, std::string_view value) {
+  parse.options.mode = Mode;
+  parse.options.destination = value;
+}
+
+void SetQuality(Parse& parse, std::string_view value) { parse.options.quality = platform::LeadingInt(value); }
+
+void SetLogPath(Parse&, std::string_view value) {
+  processPaths.logPath = value;
+  processPaths.logPathIsDefault = false;
+}
+
+// A plain decimal count; 0 chooses by the machine. Anything else chooses
+// too, with a warning, since the run can still go ahead.
+void SetWorkers(Parse& parse, std::string_view value) {
+  std::optional<int64_t> count = platform::ParseDecimal(value);
+  if (count && *count <= kMaxWorkerSwitch) {
+    parse.options.workers = static_cast<int32_t>(*count);
+    return;
+  }
+  parse.options.workers = 0;
+  parse.diagnostics.warnings.push_back("/j=" + std::string(value) + " is not a worker count from 0 to " +
+                                       std::to_string(kMaxWorkerSwitch) + "; choosing one by the machine");
+}
+
+using O = ConversionOptions;
+using S = ConversionSettings;
 
 // The first match wins, so the order matters ("/l" before "/log=", "/q"
 // before "/qa=", "/filter=" before "/f=").
 constexpr Switch kSwitches[] = {
-    {"/l", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.keepDate = true; }},
-    {"/q", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.quiet = true; }},
-    {"/ke", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.keepExtension = true; }},
-    {"/i", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.includeSubfolders = true; }},
-    {"/kh", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.keepHierarchy = true; }},
-    {"/o", Match::WholeToken, false, [](ConversionOptions& o, std::string_view) { o.optimize = true; }},
-    {"/qa=", Match::Prefix, false, [](ConversionOptions& o, std::string_view v) { o.quality = platform::LeadingInt(v); }},
-    {"/raw", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.raw = 1; }},
-    {"/relines", Match::WholeToken, false,
-     [](ConversionOptions&, std::string_view) { conversionSettings.recalcLines = 1; }},
-    {"/m=0", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.lineMode = 0; }},
-    {"/m=1", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.lineMode = 1; }},
-    {"/m=2", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.lineMode = 2; }},
-    {"/b=0", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.bitOrder = 0; }},
-    {"/b=1", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.bitOrder = 1; }},
-    {"/b=2", Match::WholeToken, false, [](ConversionOptions&, std::string_view) { conversionSettings.bitOrder = 2; }},
-    {"/v=0", Match::WholeToken, false,
-     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 0; }},
-    {"/v=1", Match::WholeToken, false,
-     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 100; }},
-    {"/v=2", Match::WholeToken, false,
-     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 200; }},
-    {"/v=3", Match::WholeToken, false,
-     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 300; }},
-    {"/v=4", Match::WholeToken, false,
-     [](ConversionOptions&, std::string_view) { conversionSettings.verticalResolution = 400; }},
-    {"/filter=", Match::Prefix, false, [](ConversionOptions& o, std::string_view v) { o.filter = v; }},
-    {"/d=", Match::Prefix, true, [](ConversionOptions& o, std::string_view v) { o.source = v; }},
-    {"/sd=", Match::Prefix, true,
-     [](ConversionOptions& o, std::string_view v) {
-       o.mode = RunMode::Folder;
-       o.destination = v;
-     }},
-    {"/f=", Match::Prefix, true, [](ConversionOptions& o, std::string_view v) { o.source = v; }},
-    {"/sf=", Match::Prefix, true,
-     [](ConversionOptions& o, std::string_view v) {
-       o.mode = RunMode::SingleFile;
-       o.destination = v;
-     }},
-    {"/log=", Match::Prefix, true,
-     [](ConversionOptions&, std::string_view v) {
-       processPaths.logPath = v;
-       processPaths.logPathIsDefault = false;
-     }},
-    {"/j=", Match::Prefix, false, [](ConversionOptions& o, std::string_view v) { o.workers = ParseWorkers(v); }},
+    {"/l", Match::WholeToken, false, SetFlag<&O::keepDate>},
+    {"/q", Match::WholeToken, false, SetFlag<&O::quiet>},
+    {"/ke", Match::WholeToken, false, SetFlag<&O::keepExtension>},
+    {"/i", Match::WholeToken, false, SetFlag<&O::includeSubfolders>},
+    {"/kh", Match::WholeToken, false, SetFlag<&O::keepHierarchy>},
+    {"/o", Match::WholeToken, false, SetFlag<&O::optimize>},
+    {"/qa=", Match::Prefix, false, SetQuality},
+    {"/raw", Match::WholeToken, false, SetDecodingSetting<&S::raw, 1>},
+    {"/relines", Match::WholeToken, false, SetDecodingSetting<&S::recalcLines, 1>},
+    {"/m=0", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 0>},
+    {"/m=1", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 1>},
+    {"/m=2", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 2>},
+    {"/b=0", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 0>},
+    {"/b=1", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 1>},
+    {"/b=2", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 2>},
+    {"/v=0", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 0>},
+    {"/v=1", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 100>},
+    {"/v=2", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 200>},
+    {"/v=3", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 300>},
+    {"/v=4", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 400>},
+    {"/filter=", Match::Prefix, false, SetText<&O::filter>},
+    {"/d=", Match::Prefix, true, SetText<&O::source>},
+    {"/sd=", Match::Prefix, true, SetDestination<RunMode::Folder>},
+    {"/f=", Match::Prefix, true, SetText<&O::source>},
+    {"/sf=", Match::Prefix, true, SetDestination<RunMode::SingleFile>},
+    {"/log=", Match::Prefix, true, SetLogPath},
+    {"/j=", Match::Prefix, false, SetWorkers},
 };
 
 const Switch* FindSwitch(std::string_view token) {
@@ -116,7 +142,10 @@ void ResetParsedOptions(ConversionOptions& options) {
   conversionSettings.recalcLines = 0;
 }
 
-int Conclude(const ConversionOptions& options) {
+int Conclude(const ConversionOptions& options, const ParseDiagnostics& diagnostics) {
+  // A switch the user typed wrong must never run with a guess, nor open
+  // the window.
+  if (!diagnostics.refusals.empty()) return kParseRefused;
   if (options.mode == RunMode::None) {
     platform::WriteOut(UsageText());
     return 126;
@@ -166,6 +195,8 @@ std::string_view HelpText() {
 
 int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
   ResetParsedOptions(options);
+  parseDiagnostics = {};
+  Parse parse{options, parseDiagnostics};
   if (!text) return -1;
   if (text->empty()) return -2;
 
@@ -189,21 +220,23 @@ int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
           consumed = std::min(close + 2, rest.size());
         }
       }
-      s->apply(options, value);
+      s->apply(parse, value);
     }
     rest = TrimLeft(rest.substr(consumed));
   }
-  return Conclude(options);
+  return Conclude(options, parseDiagnostics);
 }
 
 int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
   ResetParsedOptions(options);
+  parseDiagnostics = {};
+  Parse parse{options, parseDiagnostics};
   if (arguments.empty()) return -1;
   if (std::all_of(arguments.begin(), arguments.end(), [](const std::string& a) { return a.empty(); })) return -2;
   for (const std::string& token : arguments) {
-    if (const Switch* s = FindSwitch(token)) s->apply(options, std::string_view(token).substr(s->name.size()));
+    if (const Switch* s = FindSwitch(token)) s->apply(parse, std::string_view(token).substr(s->name.size()));
   }
-  return Conclude(options);
+  return Conclude(options, parseDiagnostics);
 }
 
 }  // namespace tamarind

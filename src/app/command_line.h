@@ -5,6 +5,11 @@
 
 namespace tamarind {
 
+// ParseCommandLine's result when a switch was refused.
+inline constexpr int kParseRefused = 64;
+// The largest worker count "/j=" takes.
+inline constexpr int kMaxWorkerSwitch = 9999;
+
 inline constexpr std::string_view kVersionText = "Tamarind 3.00, build 0903";
 
 // The three usage lines, exactly as printed when no destination switch is

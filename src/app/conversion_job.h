@@ -53,6 +53,13 @@ struct FolderRunEvents {
   std::function<void(size_t index, const FileTask& task, const FileOutcome& outcome)> finished;
 };
 
+// What a parse of the command line found wrong: switches refused (the
+// parse then returns kParseRefused) and warnings about values it replaced.
+struct ParseDiagnostics {
+  std::vector<std::string> refusals;
+  std::vector<std::string> warnings;
+};
+
 class ConversionJob;
 // Converts one file of a folder pass with a worker's own job: what it
 // appends to that job's report, failures and lastOutcome is the file's
@@ -83,13 +90,17 @@ class ConversionJob {
   FileConverter converter;
   // What the last ConvertFile call did.
   FileOutcome lastOutcome;
+  // What the last ParseCommandLine or ParseArguments call found wrong.
+  ParseDiagnostics parseDiagnostics;
 
   void Reset();
   void SetReport(std::string_view text);
   std::string GetReport() const;
 
   // The command line as one text (nullopt: there was none). 0 valid; -1 no
-  // text; -2 empty text; 126 no destination switch or empty destination.
+  // text; -2 empty text; 126 no destination switch or empty destination;
+  // kParseRefused when a switch has a value it cannot take (see
+  // parseDiagnostics).
   int ParseCommandLine(std::optional<std::string_view> text);
   // The same for arguments already split by the shell, one token each.
   int ParseArguments(std::span<const std::string> arguments);

@@ -94,6 +94,12 @@ int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd)
     job.Reset();
     conversionSettings.lineMode = 1;
     result = job.ParseArguments(arguments);
+    for (const std::string& warning : job.parseDiagnostics.warnings) platform::WriteErr("tamarind: " + warning + "\n");
+    if (result == kParseRefused) {
+      for (const std::string& refusal : job.parseDiagnostics.refusals) platform::WriteErr("tamarind: " + refusal + "\n");
+      platform::WriteErr(UsageText());
+      return kExitUsage;
+    }
     if (result == 0) return RunCommandLine(job);
   }
   // Anything but a valid command line opens the window; what the parse

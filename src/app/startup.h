@@ -19,6 +19,8 @@ inline constexpr int kExitConverted = 0;
 inline constexpr int kExitFailures = 2;
 // No front end in this build, or it could not open.
 inline constexpr int kExitNoFrontEnd = 3;
+// A switch was refused: nothing was converted.
+inline constexpr int kExitUsage = 64;
 
 // The whole program: |arguments| are argv without the program name.
 int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd);

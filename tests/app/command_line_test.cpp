@@ -126,12 +126,13 @@ TEST_F(CommandLineTest, QualityReadsLikeAtoi) {
   }
 }
 
-TEST_F(CommandLineTest, WorkerCountTakesPlainNumbersElseTheDefault) {
+TEST_F(CommandLineTest, WorkerCountTakesPlainNumbersElseTheDefaultWithAWarning) {
   struct Case {
     const char* token;
     int workers;
-  } cases[] = {{"/j=3", 3}, {"/J=2", 2}, {"/j=0", 0}, {"/j=x", 0}, {"/j=", 0}, {"/j=-2", 0}, {"/j=3x", 0},
-               {"/j=99999", 0}};
+    bool warned;
+  } cases[] = {{"/j=3", 3, false}, {"/J=2", 2, false},  {"/j=0", 0, false},  {"/j=x", 0, true},
+               {"/j=", 0, true},   {"/j=-2", 0, true},  {"/j=3x", 0, true}, {"/j=99999", 0, true}};
   for (const Case& c : cases) {
     job.options.workers = 7;
     ASSERT_EQ(ParseText(std::string(c.token) + " /sd=out"), 0) << c.token;
@@ -139,6 +140,8 @@ TEST_F(CommandLineTest, WorkerCountTakesPlainNumbersElseTheDefault) {
     job.options.workers = 7;
     ASSERT_EQ(ParseArgs({c.token, "/sd=out"}), 0) << c.token;
     EXPECT_EQ(job.options.workers, c.workers) << c.token;
+    // Only a count is taken silently; anything else is said.
+    EXPECT_EQ(job.parseDiagnostics.warnings.size(), c.warned ? 1u : 0u) << c.token;
   }
   // The usage lines stay as they were.
   EXPECT_EQ(ParseText("/j=2"), 126);
