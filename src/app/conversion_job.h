@@ -36,7 +36,9 @@ int CreateFolderTree(const std::string& path);
 struct FileOutcome {
   int result = 0;
   std::vector<std::string> outputs;
+  int pages = 0;  // pages the fax holds (0 when it did not load)
   std::string reason;
+  double seconds = 0;  // time spent on the file (folder runs)
 };
 
 // One file of a folder run and the output it is named into.

@@ -114,6 +114,7 @@ class ConversionJob::FileConversion {
 
   int ConvertPages() {
     std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
+    outcome().pages = document_->PageCount();
     bool multiPage = names.size() > 1;
     int result = kConverted;
     for (size_t i = 0; i < names.size(); ++i) {

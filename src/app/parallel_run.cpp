@@ -1,6 +1,7 @@
 #include "app/parallel_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -101,9 +102,11 @@ class Scheduler {
         worker.report.clear();
         worker.failures = 0;
         worker.lastOutcome = {};
+        const auto start = std::chrono::steady_clock::now();
         const int result = convert(worker, tasks_[*index].source, tasks_[*index].output);
         Share share{std::move(worker.lastOutcome), std::move(worker.report), worker.failures};
         share.outcome.result = result;
+        share.outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Finish(*index, std::move(share));
       }
     } catch (...) {
