@@ -26,6 +26,8 @@ namespace {
 // Larger pages are drawn in bigger user units: PDF/A allows no page side
 // over 14,400 units (200 inches at 72 units per inch).
 constexpr double kMaxPageUnits = 14400;
+// A PDF string holds at most 32,767 bytes; a word's codes take two each.
+constexpr size_t kMaxWordCharacters = 16383;
 
 // Fixed-point text with at most |decimals| places and no trailing zeros;
 // never an exponent, which PDF does not read.
@@ -241,7 +243,8 @@ class PdfDocumentWriter::Impl {
     const double emHeight = (metrics_->ascent - metrics_->descent) / 1000.0;
     std::string out = "BT 3 Tr /F0 1 Tf\n";
     for (const PdfWord& word : words) {
-      const std::u32string text = DecodeUtf8(word.text);
+      std::u32string text = DecodeUtf8(word.text);
+      text.resize(std::min(text.size(), kMaxWordCharacters));
       const int32_t x0 = std::clamp(word.x0, 0, page.width), x1 = std::clamp(word.x1, 0, page.width);
       const int32_t y0 = std::clamp(word.y0, 0, page.height), y1 = std::clamp(word.y1, 0, page.height);
       if (text.empty() || x1 <= x0 || y1 <= y0) continue;

@@ -87,6 +87,8 @@ std::string CidAssigner::Encode(std::u32string_view text) {
       characters_.push_back(c);
       cid = static_cast<uint16_t>(characters_.size());
       codes_.emplace(c, cid);
+    } else {
+      continue;  // code 0 would show .notdef, which PDF/A forbids
     }
     std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(cid));
     hex += code;

@@ -27,7 +27,7 @@ struct GlyphOneMetrics {
 std::optional<GlyphOneMetrics> ReadGlyphOneMetrics(std::span<const uint8_t> font);
 
 // Gives each character a two-byte code (a CID) when it first appears; code
-// 0 stays unused. Past 65535 distinct characters the rest share code 0.
+// 0 stays unused. Characters past the 65535th distinct one are left out.
 class CidAssigner {
  public:
   // The codes of |text|'s characters as the hex digits of a PDF string.

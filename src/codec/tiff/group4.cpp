@@ -130,8 +130,11 @@ platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
   if (!TIFFGetField(tiff.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||
       !TIFFGetField(tiff.get(), TIFFTAG_STRIPBYTECOUNTS, &counts) || offsets[0] + counts[0] > file.bytes.size())
     return Failure{"Group 4 coding lost its strip"};
-  const auto begin = file.bytes.begin() + static_cast<std::ptrdiff_t>(offsets[0]);
-  return std::vector<uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(counts[0]));
+  // Cut the strip out in place: a large page's code is not held twice.
+  std::vector<uint8_t> strip = std::move(file.bytes);
+  strip.resize(offsets[0] + counts[0]);
+  strip.erase(strip.begin(), strip.begin() + static_cast<std::ptrdiff_t>(offsets[0]));
+  return strip;
 }
 
 }  // namespace tamarind
