@@ -31,6 +31,7 @@
 
 #include <jpeglib.h>
 
+#include "archive_bench.h"
 #include "app/conversion_job.h"
 #include "app/parallel_run.h"
 #include "app/process.h"
@@ -38,106 +39,13 @@
 #include "platform/paths.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
-#include "tools/winfax_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using tamarind::test::PageCoding;
 using tamarind::test::RealPage;
-
-// Bump when the recipe changes, so a stale folder is not reused.
-constexpr const char* kArchiveFolder = "/benchdata/archive-v1";
-constexpr int kFiles = 80;
-
-// Mostly text, as fax archives are, with some halftone and wide pages.
-constexpr const char* kPageCycle[] = {
-    "text-standard-g3", "text-fine-g4",     "text-standard-g4", "text-fine-g3", "wide-g3",
-    "text-fine-g3-align8", "halftone-g4",   "text-standard-g3", "text-fine-g4", "wide-g4",
-    "text-standard-g4", "halftone-g3",      "text-fine-g3",
-};
-constexpr size_t kCycleLength = sizeof kPageCycle / sizeof kPageCycle[0];
-
-struct ArchiveFile {
-  std::string name;
-  std::vector<const RealPage*> pages;
-};
-
-// File k holds 1 to 5 pages, taken in turn from the cycle: 240 pages.
-std::vector<ArchiveFile> Recipe() {
-  std::vector<ArchiveFile> files;
-  size_t next = 0;
-  static const char* const kExtensions[] = {".fxd", ".fxs", ".fxr", ".fxm"};
-  for (int k = 0; k < kFiles; ++k) {
-    ArchiveFile file;
-    char name[32];
-    std::snprintf(name, sizeof name, "fax%04d%s", k, kExtensions[k % 4]);
-    file.name = name;
-    for (int p = 0; p <= k % 5; ++p) file.pages.push_back(&tamarind::test::RealPageNamed(kPageCycle[next++ % kCycleLength]));
-    files.push_back(std::move(file));
-  }
-  return files;
-}
-
-std::string ArchivePath() { return tamarind::test::BinaryDir() + kArchiveFolder; }
-
-// Writes the WinFax files and each distinct raw page (for the pipeline)
-// into a private folder, then renames it into place.
-void MakeArchive(const std::vector<ArchiveFile>& files) {
-  const std::string folder = ArchivePath();
-  if (fs::exists(folder)) return;
-  const std::string scratch = folder + ".tmp-" + std::to_string(getpid());
-  fs::remove_all(scratch);
-  fs::create_directories(scratch + "/fax");
-  fs::create_directories(scratch + "/raw");
-  for (const ArchiveFile& file : files) {
-    std::vector<tamarind::tools::WinFaxPageSpec> specs;
-    for (const RealPage* page : file.pages) specs.push_back(tamarind::test::WinFaxPageOf(*page));
-    std::string error;
-    if (!tamarind::tools::WriteWinFaxFile(scratch + "/fax/" + file.name, specs, &error)) throw std::runtime_error(error);
-  }
-  for (const RealPage& page : tamarind::test::RealPages())
-    tamarind::test::WriteFileBytes(scratch + "/raw/" + page.name + ".fax", page.coded);
-  fs::rename(scratch, folder);
-}
-
-// Processor seconds of this process and its waited-for children.
-double CpuSeconds() {
-  double total = 0;
-  for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-    rusage usage{};
-    getrusage(who, &usage);
-    total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  }
-  return total;
-}
-
-struct Timing {
-  double wall = 1e30;  // seconds, best run
-  double cpu = 1e30;   // processor seconds, best run
-};
-
-// The best of |repeat| runs, each into a new empty folder under |out|
-// (removed afterwards, outside the timing): a run over old outputs would
-// pay for deleting them. Processor time is what a run costs whatever else
-// the machine is doing; wall time is what the user waits for.
-Timing Best(int repeat, const std::string& out, const std::function<void(const std::string& folder)>& run) {
-  Timing best;
-  for (int i = 0; i < repeat; ++i) {
-    const std::string folder = out + "/run";
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    sync();
-    const double cpuStart = CpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    run(folder);
-    best.wall = std::min(best.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    best.cpu = std::min(best.cpu, CpuSeconds() - cpuStart);
-  }
-  return best;
-}
+using namespace tamarind::bench;
 
 void ConvertFolder(const std::string& out, int workers, int expectedConverted) {
   tamarind::ConversionJob job;
@@ -206,14 +114,6 @@ std::string PipelineCommand(const RealPage& page, const std::string& raw, const 
   const std::string tiff = jpeg + ".tif";
   return "fax2tiff -4 -M -X " + width + (page.fine ? "" : " -s") + " -o " + ShellQuote(tiff) + " " + ShellQuote(raw) +
          " && tifftopnm " + ShellQuote(tiff) + " | " + toJpeg + " && rm -f " + ShellQuote(tiff);
-}
-
-int IntOption(int argc, char** argv, const std::string& name, int fallback) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg.starts_with(name + "=")) return std::atoi(arg.c_str() + name.size() + 1);
-  }
-  return fallback;
 }
 
 }  // namespace

@@ -1,0 +1,346 @@
+#include "codec/pdf/pdf_document_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "codec/pdf/grey_icc_profile.h"
+#include "codec/pdf/md5.h"
+#include "codec/pdf/pdf_text.h"
+#include "codec/pdf/text_font.h"
+#include "codec/tiff/group4.h"
+#include "codec/tiff/page_resolution.h"
+
+namespace tamarind {
+
+using platform::Failure;
+using platform::Status;
+using namespace pdf_internal;
+
+namespace {
+
+// Larger pages are drawn in bigger user units: PDF/A allows no page side
+// over 14,400 units (200 inches at 72 units per inch).
+constexpr double kMaxPageUnits = 14400;
+// A PDF string holds at most 32,767 bytes; a word's codes take two each.
+constexpr size_t kMaxWordCharacters = 16383;
+
+// Fixed-point text with at most |decimals| places and no trailing zeros;
+// never an exponent, which PDF does not read.
+std::string Number(double value, int decimals = 4) {
+  char text[64];
+  auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  std::string out(text, error == std::errc() ? end : text);
+  if (out.find('.') != std::string::npos) {
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+  }
+  return out == "-0" ? "0" : out;
+}
+
+std::string Ref(int object) { return std::to_string(object) + " 0 R"; }
+
+// The offset from UTC as the two date forms want it.
+std::string Offset(const CalendarTime& t, const char* hourMinuteSeparator, const char* end) {
+  if (t.utc_offset_minutes == 0) return "Z";
+  const int minutes = std::abs(t.utc_offset_minutes);
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%02d%s%02d%s", t.utc_offset_minutes < 0 ? '-' : '+', minutes / 60,
+                hourMinuteSeparator, minutes % 60, end);
+  return text;
+}
+
+std::string PdfDate(const CalendarTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "D:%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return "(" + std::string(text) + Offset(t, "'", "'") + ")";
+}
+
+std::string XmpDate(const CalendarTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return text + Offset(t, ":", "");
+}
+
+std::string XmpPacket(const std::u32string& title, const CalendarTime& created) {
+  return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+         "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+         "<rdf:Description rdf:about=\"\"\n"
+         " xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\"\n"
+         " xmlns:dc=\"http://purl.org/dc/elements/1.1/\"\n"
+         " xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
+         " xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\">\n"
+         "<pdfaid:part>2</pdfaid:part>\n"
+         "<pdfaid:conformance>B</pdfaid:conformance>\n"
+         "<dc:format>application/pdf</dc:format>\n"
+         "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" +
+         XmlEscaped(EncodeUtf8(title)) +
+         "</rdf:li></rdf:Alt></dc:title>\n"
+         "<xmp:CreateDate>" +
+         XmpDate(created) +
+         "</xmp:CreateDate>\n"
+         "<pdf:Producer>" +
+         std::string(kDocumentProducer) +
+         "</pdf:Producer>\n"
+         "</rdf:Description>\n"
+         "</rdf:RDF>\n"
+         "</x:xmpmeta>\n"
+         "<?xpacket end=\"w\"?>";
+}
+
+std::span<const uint8_t> Bytes(std::string_view text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+// Where a page's pixels land in user space.
+struct PageFrame {
+  double unit = 1;      // UserUnit: points per user-space unit
+  double x_scale = 0;   // user-space units per pixel across
+  double y_scale = 0;   // and per row down
+  double width = 0;     // the page in user-space units
+  double height = 0;
+};
+
+PageFrame FrameOf(const FaxPage& page) {
+  const PageResolution resolution = TruePageResolution(page);
+  const double widthPoints = page.width * 72.0 / resolution.x_dpi;
+  const double heightPoints = page.height * 72.0 / resolution.y_dpi;
+  PageFrame frame;
+  frame.unit = std::max(1.0, std::ceil(std::max(widthPoints, heightPoints) / kMaxPageUnits));
+  frame.x_scale = 72.0 / resolution.x_dpi / frame.unit;
+  frame.y_scale = 72.0 / resolution.y_dpi / frame.unit;
+  frame.width = page.width * frame.x_scale;
+  frame.height = page.height * frame.y_scale;
+  return frame;
+}
+
+}  // namespace
+
+class PdfDocumentWriter::Impl {
+ public:
+  Impl(platform::AtomicOutputFile& file, DocumentInfo info, std::vector<uint8_t> textFont)
+      : file_(file), stream_(file.Stream()), info_(std::move(info)), font_(std::move(textFont)) {
+    // The second line marks the file as binary for tools that guess.
+    Put("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
+    catalog_ = Reserve();
+    pages_ = Reserve();
+    metadata_ = Reserve();
+    const std::string xmp = XmpPacket(MetadataText(info_.title), LocalCalendarTime(info_.modified));
+    WriteStream(metadata_, "/Type /Metadata /Subtype /XML", Bytes(xmp));
+    profile_ = Reserve();
+    WriteStream(profile_, "/N 1 /Alternate /DeviceGray", GreyIccProfile());
+  }
+
+  Status AddPage(const FaxPage& page, const PdfPageExtras& extras) {
+    if (finished_) return Failure{"the document is already finished"};
+    if (extras.rotate % 90 != 0 || extras.rotate < 0 || extras.rotate >= 360)
+      return Failure{"a page turns only in quarter turns, not " + std::to_string(extras.rotate) + " degrees"};
+    auto strip = EncodeGroup4(page);
+    if (!strip) return strip.status();
+    const PageFrame frame = FrameOf(page);
+    auto text = TextLayer(page, frame, extras.words);
+    if (!text) return text.status();
+
+    const int image = Reserve();
+    const std::string columns = std::to_string(page.width), rows = std::to_string(page.height);
+    WriteStream(image,
+                "/Type /XObject /Subtype /Image /Width " + columns + " /Height " + rows +
+                    " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode"
+                    " /DecodeParms << /K -1 /Columns " +
+                    columns + " /Rows " + rows + " /BlackIs1 false >>",
+                *strip);
+    const int contents = Reserve();
+    const std::string drawing =
+        "q " + Number(frame.width, 6) + " 0 0 " + Number(frame.height, 6) + " 0 0 cm /Im0 Do Q\n" + *text;
+    WriteStream(contents, "", Bytes(drawing));
+
+    const int pageObject = Reserve();
+    std::string resources = "<< /XObject << /Im0 " + Ref(image) + " >>";
+    if (!extras.words.empty()) resources += " /Font << /F0 " + Ref(FontObject()) + " >>";
+    resources += " >>";
+    std::string dictionary = "<< /Type /Page /Parent " + Ref(pages_) + " /MediaBox [0 0 " + Number(frame.width, 6) +
+                             " " + Number(frame.height, 6) + "] /Resources " + resources + " /Contents " +
+                             Ref(contents);
+    if (extras.rotate != 0) dictionary += " /Rotate " + std::to_string(extras.rotate);
+    if (frame.unit != 1) dictionary += " /UserUnit " + Number(frame.unit);
+    WriteObject(pageObject, dictionary + " >>");
+    pageObjects_.push_back(pageObject);
+    return {};
+  }
+
+  Status Finish() {
+    if (finished_) return Failure{"the document is already finished"};
+    finished_ = true;
+    if (pageObjects_.empty()) return Failure{"no page to write"};
+    if (type0_ != 0) WriteFont();
+
+    std::string kids;
+    for (int page : pageObjects_) kids += (kids.empty() ? "" : " ") + Ref(page);
+    WriteObject(pages_, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageObjects_.size()) + " >>");
+    const int info = Reserve();
+    WriteObject(info, "<< /Title " + Utf16HexString(MetadataText(info_.title)) + " /Producer " +
+                          Utf16HexString(DecodeUtf8(kDocumentProducer)) + " /CreationDate " +
+                          PdfDate(LocalCalendarTime(info_.modified)) + " >>");
+    WriteObject(catalog_, "<< /Type /Catalog /Pages " + Ref(pages_) + " /Metadata " + Ref(metadata_) +
+                              " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1"
+                              " /OutputConditionIdentifier (Custom) /Info (Grey, gamma 2.2)"
+                              " /DestOutputProfile " +
+                              Ref(profile_) + " >>] >>");
+    WriteTrailer(info);
+    if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0)
+      return Failure{file_.FinalPath() + ": " + std::strerror(errno)};
+    return {};
+  }
+
+  int PagesWritten() const { return static_cast<int>(pageObjects_.size()); }
+
+ private:
+  void Put(std::span<const uint8_t> bytes) {
+    if (stream_) std::fwrite(bytes.data(), 1, bytes.size(), stream_);
+    digest_.Update(bytes);
+    offset_ += static_cast<int64_t>(bytes.size());
+  }
+  void Put(std::string_view text) { Put(Bytes(text)); }
+
+  int Reserve() {
+    offsets_.push_back(-1);
+    return static_cast<int>(offsets_.size());  // objects count from 1
+  }
+
+  void Begin(int object) {
+    offsets_[static_cast<size_t>(object - 1)] = offset_;
+    Put(std::to_string(object) + " 0 obj\n");
+  }
+
+  void WriteObject(int object, std::string_view body) {
+    Begin(object);
+    Put(body);
+    Put("\nendobj\n");
+  }
+
+  void WriteStream(int object, std::string_view dictionary, std::span<const uint8_t> data) {
+    Begin(object);
+    Put("<< ");
+    if (!dictionary.empty()) Put(std::string(dictionary) + " ");
+    Put("/Length " + std::to_string(data.size()) + " >>\nstream\n");
+    Put(data);
+    Put("\nendstream\nendobj\n");
+  }
+
+  // The invisible words of a page as content-stream operators.
+  platform::Expected<std::string> TextLayer(const FaxPage& page, const PageFrame& frame,
+                                            std::span<const PdfWord> words) {
+    if (words.empty()) return std::string();
+    if (!metrics_) metrics_ = ReadGlyphOneMetrics(font_);
+    if (!metrics_) return Failure{"no usable font for the text layer"};
+    const double advance = metrics_->advance / 1000.0;
+    const double emHeight = (metrics_->ascent - metrics_->descent) / 1000.0;
+    std::string out = "BT 3 Tr /F0 1 Tf\n";
+    for (const PdfWord& word : words) {
+      std::u32string text = DecodeUtf8(word.text);
+      text.resize(std::min(text.size(), kMaxWordCharacters));
+      const int32_t x0 = std::clamp(word.x0, 0, page.width), x1 = std::clamp(word.x1, 0, page.width);
+      const int32_t y0 = std::clamp(word.y0, 0, page.height), y1 = std::clamp(word.y1, 0, page.height);
+      if (text.empty() || x1 <= x0 || y1 <= y0) continue;
+      const double width = (x1 - x0) * frame.x_scale;
+      const double height = (y1 - y0) * frame.y_scale;
+      const double bottom = (page.height - y1) * frame.y_scale;
+      const double xSize = width / (static_cast<double>(text.size()) * advance);
+      const double ySize = height / emHeight;
+      const double baseline = bottom - metrics_->descent / 1000.0 * ySize;
+      out += Number(xSize) + " 0 0 " + Number(ySize) + " " + Number(x0 * frame.x_scale) + " " + Number(baseline) +
+             " Tm <" + cids_.Encode(text) + "> Tj\n";
+    }
+    return out + "ET\n";
+  }
+
+  int FontObject() {
+    if (type0_ == 0) type0_ = Reserve();
+    return type0_;
+  }
+
+  // The text font as a composite font: Identity-H codes, each code's glyph
+  // given by the CIDToGIDMap and its character by the ToUnicode map.
+  void WriteFont() {
+    const int cidFont = Reserve(), descriptor = Reserve(), program = Reserve(), cidToGid = Reserve(),
+              toUnicode = Reserve();
+    const std::string name = "/GlyphLessFont";
+    WriteObject(type0_, "<< /Type /Font /Subtype /Type0 /BaseFont " + name +
+                            " /Encoding /Identity-H /DescendantFonts [" + Ref(cidFont) + "] /ToUnicode " +
+                            Ref(toUnicode) + " >>");
+    WriteObject(cidFont, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont " + name +
+                             " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+                             " /FontDescriptor " +
+                             Ref(descriptor) + " /DW " + std::to_string(metrics_->advance) + " /CIDToGIDMap " +
+                             Ref(cidToGid) + " >>");
+    const auto& box = metrics_->box;
+    WriteObject(descriptor, "<< /Type /FontDescriptor /FontName " + name + " /Flags 4 /FontBBox [" +
+                                std::to_string(box[0]) + " " + std::to_string(box[1]) + " " + std::to_string(box[2]) +
+                                " " + std::to_string(box[3]) + "] /ItalicAngle 0 /Ascent " +
+                                std::to_string(metrics_->ascent) + " /Descent " + std::to_string(metrics_->descent) +
+                                " /CapHeight " + std::to_string(metrics_->ascent) + " /StemV 80 /FontFile2 " +
+                                Ref(program) + " >>");
+    WriteStream(program, "/Length1 " + std::to_string(font_.size()), font_);
+    WriteStream(cidToGid, "", Bytes(cids_.CidToGidMap()));
+    WriteStream(toUnicode, "", Bytes(cids_.ToUnicodeCMap()));
+  }
+
+  // The cross-reference table and the trailer, whose file identifier is
+  // the digest of every byte before it.
+  void WriteTrailer(int info) {
+    const int64_t xref = offset_;
+    std::string table = "xref\n0 " + std::to_string(offsets_.size() + 1) + "\n0000000000 65535 f \n";
+    char entry[24];
+    for (int64_t offset : offsets_) {
+      std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", static_cast<long long>(offset));
+      table += entry;
+    }
+    Put(table);
+    std::string id;
+    for (uint8_t byte : digest_.Finish()) {
+      std::snprintf(entry, sizeof entry, "%02X", byte);
+      id += entry;
+    }
+    Put("trailer\n<< /Size " + std::to_string(offsets_.size() + 1) + " /Root " + Ref(catalog_) + " /Info " +
+        Ref(info) + " /ID [<" + id + "> <" + id + ">] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+  }
+
+  platform::AtomicOutputFile& file_;
+  FILE* stream_;
+  DocumentInfo info_;
+  std::vector<uint8_t> font_;
+  std::optional<GlyphOneMetrics> metrics_;
+  CidAssigner cids_;
+  Md5 digest_;
+  int64_t offset_ = 0;
+  std::vector<int64_t> offsets_;  // of object i + 1
+  std::vector<int> pageObjects_;
+  int catalog_ = 0;
+  int pages_ = 0;
+  int metadata_ = 0;
+  int profile_ = 0;
+  int type0_ = 0;  // 0 until a page has words
+  bool finished_ = false;
+};
+
+PdfDocumentWriter::PdfDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info,
+                                     std::vector<uint8_t> textFont)
+    : impl_(std::make_unique<Impl>(file, std::move(info), std::move(textFont))) {}
+
+PdfDocumentWriter::~PdfDocumentWriter() = default;
+
+Status PdfDocumentWriter::AddPage(const FaxPage& page, const PdfPageExtras& extras) {
+  return impl_->AddPage(page, extras);
+}
+
+Status PdfDocumentWriter::Finish() { return impl_->Finish(); }
+
+int PdfDocumentWriter::PagesWritten() const { return impl_->PagesWritten(); }
+
+}  // namespace tamarind
