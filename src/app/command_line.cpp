@@ -72,6 +72,18 @@ void SetWorkers(Parse& parse, std::string_view value) {
                                        std::to_string(kMaxWorkerSwitch) + "; choosing one by the machine");
 }
 
+void SetFormat(Parse& parse, std::string_view value) {
+  constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {
+      {"jpg", OutputFormat::Jpeg}, {"pdf", OutputFormat::Pdf}, {"tif", OutputFormat::Tiff}};
+  for (const auto& [name, format] : kFormats) {
+    if (platform::EqualsIgnoringCase(value, name)) {
+      parse.options.format = format;
+      return;
+    }
+  }
+  parse.diagnostics.refusals.push_back("/fmt=" + std::string(value) + ": the output format is jpg, pdf or tif");
+}
+
 using O = ConversionOptions;
 using S = ConversionSettings;
 
@@ -105,6 +117,7 @@ constexpr Switch kSwitches[] = {
     {"/sf=", Match::Prefix, true, SetDestination<RunMode::SingleFile>},
     {"/log=", Match::Prefix, true, SetLogPath},
     {"/j=", Match::Prefix, false, SetWorkers},
+    {"/fmt=", Match::Prefix, false, SetFormat},
 };
 
 const Switch* FindSwitch(std::string_view token) {
@@ -185,6 +198,8 @@ std::string_view HelpText() {
       "  /q             quiet: do not print the results\n"
       "  /log=FILE      append the report to FILE instead of the default log\n"
       "  /j=N           convert N files at once (default, and 0: one per processor thread)\n"
+      "  /fmt=jpg|pdf|tif  jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\n"
+      "                 tif: one multi-page TIFF per fax (both lossless Group 4, at the page's size)\n"
       "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
       "                 accepted for compatibility; WinFax pages carry their own settings\n"
       "  /?, -h, --help this text;  --version  the version\n"

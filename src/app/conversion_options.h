@@ -10,6 +10,9 @@ namespace tamarind {
 
 enum class RunMode : int32_t { None = 0, Folder = 1, SingleFile = 2 };
 
+// One JPEG per page, or one lossless document per fax.
+enum class OutputFormat { Jpeg, Pdf, Tiff };
+
 struct ConversionOptions {
   bool keepDate = false;       // copy the source's times onto the outputs
   bool quiet = false;          // the command line prints no report
@@ -19,6 +22,7 @@ struct ConversionOptions {
   bool keepHierarchy = false;  // outputs mirror the source folder tree
   bool convertFiles = false;   // the window's source names files, not a folder
   RunMode mode = RunMode::None;
+  OutputFormat format = OutputFormat::Jpeg;
   int32_t quality = 50;  // JPEG quality, clamped to 1..100 by the library
   // Leave outputs that exist, are not empty and are not older than their
   // source (runs started by the window's timer).

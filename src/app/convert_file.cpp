@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/conversion_job.h"
+#include "app/document_output.h"
 #include "app/output_names.h"
 #include "codec/bmp/page_bmp.h"
 #include "codec/jpeg/jpeg_writer.h"
@@ -62,7 +63,7 @@ class ConversionJob::FileConversion {
       Because(source_ + ": no fax page could be read");
       return kNotFax;
     }
-    int result = ConvertPages();
+    int result = job_.options.format == OutputFormat::Jpeg ? ConvertPages() : ConvertDocument();
     if (job_.options.keepDate) KeepDates();
     return result;
   }
@@ -94,6 +95,7 @@ class ConversionJob::FileConversion {
     auto source = platform::StatusOf(source_);
     if (!source) return false;
     const auto& modified = source->modified;
+    if (job_.options.format != OutputFormat::Jpeg) return UpToDate(destination_, modified);
     if (!UpToDate(destination_, modified) && !UpToDate(PageFileNames(destination_, 2).front(), modified))
       return false;
     if (!Loaded()) return false;
@@ -134,6 +136,41 @@ class ConversionJob::FileConversion {
       Say(std::string(kPageIndent) + PageNumber(static_cast<unsigned>(i + 1)) + " --> " + names[i] + " : Success !" + std::string(kLineEnd));
     }
     return result;
+  }
+
+  // Every page into one PDF or TIFF at the destination; one report line
+  // for the fax.
+  int ConvertDocument() {
+    auto source = platform::StatusOf(source_);
+    DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
+    DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, destination_, info);
+    outcome().pages = document_->PageCount();
+    if (written.written) outcome().outputs.push_back(destination_);
+    if (!written.reason.empty()) Because(source_ + ": " + written.reason);
+    if (written.written && written.missingPages.empty()) {
+      Say("Success !\r\n");
+      return kConverted;
+    }
+    partlyFailed_ = true;
+    if (!written.written) {
+      Say(DocumentFailedLine());
+      return kJpegFailed;
+    }
+    Say("Failed : " + source_ + " - " + MissingPagesText(written.missingPages) + "\r\n");
+    return kJpegFailed;
+  }
+
+  std::string DocumentFailedLine() const {
+    return job_.options.format == OutputFormat::Pdf ? "Failed :  Error in converting FAX to PDF!\r\n"
+                                                    : "Failed :  Error in converting FAX to TIFF!\r\n";
+  }
+
+  // "page 002 missing", "pages 002, 005 missing": the document holds the
+  // others.
+  std::string MissingPagesText(const std::vector<unsigned>& missing) const {
+    std::string text = missing.size() == 1 ? "page " : "pages ";
+    for (size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + PageNumber(missing[i]);
+    return text + " of " + std::to_string(document_->PageCount()) + " missing";
   }
 
   // The current page through the private BMP into |jpegPath|. A BMP that

@@ -37,6 +37,15 @@ std::string_view WithoutExtension(std::string_view path) {
   return path.substr(0, path.size() - name.size() + dot);
 }
 
+std::string_view OutputExtension(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::Pdf: return ".pdf";
+    case OutputFormat::Tiff: return ".tif";
+    case OutputFormat::Jpeg: break;
+  }
+  return kJpegExtension;
+}
+
 std::string PageNumber(unsigned n) {
   char number[16];
   std::snprintf(number, sizeof number, "%03u", n);
@@ -54,7 +63,7 @@ std::vector<std::string> PageFileNames(const std::string& destination, uint16_t 
 
 std::string FolderRunOutput(const ConversionOptions& options, std::string_view entry) {
   std::string name(options.keepExtension ? entry : WithoutExtension(entry));
-  name += kJpegExtension;
+  name += OutputExtension(options.format);
   // The entry is relative to the source folder, so mirroring the tree is
   // putting the destination where the source was at the front.
   if (!options.keepHierarchy) name = std::string(LastComponent(name));
@@ -68,12 +77,13 @@ std::string FolderRunOutput(const ConversionOptions& options, std::string_view e
 CollisionKeys CollisionKeysOf(std::string_view output) {
   const std::string folded = platform::ToLowerAscii(output);
   CollisionKeys keys{std::string(WithoutExtension(folded)), {}};
-  if (folded.size() > kJpegExtension.size() && folded.ends_with(kJpegExtension)) {
-    std::string_view stem = std::string_view(folded).substr(0, folded.size() - kJpegExtension.size());
-    for (size_t digits : {size_t{3}, size_t{4}}) {
-      if (stem.size() >= digits && PageNumberIn(stem.substr(stem.size() - digits)))
-        keys.reaches.emplace_back(stem.substr(0, stem.size() - digits));
-    }
+  // Documents (PDF, TIFF) are single files: only JPEG pages have numbered
+  // names.
+  if (folded.size() <= kJpegExtension.size() || !folded.ends_with(kJpegExtension)) return keys;
+  std::string_view stem = std::string_view(folded).substr(0, folded.size() - kJpegExtension.size());
+  for (size_t digits : {size_t{3}, size_t{4}}) {
+    if (stem.size() >= digits && PageNumberIn(stem.substr(stem.size() - digits)))
+      keys.reaches.emplace_back(stem.substr(0, stem.size() - digits));
   }
   if (!keys.base.empty() && keys.base.back() == '1') keys.reaches.push_back(keys.base.substr(0, keys.base.size() - 1));
   return keys;

@@ -20,6 +20,9 @@ std::string_view WithoutExtension(std::string_view path);
 // The last component of |path|.
 std::string_view LastComponent(std::string_view path);
 
+// The file name extension of |format|'s outputs, with its dot.
+std::string_view OutputExtension(OutputFormat format);
+
 // A page number as it appears in page file names and report lines: three
 // digits with leading zeros, more from 1000 on.
 std::string PageNumber(unsigned n);
