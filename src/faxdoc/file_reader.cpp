@@ -1,7 +1,5 @@
 #include "faxdoc/file_reader.h"
 
-#include <sys/types.h>
-
 #include <algorithm>
 #include <new>
 
@@ -9,26 +7,24 @@ namespace tamarind {
 
 FileReader::~FileReader() = default;
 
-bool FileReader::Open(const std::string& path) {
+platform::Status FileReader::Open(const std::string& path) {
   Close();
   ClearPages();
   file_size_ = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  // A stream that cannot seek (a pipe, a device) has no pages to find.
-  if (fseeko(file.get(), 0, SEEK_END) != 0) return false;
-  const off_t size = ftello(file.get());
-  if (size < 0 || fseeko(file.get(), 0, SEEK_SET) != 0) return false;
+  platform::Expected<platform::FileHandle> file = platform::OpenRegularFile(path);
+  if (!file) return file.status();
+  const int64_t size = file->Size();
+  if (size < 0) return platform::Failure{path + ": cannot read its size"};
   file_size_ = size;
-  file_ = std::move(file);
-  return true;
+  file_ = std::move(*file);
+  return {};
 }
 
 int FileReader::Close() {
   coded_.clear();
   coded_.shrink_to_fit();
-  if (!file_) return 0;
-  return std::fclose(file_.release());
+  if (!file_.IsOpen()) return 0;
+  return file_.Close() ? 0 : -1;
 }
 
 int FileReader::AddPageOffset(int32_t offset) {
@@ -47,8 +43,8 @@ bool FileReader::HasPageAt(int32_t offset) const {
 }
 
 size_t FileReader::ReadAt(int64_t offset, std::span<uint8_t> out) {
-  if (!file_ || offset < 0 || fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
-  return std::fread(out.data(), 1, out.size(), file_.get());
+  if (!file_.IsOpen() || offset < 0) return 0;
+  return static_cast<size_t>(std::max<int64_t>(file_.ReadAt(offset, out), 0));
 }
 
 void FileReader::LoadCodedData(int64_t offset, int32_t length) {

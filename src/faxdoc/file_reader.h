@@ -4,11 +4,12 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/file_handle.h"
+#include "platform/outcome.h"
 
 namespace tamarind {
 
@@ -21,11 +22,12 @@ class FileReader {
   FileReader& operator=(const FileReader&) = delete;
   virtual ~FileReader();
 
-  // Closes any open file, then opens |path| for binary reading and measures
-  // its size. False (and no file open) when it cannot be opened or is not
-  // seekable. Forgets the pages of any earlier file.
-  bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  // Closes any open file, then opens |path| for reading and measures its
+  // size. Fails with the reason (and no file open) when it cannot be opened
+  // or is not a regular file: a pipe or a device fails at once, it is never
+  // waited for. Forgets the pages of any earlier file.
+  platform::Status Open(const std::string& path);
+  bool IsOpen() const { return file_.IsOpen(); }
   // The close status, or 0 when no file was open.
   int Close();
 
@@ -56,11 +58,7 @@ class FileReader {
   void LoadCodedData(int64_t offset, int32_t length);
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  platform::FileHandle file_;
   std::array<int32_t, kMaxPages> offsets_{};
   uint16_t page_count_ = 0;
   int64_t file_size_ = 0;

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/file_handle.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
 
@@ -155,8 +156,9 @@ std::string LocalTimeText(const char* format) {
 }
 
 bool AppendWhole(const std::string& path, std::string_view bytes) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  Expected<FileHandle> file = OpenRegularFile(path, OpenFor::kAppending);
+  if (!file) return false;
+  const int fd = file->Descriptor();
   bool written = true;
   // One write: O_APPEND places it whole at the end. A regular file takes
   // it in one piece; the loop only covers a signal or a full disk.
@@ -169,7 +171,7 @@ bool AppendWhole(const std::string& path, std::string_view bytes) {
     }
     bytes.remove_prefix(static_cast<size_t>(n));
   }
-  return close(fd) == 0 && written;
+  return file->Close() && written;
 }
 
 }  // namespace tamarind::platform
