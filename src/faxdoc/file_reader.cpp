@@ -47,16 +47,47 @@ size_t FileReader::ReadAt(int64_t offset, std::span<uint8_t> out) {
   return static_cast<size_t>(std::max<int64_t>(file_.ReadAt(offset, out), 0));
 }
 
-void FileReader::LoadCodedData(int64_t offset, int32_t length) {
+void FileReader::ClearPages() {
+  page_count_ = 0;
+  data_ranges_.fill({});
+}
+
+bool FileReader::OverlapsAnotherPage(int page, DataRange range) const {
+  for (int other = 0; other < page_count_; ++other) {
+    const DataRange& used = data_ranges_[static_cast<size_t>(other)];
+    if (other != page && used.begin < range.end && range.begin < used.end) return true;
+  }
+  return false;
+}
+
+// The zeros of a hole that ends the range are not read: past the last 1 bit
+// a few zero bytes can still complete the code in progress (no code ends in
+// more than a few zeros), and then neither decoder tells a run of zeros
+// from the end of the data. A sparse file claiming gigabytes of coded data
+// then costs what it holds, not what it claims.
+int64_t FileReader::WithoutTrailingHole(int64_t offset, int64_t length) const {
+  constexpr int64_t kZerosKept = 16;
+  const int64_t inFile = std::min(offset + length, file_size_);
+  if (inFile <= offset) return length;
+  const int64_t dataEnd = file_.EndOfDataWithin(offset, inFile);
+  if (dataEnd >= inFile) return length;
+  return std::min(length, dataEnd - offset + kZerosKept);
+}
+
+void FileReader::LoadCodedData(int page, int64_t offset, int64_t length) {
   coded_.clear();
   coded_.shrink_to_fit();
-  if (length <= 0) return;
+  if (page < 0 || page >= page_count_ || length <= 0 || offset < 0) return;
+  length = WithoutTrailingHole(offset, length);
+  const DataRange range{offset, offset + length};
+  if (OverlapsAnotherPage(page, range)) return;
   try {
     coded_.assign(static_cast<size_t>(length), 0);
   } catch (const std::bad_alloc&) {
     // A page whose data cannot be held decodes to no line.
     return;
   }
+  data_ranges_[static_cast<size_t>(page)] = range;
   ReadAt(offset, coded_);
 }
 

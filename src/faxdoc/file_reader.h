@@ -46,20 +46,34 @@ class FileReader {
   int32_t DataLength() const { return static_cast<int32_t>(coded_.size()); }
 
  protected:
-  void ClearPages() { page_count_ = 0; }
+  void ClearPages();
 
   // Reads up to |out|.size() bytes at |offset|; returns the number read.
   // The rest of |out| is left as it was.
   size_t ReadAt(int64_t offset, std::span<uint8_t> out);
 
-  // Replaces the coded-data buffer with |length| bytes read at |offset|.
-  // Bytes the file does not hold are zero. A buffer that cannot be
-  // allocated leaves no data.
-  void LoadCodedData(int64_t offset, int32_t length);
+  // Replaces the coded-data buffer with page |page|'s |length| bytes at
+  // |offset|; bytes past the end of the file are zero, and a hole of a
+  // sparse file that ends the range is left out. The caller has already
+  // cut |length| to what the page can need. A range that overlaps the data
+  // another page of this file was given is refused and the page gets no
+  // data: pages of a real file never share data, and headers that all claim
+  // one region would make the file cost that region once per header. A
+  // buffer that cannot be allocated leaves no data.
+  void LoadCodedData(int page, int64_t offset, int64_t length);
 
  private:
+  struct DataRange {
+    int64_t begin = 0;
+    int64_t end = 0;  // empty when begin == end
+  };
+
+  bool OverlapsAnotherPage(int page, DataRange range) const;
+  int64_t WithoutTrailingHole(int64_t offset, int64_t length) const;
+
   platform::FileHandle file_;
   std::array<int32_t, kMaxPages> offsets_{};
+  std::array<DataRange, kMaxPages> data_ranges_{};  // what each page was given
   uint16_t page_count_ = 0;
   int64_t file_size_ = 0;
   std::vector<uint8_t> coded_;

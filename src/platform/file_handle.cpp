@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -61,6 +62,20 @@ int64_t FileHandle::Size() const {
 int64_t FileHandle::BytesOnDisk() const {
   struct stat info {};
   return fstat(fd_, &info) == 0 ? static_cast<int64_t>(info.st_blocks) * 512 : -1;
+}
+
+int64_t FileHandle::EndOfDataWithin(int64_t begin, int64_t end) const {
+  int64_t dataEnd = begin;
+  for (int64_t at = begin; at < end;) {
+    const off_t data = lseek(fd_, static_cast<off_t>(at), SEEK_DATA);
+    if (data < 0) return errno == ENXIO ? dataEnd : end;  // ENXIO: only a hole follows
+    if (data >= end) break;
+    const off_t hole = lseek(fd_, data, SEEK_HOLE);
+    if (hole < 0) return end;
+    dataEnd = std::min<int64_t>(hole, end);
+    at = hole;
+  }
+  return dataEnd;
 }
 
 Expected<FileHandle> OpenRegularFile(const std::string& path, OpenFor purpose) {

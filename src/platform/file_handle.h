@@ -45,6 +45,12 @@ class FileHandle {
   int64_t Size() const;
   int64_t BytesOnDisk() const;
 
+  // Where the data of [|begin|, |end|) ends once the holes of a sparse file
+  // (which read as zeros but were never written) are left out: the end of
+  // the last stretch of data in the range, |begin| when there is none, and
+  // |end| where the file system cannot tell (or the range has no hole).
+  int64_t EndOfDataWithin(int64_t begin, int64_t end) const;
+
  private:
   int fd_ = -1;
 };
