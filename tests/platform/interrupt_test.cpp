@@ -15,10 +15,10 @@ namespace {
 // Writes part of an output and of a finished one, then is interrupted.
 [[noreturn]] void WriteThenInterrupt(const test::ScopedTempDir& dir, int signal) {
   RemoveUnfinishedOutputsOnInterrupt();
-  auto finished = AtomicOutputFile::Create(dir.File("done.jpg"));
+  auto finished = std::move(*AtomicOutputFile::Create(dir.File("done.jpg")));
   std::fputs("whole", finished->Stream());
-  finished->Commit();
-  auto unfinished = AtomicOutputFile::Create(dir.File("half.jpg"));
+  (void)finished->Commit();
+  auto unfinished = std::move(*AtomicOutputFile::Create(dir.File("half.jpg")));
   std::fputs("half", unfinished->Stream());
   std::fflush(unfinished->Stream());
   raise(signal);

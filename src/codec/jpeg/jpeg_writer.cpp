@@ -102,12 +102,13 @@ int RunCompression(CompressionJob* job) {
 }
 
 int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale, bool optimize) {
-  std::string error;
-  std::unique_ptr<platform::AtomicOutputFile> output = platform::AtomicOutputFile::Create(jpegPath, &error);
-  if (!output) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> created =
+      platform::AtomicOutputFile::Create(jpegPath);
+  if (!created) {
+    std::fprintf(stderr, "%s\n", created.reason().c_str());
     return kCannotOpen;
   }
+  std::unique_ptr<platform::AtomicOutputFile> output = std::move(*created);
   CompressionJob job{};
   job.bmpFd = bmpFd;
   job.mapped = mapped;
@@ -117,8 +118,8 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& 
   job.optimize = optimize;
   const int result = RunCompression(&job);
   if (result == kFailed) return kFailed;  // |output| discards the partial file
-  if (!output->Commit(&error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  if (platform::Status committed = output->Commit(); !committed) {
+    std::fprintf(stderr, "%s\n", committed.reason().c_str());
     return kFailed;
   }
   return result;
