@@ -131,7 +131,10 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRun,
-                         ::testing::Values(Interruption{SIGKILL, 1}, Interruption{SIGKILL, 4}),
+                         ::testing::Values(Interruption{SIGKILL, 1}, Interruption{SIGKILL, 4},
+                                           Interruption{SIGINT, 1}, Interruption{SIGINT, 4},
+                                           Interruption{SIGTERM, 1}, Interruption{SIGTERM, 4},
+                                           Interruption{SIGHUP, 1}, Interruption{SIGHUP, 4}),
                          [](const auto& info) {
                            return std::string(sigabbrev_np(info.param.signal)) + "_j" +
                                   std::to_string(info.param.workers);
