@@ -33,7 +33,9 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
   // or a planted link is never followed.
   int fd = mkstemps(buffer.data(), static_cast<int>(suffix.size()));
   if (fd < 0) {
-    if (error) *error = pattern + ": " + std::strerror(errno);
+    // The folder is what the user can mend ($TMPDIR missing, full or
+    // read-only); the random name means nothing to them.
+    if (error) *error = "temporary folder " + std::string(folder) + ": " + std::strerror(errno);
     return nullptr;
   }
   fcntl(fd, F_SETFD, FD_CLOEXEC);

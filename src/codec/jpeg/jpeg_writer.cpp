@@ -101,28 +101,36 @@ int RunCompression(CompressionJob* job) {
   return warnings > 0 ? kWrittenWithWarnings : kWritten;
 }
 
-int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale, bool optimize) {
-  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> created =
-      platform::AtomicOutputFile::Create(jpegPath);
-  if (!created) {
-    std::fprintf(stderr, "%s\n", created.reason().c_str());
-    return kCannotOpen;
-  }
-  std::unique_ptr<platform::AtomicOutputFile> output = std::move(*created);
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, platform::AtomicOutputFile& output, int quality,
+                 bool grayscale, bool optimize) {
   CompressionJob job{};
   job.bmpFd = bmpFd;
   job.mapped = mapped;
-  job.output = output->Stream();
+  job.output = output.Stream();
   job.quality = quality;
   job.grayscale = grayscale;
   job.optimize = optimize;
   const int result = RunCompression(&job);
-  if (result == kFailed) return kFailed;  // |output| discards the partial file
-  if (platform::Status committed = output->Commit(); !committed) {
+  if (result == kFailed) {
+    (void)output.Discard();
+    return kFailed;
+  }
+  if (platform::Status committed = output.Commit(); !committed) {
     std::fprintf(stderr, "%s\n", committed.reason().c_str());
     return kFailed;
   }
   return result;
+}
+
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality,
+                 bool grayscale, bool optimize) {
+  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> output =
+      platform::AtomicOutputFile::Create(jpegPath);
+  if (!output) {
+    std::fprintf(stderr, "%s\n", output.reason().c_str());
+    return kCannotOpen;
+  }
+  return CompressInto(bmpFd, mapped, **output, quality, grayscale, optimize);
 }
 
 }  // namespace
@@ -130,6 +138,12 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& 
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
                      bool grayscale, bool optimize) {
   return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize);
+}
+
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutputFile& output, int quality,
+                     bool grayscale, bool optimize) {
+  if (!output.Stream()) return kCannotOpen;
+  return CompressInto(bmp.Descriptor(), bmp.Mapped(), output, quality, grayscale, optimize);
 }
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -11,11 +12,16 @@ namespace tamarind {
 // 3 the JPEG library or the BMP reader raised an error, or the output could
 // not be completed (nothing written).
 //
-// The JPEG appears under |jpegPath| only when complete: it is written to a
-// temporary file beside it and renamed over it at the end, so on any failure
-// an existing file of that name is untouched. The library's messages go to
+// The JPEG appears under |jpegPath| only when complete (see
+// platform::AtomicOutputFile), so on any failure an existing file of that
+// name is untouched. The library's messages go to
 // standard error. |quality| is clamped to 1..100 by the library.
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
+                     bool grayscale, bool optimize);
+
+// Same into |output|, made by the caller (below an OutputFolder, with the
+// options it chose), which this commits, or discards on failure.
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutputFile& output, int quality,
                      bool grayscale, bool optimize);
 
 // Same for the BMP file at |bmpPath|, which may be any uncompressed 8- or
