@@ -122,6 +122,7 @@ Status AtomicOutputFile::Commit() {
   finished_ = true;
   const int fd = fileno(stream_);
   int error = 0;
+  errno = 0;
   if (fflush(stream_) != 0 || ferror(stream_)) error = errno ? errno : EIO;
   if (!error && options_.sync && fsync(fd) != 0) error = errno;
   // A second handle outlives the stream: the unnamed file is linked through

@@ -81,7 +81,9 @@ class AtomicOutputFile {
   // Flushes and closes the file and gives it the final name; callable once.
   // Fails (with a reason naming the final path) when a write, the close or
   // the renaming failed, or when the final name exists and the user may not
-  // write it; the new data is then gone and the final name untouched.
+  // write it; the new data is then gone and the final name untouched. With
+  // |sync|, a folder that cannot be flushed fails it too, with the file in
+  // place but perhaps not safe from a power cut.
   Status Commit();
 
   // Drops the new data. Fails only when a named temporary file cannot be
