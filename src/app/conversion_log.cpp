@@ -24,7 +24,7 @@ void AppendToLog(const std::string& path, std::string_view text, bool createPare
   entry += kDashesLine;
   // One write: two runs appending at the same moment keep their entries
   // whole. A lost entry is never reported.
-  platform::AppendWhole(path, entry);
+  (void)platform::AppendWhole(path, entry);
 }
 
 }  // namespace tamarind

@@ -51,13 +51,13 @@ DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, con
   auto because = [&](std::string reason) {
     if (outcome.reason.empty()) outcome.reason = std::move(reason);
   };
-  std::string why;
-  std::unique_ptr<platform::AtomicOutputFile> file = platform::AtomicOutputFile::Create(path, &why);
-  if (!file) {
-    because(why);
+  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> created = platform::AtomicOutputFile::Create(path);
+  if (!created) {
+    because(created.reason());
     return outcome;
   }
-  DocumentWriter writer(format, *file, info);
+  platform::AtomicOutputFile& file = **created;
+  DocumentWriter writer(format, file, info);
   const uint16_t pages = document.PageCount();
   for (uint16_t i = 0; i < pages; ++i) {
     if (i > 0) document.DecodePage(kWinFaxFormat, i);
@@ -68,13 +68,15 @@ DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, con
     because("page " + std::to_string(i + 1) + ": " + added.reason());
   }
   outcome.pagesWritten = writer.PagesWritten();
-  if (outcome.pagesWritten == 0) return outcome;  // |file| goes unwritten
+  if (outcome.pagesWritten == 0) return outcome;  // the file goes unwritten
   platform::Status finished = writer.Finish();
-  if (finished && file->Commit(&why)) {
+  if (finished) finished = file.Commit();
+  else finished = platform::Failure{path + ": " + finished.reason()};
+  if (finished) {
     outcome.written = true;
     return outcome;
   }
-  because(finished ? why : path + ": " + finished.reason());
+  because(finished.reason());
   outcome.pagesWritten = 0;
   return outcome;
 }

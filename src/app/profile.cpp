@@ -178,16 +178,14 @@ platform::Status ProfileFile::Save() const {
   const std::string folder = target.parent_path().string();
   if (!folder.empty() && !platform::MakeFolders(folder))
     return platform::Failure{folder + ": the folder cannot be created"};
-  std::string why;
-  auto file = platform::AtomicOutputFile::Create(target.string(), &why);
-  if (!file) return platform::Failure{why};
+  auto file = platform::AtomicOutputFile::Create(target.string());
+  if (!file) return file.status();
   // A file the user made private stays private.
   struct stat existing {};
-  if (stat(target.c_str(), &existing) == 0) fchmod(fileno(file->Stream()), existing.st_mode & 07777);
+  if (stat(target.c_str(), &existing) == 0) fchmod((*file)->Descriptor(), existing.st_mode & 07777);
   const std::string text = Text();
-  std::fwrite(text.data(), 1, text.size(), file->Stream());
-  if (!file->Commit(&why)) return platform::Failure{why};
-  return {};
+  std::fwrite(text.data(), 1, text.size(), (*file)->Stream());
+  return (*file)->Commit();
 }
 
 }  // namespace tamarind

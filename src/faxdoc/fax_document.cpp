@@ -6,7 +6,12 @@ FaxDocument::FaxDocument() = default;
 FaxDocument::~FaxDocument() = default;
 
 int FaxDocument::Load(const std::string& path, FormatCode code) {
-  if (code != kWinFaxFormat || !reader_.Open(path)) return -1;
+  load_failure_.clear();
+  if (code != kWinFaxFormat) return -1;
+  if (platform::Status opened = reader_.Open(path); !opened) {
+    load_failure_ = opened.reason();
+    return -1;
+  }
   page_count_ = reader_.CountPages();
   // With no pages the reader has closed the file and the page stays empty.
   reader_.DecodePage(0, page_);

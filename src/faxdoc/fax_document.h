@@ -21,6 +21,9 @@ class FaxDocument {
   // -1 when the file cannot be opened (or |code| names a format this
   // program does not read), else 0; page 0 is then decoded.
   int Load(const std::string& path, FormatCode code);
+  // Why the last Load could not open its file ("a.fxd: is a FIFO"); "" when
+  // it opened, or when it was refused for its format code.
+  const std::string& LoadFailure() const { return load_failure_; }
   // The current page has a width and a height above 0.
   bool IsLoaded() const;
   uint16_t PageCount() const;
@@ -36,6 +39,7 @@ class FaxDocument {
   WinFaxReader reader_;
   uint16_t page_count_ = 0;
   FaxPage page_;
+  std::string load_failure_;
 };
 
 }  // namespace tamarind

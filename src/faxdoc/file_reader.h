@@ -4,11 +4,12 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/file_handle.h"
+#include "platform/outcome.h"
 
 namespace tamarind {
 
@@ -21,11 +22,12 @@ class FileReader {
   FileReader& operator=(const FileReader&) = delete;
   virtual ~FileReader();
 
-  // Closes any open file, then opens |path| for binary reading and measures
-  // its size. False (and no file open) when it cannot be opened or is not
-  // seekable. Forgets the pages of any earlier file.
-  bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  // Closes any open file, then opens |path| for reading and measures its
+  // size. Fails with the reason (and no file open) when it cannot be opened
+  // or is not a regular file: a pipe or a device fails at once, it is never
+  // waited for. Forgets the pages of any earlier file.
+  platform::Status Open(const std::string& path);
+  bool IsOpen() const { return file_.IsOpen(); }
   // The close status, or 0 when no file was open.
   int Close();
 
@@ -44,24 +46,34 @@ class FileReader {
   int32_t DataLength() const { return static_cast<int32_t>(coded_.size()); }
 
  protected:
-  void ClearPages() { page_count_ = 0; }
+  void ClearPages();
 
   // Reads up to |out|.size() bytes at |offset|; returns the number read.
   // The rest of |out| is left as it was.
   size_t ReadAt(int64_t offset, std::span<uint8_t> out);
 
-  // Replaces the coded-data buffer with |length| bytes read at |offset|.
-  // Bytes the file does not hold are zero. A buffer that cannot be
-  // allocated leaves no data.
-  void LoadCodedData(int64_t offset, int32_t length);
+  // Replaces the coded-data buffer with page |page|'s |length| bytes at
+  // |offset|; bytes past the end of the file are zero, and a hole of a
+  // sparse file that ends the range is left out. The caller has already
+  // cut |length| to what the page can need. A range that overlaps the data
+  // another page of this file was given is refused and the page gets no
+  // data: pages of a real file never share data, and headers that all claim
+  // one region would make the file cost that region once per header. A
+  // buffer that cannot be allocated leaves no data.
+  void LoadCodedData(int page, int64_t offset, int64_t length);
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+  struct DataRange {
+    int64_t begin = 0;
+    int64_t end = 0;  // empty when begin == end
   };
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  bool OverlapsAnotherPage(int page, DataRange range) const;
+  int64_t WithoutTrailingHole(int64_t offset, int64_t length) const;
+
+  platform::FileHandle file_;
   std::array<int32_t, kMaxPages> offsets_{};
+  std::array<DataRange, kMaxPages> data_ranges_{};  // what each page was given
   uint16_t page_count_ = 0;
   int64_t file_size_ = 0;
   std::vector<uint8_t> coded_;

@@ -1,10 +1,9 @@
 #include "faxdoc/format_code.h"
 
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <string_view>
 
+#include "platform/file_handle.h"
 #include "platform/string_extras.h"
 
 namespace tamarind {
@@ -53,15 +52,13 @@ std::string_view ExtensionOf(std::string_view path) {
   return path.size() < 2 ? path : path.substr(path.size() - 2);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
+// A pipe or a device named ".g3f" is no fax of either kind, and is never
+// waited for.
 FormatCode ContentFormatCode(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  platform::Expected<platform::FileHandle> file = platform::OpenRegularFile(path);
   if (!file) return kUnknownFormat;
-  std::array<unsigned char, 18> head{};  // bytes the file lacks stay 0
-  std::fread(head.data(), 1, head.size(), file.get());
+  std::array<uint8_t, 18> head{};  // bytes the file lacks stay 0
+  file->ReadAt(0, head);
   if (head[2] == 0x2A && head[3] == 0) return 17;
   const std::string_view signature(reinterpret_cast<const char*>(head.data() + 1), kFormat12Signature.size());
   return signature == kFormat12Signature ? 12 : kUnknownFormat;

@@ -119,9 +119,13 @@ int WinFaxReader::ReadPage(int index) {
   const int64_t offset = PageOffset(index);
   ReadHeaderAt(offset);
   ApplyDefaults(offset);
-  LoadCodedData(offset + static_cast<int64_t>(WinFaxPageHeader::kSize), header_.data_length);
   x_resolution_ = kHorizontalResolution;
   y_resolution_ = header_.VerticalResolution();
+  rows_to_decode_ = RowsWorthDecoding(header_.width, header_.length, x_resolution_, y_resolution_);
+  // What the header claims beyond what those rows can need is never read:
+  // a small file claiming gigabytes costs what its page costs.
+  const int64_t length = std::min<int64_t>(header_.data_length, MaxCodedBytes(header_.width, rows_to_decode_));
+  LoadCodedData(index, offset + static_cast<int64_t>(WinFaxPageHeader::kSize), length);
   return 0;
 }
 
@@ -131,7 +135,7 @@ void WinFaxReader::DecodePage(int index, FaxPage& page) {
     EmptyPage(page);
     return;
   }
-  const int32_t lines = RowsWorthDecoding(header_.width, header_.length, x_resolution_, y_resolution_);
+  const int32_t lines = rows_to_decode_;
   if (header_.IsGroup4()) {
     MmrDecoder decoder(CodedData(), LsbFirst, kMmrVariant, kInvertNone, kMmrSyncRun);
     decoder.SetPageSize(header_.width, lines);

@@ -54,7 +54,9 @@ class WinFaxReader : public FileReader {
   // the file when there is none. Returns the page count.
   uint16_t CountPages();
 
-  // Reads page |index|'s header (with its defaults applied) and coded data.
+  // Reads page |index|'s header (with its defaults applied) and coded data:
+  // |data_length| bytes, but never more than the page's rows can need
+  // (MaxCodedBytes) and none when they overlap another page's data.
   // -1 when no file is open or there is no such page, else 0.
   int ReadPage(int index);
 
@@ -74,6 +76,7 @@ class WinFaxReader : public FileReader {
   WinFaxPageHeader header_;
   uint16_t x_resolution_ = 0;
   uint16_t y_resolution_ = 0;
+  int32_t rows_to_decode_ = 0;  // the header's lines, cut to the largest page
 };
 
 }  // namespace tamarind

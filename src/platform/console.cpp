@@ -6,15 +6,18 @@
 
 namespace tamarind::platform {
 
-void WriteOut(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+namespace {
+
+bool WriteTo(std::FILE* stream, std::string_view text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fflush(stream) == 0 && written && !std::ferror(stream);
 }
 
-void WriteErr(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
+}  // namespace
+
+bool WriteOut(std::string_view text) { return WriteTo(stdout, text); }
+
+bool WriteErr(std::string_view text) { return WriteTo(stderr, text); }
 
 bool ErrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 

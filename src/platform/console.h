@@ -5,9 +5,11 @@
 
 namespace tamarind::platform {
 
-// Writes |text| to standard output / standard error and flushes it.
-void WriteOut(std::string_view text);
-void WriteErr(std::string_view text);
+// Writes |text| to standard output / standard error and flushes it. False
+// when it did not all get there (a closed pipe, once SIGPIPE is ignored, or
+// a full disk); the stream's error stays set, so a later check sees it too.
+bool WriteOut(std::string_view text);
+bool WriteErr(std::string_view text);
 
 // True when standard error is a terminal (progress is shown only there).
 bool ErrIsTerminal();

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/file_handle.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
 
@@ -154,22 +155,28 @@ std::string LocalTimeText(const char* format) {
   return std::string(buffer, length);
 }
 
-bool AppendWhole(const std::string& path, std::string_view bytes) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool written = true;
-  // One write: O_APPEND places it whole at the end. A regular file takes
-  // it in one piece; the loop only covers a signal or a full disk.
-  while (!bytes.empty()) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      written = false;
-      break;
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
+Status AppendWhole(const std::string& path, std::string_view bytes) {
+  Expected<FileHandle> file = OpenRegularFile(path, OpenFor::kAppending);
+  if (!file) return file.status();
+  const int fd = file->Descriptor();
+  // One write: O_APPEND places it whole at the end, so entries of
+  // concurrent writers never interleave.
+  ssize_t n;
+  do n = write(fd, bytes.data(), bytes.size());
+  while (n < 0 && errno == EINTR);
+  if (n == static_cast<ssize_t>(bytes.size())) {
+    if (file->Close()) return {};
+    return Failure{path + ": " + std::strerror(errno)};
   }
-  return close(fd) == 0 && written;
+  if (n < 0) return Failure{path + ": " + std::strerror(errno)};
+  // A short write (a full disk, a file-size limit): take the part back, so
+  // the next entry does not start in the middle of a line. The write left
+  // the position at the end of our bytes; if another writer appended since,
+  // cutting would take its entry too, and ours stays as it is.
+  const off_t end = lseek(fd, 0, SEEK_CUR);
+  if (end >= n && file->Size() == end && ftruncate(fd, end - n) == 0)
+    return Failure{path + ": the entry did not fit (the disk may be full); nothing was added"};
+  return Failure{path + ": the entry did not fit (the disk may be full) and stays cut short"};
 }
 
 }  // namespace tamarind::platform

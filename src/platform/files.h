@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/outcome.h"
+
 namespace tamarind::platform {
 
 // Creates |path| and every missing ancestor, like `mkdir -p`. A folder that
@@ -67,7 +69,10 @@ bool SetFileTimes(const std::string& path, const FileTime& accessed, const FileT
 std::string LocalTimeText(const char* format);
 
 // Appends |bytes| to |path| (created 0666 less the umask when missing)
-// with a single write, so entries of concurrent writers never interleave.
-bool AppendWhole(const std::string& path, std::string_view bytes);
+// whole or not at all: with a single write, so entries of concurrent
+// writers never interleave, and a part that a full disk cut short is taken
+// back. Only a regular file is written: a pipe or a device named as the
+// log fails at once (see OpenRegularFile).
+Status AppendWhole(const std::string& path, std::string_view bytes);
 
 }  // namespace tamarind::platform

@@ -1,21 +1,76 @@
-// Removing our own unfinished outputs when the process is interrupted.
+// Ctrl-C, SIGTERM and SIGHUP: recorded by the handler, acted on by the
+// program.
 //
-// Each output being written registers its temporary name; when Ctrl-C,
-// SIGTERM or SIGHUP ends the process, the names still registered are
-// removed first, so an interrupted run leaves no half-written files behind.
-// (A SIGKILL cannot be caught; the temporary names then stay and can be
-// deleted.)
+// The handler only records the first of these signals (and wakes a poll()
+// on InterruptWakeDescriptor()); it touches nothing else, so it is safe
+// whatever the threads were doing. The run then stops handing out work,
+// each worker discards the output it is writing (an unnamed file vanishes
+// with its descriptor; a named temporary file is removed by its owner), and
+// the main thread ends the process with the signal's own status through
+// EndProcessWithPendingSignal(). Worker threads block these signals, so the
+// main thread is the one they interrupt.
 #pragma once
+
+#include <signal.h>
+
+#include <thread>
+#include <utility>
 
 namespace tamarind::platform {
 
-// Installs the handlers once; signals the process ignores stay ignored.
+enum class OnInterrupt {
+  kRecord,        // only record; the program polls and ends itself
+  kRecordAndEnd,  // record, then end the process at once with the signal
+};
+
+// Installs the handlers once; signals the process ignores (nohup) stay
+// ignored. May be called again to change |action|.
+void InstallInterruptHandlers(OnInterrupt action = OnInterrupt::kRecord);
+
+// The handlers for a program whose run loop does not yet poll: the first
+// signal still ends the process at once, as it always did. Nothing named
+// is left to remove (outputs have no name until they are complete).
 void RemoveUnfinishedOutputsOnInterrupt();
 
-// Registers |path| (which must stay valid until Unregister) and returns a
-// slot for Unregister, or -1 when every slot is taken (the path is then
-// simply not removed on an interrupt).
-int RegisterUnfinished(const char* path);
-void UnregisterUnfinished(int slot);
+// True once one of the signals arrived; the first signal, or 0.
+bool InterruptRequested();
+int InterruptSignal();
+
+// A descriptor that becomes readable when a signal is recorded, for a main
+// thread that waits in poll(); -1 before the handlers are installed.
+int InterruptWakeDescriptor();
+
+// Blocks the three signals in the calling thread, so that they go to a
+// thread that leaves them unblocked (the main thread).
+void BlockInterruptSignalsInThisThread();
+
+// Blocks the three signals in the calling thread while it lives and
+// restores the thread's mask after.
+class InterruptSignalsBlocked {
+ public:
+  InterruptSignalsBlocked();
+  ~InterruptSignalsBlocked();
+  InterruptSignalsBlocked(const InterruptSignalsBlocked&) = delete;
+  InterruptSignalsBlocked& operator=(const InterruptSignalsBlocked&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// Starts a thread that has the three signals blocked from its first
+// instruction on (a new thread inherits its creator's mask).
+template <typename Function, typename... Arguments>
+std::jthread StartThreadWithInterruptsBlocked(Function&& function, Arguments&&... arguments) {
+  InterruptSignalsBlocked blocked;
+  return std::jthread(std::forward<Function>(function), std::forward<Arguments>(arguments)...);
+}
+
+// Ends the process as the recorded signal would have (default action, so
+// the parent sees "killed by SIGINT"); returns only when none was recorded.
+void EndProcessWithPendingSignal();
+
+// A closed standard output or pipe then gives EPIPE on write instead of
+// ending the process.
+void IgnoreBrokenPipes();
 
 }  // namespace tamarind::platform

@@ -24,21 +24,29 @@ std::atomic<unsigned> nextSerial{0};
 std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder, std::string_view prefix,
                                                          std::string_view suffix, std::string* error) {
   std::string name(prefix);
-  name += '-' + std::to_string(getpid()) + '-' + std::to_string(nextSerial.fetch_add(1)) + "-XXXXXX";
-  std::string pattern = JoinPath(folder, name);
-  pattern += suffix;
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  // mkstemps opens with O_CREAT | O_EXCL and mode 0600, so an existing file
-  // or a planted link is never followed.
-  int fd = mkstemps(buffer.data(), static_cast<int>(suffix.size()));
-  if (fd < 0) {
-    if (error) *error = pattern + ": " + std::strerror(errno);
-    return nullptr;
+  name += '-' + std::to_string(getpid()) + '-' + std::to_string(nextSerial.fetch_add(1));
+  const std::string folderPath(folder);
+  // A file without a name from the start: not even a kill between creating
+  // and unlinking it can leave one behind.
+  int fd = open(folderPath.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return std::make_unique<PrivateTempFile>(Token(), fd, JoinPath(folder, name + std::string(suffix)));
+  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+    // A file system without unnamed files: a name of our own, removed at once.
+    std::string pattern = JoinPath(folder, name + "-XXXXXX") + std::string(suffix);
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    // mkstemps opens with O_CREAT | O_EXCL and mode 0600, so an existing
+    // file or a planted link is never followed.
+    fd = mkostemps(buffer.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
+    if (fd >= 0) {
+      unlink(buffer.data());
+      return std::make_unique<PrivateTempFile>(Token(), fd, std::string(buffer.data()));
+    }
   }
-  fcntl(fd, F_SETFD, FD_CLOEXEC);
-  unlink(buffer.data());
-  return std::make_unique<PrivateTempFile>(Token(), fd, std::string(buffer.data()));
+  // The folder is what the user can mend ($TMPDIR missing, full or
+  // read-only); the file's name means nothing to them.
+  if (error) *error = "temporary folder " + folderPath + ": " + std::strerror(errno);
+  return nullptr;
 }
 
 PrivateTempFile::~PrivateTempFile() {

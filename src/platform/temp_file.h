@@ -1,8 +1,8 @@
-// A private scratch file: created exclusively with a name no other process
-// or worker can share, readable by its owner only, and used only through
-// the descriptor it was created with. Its name is removed as soon as it is
-// made, so the file goes with the descriptor and not even a killed process
-// leaves one behind.
+// A private scratch file: readable by its owner only and used only through
+// the descriptor it was created with. It has no name in its folder (it is
+// made unnamed, O_TMPFILE, or on a file system without those its exclusive
+// name is removed at once), so the file goes with the descriptor and not
+// even a killed process leaves one behind.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,10 @@ class PrivateTempFile {
   };
 
  public:
-  // Creates <folder>/<prefix>-<pid>-<serial>-XXXXXX<suffix> (O_EXCL, mode
-  // 0600) and removes the name again. Returns null and fills |error| when
-  // the file cannot be made.
+  // Creates an unnamed file in |folder| (mode 0600), or where the file
+  // system has none <folder>/<prefix>-<pid>-<serial>-XXXXXX<suffix>
+  // (O_EXCL) and removes the name again. Returns null and fills |error|
+  // (naming the folder) when the file cannot be made.
   static std::unique_ptr<PrivateTempFile> Create(std::string_view folder, std::string_view prefix,
                                                  std::string_view suffix, std::string* error = nullptr);
 
@@ -31,7 +32,8 @@ class PrivateTempFile {
   PrivateTempFile& operator=(const PrivateTempFile&) = delete;
   ~PrivateTempFile();  // closes the descriptor, which ends the file
 
-  // The name the file was created under (it no longer stands in its folder).
+  // A name unique to this file, <folder>/<prefix>-<pid>-<serial>...<suffix>
+  // (it never stands in its folder).
   const std::string& Path() const { return path_; }
   int Descriptor() const { return fd_; }
 

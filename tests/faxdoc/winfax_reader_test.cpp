@@ -6,6 +6,7 @@
 #include <numeric>
 #include <vector>
 
+#include "codec/fax/page_limits.h"
 #include "support/test_files.h"
 #include "tools/winfax_writer.h"
 
@@ -195,6 +196,34 @@ TEST_F(WinFaxReaderTest, DataCutShortByTheEndOfTheFileReadsAsZeros) {
   const std::vector<uint8_t> expected_start(file.begin() + 128, file.end());
   EXPECT_EQ(std::vector<uint8_t>(reader_.CodedData().begin(), reader_.CodedData().begin() + 200), expected_start);
   for (size_t i = 200; i < 300; ++i) ASSERT_EQ(reader_.CodedData()[i], 0) << i;
+}
+
+TEST_F(WinFaxReaderTest, CodedDataFollowsThePageNotTheClaim) {
+  // A one-row page eight pixels wide can need no more than MaxCodedBytes;
+  // the rest of its 10,000 bytes is never read.
+  WinFaxPageSpec tiny = PageOf(10'000);
+  tiny.width = 8;
+  tiny.length = 1;
+  ASSERT_EQ(Count({tiny}), 1);
+  ASSERT_EQ(reader_.ReadPage(0), 0);
+  EXPECT_EQ(reader_.DataLength(), MaxCodedBytes(8, 1));
+
+  // Three headers that all claim the data after the last of them: the first
+  // page read gets it, any other page nothing, and reading again changes
+  // nothing.
+  std::vector<WinFaxPageSpec> sharing(3, PageOf(0));
+  for (size_t i = 0; i < sharing.size(); ++i) {
+    sharing[i].data_length = 1000 - 128 * static_cast<uint32_t>(i);
+    sharing[i].link_span = static_cast<uint32_t>(128 - 1000 + 128 * static_cast<int>(i));
+  }
+  std::vector<uint8_t> file = tools::BuildWinFaxFile(sharing);
+  const std::vector<uint8_t> data = Bytes(1000 - 256);
+  file.insert(file.end(), data.begin(), data.end());
+  ASSERT_EQ(Count(file), 3);
+  for (int page : {1, 0, 2, 1}) {
+    ASSERT_EQ(reader_.ReadPage(page), 0);
+    EXPECT_EQ(reader_.DataLength(), page == 1 ? 1000 - 128 : 0) << page;
+  }
 }
 
 TEST_F(WinFaxReaderTest, DecodeWithoutAFileLeavesThePageAlone) {

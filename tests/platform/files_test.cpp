@@ -1,4 +1,6 @@
 // Folder making, wildcards and appends of the conversion driver.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,7 +42,7 @@ TEST(AppendWhole, ConcurrentWritersNeverInterleave) {
   constexpr int kRounds = 20;
   pid_t child = fork();
   ASSERT_GE(child, 0);
-  for (int i = 0; i < kRounds; ++i) AppendWhole(path, child == 0 ? entryA : entryB);
+  for (int i = 0; i < kRounds; ++i) (void)AppendWhole(path, child == 0 ? entryA : entryB);
   if (child == 0) _exit(0);
   int status = 0;
   waitpid(child, &status, 0);
@@ -51,6 +53,27 @@ TEST(AppendWhole, ConcurrentWritersNeverInterleave) {
     std::string entry = text.substr(at, entryA.size());
     EXPECT_TRUE(entry == entryA || entry == entryB) << "entry at " << at << " is torn";
   }
+}
+
+TEST(AppendWhole, AnEntryThatDoesNotFitLeavesTheLogAsItWas) {
+  test::ScopedTempDir dir;
+  const std::string path = dir.File("log.txt");
+  const std::string first = "first entry\n";
+  ASSERT_TRUE(AppendWhole(path, first));
+  // A file-size limit just past the log cuts the next write short, as a
+  // full disk would.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{first.size() + 50, first.size() + 50};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(AppendWhole(path, std::string(100, 'x') + "\n") ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the cut entry was reported written";
+  EXPECT_EQ(test::ReadFileText(path), first);
 }
 
 }  // namespace

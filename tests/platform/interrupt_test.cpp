@@ -1,54 +1,63 @@
 #include "platform/interrupt.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <string.h>
 
 #include <cstdio>
-#include <string>
-
-#include "platform/atomic_file.h"
-#include "support/test_files.h"
+#include <cstdlib>
 
 namespace tamarind::platform {
 namespace {
 
-// Writes part of an output and of a finished one, then is interrupted.
-[[noreturn]] void WriteThenInterrupt(const test::ScopedTempDir& dir, int signal) {
-  RemoveUnfinishedOutputsOnInterrupt();
-  auto finished = AtomicOutputFile::Create(dir.File("done.jpg"));
-  std::fputs("whole", finished->Stream());
-  finished->Commit();
-  auto unfinished = AtomicOutputFile::Create(dir.File("half.jpg"));
-  std::fputs("half", unfinished->Stream());
-  std::fflush(unfinished->Stream());
+// The death tests run in a child process: the handlers and the recorded
+// signal are the process's.
+class InterruptTest : public ::testing::TestWithParam<int> {};
+
+// The signal is recorded, and the process ends with it only when the main
+// thread says so, after its own clean-up.
+[[noreturn]] void RecordThenEnd(int signal) {
+  InstallInterruptHandlers();
+  // A worker with the signals blocked cannot be the one interrupted.
+  std::jthread worker = StartThreadWithInterruptsBlocked([] {
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    if (!sigismember(&mask, SIGINT) || !sigismember(&mask, SIGTERM) || !sigismember(&mask, SIGHUP)) std::_Exit(3);
+  });
+  worker.join();
+  sigset_t mine;
+  pthread_sigmask(SIG_BLOCK, nullptr, &mine);
+  if (sigismember(&mine, SIGINT)) std::_Exit(4);  // the starter's mask is back
+
+  if (InterruptRequested()) std::_Exit(5);
   raise(signal);
-  std::abort();  // not reached: the signal ends the process
+  pollfd wake{InterruptWakeDescriptor(), POLLIN, 0};
+  if (!InterruptRequested() || InterruptSignal() != signal || poll(&wake, 1, 0) != 1) std::_Exit(6);
+  raise(signal == SIGINT ? SIGTERM : SIGINT);  // the first signal stays the one
+  if (InterruptSignal() != signal) std::_Exit(7);
+  std::fputs("cleaned up", stderr);
+  EndProcessWithPendingSignal();
+  std::_Exit(8);
 }
 
-TEST(InterruptTest, UnfinishedOutputsGoButFinishedOnesStay) {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    test::ScopedTempDir dir;
-    EXPECT_EXIT(WriteThenInterrupt(dir, signal), ::testing::KilledBySignal(signal), "");
-    EXPECT_EQ(test::RunCommand("ls -A " + dir.Path()).output, "done.jpg\n") << strsignal(signal);
-    EXPECT_EQ(test::ReadFileText(dir.File("done.jpg")), "whole");
-  }
+TEST_P(InterruptTest, IsRecordedAndEndsTheProcessWhenTheProgramSays) {
+  EXPECT_EXIT(RecordThenEnd(GetParam()), ::testing::KilledBySignal(GetParam()), "cleaned up");
 }
 
-TEST(InterruptTest, SlotsAreReusedAndRunningOutOfThemIsHarmless) {
-  std::string path = "unused";
-  int first = RegisterUnfinished(path.c_str());
-  ASSERT_GE(first, 0);
-  UnregisterUnfinished(first);
-  EXPECT_EQ(RegisterUnfinished(path.c_str()), first);
-  UnregisterUnfinished(first);
-  int taken = 0;
-  while (RegisterUnfinished(path.c_str()) >= 0) ++taken;
-  EXPECT_GT(taken, 8);
-  for (int slot = 0; slot < taken; ++slot) UnregisterUnfinished(slot);
-  UnregisterUnfinished(-1);  // what a full table handed out
-  EXPECT_GE(RegisterUnfinished(path.c_str()), 0);
-  for (int slot = 0; slot < taken; ++slot) UnregisterUnfinished(slot);
+// What the program does until its run loop looks at the flag.
+TEST_P(InterruptTest, CanStillEndTheProcessAtOnce) {
+  EXPECT_EXIT(
+      {
+        RemoveUnfinishedOutputsOnInterrupt();
+        raise(GetParam());
+        std::_Exit(0);
+      },
+      ::testing::KilledBySignal(GetParam()), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 }  // namespace
 }  // namespace tamarind::platform

@@ -95,8 +95,14 @@ ChildResult RunTamarind(const ChildOptions& options) {
   ChildResult result;
   const auto deadline = std::chrono::steady_clock::now() + options.limit;
   if (!Drain(pipeFds[0], result.output, deadline)) {
-    kill(-pid, SIGKILL);
     result.timedOut = !options.killAtLimit;
+    // A signal the program handles must still end it, and soon.
+    const bool graceful = options.killAtLimit && options.killSignal != SIGKILL;
+    kill(-pid, graceful ? options.killSignal : SIGKILL);
+    if (graceful && !Drain(pipeFds[0], result.output, std::chrono::steady_clock::now() + std::chrono::seconds(20))) {
+      kill(-pid, SIGKILL);
+      result.timedOut = true;
+    }
   }
   close(pipeFds[0]);
   int status = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct ChildOptions {
   // The child is killed with SIGKILL once this has passed.
   std::chrono::milliseconds limit{std::chrono::minutes(5)};
   bool killAtLimit = false;  // the limit is a planned kill, not a hang
+  int killSignal = SIGKILL;  // what a planned kill sends
   // Runs the program under /usr/bin/time for its peak resident set. (A
   // child spawned straight from this process may inherit our own peak in
   // its accounts: the kernel counts the address space it had before exec.)

@@ -1,6 +1,7 @@
-// A folder run killed at random moments, again and again: whatever JPEG is
-// there is whole, nothing but outputs and our own temporary names appears,
-// and a run to the end completes the set as if nothing had happened.
+// A folder run killed at random moments, again and again, with one worker
+// and with four: whatever is in the destination is a whole JPEG of the set,
+// nothing else appears anywhere, and a run to the end completes the set as
+// if nothing had happened.
 #include <random>
 #include <set>
 
@@ -9,6 +10,7 @@
 #include "child_process.h"
 #include "hostile_corpus.h"
 #include "jpeg_check.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
@@ -29,7 +31,12 @@ std::set<std::string> Names(const std::string& folder) {
 
 tools::WinFaxPageSpec Page(std::string_view name) { return test::WinFaxPageOf(test::RealPageNamed(name)); }
 
-class InterruptedRun : public ::testing::Test {
+struct Interruption {
+  int signal;
+  int workers;
+};
+
+class InterruptedRun : public ::testing::TestWithParam<Interruption> {
  protected:
   void SetUp() override {
     for (const char* folder : {"in", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
@@ -46,38 +53,44 @@ class InterruptedRun : public ::testing::Test {
 
   test::ChildResult Run(const std::string& destination, std::chrono::milliseconds limit, bool kill) {
     test::ChildOptions options;
-    options.arguments = {"/q", "/d=" + dir.File("in"), "/sd=" + dir.File(destination), "/log=" + dir.File("run.log")};
+    options.arguments = {"/q", "/j=" + std::to_string(GetParam().workers), "/d=" + dir.File("in"),
+                         "/sd=" + dir.File(destination), "/log=" + dir.File("run.log")};
     options.environment = {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("xdg"),
                            "XDG_STATE_HOME=" + dir.File("xdg")};
     options.limit = limit;
     options.killAtLimit = kill;
+    options.killSignal = GetParam().signal;
     return test::RunTamarind(options);
   }
 
-  // What a kill may leave: whole outputs, and temporary files of ours.
-  void ExpectOnlyWholeOutputsAndOwnTemporaries(const std::set<std::string>& outputs, int kill) {
+  // What a kill may leave: whole outputs of the set, and nothing else but,
+  // for an output being replaced at that very instant, a whole copy under
+  // the name it takes just before the rename (which the next run removes).
+  // Returns the number of those copies.
+  int ExpectOnlyWholeOutputs(const std::set<std::string>& outputs, int kill) {
+    std::set<std::string> allowed = outputs;
+    for (const std::string& name : outputs) allowed.insert(platform::AtomicOutputFile::ReplacementNameFor(name));
+    int copies = 0;
     for (const std::string& name : Names(dir.File("out"))) {
-      if (name.ends_with(".tmp")) {
-        // "<output>.XXXXXX.tmp", the atomic write's name.
-        EXPECT_TRUE(name.size() > 11 && outputs.contains(name.substr(0, name.size() - 11))) << name;
-        continue;
-      }
-      EXPECT_TRUE(outputs.contains(name)) << "kill " << kill << " left " << name;
+      EXPECT_TRUE(allowed.contains(name)) << "kill " << kill << " left " << name;
+      if (!allowed.contains(name)) continue;
+      copies += !outputs.contains(name);
       test::JpegCheck check = test::CheckJpegFile(dir.File("out/" + name));
       EXPECT_TRUE(check.complete) << "kill " << kill << ": " << name << ": " << check.problem;
     }
-    for (const std::string& name : Names(dir.File("tmp"))) EXPECT_TRUE(name.starts_with("tmpbmp-")) << name;
+    EXPECT_TRUE(Names(dir.File("tmp")).empty());
     std::set<std::string> top = Names(dir.Path());
     top.erase("xdg");
     top.erase("run.log");
     top.erase("out");  // a kill may come before the run made it
     EXPECT_EQ(top, (std::set<std::string>{"in", "reference", "tmp"}));
+    return copies;
   }
 
   test::ScopedTempDir dir;
 };
 
-TEST_F(InterruptedRun, KillsLeaveWholeJpegsAndOwnNamesOnlyAndARerunCompletesTheSet) {
+TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
   // The fastest of three whole runs sets the span the kills fall in, so that
   // a slow first run (cold caches, a busy machine) does not let most of the
   // killed runs finish first.
@@ -92,27 +105,40 @@ TEST_F(InterruptedRun, KillsLeaveWholeJpegsAndOwnNamesOnlyAndARerunCompletesTheS
   ASSERT_EQ(outputs.size(), test::UnderSanitizer() ? 5u : 9u);
 
   // Kills spread over the whole run, from start-up to the last rename.
-  std::mt19937 random(7);
-  const int kills = test::UnderSanitizer() ? 12 : 25;
-  int interrupted = 0;
+  std::mt19937 random(7 + GetParam().workers);
+  const int kills = test::UnderSanitizer() ? 10 : 20;
+  int interrupted = 0, copies = 0;
   for (int kill = 0; kill < kills; ++kill) {
     const auto delay = std::chrono::milliseconds(1 + random() % static_cast<uint32_t>(full.count() + 1));
     test::ChildResult run = Run("out", delay, true);
-    if (!run.exited) ++interrupted;
-    ExpectOnlyWholeOutputsAndOwnTemporaries(outputs, kill);
+    ASSERT_FALSE(run.timedOut) << "the run did not end on signal " << GetParam().signal;
+    if (!run.exited) {
+      ++interrupted;
+      EXPECT_EQ(run.signal, GetParam().signal);
+    }
+    copies += ExpectOnlyWholeOutputs(outputs, kill);
   }
   EXPECT_GT(interrupted, kills / 2);
 
   test::ChildResult last = Run("out", std::chrono::minutes(5), false);
   ASSERT_TRUE(last.exited && last.exitCode == 0);
+  EXPECT_EQ(Names(dir.File("out")), outputs);
   for (const std::string& name : outputs)
     EXPECT_EQ(test::ReadFileBytes(dir.File("out/" + name)), test::ReadFileBytes(dir.File("reference/" + name)))
         << name;
-  size_t leftovers = Names(dir.File("tmp")).size();
-  for (const std::string& name : Names(dir.File("out"))) leftovers += name.ends_with(".tmp");
-  std::printf("interrupted runs: %d of %d killed, %zu temporary files left over in all, full run %lld ms\n",
-              interrupted, kills, leftovers, static_cast<long long>(full.count()));
+  std::printf("signal %d, %d workers: %d of %d runs interrupted, %d whole copies seen after them, full run %lld ms\n",
+              GetParam().signal, GetParam().workers, interrupted, kills, copies, static_cast<long long>(full.count()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRun,
+                         ::testing::Values(Interruption{SIGKILL, 1}, Interruption{SIGKILL, 4},
+                                           Interruption{SIGINT, 1}, Interruption{SIGINT, 4},
+                                           Interruption{SIGTERM, 1}, Interruption{SIGTERM, 4},
+                                           Interruption{SIGHUP, 1}, Interruption{SIGHUP, 4}),
+                         [](const auto& info) {
+                           return std::string(sigabbrev_np(info.param.signal)) + "_j" +
+                                  std::to_string(info.param.workers);
+                         });
 
 }  // namespace
 }  // namespace tamarind

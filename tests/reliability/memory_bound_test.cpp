@@ -1,6 +1,8 @@
 // Peak memory of the real program on the largest pages: at most 4 bytes per
 // page pixel (after row repetition) plus 32 MB, and a page past the limit
 // fails before it costs anything.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "child_process.h"
@@ -33,8 +35,10 @@ std::string TiledDocument(int width, int rows) {
 
 class MemoryBound : public ::testing::Test {
  protected:
-  test::ChildResult Convert(const std::string& name) {
+  test::ChildResult Convert(const std::string& name,
+                            std::chrono::milliseconds limit = std::chrono::minutes(5)) {
     test::ChildOptions options;
+    options.limit = limit;
     options.arguments = {"/f=" + dir.File(name), "/sf=" + dir.File("page.jpg"), "/log=" + dir.File("run.log")};
     options.environment = {"TMPDIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.File("xdg"),
                            "XDG_STATE_HOME=" + dir.File("xdg")};
@@ -99,6 +103,54 @@ TEST_F(MemoryBound, PagesPastTheLimitFailCleanlyAndCheaply) {
       EXPECT_LE(run.peakRssKb, 2 * kWorkerAllowanceKb) << c.name;
     }
     std::printf("%s, past the limit: peak RSS %ld kB\n", c.name, run.peakRssKb);
+  }
+}
+
+// Small files that claim gigabytes: sparse files whose headers claim data
+// the file holds only as a hole. Work and memory follow the pages.
+TEST_F(MemoryBound, ClaimsOfGigabytesCostWhatThePagesCost) {
+  constexpr uint32_t kShared = uint32_t{1} << 28;  // 256 MB
+  // One page whose data_length is 2^31 - 129, in a sparse file of 2 GiB.
+  tools::WinFaxPageSpec lone;
+  lone.data_length = 0x7FFFFFFFu - 128;
+  tools::WinFaxPageSpec vast = lone;  // the same, claiming the largest page
+  vast.width = 65535;
+  vast.length = 65535;
+  // A real page, then eight headers one after the other that each claim the
+  // same 256 MB region after them.
+  std::vector<tools::WinFaxPageSpec> sharing = {test::WhiteRowsPage(1728, 64, 1)};
+  for (int i = 0; i < 8; ++i) {
+    tools::WinFaxPageSpec header;
+    header.data_length = kShared;
+    header.link_span = 128 - kShared;
+    sharing.push_back(header);
+  }
+  const int64_t sharingSize = 128 + static_cast<int64_t>(sharing[0].coded.size()) + 128 + kShared;
+  struct Case {
+    const char* name;
+    std::vector<tools::WinFaxPageSpec> pages;
+    int64_t size;
+    std::string line;  // in the report
+  };
+  const Case cases[] = {
+      {"lone.fxd", {lone}, int64_t{1} << 31, "Failed : " + dir.File("lone.fxd") + " - Not Fax"},
+      {"vast.fxd", {vast}, int64_t{1} << 31, "Failed : " + dir.File("vast.fxd") + " - Not Fax"},
+      {"sharing.fxd", sharing, sharingSize, "page 001 --> " + dir.File("page001.jpg") + " : Success !"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(tools::WriteWinFaxFile(dir.File(c.name), c.pages));
+    ASSERT_EQ(truncate(dir.File(c.name).c_str(), c.size), 0);
+    // The limit only guards against a hang.
+    test::ChildResult run = Convert(c.name, std::chrono::seconds(20));
+    ASSERT_FALSE(run.timedOut) << c.name;
+    ASSERT_TRUE(run.exited) << c.name;
+    EXPECT_EQ(run.exitCode, 2) << c.name;
+    EXPECT_NE(run.output.find(c.line), std::string::npos) << run.output;
+    if (!test::UnderSanitizer()) {
+      EXPECT_LE(run.peakRssKb, 100 * 1024) << c.name;
+    }
+    std::printf("%s, claiming %lld bytes: peak RSS %ld kB\n", c.name, static_cast<long long>(c.size),
+                run.peakRssKb);
   }
 }
 

@@ -5,6 +5,7 @@
 // position between the two.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -153,11 +154,34 @@ class BitWindow {
     while (index >= 0) {
       uint8_t e = tree.nodes[static_cast<size_t>(index)];
       if (IsLeaf(e)) return e;
+      if (IsZeroLoop(tree, e)) SkipZeroPairs();
       int bits = take((e & 2) ? 2 : 1);
       if (bits < 0) return kReadFailed;
       index = (e & 2) ? e - 2 + bits : e + bits;
     }
     return kReadFailed;
+  }
+
+  // The EOL's loop, which takes two bits per step while they are zeros: the
+  // only two-bit node whose "00" entry leads back to itself.
+  static bool IsZeroLoop(const CodeTree& tree, uint8_t e) {
+    return (e & 2) && tree.nodes[static_cast<size_t>(e - 2)] == e;
+  }
+
+  // Takes what the zero loop would take, 32 bits at a time: every pair of
+  // zeros before the first 1 (or before the end of the data). A long run of
+  // fill, or a hostile file of nothing but zeros, then costs a step per 32
+  // bits instead of one per pair; the pairs keep the walk's parity, so the
+  // leaf it ends on is the same.
+  void SkipZeroPairs() {
+    while (true) {
+      const uint32_t next = Peek(32);  // zeros past the end of the data
+      const int64_t zeros = std::min<int64_t>(next == 0 ? 32 : std::countl_zero(next), BitsLeft());
+      const int pairs = static_cast<int>(zeros / 2);
+      if (pairs == 0) return;
+      Skip(2 * pairs);
+      if (pairs < 16) return;
+    }
   }
 
   const uint8_t* data_;

@@ -59,19 +59,15 @@ class G3PageDecoding {
 
   // A line of exactly the width is stored; shorter ones (the empty line
   // before the first EOL, the EOLs closing the page) leave the row for the
-  // next line.
+  // next line. Once every row is stored, nothing further can show, so the
+  // rest of the data is not decoded.
   bool EndLine() {
     if (decoded_ == width_) ++height_;
     StartLine();
-    if (height_ < lines_) {
-      if (!rows_.StartRow(height_, cursor_)) {
-        allocation_failed_ = true;
-        return false;
-      }
-    } else {
-      // Full: the cursor stays at the end of the last row, so further lines
-      // write nothing inside the page.
-      height_ = lines_;
+    if (height_ >= lines_) return false;
+    if (!rows_.StartRow(height_, cursor_)) {
+      allocation_failed_ = true;
+      return false;
     }
     return true;
   }

@@ -24,7 +24,8 @@ class G3Decoder : public FaxBitReader {
   void SetPageSize(int32_t width, int32_t lines);
 
   // Fills |page| with the lines decoded (damaged, short and overlong lines
-  // are dropped; decoding resumes after the next EOL). -1 when the bitmap
+  // are dropped; decoding resumes after the next EOL), and stops once the
+  // expected lines are stored: data after them is not read. -1 when the bitmap
   // cannot be allocated (the page then has height 0) or the coding mode is
   // not one this decoder knows (the page is left alone), else the number of
   // invalid codes met.

@@ -28,12 +28,10 @@ constexpr int64_t kLineDataEndedAtWidth = -14;
 //
 // A line's runs are only recorded while it is decoded; the page decoding
 // paints the row from them in one pass once the line is complete (PaintRow),
-// which costs far less than painting run by run. Two cases paint run by run
-// instead ("eagerly", with PaintRun at the cursor), as the recorded runs
-// cannot describe the row there: lines decoded after the page is full, which
-// go on from where the last stored row's cursor stopped, and a line with
-// more runs than the list holds (only corrupt data has one), which paints
-// the runs recorded so far when the list fills and the rest as they come.
+// which costs far less than painting run by run. A line with more runs than
+// the list holds (only corrupt data has one) is painted run by run instead
+// ("eagerly", with PaintRun at the cursor): the runs recorded so far when
+// the list fills, and the rest as they come.
 //
 // What the slow path changes comes back by value, and the rest of its state
 // lives outside the line object: nothing takes the line's address, so its
@@ -51,14 +49,13 @@ struct RecordingState {
 };
 
 struct MmrLine {
-  MmrLine(const BitWindow& page_window, LineRecording& line_recording, const RunList& reference, int32_t line_width,
-          bool paint_eagerly)
+  MmrLine(const BitWindow& page_window, LineRecording& line_recording, const RunList& reference, int32_t line_width)
       : window(page_window),
         recording(line_recording),
         ref(reference.entries.data()),
         ref_count(reference.count),
         current(line_recording.runs),
-        recording_capacity(paint_eagerly ? 0 : line_recording.capacity),
+        recording_capacity(line_recording.capacity),
         width(line_width),
         b1(reference.entries[0]) {}
 
@@ -308,6 +305,8 @@ class MmrPageDecoding {
       if (line >= 0 || line == kLineDataEndedAtWidth) PaintStoredLine();
       if (line >= 0) {
         ++height_;
+        // Every row stored: nothing further can show.
+        if (PageFull()) return 0;
         std::swap(reference_, current_);
         reference_.cursor = 0;
         continue;
@@ -331,10 +330,6 @@ class MmrPageDecoding {
 
   // Rows are not cleared: a stored line's row is written whole.
   bool StartRow() {
-    if (PageFull()) {
-      height_ = lines_;  // full: later lines write nothing inside the page
-      return true;
-    }
     if (!rows_.PlaceRow(height_, cursor_)) {
       allocation_failed_ = true;
       return false;
@@ -362,7 +357,7 @@ class MmrPageDecoding {
   int64_t DecodeLine() {
     LineRecording recording{current_.entries.data(), static_cast<uint32_t>(current_.entries.size()), invert_,
                             cursor_};
-    MmrLine line(window_, recording, reference_, width_, PageFull());
+    MmrLine line(window_, recording, reference_, width_);
     int64_t result = line.Decode();
     window_ = line.window;
     current_.count = line.current_count;

@@ -15,7 +15,8 @@ class MmrDecoder : public G3Decoder {
  public:
   MmrDecoder(std::span<const uint8_t> data, uint8_t bit_order, uint8_t variant, uint8_t invert, uint8_t sync_run);
 
-  // Fills |page|. 0 normal end, -1 bad variant (page untouched) or
+  // Fills |page|, and stops once the expected lines are stored (data after
+  // them is not read). 0 normal end, -1 bad variant (page untouched) or
   // allocation failure (height 0), -11 data ended before any line, -12
   // invalid code with no sync run after it.
   int DecodeMmrPage(FaxPage& page);

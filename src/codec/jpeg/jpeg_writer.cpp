@@ -109,31 +109,37 @@ int RunCompression(CompressionJob* job) {
   return warnings > 0 ? kWrittenWithWarnings : kWritten;
 }
 
-int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale,
-                 bool optimize, std::string* reason) {
-  std::string error;
-  std::unique_ptr<platform::AtomicOutputFile> output = platform::AtomicOutputFile::Create(jpegPath, &error);
-  if (!output) {
-    if (reason) *reason = error;
-    return kCannotOpen;
-  }
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, platform::AtomicOutputFile& output, int quality,
+                 bool grayscale, bool optimize, std::string* reason) {
   CompressionJob job{};
   job.bmpFd = bmpFd;
   job.mapped = mapped;
-  job.output = output->Stream();
+  job.output = output.Stream();
   job.quality = quality;
   job.grayscale = grayscale;
   job.optimize = optimize;
   const int result = RunCompression(&job);
   if (result == kFailed) {
-    if (reason) *reason = jpegPath + ": " + job.errors.message;
-    return kFailed;  // |output| discards the partial file
+    if (reason) *reason = output.FinalPath() + ": " + job.errors.message;
+    (void)output.Discard();
+    return kFailed;
   }
-  if (!output->Commit(&error)) {
-    if (reason) *reason = error;
+  if (platform::Status committed = output.Commit(); !committed) {
+    if (reason) *reason = committed.reason();
     return kFailed;
   }
   return result;
+}
+
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality,
+                 bool grayscale, bool optimize, std::string* reason) {
+  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> output =
+      platform::AtomicOutputFile::Create(jpegPath);
+  if (!output) {
+    if (reason) *reason = output.reason();
+    return kCannotOpen;
+  }
+  return CompressInto(bmpFd, mapped, **output, quality, grayscale, optimize, reason);
 }
 
 }  // namespace
@@ -141,6 +147,12 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& 
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
                      bool grayscale, bool optimize, std::string* reason) {
   return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize, reason);
+}
+
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutputFile& output, int quality,
+                     bool grayscale, bool optimize, std::string* reason) {
+  if (!output.Stream()) return kCannotOpen;
+  return CompressInto(bmp.Descriptor(), bmp.Mapped(), output, quality, grayscale, optimize, reason);
 }
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -11,12 +12,17 @@ namespace tamarind {
 // 3 the JPEG library or the BMP reader raised an error, or the output could
 // not be completed (nothing written).
 //
-// The JPEG appears under |jpegPath| only when complete: it is written to a
-// temporary file beside it and renamed over it at the end, so on any failure
-// an existing file of that name is untouched. On failure |reason| (when
-// given) says why: the library's message or the file error, naming the
-// JPEG. |quality| is clamped to 1..100 by the library.
+// The JPEG appears under |jpegPath| only when complete (see
+// platform::AtomicOutputFile), so on any failure an existing file of that
+// name is untouched. On failure |reason| (when given) says why: the
+// library's message or the file error, naming the JPEG. |quality| is
+// clamped to 1..100 by the library.
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
+                     bool grayscale, bool optimize, std::string* reason = nullptr);
+
+// Same into |output|, made by the caller (below an OutputFolder, with the
+// options it chose), which this commits, or discards on failure.
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutputFile& output, int quality,
                      bool grayscale, bool optimize, std::string* reason = nullptr);
 
 // Same for the BMP file at |bmpPath|, which may be any uncompressed 8- or

@@ -71,9 +71,15 @@ TEST(CodeTreeTest, LookupDecodingMatchesTheNodeWalk) {
   std::mt19937 random(7);
   const CodeTree* trees[] = {&kWhiteTree, &kBlackTree, &kModeTree};
   for (int trial = 0; trial < 400; ++trial) {
-    // Mostly zero bits now and then, so long codes and EOL fill show up.
+    // Mostly zero bits now and then, so long codes and EOL fill show up;
+    // and runs of hundreds of zeros with a lone 1 bit at any offset.
     std::vector<uint8_t> bytes(1 + random() % 64);
-    for (uint8_t& b : bytes) b = static_cast<uint8_t>(trial % 2 ? random() : random() & random() & random());
+    for (uint8_t& b : bytes) {
+      const uint32_t r = static_cast<uint32_t>(random());
+      b = static_cast<uint8_t>(trial % 4 == 3 ? (r % 24 == 0 ? 1u << (r >> 8) % 8 : 0)
+                               : trial % 2  ? r
+                                            : r & random() & random());
+    }
     uint8_t order = trial % 3 ? MsbFirst : LsbFirst;
     FaxBitReader walked = ReaderOver(bytes, order);
     FaxBitReader fast_state = ReaderOver(bytes, order);

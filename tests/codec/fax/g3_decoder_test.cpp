@@ -136,13 +136,14 @@ TEST(G3DecoderTest, ALastLineWithoutEolCountsOnlyWhenComplete) {
   EXPECT_EQ(DecodeG3(Bits(Join({kEol, kWhite16, kEol, "1011 000101"})), 16, 10).page.height, 1);
 }
 
-TEST(G3DecoderTest, StoresNoMoreThanTheExpectedLinesAndLeavesTheLastRowAlone) {
+TEST(G3DecoderTest, StopsOnceTheExpectedLinesAreStored) {
   // Two expected lines, four coded, then an invalid code and an overlong
-  // line: the second row keeps the second line.
+  // line: the second row keeps the second line, and decoding ends there
+  // (the invalid code is never met).
   std::string text = Join({kEol, kWhite16, kEol, kStripes, kEol, kWhite16, kEol, kWhite16, kEol});
   text += Join({"000000001 ", kEol, "1011 000101 001000 1011 ", kEol, kWhite16});
   Decoded d = DecodeG3(Bits(text), 16, 2);
-  EXPECT_EQ(d.result, 1);
+  EXPECT_EQ(d.result, 0);
   ASSERT_EQ(d.page.height, 2);
   EXPECT_EQ(Row(d.page, 0), kWhiteRow);
   EXPECT_EQ(Row(d.page, 1), kStripes16);

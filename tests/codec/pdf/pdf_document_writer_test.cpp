@@ -50,7 +50,7 @@ Written Write(const std::string& path, const std::string& title) {
   auto file = platform::AtomicOutputFile::Create(path);
   EXPECT_TRUE(file);
   if (!file) return {};
-  PdfDocumentWriter writer(*file, {title, kModified}, test::ReadFileBytes(kGlyphLessFont));
+  PdfDocumentWriter writer(**file, {title, kModified}, test::ReadFileBytes(kGlyphLessFont));
   const std::vector<ArchivePage>& pages = ArchivePages();
   for (size_t n = 0; n < pages.size(); ++n) {
     PdfPageExtras extras;
@@ -64,7 +64,7 @@ Written Write(const std::string& path, const std::string& title) {
   }
   platform::Status finished = writer.Finish();
   EXPECT_TRUE(finished.ok()) << finished.reason();
-  EXPECT_TRUE(file->Commit());
+  EXPECT_TRUE((*file)->Commit().ok());
   return {test::ReadFileBytes(path), writer.PagesWritten()};
 }
 
@@ -237,10 +237,10 @@ TEST(PdfLongPageTest, KeepsItsSizeInLargerUnits) {
   const std::string pdf = dir.File("long.pdf"), rendered = dir.File("long.pbm");
   auto file = platform::AtomicOutputFile::Create(pdf);
   ASSERT_TRUE(file);
-  PdfDocumentWriter writer(*file, {"long.fxd", kModified});
+  PdfDocumentWriter writer(**file, {"long.fxd", kModified});
   ASSERT_TRUE(writer.AddPage(page).ok());
   ASSERT_TRUE(writer.Finish().ok());
-  ASSERT_TRUE(file->Commit());
+  ASSERT_TRUE((*file)->Commit().ok());
   EXPECT_NE(RunCommand("qpdf --json=2 --json-key=qpdf " + ShellQuote(pdf)).output.find("\"/UserUnit\": 2"),
             std::string::npos);
   ASSERT_EQ(RunCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw -r204x98 -sOutputFile=" +

@@ -39,14 +39,14 @@ class TiffDocumentWriterTest : public ::testing::Test {
   static void Write(const std::string& path, const std::vector<const FaxPage*>& pages, const std::string& title) {
     auto file = platform::AtomicOutputFile::Create(path);
     ASSERT_TRUE(file);
-    TiffDocumentWriter writer(*file, {title, kModified});
+    TiffDocumentWriter writer(**file, {title, kModified});
     for (const FaxPage* page : pages) {
       platform::Status added = writer.AddPage(*page);
       EXPECT_EQ(added.ok(), page->height > 0) << added.reason();
     }
     platform::Status finished = writer.Finish();
     ASSERT_TRUE(finished.ok()) << finished.reason();
-    ASSERT_TRUE(file->Commit());
+    ASSERT_TRUE((*file)->Commit().ok());
   }
 
   static std::vector<const FaxPage*> PagesWithAFailedOne() {

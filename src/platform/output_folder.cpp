@@ -1,0 +1,68 @@
+#include "platform/output_folder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace tamarind::platform {
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+Failure Refused(const std::string& path, std::string_view why) { return Failure{path + ": " + std::string(why)}; }
+
+// Why |name| in the folder |parent| could not be opened as a folder without
+// following a link.
+Failure WhyNotAFolder(int parent, const std::string& name, const std::string& path, int error) {
+  struct stat info {};
+  if (fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
+    return Refused(path, "is a symbolic link");
+  return Refused(path, std::strerror(error));
+}
+
+}  // namespace
+
+Expected<OutputFolder> OutputFolder::Open(const std::string& root, bool create) {
+  if (create && !root.empty() && !MakeFolders(root)) return Refused(root, std::strerror(errno));
+  FileHandle folder(open(root.empty() ? "." : root.c_str(), kFolderFlags));
+  if (!folder.IsOpen()) return Refused(root.empty() ? "." : root, std::strerror(errno));
+  return OutputFolder(std::move(folder), root);
+}
+
+Expected<OutputFolder> OutputFolder::Beneath(std::string_view relative, bool create) const {
+  Expected<OutputFolder> current = Duplicate();
+  while (current && !relative.empty()) {
+    const size_t cut = relative.find(kSeparator);
+    const std::string name(relative.substr(0, cut));
+    relative = cut == std::string_view::npos ? std::string_view() : relative.substr(cut + 1);
+    if (name.empty() || name == ".") continue;
+    const int parent = current->Descriptor();
+    std::string path = JoinPath(current->Path(), name);
+    if (name == "..") return Refused(path, "leaves the destination folder");
+    if (create && mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+      return Refused(path, std::strerror(errno));
+    FileHandle next(openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW));
+    if (!next.IsOpen()) return WhyNotAFolder(parent, name, path, errno);
+    current = OutputFolder(std::move(next), std::move(path));
+  }
+  return current;
+}
+
+Status OutputFolder::MakeFoldersBeneath(std::string_view relative) const {
+  return Beneath(relative, true).status();
+}
+
+Expected<OutputFolder> OutputFolder::Duplicate() const {
+  FileHandle copy(fcntl(folder_.Descriptor(), F_DUPFD_CLOEXEC, 0));
+  if (!copy.IsOpen()) return Refused(path_.empty() ? "." : path_, std::strerror(errno));
+  return OutputFolder(std::move(copy), path_);
+}
+
+}  // namespace tamarind::platform
