@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/conversion_job.h"
+#include "app/file_list.h"
 #include "app/process.h"
 #include "platform/console.h"
 #include "platform/string_extras.h"
@@ -72,6 +73,39 @@ void SetWorkers(Parse& parse, std::string_view value) {
                                        std::to_string(kMaxWorkerSwitch) + "; choosing one by the machine");
 }
 
+void Refuse(Parse& parse, std::string_view token, std::string_view value, std::string_view expected) {
+  parse.diagnostics.refusals.push_back(std::string(token) + std::string(value) + ": " + std::string(expected));
+}
+
+template <auto Field, const char* Token>
+void SetPath(Parse& parse, std::string_view value) {
+  if (value.empty()) return Refuse(parse, Token, value, "a file name is missing (- for the standard stream)");
+  parse.options.*Field = value;
+}
+
+// "I/N" with 0 <= I < N: a run that took the wrong share of the files
+// would convert some twice and others never.
+void SetShard(Parse& parse, std::string_view value) {
+  const size_t slash = value.find('/');
+  std::optional<int64_t> index = platform::ParseDecimal(value.substr(0, slash));
+  std::optional<int64_t> count =
+      slash == std::string_view::npos ? std::nullopt : platform::ParseDecimal(value.substr(slash + 1));
+  if (!index || !count || *count < 1 || *index >= *count)
+    return Refuse(parse, "/shard=", value, "not a shard I/N with 0 <= I < N");
+  parse.options.shardIndex = *index;
+  parse.options.shardCount = *count;
+}
+
+void SetWatch(Parse& parse, std::string_view value) {
+  std::optional<int64_t> seconds = platform::ParseDecimal(value);
+  if (!seconds || *seconds < 1 || *seconds > kMaxWatchSeconds)
+    return Refuse(parse, "/watch=", value, "not a number of seconds from 1 to " + std::to_string(kMaxWatchSeconds));
+  parse.options.watchSeconds = static_cast<int32_t>(*seconds);
+}
+
+constexpr char kFilesFromToken[] = "/files-from=";
+constexpr char kReportToken[] = "/report=";
+
 using O = ConversionOptions;
 using S = ConversionSettings;
 
@@ -105,6 +139,11 @@ constexpr Switch kSwitches[] = {
     {"/sf=", Match::Prefix, true, SetDestination<RunMode::SingleFile>},
     {"/log=", Match::Prefix, true, SetLogPath},
     {"/j=", Match::Prefix, false, SetWorkers},
+    {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>},
+    {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>},
+    {"/shard=", Match::Prefix, false, SetShard},
+    {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>},
+    {"/watch=", Match::Prefix, false, SetWatch},
 };
 
 const Switch* FindSwitch(std::string_view token) {
@@ -142,7 +181,31 @@ void ResetParsedOptions(ConversionOptions& options) {
   conversionSettings.recalcLines = 0;
 }
 
-int Conclude(const ConversionOptions& options, const ParseDiagnostics& diagnostics) {
+// Switches that only a folder run can follow.
+void RefuseMismatches(const ConversionOptions& options, ParseDiagnostics& diagnostics) {
+  const bool folderOnly = !options.filesFrom.empty() || options.shardCount > 1 || options.watchSeconds > 0;
+  if (options.mode == RunMode::SingleFile && folderOnly)
+    diagnostics.refusals.push_back("/files-from=, /shard= and /watch= need a folder run (/sd=), not /sf=");
+  if (options.watchSeconds > 0 && !options.filesFrom.empty())
+    diagnostics.refusals.push_back("/watch= rescans the /d= folder and cannot follow /files-from=");
+}
+
+// The list is read with the parse, so that one it cannot read stops the
+// run before anything is converted, as a refused switch does.
+void ReadListedFiles(const ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
+  if (options.filesFrom.empty() || options.mode != RunMode::Folder || options.destination.empty()) return;
+  auto listed = ReadFileList(options.filesFrom, options.source);
+  if (!listed) {
+    diagnostics.refusals.push_back(std::string(kFilesFromToken) + options.filesFrom + ": the list cannot be read (" +
+                                   listed.reason() + ")");
+    return;
+  }
+  files = std::move(*listed);
+}
+
+int Conclude(const ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
+  RefuseMismatches(options, diagnostics);
+  if (diagnostics.refusals.empty()) ReadListedFiles(options, diagnostics, files);
   // A switch the user typed wrong must never run with a guess, nor open
   // the window.
   if (!diagnostics.refusals.empty()) return kParseRefused;
@@ -224,7 +287,7 @@ int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
     }
     rest = TrimLeft(rest.substr(consumed));
   }
-  return Conclude(options, parseDiagnostics);
+  return Conclude(options, parseDiagnostics, files);
 }
 
 int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
@@ -236,7 +299,7 @@ int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
   for (const std::string& token : arguments) {
     if (const Switch* s = FindSwitch(token)) s->apply(parse, std::string_view(token).substr(s->name.size()));
   }
-  return Conclude(options, parseDiagnostics);
+  return Conclude(options, parseDiagnostics, files);
 }
 
 }  // namespace tamarind
