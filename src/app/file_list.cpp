@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "platform/paths.h"
@@ -62,17 +63,19 @@ std::vector<std::string> SplitFileList(std::string_view text, std::string_view s
   return entries;
 }
 
-platform::Expected<std::vector<std::string>> ReadFileList(const std::string& path, std::string_view sourceFolder) {
-  if (path == "-") {
-    auto text = ReadAll(stdin, "standard input");
-    if (!text) return platform::Failure{text.reason()};
-    return SplitFileList(*text, sourceFolder);
+platform::Expected<std::vector<std::string>> ReadFileList(const std::string& path, const std::string& sourceFolder) {
+  std::unique_ptr<std::FILE, FileCloser> file;
+  if (path != "-") {
+    file.reset(std::fopen(path.c_str(), "rb"));
+    if (!file) return platform::Failure{path + ": " + std::strerror(errno)};
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return platform::Failure{path + ": " + std::strerror(errno)};
-  auto text = ReadAll(file.get(), path);
+  auto text = ReadAll(file ? file.get() : stdin, file ? path : "standard input");
   if (!text) return platform::Failure{text.reason()};
-  return SplitFileList(*text, sourceFolder);
+  // find "$PWD/in" lists absolute names for /d=in.
+  std::error_code ignored;
+  const std::string absolute =
+      sourceFolder.empty() ? "" : std::filesystem::absolute(sourceFolder, ignored).lexically_normal().string();
+  return SplitFileList(*text, absolute);
 }
 
 uint64_t ShardHash(std::string_view entry) {

@@ -14,13 +14,14 @@ namespace tamarind {
 // The entries of a file list's |text|: separated by NUL bytes when the text
 // holds any (as `find -print0` writes), else one per line, a CR before the
 // line feed dropped. Empty entries are skipped. Each entry loses any
-// leading "./", and with a |sourceFolder| an absolute entry inside it is
-// made relative to it, so the entries name files the way the walk of that
-// folder does; other entries are kept byte for byte.
+// leading "./", and with an absolute |sourceFolder| an absolute entry
+// inside it is made relative to it, so the entries name files the way the
+// walk of that folder does; other entries are kept byte for byte.
 std::vector<std::string> SplitFileList(std::string_view text, std::string_view sourceFolder);
 
-// Reads the list at |path| ("-": standard input) and splits it as above.
-platform::Expected<std::vector<std::string>> ReadFileList(const std::string& path, std::string_view sourceFolder);
+// Reads the list at |path| ("-": standard input) and splits it as above,
+// with |sourceFolder| made absolute against the working folder.
+platform::Expected<std::vector<std::string>> ReadFileList(const std::string& path, const std::string& sourceFolder);
 
 // FNV-1a, 64 bits, of |entry|'s bytes as they are: a run's file list entry,
 // the path relative to the source folder. Fixed by definition, so every
