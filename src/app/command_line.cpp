@@ -181,13 +181,18 @@ void ResetParsedOptions(ConversionOptions& options) {
   conversionSettings.recalcLines = 0;
 }
 
-// Switches that only a folder run can follow.
-void RefuseMismatches(const ConversionOptions& options, ParseDiagnostics& diagnostics) {
+// Switches that only a folder run can follow, and a hierarchy that a list
+// without a source folder does not have.
+void CheckCombinations(ConversionOptions& options, ParseDiagnostics& diagnostics) {
   const bool folderOnly = !options.filesFrom.empty() || options.shardCount > 1 || options.watchSeconds > 0;
   if (options.mode == RunMode::SingleFile && folderOnly)
     diagnostics.refusals.push_back("/files-from=, /shard= and /watch= need a folder run (/sd=), not /sf=");
   if (options.watchSeconds > 0 && !options.filesFrom.empty())
     diagnostics.refusals.push_back("/watch= rescans the /d= folder and cannot follow /files-from=");
+  if (!options.filesFrom.empty() && options.source.empty() && options.keepHierarchy) {
+    options.keepHierarchy = false;
+    diagnostics.warnings.push_back("/kh needs /d= with /files-from=; the outputs go flat into /sd=");
+  }
 }
 
 // The list is read with the parse, so that one it cannot read stops the
@@ -203,8 +208,8 @@ void ReadListedFiles(const ConversionOptions& options, ParseDiagnostics& diagnos
   files = std::move(*listed);
 }
 
-int Conclude(const ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
-  RefuseMismatches(options, diagnostics);
+int Conclude(ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
+  CheckCombinations(options, diagnostics);
   if (diagnostics.refusals.empty()) ReadListedFiles(options, diagnostics, files);
   // A switch the user typed wrong must never run with a guess, nor open
   // the window.
@@ -248,11 +253,28 @@ std::string_view HelpText() {
       "  /q             quiet: do not print the results\n"
       "  /log=FILE      append the report to FILE instead of the default log\n"
       "  /j=N           convert N files at once (default, and 0: one per processor thread)\n"
+      "  /skip          leave outputs that exist, are not empty and are not older than their fax\n"
+      "  /files-from=LIST\n"
+      "                 convert the files LIST names (- for standard input), one per line, or\n"
+      "                 NUL-separated when it holds a NUL; with /d= they are relative to it (/kh\n"
+      "                 mirrors their folders), without it outputs go flat into /sd=\n"
+      "  /shard=I/N     only the files whose FNV-1a hash of the path relative to the source\n"
+      "                 folder, modulo N, is I (0 <= I < N): N runs convert each file once\n"
+      "  /report=FILE   JSON lines: one object per file (source, outputs, pages, status, reason,\n"
+      "                 seconds), then a summary; - for standard output, the usual report\n"
+      "                 then going to standard error\n"
+      "  /watch=SECONDS after the first pass, rescan the folder every SECONDS and convert new and\n"
+      "                 changed files that stayed alike over one period; Ctrl-C or SIGTERM ends\n"
+      "                 it after the files in progress\n"
       "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
       "                 accepted for compatibility; WinFax pages carry their own settings\n"
       "  /?, -h, --help this text;  --version  the version\n"
       "\n"
-      "Exit status: 0 when every file was converted or skipped, 2 when any failed.\n";
+      "Exit status:\n"
+      "  0   every file converted or skipped\n"
+      "  2   a file, a page or the source folder failed\n"
+      "  3   the window cannot open (no display, or a build without it)\n"
+      "  64  a switch was refused or the file list cannot be read; nothing converted\n";
   return text;
 }
 
