@@ -62,17 +62,19 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Opens the JSON report of a run when one is asked for; a report that
-// cannot be written stops the run before it converts anything.
-std::optional<JsonReport> OpenJsonReport(ConversionJob& job, bool& failed) {
-  failed = false;
-  if (job.options.reportPath.empty()) return std::nullopt;
+// Opens the run's JSON report into |json| when one is asked for. False
+// (said, and counted as a failure) when it cannot be written: the run then
+// converts nothing rather than work without the record it was asked for.
+bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
+  if (job.options.reportPath.empty()) return true;
   auto report = JsonReport::Open(job.options.reportPath);
-  if (report) return std::move(*report);
+  if (report) {
+    json.emplace(std::move(*report));
+    return true;
+  }
   platform::WriteErr("tamarind: the report cannot be written: " + platform::EscapeControlBytes(report.reason()) + "\n");
   ++job.failures;
-  failed = true;
-  return std::nullopt;
+  return false;
 }
 
 void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds) {
@@ -108,9 +110,8 @@ bool ListFolderRun(ConversionJob& job, std::vector<std::string>& files) {
 // |*stop| is set), then logs and tells the report.
 void RunFolderPass(ConversionJob& job, std::vector<std::string> files, const std::atomic<bool>* stop) {
   const auto start = std::chrono::steady_clock::now();
-  bool reportFailed;
-  std::optional<JsonReport> json = OpenJsonReport(job, reportFailed);
-  if (reportFailed) return;
+  std::optional<JsonReport> json;
+  if (!OpenJsonReport(job, json)) return;
   job.files = std::move(files);
   const bool showProgress = platform::ErrIsTerminal();
   if (showProgress) job.events.started = ShowProgress;
@@ -130,9 +131,8 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files, const std
 void RunSingleFile(ConversionJob& job) {
   const ConversionOptions& options = job.options;
   const auto start = std::chrono::steady_clock::now();
-  bool reportFailed;
-  std::optional<JsonReport> json = OpenJsonReport(job, reportFailed);
-  if (reportFailed) return;
+  std::optional<JsonReport> json;
+  if (!OpenJsonReport(job, json)) return;
   job.SetReport("Tamarind command line mode : convert file\r\n");
   const int result = job.ConvertFile(options.source, options.destination);
   if (result == kNotWinFax) job.report += "Failed : " + options.source + " - Not WinFax File\r\n";
