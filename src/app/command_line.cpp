@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/conversion_job.h"
+#include "app/file_list.h"
 #include "app/process.h"
 #include "platform/console.h"
 #include "platform/string_extras.h"
@@ -84,6 +85,39 @@ void SetFormat(Parse& parse, std::string_view value) {
   parse.diagnostics.refusals.push_back("/fmt=" + std::string(value) + ": the output format is jpg, pdf or tif");
 }
 
+void Refuse(Parse& parse, std::string_view token, std::string_view value, std::string_view expected) {
+  parse.diagnostics.refusals.push_back(std::string(token) + std::string(value) + ": " + std::string(expected));
+}
+
+template <auto Field, const char* Token>
+void SetPath(Parse& parse, std::string_view value) {
+  if (value.empty()) return Refuse(parse, Token, value, "a file name is missing (- for the standard stream)");
+  parse.options.*Field = value;
+}
+
+// "I/N" with 0 <= I < N: a run that took the wrong share of the files
+// would convert some twice and others never.
+void SetShard(Parse& parse, std::string_view value) {
+  const size_t slash = value.find('/');
+  std::optional<int64_t> index = platform::ParseDecimal(value.substr(0, slash));
+  std::optional<int64_t> count =
+      slash == std::string_view::npos ? std::nullopt : platform::ParseDecimal(value.substr(slash + 1));
+  if (!index || !count || *count < 1 || *index >= *count)
+    return Refuse(parse, "/shard=", value, "not a shard I/N with 0 <= I < N");
+  parse.options.shardIndex = *index;
+  parse.options.shardCount = *count;
+}
+
+void SetWatch(Parse& parse, std::string_view value) {
+  std::optional<int64_t> seconds = platform::ParseDecimal(value);
+  if (!seconds || *seconds < 1 || *seconds > kMaxWatchSeconds)
+    return Refuse(parse, "/watch=", value, "not a number of seconds from 1 to " + std::to_string(kMaxWatchSeconds));
+  parse.options.watchSeconds = static_cast<int32_t>(*seconds);
+}
+
+constexpr char kFilesFromToken[] = "/files-from=";
+constexpr char kReportToken[] = "/report=";
+
 using O = ConversionOptions;
 using S = ConversionSettings;
 
@@ -118,6 +152,11 @@ constexpr Switch kSwitches[] = {
     {"/log=", Match::Prefix, true, SetLogPath},
     {"/j=", Match::Prefix, false, SetWorkers},
     {"/fmt=", Match::Prefix, false, SetFormat},
+    {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>},
+    {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>},
+    {"/shard=", Match::Prefix, false, SetShard},
+    {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>},
+    {"/watch=", Match::Prefix, false, SetWatch},
 };
 
 const Switch* FindSwitch(std::string_view token) {
@@ -155,7 +194,36 @@ void ResetParsedOptions(ConversionOptions& options) {
   conversionSettings.recalcLines = 0;
 }
 
-int Conclude(const ConversionOptions& options, const ParseDiagnostics& diagnostics) {
+// Switches that only a folder run can follow, and a hierarchy that a list
+// without a source folder does not have.
+void CheckCombinations(ConversionOptions& options, ParseDiagnostics& diagnostics) {
+  const bool folderOnly = !options.filesFrom.empty() || options.shardCount > 1 || options.watchSeconds > 0;
+  if (options.mode == RunMode::SingleFile && folderOnly)
+    diagnostics.refusals.push_back("/files-from=, /shard= and /watch= need a folder run (/sd=), not /sf=");
+  if (options.watchSeconds > 0 && !options.filesFrom.empty())
+    diagnostics.refusals.push_back("/watch= rescans the /d= folder and cannot follow /files-from=");
+  if (!options.filesFrom.empty() && options.source.empty() && options.keepHierarchy) {
+    options.keepHierarchy = false;
+    diagnostics.warnings.push_back("/kh needs /d= with /files-from=; the outputs go flat into /sd=");
+  }
+}
+
+// The list is read with the parse, so that one it cannot read stops the
+// run before anything is converted, as a refused switch does.
+void ReadListedFiles(const ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
+  if (options.filesFrom.empty() || options.mode != RunMode::Folder || options.destination.empty()) return;
+  auto listed = ReadFileList(options.filesFrom, options.source);
+  if (!listed) {
+    diagnostics.refusals.push_back(std::string(kFilesFromToken) + options.filesFrom + ": the list cannot be read (" +
+                                   listed.reason() + ")");
+    return;
+  }
+  files = std::move(*listed);
+}
+
+int Conclude(ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
+  CheckCombinations(options, diagnostics);
+  if (diagnostics.refusals.empty()) ReadListedFiles(options, diagnostics, files);
   // A switch the user typed wrong must never run with a guess, nor open
   // the window.
   if (!diagnostics.refusals.empty()) return kParseRefused;
@@ -200,11 +268,28 @@ std::string_view HelpText() {
       "  /j=N           convert N files at once (default, and 0: one per processor thread)\n"
       "  /fmt=jpg|pdf|tif  jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\n"
       "                 tif: one multi-page TIFF per fax (both lossless Group 4, at the page's size)\n"
+      "  /skip          leave outputs that exist, are not empty and are not older than their fax\n"
+      "  /files-from=LIST\n"
+      "                 convert the files LIST names (- for standard input), one per line, or\n"
+      "                 NUL-separated when it holds a NUL; with /d= they are relative to it (/kh\n"
+      "                 mirrors their folders), without it outputs go flat into /sd=\n"
+      "  /shard=I/N     only the files whose FNV-1a hash of the path relative to the source\n"
+      "                 folder, modulo N, is I (0 <= I < N): N runs convert each file once\n"
+      "  /report=FILE   JSON lines: one object per file (source, outputs, pages, status, reason,\n"
+      "                 seconds), then a summary; - for standard output, the usual report\n"
+      "                 then going to standard error\n"
+      "  /watch=SECONDS after the first pass, rescan the folder every SECONDS and convert new and\n"
+      "                 changed files that stayed alike over one period; Ctrl-C or SIGTERM ends\n"
+      "                 it after the files in progress\n"
       "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
       "                 accepted for compatibility; WinFax pages carry their own settings\n"
       "  /?, -h, --help this text;  --version  the version\n"
       "\n"
-      "Exit status: 0 when every file was converted or skipped, 2 when any failed.\n";
+      "Exit status:\n"
+      "  0   every file converted or skipped\n"
+      "  2   a file, a page or the source folder failed\n"
+      "  3   the window cannot open (no display, or a build without it)\n"
+      "  64  a switch was refused or the file list cannot be read; nothing converted\n";
   return text;
 }
 
@@ -239,7 +324,7 @@ int ConversionJob::ParseCommandLine(std::optional<std::string_view> text) {
     }
     rest = TrimLeft(rest.substr(consumed));
   }
-  return Conclude(options, parseDiagnostics);
+  return Conclude(options, parseDiagnostics, files);
 }
 
 int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
@@ -251,7 +336,7 @@ int ConversionJob::ParseArguments(std::span<const std::string> arguments) {
   for (const std::string& token : arguments) {
     if (const Switch* s = FindSwitch(token)) s->apply(parse, std::string_view(token).substr(s->name.size()));
   }
-  return Conclude(options, parseDiagnostics);
+  return Conclude(options, parseDiagnostics, files);
 }
 
 }  // namespace tamarind

@@ -9,6 +9,9 @@ namespace tamarind {
 inline constexpr int kParseRefused = 64;
 // The largest worker count "/j=" takes.
 inline constexpr int kMaxWorkerSwitch = 9999;
+// The longest rescan period "/watch=" takes, in seconds (24 days, as the
+// window's timer).
+inline constexpr int kMaxWatchSeconds = 2147483;
 
 inline constexpr std::string_view kVersionText = "Tamarind 3.00, build 0903";
 

@@ -23,6 +23,10 @@ inline constexpr int kSkipped = 1;
 inline constexpr int kNotWinFax = -1;
 inline constexpr int kFolderNotCreated = -2;
 inline constexpr int kOutputIsSource = -3;
+// Folder runs only: a listed file that is not there, and one whose output
+// would fall outside the destination.
+inline constexpr int kSourceMissing = -4;
+inline constexpr int kOutsideDestination = -6;
 inline constexpr int kNotFax = -5;
 inline constexpr int kJpegFailed = -7;
 inline constexpr int kException = -9;
@@ -39,6 +43,9 @@ struct FileOutcome {
   int pages = 0;  // pages the fax holds (0 when it did not load)
   std::string reason;
   double seconds = 0;  // time spent on the file (folder runs)
+  // Failures the file added to the run: also a page or a date copy that
+  // failed while the result stayed kConverted (folder runs).
+  int failures = 0;
 };
 
 // One file of a folder run and the output it is named into.
@@ -87,8 +94,9 @@ class ConversionJob {
   std::vector<std::string> walkFailures;
   // Optional; ConvertFolder tells them how far the pass has come.
   FolderRunEvents events;
-  // Converts each file of a folder pass; empty for ConvertFile. Tests put
-  // slow or scripted conversions here.
+  // Converts each file of a folder pass; empty for ConvertFile, which then
+  // converts after checking that the file is there and has an output.
+  // Tests put slow or scripted conversions here.
   FileConverter converter;
   // What the last ConvertFile call did.
   FileOutcome lastOutcome;
@@ -121,8 +129,10 @@ class ConversionJob {
   // Appends the WinFax files under |folder| that match |filter| to |files|.
   void CollectFiles(const std::string& folder, bool includeSubfolders);
   // Converts every listed file under its header and a total line; -1
-  // without a destination, else 0.
-  int ConvertFolder();
+  // without a destination, else 0. Existing outputs are overwritten unless
+  // options.skipExisting is set. No further file is started once |*stop|
+  // is set.
+  int ConvertFolder(const std::atomic<bool>* stop = nullptr);
   // The folder pass both run modes share: every listed file (relative to
   // options.source) into options.destination, on options.workers workers,
   // each file's report added in list order and |events| told. No further

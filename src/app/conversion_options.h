@@ -25,12 +25,22 @@ struct ConversionOptions {
   OutputFormat format = OutputFormat::Jpeg;
   int32_t quality = 50;  // JPEG quality, clamped to 1..100 by the library
   // Leave outputs that exist, are not empty and are not older than their
-  // source (runs started by the window's timer).
+  // source (runs started by the window's timer, "/skip").
   bool skipExisting = false;
   int32_t workers = 0;  // files converted at once; 0 chooses
   std::string filter = "*.*";
   std::string source;       // file or folder
   std::string destination;  // file (single-file mode) or folder
+  // The folder run's files come from this list ("-": standard input)
+  // instead of the walk.
+  std::string filesFrom;
+  // Only the files of shard |shardIndex| of |shardCount| (see ShardHash).
+  int64_t shardIndex = 0;
+  int64_t shardCount = 1;
+  // Where the JSON-lines report goes ("-": standard output); "" for none.
+  std::string reportPath;
+  // Above 0: after the first pass, rescan the source every so many seconds.
+  int32_t watchSeconds = 0;
 
   bool operator==(const ConversionOptions&) const = default;
 };

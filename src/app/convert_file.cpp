@@ -10,6 +10,7 @@
 #include "codec/jpeg/jpeg_writer.h"
 #include "faxdoc/fax_document.h"
 #include "faxdoc/format_code.h"
+#include "faxdoc/winfax_reader.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -90,7 +91,8 @@ class ConversionJob::FileConversion {
 
   // Skipped only when every page file this source would give exists, is not
   // empty and is newer than the source; that needs the page count, so the
-  // document is loaded unless neither possible first output is there.
+  // page chain is read (no page decoded: a rerun over a converted archive
+  // must cost little) unless neither possible first output is there.
   bool AlreadyConverted() {
     auto source = platform::StatusOf(source_);
     if (!source) return false;
@@ -98,9 +100,14 @@ class ConversionJob::FileConversion {
     if (job_.options.format != OutputFormat::Jpeg) return UpToDate(destination_, modified);
     if (!UpToDate(destination_, modified) && !UpToDate(PageFileNames(destination_, 2).front(), modified))
       return false;
-    if (!Loaded()) return false;
-    for (const std::string& name : PageFileNames(destination_, document_->PageCount()))
+    WinFaxReader reader;
+    if (!reader.Open(source_)) return false;
+    const uint16_t pages = reader.CountPages();
+    std::vector<std::string> names = PageFileNames(destination_, pages);
+    for (const std::string& name : names)
       if (!UpToDate(name, modified)) return false;
+    outcome().pages = pages;
+    outcome().outputs = std::move(names);
     return true;
   }
 

@@ -1,6 +1,8 @@
 // A folder tree: the walk that lists the WinFax files, then one conversion
 // per listed file.
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "app/conversion_job.h"
 #include "app/output_names.h"
@@ -27,6 +29,27 @@ std::string RelativeTo(const std::string& root, const std::string& path) {
   size_t skip = root.size();
   if (!root.empty() && root.back() != platform::kSeparator) ++skip;
   return path.size() > skip && path.compare(0, root.size(), root) == 0 ? path.substr(skip) : path;
+}
+
+// A listed file may be missing (a file list names anything, and a walked
+// file may go before its turn) or have no output inside the destination;
+// either gets its own line instead of a misleading "Not Fax".
+int ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output) {
+  auto fail = [&](int result, const std::string& line, std::string reason) {
+    worker.report += line;
+    worker.lastOutcome.reason = std::move(reason);
+    ++worker.failures;
+    return result;
+  };
+  if (output.empty())
+    return fail(kOutsideDestination, "Failed : " + source + " - outside the source folder\r\n",
+                source + ": outside the source folder, so its output would be outside the destination");
+  if (!platform::StatusOf(source) && (errno == ENOENT || errno == ENOTDIR)) {
+    const std::string why = std::strerror(errno);
+    return fail(kSourceMissing, source + " --> " + output + " : Failed : " + source + " - " + why + "\r\n",
+                source + ": " + why);
+  }
+  return worker.ConvertFile(source, output);
 }
 
 }  // namespace
@@ -56,15 +79,15 @@ void ConversionJob::CollectFiles(const std::string& folder, bool walkSubfolders)
   }
 }
 
-int ConversionJob::ConvertFolder() {
+int ConversionJob::ConvertFolder(const std::atomic<bool>* stop) {
   if (options.destination.empty()) return -1;
   SetReport(FolderHeader(options.source, options.destination));
-  options.skipExisting = false;
-  if (options.source.empty()) {
+  // A file list may name its files without a source folder.
+  if (options.source.empty() && options.filesFrom.empty()) {
     report += "Failed : no source folder given\r\n";
     ++failures;
   }
-  const std::vector<FileOutcome> outcomes = ConvertListedFiles();
+  const std::vector<FileOutcome> outcomes = ConvertListedFiles(stop);
   const auto converted = std::count_if(outcomes.begin(), outcomes.end(),
                                        [](const FileOutcome& outcome) { return outcome.result == kConverted; });
   report += TotalLine(static_cast<int>(converted));
@@ -78,14 +101,15 @@ std::vector<FileOutcome> ConversionJob::ConvertListedFiles(const std::atomic<boo
   walkFailures.clear();
   std::vector<FileTask> tasks;
   tasks.reserve(files.size());
-  for (const std::string& entry : files)
-    tasks.push_back({platform::JoinPath(options.source, entry), FolderRunOutput(options, entry)});
+  for (const std::string& entry : files) {
+    // A listed absolute path is the file itself.
+    std::string source = entry.starts_with(platform::kSeparator) ? entry : platform::JoinPath(options.source, entry);
+    tasks.push_back({std::move(source), FolderRunOutput(options, entry)});
+  }
   ListedFileEvents told;
   if (events.started) told.started = [&](size_t i) { events.started(i, tasks.size(), tasks[i]); };
   if (events.finished) told.finished = [&](size_t i, const FileOutcome& outcome) { events.finished(i, tasks[i], outcome); };
-  const FileConverter convert = converter ? converter : [](ConversionJob& worker, const std::string& from, const std::string& to) {
-    return worker.ConvertFile(from, to);
-  };
+  const FileConverter convert = converter ? converter : ConvertListedFile;
   return ConvertInParallel(*this, tasks, WorkerCount(options.workers), convert, told, stop);
 }
 

@@ -1,5 +1,6 @@
 #include "app/output_names.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -61,7 +62,25 @@ std::vector<std::string> PageFileNames(const std::string& destination, uint16_t 
   return names;
 }
 
+namespace {
+
+// An entry that, put under the destination, would land outside it.
+bool LeavesItsFolder(std::string_view entry) {
+  if (entry.starts_with(platform::kSeparator)) return true;
+  while (!entry.empty()) {
+    const size_t cut = std::min(entry.find(platform::kSeparator), entry.size());
+    if (entry.substr(0, cut) == "..") return true;
+    entry.remove_prefix(std::min(cut + 1, entry.size()));
+  }
+  return false;
+}
+
+}  // namespace
+
 std::string FolderRunOutput(const ConversionOptions& options, std::string_view entry) {
+  // Listed files may name anything; only the walk's entries are known to
+  // stay inside the source folder.
+  if (options.keepHierarchy && LeavesItsFolder(entry)) return {};
   std::string name(options.keepExtension ? entry : WithoutExtension(entry));
   name += OutputExtension(options.format);
   // The entry is relative to the source folder, so mirroring the tree is

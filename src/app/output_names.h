@@ -32,7 +32,9 @@ std::string PageNumber(unsigned n);
 std::vector<std::string> PageFileNames(const std::string& destination, uint16_t pages);
 
 // The output of listed file |entry| (relative to the source folder) in a
-// folder run with |options| (destination, keepExtension, keepHierarchy).
+// folder run with |options| (destination, keepExtension, keepHierarchy);
+// "" when the hierarchy is kept and |entry| is absolute or climbs out with
+// "..", which would put the output outside the destination.
 std::string FolderRunOutput(const ConversionOptions& options, std::string_view entry);
 
 // Which other conversions a conversion into an output may meet: one whose

@@ -106,6 +106,7 @@ class Scheduler {
         const int result = convert(worker, tasks_[*index].source, tasks_[*index].output);
         Share share{std::move(worker.lastOutcome), std::move(worker.report), worker.failures};
         share.outcome.result = result;
+        share.outcome.failures = worker.failures;
         share.outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         Finish(*index, std::move(share));
       }

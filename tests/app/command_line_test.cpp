@@ -207,6 +207,9 @@ TEST_F(CommandLineTest, QuotedValuesKeepBlanks) {
   EXPECT_EQ(job.options.destination, "a  b");
   EXPECT_EQ(job.options.quiet, 1);
 
+  ASSERT_EQ(ParseText("/report=\"my runs/r.jsonl\" /sd=o"), 0);
+  EXPECT_EQ(job.options.reportPath, "my runs/r.jsonl");
+
   // The filter takes no quotes.
   ASSERT_EQ(ParseText("/filter=\"*.fxd\" /sd=o"), 0);
   EXPECT_EQ(job.options.filter, "\"*.fxd\"");

@@ -57,10 +57,9 @@ class ConvertFolderTest : public ::testing::Test {
   std::string destination;
 };
 
-TEST_F(ConvertFolderTest, TopFolderOnlyByDefaultAndOutputsAlwaysOverwritten) {
+TEST_F(ConvertFolderTest, TopFolderOnlyByDefaultAndOutputsOverwritten) {
   ASSERT_TRUE(platform::MakeFolders(destination));
   test::WriteFileText(destination + "/a.jpg", "old");
-  job.options.skipExisting = 1;  // a command-line folder run never skips
   Run();
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd"));
   EXPECT_EQ(job.report, Header(source, destination) + source + "/B.FXS --> " + destination +
