@@ -153,6 +153,7 @@ constexpr Switch kSwitches[] = {
     {"/j=", Match::Prefix, false, SetWorkers},
     {"/fmt=", Match::Prefix, false, SetFormat},
     {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>},
+    {"/sync", Match::WholeToken, false, SetFlag<&O::sync>},
     {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>},
     {"/shard=", Match::Prefix, false, SetShard},
     {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>},
@@ -269,6 +270,8 @@ std::string_view HelpText() {
       "  /fmt=jpg|pdf|tif  jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\n"
       "                 tif: one multi-page TIFF per fax (both lossless Group 4, at the page's size)\n"
       "  /skip          leave outputs that exist, are not empty and are not older than their fax\n"
+      "  /sync          flush each output and its folder to the disk before it takes its name,\n"
+      "                 so a power cut leaves the old file or the new one whole (slower)\n"
       "  /files-from=LIST\n"
       "                 convert the files LIST names (- for standard input), one per line, or\n"
       "                 NUL-separated when it holds a NUL; with /d= they are relative to it (/kh\n"

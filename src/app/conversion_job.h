@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/conversion_options.h"
+#include "platform/output_folder.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -98,6 +99,10 @@ class ConversionJob {
   // converts after checking that the file is there and has an output.
   // Tests put slow or scripted conversions here.
   FileConverter converter;
+  // The destination folder of a folder pass, held open: outputs below it
+  // are made through this handle. Null outside a pass, or when the folder
+  // cannot be opened (outputs are then made by their paths).
+  std::shared_ptr<const platform::OutputFolder> outputRoot;
   // What the last ConvertFile call did.
   FileOutcome lastOutcome;
   // What the last ParseCommandLine or ParseArguments call found wrong.
@@ -130,14 +135,13 @@ class ConversionJob {
   void CollectFiles(const std::string& folder, bool includeSubfolders);
   // Converts every listed file under its header and a total line; -1
   // without a destination, else 0. Existing outputs are overwritten unless
-  // options.skipExisting is set. No further file is started once |*stop|
-  // is set.
-  int ConvertFolder(const std::atomic<bool>* stop = nullptr);
+  // options.skipExisting is set.
+  int ConvertFolder();
   // The folder pass both run modes share: every listed file (relative to
   // options.source) into options.destination, on options.workers workers,
   // each file's report added in list order and |events| told. No further
-  // file is started once |*stop| is set. Returns the outcomes in list
-  // order.
+  // file is started once |*stop| is set or a signal came. Returns the
+  // outcomes in list order.
   std::vector<FileOutcome> ConvertListedFiles(const std::atomic<bool>* stop = nullptr);
 
  private:

@@ -11,20 +11,20 @@ constexpr std::string_view kDashesLine = "--------------------------------------
 
 }  // namespace
 
-void AppendToLog(const std::string& path, std::string_view text, bool createParents) {
-  if (path.empty()) return;
+platform::Status AppendToLog(const std::string& path, std::string_view text, bool createParents) {
+  if (path.empty()) return {};
   std::string_view folder = platform::FolderOf(path);
   if (!folder.empty()) {
     std::string folderText(folder);
     bool ready = createParents ? platform::MakeFolders(folderText) : platform::MakeFolder(folderText);
-    if (!ready) return;
+    if (!ready) return platform::Failure{folderText + ": the log's folder cannot be made"};
   }
   std::string entry = platform::LocalTimeText("%Y-%m-%d %H:%M:%S\n");
   entry += text;
   entry += kDashesLine;
   // One write: two runs appending at the same moment keep their entries
-  // whole. A lost entry is never reported.
-  (void)platform::AppendWhole(path, entry);
+  // whole.
+  return platform::AppendWhole(path, entry);
 }
 
 }  // namespace tamarind

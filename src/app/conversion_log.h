@@ -4,13 +4,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/outcome.h"
+
 namespace tamarind {
 
 // Appends the time line, |text| and a line of 50 dashes to the file at
-// |path|. Nothing happens for an empty path; failures are silent. The
+// |path|, whole or not at all. Nothing happens for an empty path. The
 // file's folder is made when missing: with its parents when
 // |createParents|, else the last level only (a missing parent loses the
-// entry).
-void AppendToLog(const std::string& path, std::string_view text, bool createParents = false);
+// entry). Fails with the reason when the entry was not written.
+platform::Status AppendToLog(const std::string& path, std::string_view text, bool createParents = false);
 
 }  // namespace tamarind

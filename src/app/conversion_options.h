@@ -28,6 +28,9 @@ struct ConversionOptions {
   // source (runs started by the window's timer, "/skip").
   bool skipExisting = false;
   int32_t workers = 0;  // files converted at once; 0 chooses
+  // Each output and its folder are flushed to the disk before the output
+  // takes its name, so a power cut leaves the old file or the whole new one.
+  bool sync = false;
   std::string filter = "*.*";
   std::string source;       // file or folder
   std::string destination;  // file (single-file mode) or folder

@@ -1,4 +1,4 @@
-// One fax file into one JPEG per page.
+// One fax file into one JPEG per page, or into one PDF or TIFF.
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -12,7 +12,9 @@
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
 #include "platform/files.h"
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -22,6 +24,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kJpegFailedLine = "Failed :  Error in converting FAX to JPEG!\r\n";
 constexpr std::string_view kExceptionLine = "Exception : Failed in FAX to JPEG conversion\r\n";
 constexpr std::string_view kPageIndent = "        page ";
+
+// A name as the report and the log show it: control bytes escaped, so a
+// file name can never forge a line.
+std::string Shown(std::string_view name) { return platform::EscapeControlBytes(name); }
 
 // An output that a run skipping existing files may leave alone: readable,
 // not empty, and written after the source last changed.
@@ -51,17 +57,22 @@ int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::strin
 class ConversionJob::FileConversion {
  public:
   FileConversion(ConversionJob& job, const std::string& source, const std::string& destination)
-      : job_(job), source_(source), destination_(destination), document_(std::make_unique<FaxDocument>()) {}
+      : job_(job),
+        source_(source),
+        destination_(destination),
+        shownSource_(Shown(source)),
+        document_(std::make_unique<FaxDocument>()) {}
 
   int Run() {
     if (job_.options.skipExisting && AlreadyConverted()) {
-      Say("Skipped : " + destination_ + " already exist!\r\n");
+      Say("Skipped : " + Shown(destination_) + " already exist!\r\n");
       return kSkipped;
     }
     if (!MakeOutputFolder()) return kFolderNotCreated;
     if (!Loaded()) {
-      Say("Failed : " + source_ + " - Not Fax\r\n");
-      Because(source_ + ": no fax page could be read");
+      Say("Failed : " + shownSource_ + " - Not Fax\r\n");
+      const std::string& why = document_->LoadFailure();
+      Because(why.empty() ? source_ + ": no fax page could be read" : why);
       return kNotFax;
     }
     int result = job_.options.format == OutputFormat::Jpeg ? ConvertPages() : ConvertDocument();
@@ -111,14 +122,37 @@ class ConversionJob::FileConversion {
     return true;
   }
 
+  // The output's part below the run's destination folder, when it has one
+  // and the output lies below it: such outputs are made through its
+  // handle, never through a link planted below it.
+  std::optional<std::string_view> BelowRoot(std::string_view path) const {
+    const platform::OutputFolder* root = job_.outputRoot.get();
+    if (!root) return std::nullopt;
+    const std::string prefix = platform::JoinPath(root->Path(), "");
+    if (prefix.empty() || !path.starts_with(prefix)) return std::nullopt;
+    return path.substr(prefix.size());
+  }
+
   bool MakeOutputFolder() {
     size_t cut = destination_.rfind(platform::kSeparator);
     if (cut == std::string::npos || cut == 0) return true;  // current folder or the root
     std::string folder = destination_.substr(0, cut);
-    if (CreateFolderTree(folder)) return true;
-    Say("Failed to create dir: " + folder + "\r\n");
-    Because(folder + ": cannot be created");
+    platform::Status made;
+    if (std::optional<std::string_view> below = BelowRoot(destination_))
+      made = job_.outputRoot->MakeFoldersBeneath(platform::FolderOf(*below));
+    else if (!CreateFolderTree(folder))
+      made = platform::Failure{folder + ": cannot be created"};
+    if (made) return true;
+    Say("Failed to create dir: " + Shown(folder) + "\r\n");
+    Because(made.reason());
     return false;
+  }
+
+  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> CreateOutput(const std::string& path) const {
+    const platform::OutputOptions options{.sync = job_.options.sync};
+    if (std::optional<std::string_view> below = BelowRoot(path))
+      return platform::AtomicOutputFile::Create(*job_.outputRoot, *below, options);
+    return platform::AtomicOutputFile::Create(path, options);
   }
 
   int ConvertPages() {
@@ -140,7 +174,8 @@ class ConversionJob::FileConversion {
       }
       // The header only ever comes with the first page's success line.
       if (i == 0) Say("Multiple pages as following :\r\n");
-      Say(std::string(kPageIndent) + PageNumber(static_cast<unsigned>(i + 1)) + " --> " + names[i] + " : Success !" + std::string(kLineEnd));
+      Say(std::string(kPageIndent) + PageNumber(static_cast<unsigned>(i + 1)) + " --> " + Shown(names[i]) +
+          " : Success !" + std::string(kLineEnd));
     }
     return result;
   }
@@ -150,8 +185,15 @@ class ConversionJob::FileConversion {
   int ConvertDocument() {
     auto source = platform::StatusOf(source_);
     DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
-    DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, destination_, info);
     outcome().pages = document_->PageCount();
+    auto file = CreateOutput(destination_);
+    if (!file) {
+      Say(DocumentFailedLine());
+      Because(file.reason());
+      partlyFailed_ = true;
+      return kJpegFailed;
+    }
+    DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, **file, info);
     if (written.written) outcome().outputs.push_back(destination_);
     if (!written.reason.empty()) Because(source_ + ": " + written.reason);
     if (written.written && written.missingPages.empty()) {
@@ -163,7 +205,7 @@ class ConversionJob::FileConversion {
       Say(DocumentFailedLine());
       return kJpegFailed;
     }
-    Say("Failed : " + source_ + " - " + MissingPagesText(written.missingPages) + "\r\n");
+    Say("Failed : " + shownSource_ + " - " + MissingPagesText(written.missingPages) + "\r\n");
     return kJpegFailed;
   }
 
@@ -187,12 +229,18 @@ class ConversionJob::FileConversion {
     std::string why;
     platform::PrivateTempFile* bmp = job_.TempBmp(&why);
     if (!bmp || WritePageBmp(document_->Page(), *bmp) != 0) {
-      Say("Failed : " + source_ + " - Error in preparing jpeg\r\n");
+      Say("Failed : " + shownSource_ + " - Error in preparing jpeg\r\n");
       Because(bmp ? jpegPath + ": the page cannot be prepared (too large, or no space for its image)" : why);
       return kJpegFailed;
     }
+    auto output = CreateOutput(jpegPath);
+    if (!output) {
+      Say(kJpegFailedLine);
+      Because(output.reason());
+      return kJpegFailed;
+    }
     const ConversionOptions& options = job_.options;
-    if (WriteJpegFromBmp(*bmp, jpegPath, options.quality, true, options.optimize, &why) != 0) {
+    if (WriteJpegFromBmp(*bmp, **output, options.quality, true, options.optimize, &why) != 0) {
       Say(kJpegFailedLine);
       Because(why);
       return kJpegFailed;
@@ -205,7 +253,7 @@ class ConversionJob::FileConversion {
   void KeepDates() {
     for (const std::string& name : outcome().outputs) {
       if (job_.CopyFileTimes(source_, name) == 0) continue;
-      Say("Failed to keep date: " + name + std::string(kLineEnd));
+      Say("Failed to keep date: " + Shown(name) + std::string(kLineEnd));
       Because(name + ": its date cannot be set");
       partlyFailed_ = true;
     }
@@ -214,6 +262,7 @@ class ConversionJob::FileConversion {
   ConversionJob& job_;
   const std::string& source_;
   const std::string& destination_;
+  const std::string shownSource_;
   std::unique_ptr<FaxDocument> document_;
   bool loadTried_ = false;
   bool partlyFailed_ = false;
@@ -226,10 +275,10 @@ int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPa
     ++failures;
     return kNotWinFax;
   }
-  report += sourcePath + " --> " + destinationPath + " : ";
+  report += Shown(sourcePath) + " --> " + Shown(destinationPath) + " : ";
   // The JPEG would be renamed over the fax it came from.
   if (platform::SameFile(sourcePath, destinationPath)) {
-    report += "Failed : " + destinationPath + " is the source file\r\n";
+    report += "Failed : " + Shown(destinationPath) + " is the source file\r\n";
     lastOutcome.reason = destinationPath + ": is the source file";
     ++failures;
     return kOutputIsSource;

@@ -10,14 +10,15 @@
 #include "faxdoc/format_code.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
 namespace {
 
 std::string FolderHeader(const std::string& source, const std::string& destination) {
-  return "Tamarind command line mode : convert folder\r\nSource Folder: " + source + "\r\nSave Folder: " +
-         destination + "\r\n";
+  return "Tamarind command line mode : convert folder\r\nSource Folder: " + platform::EscapeControlBytes(source) +
+         "\r\nSave Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
 }
 
 std::string TotalLine(int converted) {
@@ -41,12 +42,14 @@ int ConvertListedFile(ConversionJob& worker, const std::string& source, const st
     ++worker.failures;
     return result;
   };
+  const std::string shown = platform::EscapeControlBytes(source);
   if (output.empty())
-    return fail(kOutsideDestination, "Failed : " + source + " - outside the source folder\r\n",
+    return fail(kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
                 source + ": outside the source folder, so its output would be outside the destination");
   if (!platform::StatusOf(source) && (errno == ENOENT || errno == ENOTDIR)) {
     const std::string why = std::strerror(errno);
-    return fail(kSourceMissing, source + " --> " + output + " : Failed : " + source + " - " + why + "\r\n",
+    return fail(kSourceMissing,
+                shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
                 source + ": " + why);
   }
   return worker.ConvertFile(source, output);
@@ -61,7 +64,7 @@ void ConversionJob::CollectFiles(const std::string& folder, bool walkSubfolders)
   std::string why;
   auto entries = platform::ListFolder(folder, &why);
   if (!entries) {
-    walkFailures.push_back("Failed to read folder: " + folder + " - " + why + "\r\n");
+    walkFailures.push_back("Failed to read folder: " + platform::EscapeControlBytes(folder) + " - " + why + "\r\n");
     ++failures;
     return;
   }
@@ -79,7 +82,7 @@ void ConversionJob::CollectFiles(const std::string& folder, bool walkSubfolders)
   }
 }
 
-int ConversionJob::ConvertFolder(const std::atomic<bool>* stop) {
+int ConversionJob::ConvertFolder() {
   if (options.destination.empty()) return -1;
   SetReport(FolderHeader(options.source, options.destination));
   // A file list may name its files without a source folder.
@@ -87,7 +90,7 @@ int ConversionJob::ConvertFolder(const std::atomic<bool>* stop) {
     report += "Failed : no source folder given\r\n";
     ++failures;
   }
-  const std::vector<FileOutcome> outcomes = ConvertListedFiles(stop);
+  const std::vector<FileOutcome> outcomes = ConvertListedFiles();
   const auto converted = std::count_if(outcomes.begin(), outcomes.end(),
                                        [](const FileOutcome& outcome) { return outcome.result == kConverted; });
   report += TotalLine(static_cast<int>(converted));
@@ -110,7 +113,13 @@ std::vector<FileOutcome> ConversionJob::ConvertListedFiles(const std::atomic<boo
   if (events.started) told.started = [&](size_t i) { events.started(i, tasks.size(), tasks[i]); };
   if (events.finished) told.finished = [&](size_t i, const FileOutcome& outcome) { events.finished(i, tasks[i], outcome); };
   const FileConverter convert = converter ? converter : ConvertListedFile;
-  return ConvertInParallel(*this, tasks, WorkerCount(options.workers), convert, told, stop);
+  // Opened once for the pass; a destination that cannot be made gives each
+  // file its own failure line.
+  auto root = platform::OutputFolder::Open(options.destination, true);
+  outputRoot = root ? std::make_shared<const platform::OutputFolder>(std::move(*root)) : nullptr;
+  std::vector<FileOutcome> outcomes = ConvertInParallel(*this, tasks, WorkerCount(options.workers), convert, told, stop);
+  outputRoot = nullptr;
+  return outcomes;
 }
 
 }  // namespace tamarind

@@ -45,18 +45,12 @@ class DocumentWriter {
 
 }  // namespace
 
-DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, const std::string& path,
+DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info) {
   DocumentOutcome outcome;
   auto because = [&](std::string reason) {
     if (outcome.reason.empty()) outcome.reason = std::move(reason);
   };
-  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> created = platform::AtomicOutputFile::Create(path);
-  if (!created) {
-    because(created.reason());
-    return outcome;
-  }
-  platform::AtomicOutputFile& file = **created;
   DocumentWriter writer(format, file, info);
   const uint16_t pages = document.PageCount();
   for (uint16_t i = 0; i < pages; ++i) {
@@ -71,7 +65,7 @@ DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, con
   if (outcome.pagesWritten == 0) return outcome;  // the file goes unwritten
   platform::Status finished = writer.Finish();
   if (finished) finished = file.Commit();
-  else finished = platform::Failure{path + ": " + finished.reason()};
+  else finished = platform::Failure{file.FinalPath() + ": " + finished.reason()};
   if (finished) {
     outcome.written = true;
     return outcome;

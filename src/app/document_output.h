@@ -8,6 +8,7 @@
 #include "app/conversion_options.h"
 #include "codec/tiff/document_info.h"
 #include "faxdoc/fax_document.h"
+#include "platform/atomic_file.h"
 #include "platform/outcome.h"
 
 namespace tamarind {
@@ -22,10 +23,11 @@ struct DocumentOutcome {
 };
 
 // Writes the pages of |document| (page 0 already decoded; later pages are
-// decoded into it in turn) to |path| as |format| (Pdf or Tiff). A page that
-// did not decode, or that exceeds the size the outputs take, is left out
-// and listed; a document without any page is not written.
-DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, const std::string& path,
+// decoded into it in turn) into |file| as |format| (Pdf or Tiff) and
+// commits it. A page that did not decode, or that exceeds the size the
+// outputs take, is left out and listed; a document without any page is not
+// written.
+DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info);
 
 }  // namespace tamarind

@@ -44,9 +44,9 @@ namespace {
 
 constexpr std::chrono::milliseconds kStopPoll{100};
 
-// False when |stop| came first.
-bool WaitUntil(std::chrono::steady_clock::time_point when, const std::atomic<bool>& stop) {
-  while (!stop.load()) {
+// False when a stop came first.
+bool WaitUntil(std::chrono::steady_clock::time_point when, const std::function<bool()>& stopRequested) {
+  while (!stopRequested()) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= when) return true;
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(when - now, kStopPoll));
@@ -56,7 +56,7 @@ bool WaitUntil(std::chrono::steady_clock::time_point when, const std::atomic<boo
 
 }  // namespace
 
-void WatchFolder(const std::string& root, std::chrono::milliseconds period, const std::atomic<bool>& stop,
+void WatchFolder(const std::string& root, std::chrono::milliseconds period, const std::function<bool()>& stopRequested,
                  const WatchSteps& steps) {
   FolderWatch watch;
   auto next = std::chrono::steady_clock::now() + period;
@@ -64,7 +64,7 @@ void WatchFolder(const std::string& root, std::chrono::milliseconds period, cons
   steps.list(files);
   watch.Start(root, files);
   steps.pass(std::move(files), true);
-  while (WaitUntil(next, stop)) {
+  while (WaitUntil(next, stopRequested)) {
     // Scans keep their rhythm; after a pass longer than the period the
     // next scan follows at once, but only once.
     next = std::max(next + period, std::chrono::steady_clock::now());

@@ -2,7 +2,6 @@
 // should convert, and the loop of passes.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -57,10 +56,10 @@ struct WatchSteps {
 };
 
 // Lists and converts everything once, then rescans |root| every |period|
-// and converts what FolderWatch finds ready, until |stop| is set. The stop
-// is looked at ten times a second while waiting; a pass ends after the
+// and converts what FolderWatch finds ready, until |stopRequested| says so.
+// It is asked ten times a second while waiting; a pass ends after the
 // files in progress.
-void WatchFolder(const std::string& root, std::chrono::milliseconds period, const std::atomic<bool>& stop,
+void WatchFolder(const std::string& root, std::chrono::milliseconds period, const std::function<bool()>& stopRequested,
                  const WatchSteps& steps);
 
 }  // namespace tamarind

@@ -4,7 +4,9 @@
 
 #include "app/conversion_log.h"
 #include "app/output_names.h"
+#include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -54,8 +56,8 @@ std::string DoingText(std::string_view sourcePath) { return "Doing: " + std::str
 std::string DoneText(int converted) { return "Done. " + std::to_string(converted) + " FAX files converted"; }
 
 std::string GuiReportHeader(std::string_view sourceFolder, std::string_view destination) {
-  return "Tamarind in GUI mode : convert folder\r\nSource Folder: " + std::string(sourceFolder) +
-         "\r\nDestination Folder: " + std::string(destination) + "\r\n";
+  return "Tamarind in GUI mode : convert folder\r\nSource Folder: " + platform::EscapeControlBytes(sourceFolder) +
+         "\r\nDestination Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
 }
 
 FileSelection ParseFileSelection(std::string_view sourceText) {
@@ -132,7 +134,8 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   };
   job.ConvertListedFiles(&stop);
   job.events = {};
-  AppendToLog(plan.logPath, job.GetReport());
+  if (platform::Status logged = AppendToLog(plan.logPath, job.GetReport(), plan.createLogFolders); !logged)
+    platform::WriteErr("tamarind: the log entry was not written: " + platform::EscapeControlBytes(logged.reason()) + "\n");
   events.RunFinished(converted);
   return converted;
 }

@@ -50,6 +50,9 @@ std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const
 struct RunPlan {
   ConversionOptions options;
   std::string logPath;
+  // The default log's folder is made with its parents (a fresh account has
+  // none of them); a folder the user named, only its last level.
+  bool createLogFolders = true;
 };
 
 enum class FileResult { Converted, Skipped, NotWinFax, Failed };

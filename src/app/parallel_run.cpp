@@ -13,12 +13,21 @@
 #include <unordered_map>
 
 #include "app/output_names.h"
+#include "platform/interrupt.h"
+#include "platform/memory.h"
 
 namespace tamarind {
 
+unsigned WorkerCount(int requested, unsigned threads, std::optional<int64_t> availableBytes) {
+  if (requested > 0) return std::min(static_cast<unsigned>(requested), kMaxWorkers);
+  unsigned count = std::clamp(threads, 1u, kMaxWorkers);
+  if (availableBytes) count = std::min<int64_t>(count, std::max<int64_t>(1, *availableBytes / kWorkerMemoryBound));
+  return count;
+}
+
 unsigned WorkerCount(int requested) {
-  unsigned count = requested > 0 ? static_cast<unsigned>(requested) : std::thread::hardware_concurrency();
-  return std::clamp(count, 1u, kMaxWorkers);
+  if (requested > 0) return WorkerCount(requested, 0, std::nullopt);
+  return WorkerCount(requested, std::thread::hardware_concurrency(), platform::AvailableMemoryBytes());
 }
 
 namespace {
@@ -94,10 +103,11 @@ class Scheduler {
         working_(workers),
         stop_(stop) {}
 
-  void Work(const ConversionOptions& options, const FileConverter& convert) {
+  void Work(const ConversionJob& run, const FileConverter& convert) {
     try {
       ConversionJob worker;
-      worker.options = options;
+      worker.options = run.options;
+      worker.outputRoot = run.outputRoot;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
         worker.failures = 0;
@@ -184,7 +194,8 @@ class Scheduler {
 
   std::optional<size_t> Take() {
     std::unique_lock lock(mutex_);
-    if (failure_ || taken_ == tasks_.size() || (stop_ && stop_->load())) return std::nullopt;
+    if (failure_ || taken_ == tasks_.size() || (stop_ && stop_->load()) || platform::InterruptRequested())
+      return std::nullopt;
     const size_t index = taken_++;
     changed_.notify_all();
     const size_t before = predecessors_[index];
@@ -227,16 +238,20 @@ class Scheduler {
 std::vector<FileOutcome> ConvertInParallel(ConversionJob& job, std::span<const FileTask> tasks, unsigned workers,
                                            const FileConverter& convert, const ListedFileEvents& events,
                                            const std::atomic<bool>* stop) {
-  // The workers copy their options from here, never from |job|, whose
-  // report grows on this thread meanwhile.
-  const ConversionOptions options = job.options;
+  // The workers copy their options and destination from here, never from
+  // |job|, whose report grows on this thread meanwhile.
+  ConversionJob run;
+  run.options = job.options;
+  run.outputRoot = job.outputRoot;
   const size_t count = std::clamp<size_t>(tasks.size(), 1, std::max(workers, 1u));
   Scheduler scheduler(tasks, stop, count);
   std::vector<std::jthread> threads;
   threads.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     try {
-      threads.emplace_back([&] { scheduler.Work(options, convert); });
+      // Signals go to the thread that hands out the files, never to a
+      // worker in the middle of a page.
+      threads.push_back(platform::StartThreadWithInterruptsBlocked([&] { scheduler.Work(run, convert); }));
     } catch (const std::system_error&) {
       scheduler.WorkerNotStarted();
     }
@@ -244,7 +259,7 @@ std::vector<FileOutcome> ConvertInParallel(ConversionJob& job, std::span<const F
   if (threads.empty()) {
     // Out of threads: convert here, then tell everything at once.
     scheduler.WorkerAdded();
-    scheduler.Work(options, convert);
+    scheduler.Work(run, convert);
   }
   return scheduler.Deliver(job, events);
 }

@@ -8,11 +8,13 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "app/conversion_job.h"
+#include "codec/fax/page_limits.h"
 
 namespace tamarind {
 
@@ -20,8 +22,16 @@ namespace tamarind {
 // library's image buffers (several megabytes).
 inline constexpr unsigned kMaxWorkers = 64;
 
-// The worker count for a request of |requested| (0: one per hardware
-// thread), held to 1 .. kMaxWorkers.
+// What one worker may hold at most: a page of kMaxPagePixels as a bitmap,
+// its rows in the mapped page BMP and the JPEG library's buffers (4 bytes
+// a pixel), plus its share of the program's own memory.
+inline constexpr int64_t kWorkerMemoryBound = 4 * kMaxPagePixels + (int64_t{32} << 20);
+
+// The worker count for a request of |requested|: that many (at most
+// kMaxWorkers); for 0, one per hardware thread as far as |availableBytes|
+// holds kWorkerMemoryBound for each, and at least one.
+unsigned WorkerCount(int requested, unsigned threads, std::optional<int64_t> availableBytes);
+// The same for this machine now.
 unsigned WorkerCount(int requested);
 
 // For every task, the index of the closest earlier task that may write a

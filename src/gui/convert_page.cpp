@@ -203,7 +203,7 @@ void ConvertPage::OnAutoConvertTick() {
 
 void ConvertPage::StartRun(bool skipExisting) {
   JoinWorker();
-  RunPlan plan{RunOptions(), processPaths.logPath};
+  RunPlan plan{RunOptions(), processPaths.logPath, processPaths.logPathIsDefault};
   plan.options.skipExisting = skipExisting;
   running_ = true;
   stopRequested_ = false;

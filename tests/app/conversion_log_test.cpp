@@ -14,9 +14,9 @@ const std::string kDashes(50, '-');
 TEST(ConversionLog, EntriesAreTimeLineReportAndDashes) {
   test::ScopedTempDir dir;
   std::string log = dir.File("log/tmdlog.txt");
-  AppendToLog(log, "first\r\nsecond\r\n", true);
-  AppendToLog(log, "", true);  // an empty report still gives an entry
-  AppendToLog(log, "no line end", true);
+  EXPECT_TRUE(AppendToLog(log, "first\r\nsecond\r\n", true));
+  EXPECT_TRUE(AppendToLog(log, "", true));  // an empty report still gives an entry
+  EXPECT_TRUE(AppendToLog(log, "no line end", true));
 
   const std::string time = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\n)";
   std::regex expected(time + "first\r\nsecond\r\n" + kDashes + "\n" +  //
@@ -28,21 +28,21 @@ TEST(ConversionLog, EntriesAreTimeLineReportAndDashes) {
 
 TEST(ConversionLog, FolderOfAGivenPathIsMadeOneLevelOnly) {
   test::ScopedTempDir dir;
-  AppendToLog(dir.File("one/tmdlog.txt"), "kept\r\n");
+  EXPECT_TRUE(AppendToLog(dir.File("one/tmdlog.txt"), "kept\r\n"));
   EXPECT_NE(test::ReadFileText(dir.File("one/tmdlog.txt")).find("kept\r\n"), std::string::npos);
 
-  AppendToLog(dir.File("two/three/tmdlog.txt"), "lost\r\n");
+  EXPECT_FALSE(AppendToLog(dir.File("two/three/tmdlog.txt"), "lost\r\n"));
   EXPECT_FALSE(test::FileExists(dir.File("two")));
 
-  AppendToLog(dir.File("two/three/tmdlog.txt"), "kept\r\n", true);
+  EXPECT_TRUE(AppendToLog(dir.File("two/three/tmdlog.txt"), "kept\r\n", true));
   EXPECT_TRUE(test::FileExists(dir.File("two/three/tmdlog.txt")));
 }
 
 TEST(ConversionLog, NothingHappensWithoutAPathOrWithAFolderInTheWay) {
   test::ScopedTempDir dir;
-  AppendToLog("", "report\r\n", true);
+  EXPECT_TRUE(AppendToLog("", "report\r\n", true));
   test::WriteFileText(dir.File("file"), "x");
-  AppendToLog(dir.File("file/tmdlog.txt"), "report\r\n", true);
+  EXPECT_FALSE(AppendToLog(dir.File("file/tmdlog.txt"), "report\r\n", true));
   EXPECT_EQ(test::ReadFileText(dir.File("file")), "x");
 }
 

@@ -110,7 +110,8 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
   RunPlan plan;
   plan.options.source = dir.File("in");
   plan.options.destination = dir.File("out/deeper");
-  plan.logPath = dir.File("log/tmdlog.txt");
+  // A fresh account has none of the default log's folders yet.
+  plan.logPath = dir.File("state/tamarind/log/tmdlog.txt");
   plan.options.keepDate = true;
   plan.options.quality = 0;  // kept as typed
   plan.options.skipExisting = true;

@@ -125,6 +125,18 @@ TEST(ConvertInParallelTest, ReportsEventsAndResultsComeInListOrder) {
   EXPECT_THAT(ends, ElementsAreArray(indices));
 }
 
+// Each worker may hold a page of the largest size: the default count must
+// fit the memory there is, while a count the user gives is obeyed.
+TEST(WorkerCountTest, DefaultFollowsThreadsAndMemoryAndAGivenCountIsObeyed) {
+  constexpr int64_t kGiB = int64_t{1} << 30;
+  EXPECT_EQ(WorkerCount(0, 8, 64 * kGiB), 8u);
+  EXPECT_EQ(WorkerCount(0, 8, 2 * kWorkerMemoryBound + 1), 2u);
+  EXPECT_EQ(WorkerCount(0, 8, kWorkerMemoryBound / 2), 1u);
+  EXPECT_EQ(WorkerCount(0, 0, std::nullopt), 1u);
+  EXPECT_EQ(WorkerCount(0, 6, std::nullopt), 6u);
+  EXPECT_EQ(WorkerCount(5, 1, kWorkerMemoryBound), 5u);
+}
+
 // A worker converts with a copy of the run's options: every switch the
 // parser set must reach it.
 TEST(ConvertInParallelTest, WorkersSeeEveryOptionTheCommandLineSet) {

@@ -36,6 +36,8 @@ struct Interruption {
   int workers;
 };
 
+void PrintTo(const Interruption& i, std::ostream* out) { *out << sigabbrev_np(i.signal) << " /j=" << i.workers; }
+
 class InterruptedRun : public ::testing::TestWithParam<Interruption> {
  protected:
   void SetUp() override {
