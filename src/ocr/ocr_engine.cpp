@@ -16,6 +16,10 @@ namespace {
 
 // Tesseract keeps coordinates in 16 bits.
 constexpr int32_t kMaxRecognisedDimension = 32767;
+// A reading whose mean word confidence reaches this is taken as upright
+// without asking the orientation detection (a fifth of a second a page):
+// upright text pages read 90 here, the same pages upside down 32 to 38.
+constexpr int kConfidentReading = 70;
 // Tesseract calls 15 "reasonably confident"; upside-down text pages score
 // 19 to 31 here, sparse pages less, and those are left as they are.
 constexpr float kConfidentOrientation = 15.0f;
@@ -133,12 +137,19 @@ platform::Status Load(tesseract::TessBaseAPI& tesseract, const std::string& data
 
 }  // namespace
 
+// A page's text and Tesseract's mean word confidence in it, 0 to 100.
+struct Reading {
+  PageText text;
+  int confidence = 0;
+};
+
 struct OcrEngine::Tesseracts {
   tesseract::TessBaseAPI reader;       // the languages, LSTM recogniser
   tesseract::TessBaseAPI orientation;  // "osd", orientation detection only
 
   bool IsUpsideDown(Pix& pix, int dpi);
-  platform::Expected<PageText> Read(Pix& pix, int dpi, const BoxMapping& mapping);
+  platform::Expected<Reading> Read(Pix& pix, int dpi, const BoxMapping& mapping);
+  platform::Expected<PageText> ReadEitherWayUp(Pix& pix, int dpi, int row_repeat);
 };
 
 bool OcrEngine::Tesseracts::IsUpsideDown(Pix& pix, int dpi) {
@@ -153,19 +164,36 @@ bool OcrEngine::Tesseracts::IsUpsideDown(Pix& pix, int dpi) {
   return found && degrees == 180 && confidence >= kConfidentOrientation;
 }
 
-platform::Expected<PageText> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const BoxMapping& mapping) {
+platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const BoxMapping& mapping) {
   reader.SetImage(&pix);
   reader.SetSourceResolution(dpi);
   if (reader.Recognize(nullptr) != 0) {
     reader.Clear();
     return platform::Failure{"text recognition failed"};
   }
-  PageText page;
+  Reading reading;
   TesseractText text(reader.GetUTF8Text());
-  if (text) page.text = text.get();
-  page.words = WordsOf(reader, mapping);
+  if (text) reading.text.text = text.get();
+  reading.text.words = WordsOf(reader, mapping);
+  reading.confidence = reader.MeanTextConf();
   reader.Clear();
-  return page;
+  return reading;
+}
+
+// Reads the page as stored; a poor reading of a page the orientation
+// detection finds upside down is read again turned, and the more confident
+// reading is kept.
+platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, int row_repeat) {
+  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping(pix, row_repeat, false));
+  if (!upright) return platform::Failure{upright.reason()};
+  if (upright->confidence >= kConfidentReading || !IsUpsideDown(pix, dpi)) return std::move(upright->text);
+
+  PixPtr turned_pix = Rotated180(pix);
+  if (!turned_pix) return platform::Failure{"out of memory for text recognition"};
+  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping(*turned_pix, row_repeat, true));
+  if (!turned || turned->confidence <= upright->confidence) return std::move(upright->text);
+  turned->text.rotation = 180;
+  return std::move(turned->text);
 }
 
 platform::Expected<OcrEngine> OcrEngine::Create(std::string_view languages) {
@@ -182,6 +210,8 @@ platform::Expected<OcrEngine> OcrEngine::Create(std::string_view languages, cons
     return platform::Failure{loaded.reason()};
   if (platform::Status loaded = Load(tesseracts->orientation, data_folder, "osd", tesseract::OEM_TESSERACT_ONLY); !loaded)
     return platform::Failure{loaded.reason()};
+  // Fax pages mix letterheads, columns and tables: find the blocks first.
+  tesseracts->reader.SetPageSegMode(tesseract::PSM_AUTO);
   tesseracts->orientation.SetPageSegMode(tesseract::PSM_OSD_ONLY);
   return OcrEngine(std::move(tesseracts));
 }
@@ -201,14 +231,7 @@ platform::Expected<PageText> OcrEngine::Recognise(const FaxPage& page) {
     if (!pix) return platform::Failure{"out of memory for text recognition"};
     const int dpi = static_cast<int>(std::lround(resolution.x));
     pixSetResolution(pix.get(), dpi, static_cast<int>(std::lround(resolution.y * row_repeat)));
-    const bool turned = tesseracts_->IsUpsideDown(*pix, dpi);
-    if (turned) {
-      pix = Rotated180(*pix);
-      if (!pix) return platform::Failure{"out of memory for text recognition"};
-    }
-    platform::Expected<PageText> text = tesseracts_->Read(*pix, dpi, BoxMapping(*pix, row_repeat, turned));
-    if (text) text->rotation = turned ? 180 : 0;
-    return text;
+    return tesseracts_->ReadEitherWayUp(*pix, dpi, row_repeat);
   } catch (const std::exception& error) {
     return platform::Failure{std::string("text recognition failed: ") + error.what()};
   }
