@@ -6,30 +6,38 @@
 // threads; engines in different threads run independently.
 //
 // Tesseract's own threads are kept off. Its LSTM recogniser asks OpenMP for
-// four threads per layer; with every core already running a worker those
-// threads fight over the cores and a page took 7 times as long here (1.0 s
-// against 7.0 s for a fine page on two cores). The usual remedy,
-// OMP_THREAD_LIMIT=1, is read by the OpenMP runtime only once, when the
-// library is loaded before main() runs, so a setenv() in the program has no
-// effect (measured: still 7 s). Instead Recognise() caps the nesting of
-// active parallel regions at zero for the calling thread (an OpenMP setting
-// that belongs to each thread), and every parallel region Tesseract opens
-// then runs on that thread alone. Nothing is changed for other threads or
-// other code.
+// four threads per layer; the workers already use every core, and on a
+// two-core machine a fine page took 7.0 s with those threads against 1.0 s
+// without. The usual remedy, OMP_THREAD_LIMIT=1, is read by the OpenMP
+// runtime only once, when the library is loaded before main() runs, so a
+// setenv() in the program has no effect (measured: still 7 s). Instead
+// Recognise() caps the nesting of active parallel regions at zero for the
+// calling thread (an OpenMP setting each thread has for itself), and every
+// parallel region Tesseract opens then runs on that thread alone. Only the
+// calling thread's setting changes.
+//
+// Resolution. A page is recognised at its true resolution (204 dpi across
+// a 1728-pixel row, 98, 196 or 391 rows per inch), with its rows repeated
+// so that its pixels are square: twice on a standard-resolution page.
+// Tesseract is told the true resolution.
 //
 // Page geometry. Boxes are in the page's own pixels as stored in the
-// FaxPage: x in columns, y in rows with row 0 at the top, edges inclusive
-// at left and top and exclusive at right and bottom, so a one-pixel box at
-// the top-left corner is {0, 0, 1, 1}. A standard-resolution page is
-// recognised with its rows repeated so that its pixels are square, and the
-// boxes are mapped back to its own rows.
+// FaxPage: x in columns, y in rows with row 0 at the top (a standard page's
+// own rows, not the repeated ones), edges inclusive at left and top and
+// exclusive at right and bottom, so a one-pixel box at the top-left corner
+// is {0, 0, 1, 1}.
 //
-// Orientation. A page found to be upside down is recognised turned by 180
-// degrees and reports rotation 180: shown turned by 180 degrees, it reads
-// upright (a PDF page gets /Rotate 180; the image itself stays as stored).
-// Its boxes still refer to the stored, unturned page: a word's box is where
-// its ink lies in the stored image, and its letters run from the box's
-// right edge to its left with the baseline near the box's top edge.
+// Orientation. A page is read as stored first. When that reading is poor
+// (mean word confidence below 70; upright text reads about 90) and
+// Tesseract's orientation detection is confident that the page is upside
+// down, it is read again turned by 180 degrees, and the more confident
+// reading is kept. A page kept turned reports rotation 180: shown turned by
+// 180 degrees it reads upright (a PDF page gets /Rotate 180; the image
+// itself stays as stored). Its boxes still refer to the stored, unturned
+// page: a word's box is where its ink lies in the stored image, and its
+// letters run from the box's right edge to its left with the baseline near
+// the box's top edge. Pages on their side (90 or 270 degrees) are read as
+// stored.
 #pragma once
 
 #include <cstdint>
