@@ -63,6 +63,8 @@ std::vector<std::string> InstalledLanguages(const std::string& data_folder) {
   return codes;
 }
 
+std::vector<std::string> InstalledLanguages() { return InstalledLanguages(DefaultDataFolder()); }
+
 std::string PackageForLanguage(std::string_view code) {
   std::string package = "tesseract-ocr-" + platform::ToLowerAscii(code);
   std::replace(package.begin(), package.end(), '_', '-');

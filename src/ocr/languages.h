@@ -20,6 +20,7 @@ std::string DefaultDataFolder();
 // The orientation ("osd") and equation ("equ") data are not languages and
 // are left out.
 std::vector<std::string> InstalledLanguages(const std::string& data_folder);
+std::vector<std::string> InstalledLanguages();  // in DefaultDataFolder()
 
 // The Debian package of a Tesseract language code: "tesseract-ocr-" and the
 // code in lower case with '_' turned into '-' (chi_sim -> tesseract-ocr-chi-sim).
