@@ -86,7 +86,8 @@ Timing RecogniseAll(std::vector<OcrEngine>& engines, const PageSet& set, std::ve
   std::string failure;
   auto work = [&](OcrEngine& engine) {
     try {
-      for (size_t i = next++; i < set.pages.size() && !failed; i = next++) (*results)[i] = Recognise(engine, set.pages[i]);
+      for (size_t i = next++; i < set.pages.size() && !failed; i = next++)
+        (*results)[i] = Recognise(engine, set.pages[i]);
     } catch (const std::exception& error) {
       if (!failed.exchange(true)) failure = error.what();
     }

@@ -5,9 +5,11 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <string>
 
 #include "ocr/page_pix.h"
 
@@ -48,7 +50,9 @@ Resolution TrueResolution(const FaxPage& page) {
 }
 
 // How often each row is repeated for square pixels: 2 for a standard page.
-int RowRepeat(const Resolution& resolution) { return std::max(1, static_cast<int>(std::lround(resolution.x / resolution.y))); }
+int RowRepeat(const Resolution& resolution) {
+  return std::max(1, static_cast<int>(std::lround(resolution.x / resolution.y)));
+}
 
 // See the header: parallel regions opened by this thread run on it alone.
 // Looked up at run time in the OpenMP runtime Tesseract was linked with; a
@@ -205,11 +209,9 @@ platform::Expected<OcrEngine> OcrEngine::Create(std::string_view languages, cons
     return platform::Failure{installed.reason()};
   auto tesseracts = std::make_unique<Tesseracts>();
   std::lock_guard<std::mutex> hold(SetupLock());
-  if (platform::Status loaded = Load(tesseracts->reader, data_folder, std::string(languages), tesseract::OEM_LSTM_ONLY);
-      !loaded)
-    return platform::Failure{loaded.reason()};
-  if (platform::Status loaded = Load(tesseracts->orientation, data_folder, "osd", tesseract::OEM_TESSERACT_ONLY); !loaded)
-    return platform::Failure{loaded.reason()};
+  platform::Status loaded = Load(tesseracts->reader, data_folder, std::string(languages), tesseract::OEM_LSTM_ONLY);
+  if (loaded) loaded = Load(tesseracts->orientation, data_folder, "osd", tesseract::OEM_TESSERACT_ONLY);
+  if (!loaded) return platform::Failure{loaded.reason()};
   // Fax pages mix letterheads, columns and tables: find the blocks first.
   tesseracts->reader.SetPageSegMode(tesseract::PSM_AUTO);
   tesseracts->orientation.SetPageSegMode(tesseract::PSM_OSD_ONLY);

@@ -116,7 +116,8 @@ TEST_P(RecognisedPageTest, FindsTheWordsWhereThePageShowsThem) {
   int paired = 0;
   for (const SourceWord& word : source.words) {
     if (!IsPlainWord(word.text) || in_source.at(word.text) != 1) continue;
-    auto found = std::find_if(text->words.begin(), text->words.end(), [&](const Word& w) { return w.text == word.text; });
+    auto found =
+        std::find_if(text->words.begin(), text->words.end(), [&](const Word& w) { return w.text == word.text; });
     if (found == text->words.end() || in_result.at(word.text) != 1) continue;
     ++paired;
     EXPECT_TRUE(PlacedLike(found->box, SourceBox(word, geometry), geometry)) << word.text;
@@ -127,7 +128,8 @@ TEST_P(RecognisedPageTest, FindsTheWordsWhereThePageShowsThem) {
 // Fine and standard pages, and a standard page stored upside down (rows
 // repeated and turned: both mappings of the boxes at once).
 INSTANTIATE_TEST_SUITE_P(Pages, RecognisedPageTest,
-                         ::testing::Values(PageCase{"Fine", true, false, 0.94}, PageCase{"Standard", false, false, 0.92},
+                         ::testing::Values(PageCase{"Fine", true, false, 0.94},
+                                           PageCase{"Standard", false, false, 0.92},
                                            PageCase{"StandardUpsideDown", false, true, 0.92}),
                          [](const auto& info) { return std::string(info.param.name); });
 

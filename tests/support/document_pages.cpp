@@ -30,7 +30,8 @@ else
   groff -Tps /usr/share/common-licenses/GPL-3 > doc.ps
 fi
 render() {
-  gs -q -dSAFER -dNOPAUSE -dBATCH -sPAPERSIZE=a4 -dFirstPage=1 -dLastPage=6 -sDEVICE=pbmraw -r$1 -sOutputFile=raw-$2-%d.pbm doc.ps
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sPAPERSIZE=a4 -dFirstPage=1 -dLastPage=6 -sDEVICE=pbmraw -r$1 \
+    -sOutputFile=raw-$2-%d.pbm doc.ps
   for n in 1 2 3 4 5 6; do pnmpad -white -right=42 raw-$2-$n.pbm > $2-$n.pbm; done
 }
 render 204x196 fine
