@@ -1,0 +1,36 @@
+// Which recognition languages are installed, and which Debian package brings
+// a missing one. Tesseract keeps one "<code>.traineddata" file per language
+// in its data folder; Debian ships each as tesseract-ocr-<code>.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/outcome.h"
+
+namespace tamarind::ocr {
+
+// The folder Tesseract's data is read from: $TESSDATA_PREFIX when set (as
+// Tesseract itself reads it: the folder holding the .traineddata files),
+// else where Debian installs it for this Tesseract's major version.
+std::string DefaultDataFolder();
+
+// The language codes with data in |data_folder|, sorted ("deu", "eng", ...).
+// The orientation ("osd") and equation ("equ") data are not languages and
+// are left out.
+std::vector<std::string> InstalledLanguages(const std::string& data_folder);
+std::vector<std::string> InstalledLanguages();  // in DefaultDataFolder()
+
+// The Debian package of a Tesseract language code: "tesseract-ocr-" and the
+// code in lower case with '_' turned into '-' (chi_sim -> tesseract-ocr-chi-sim).
+std::string PackageForLanguage(std::string_view code);
+
+// Ok when every code of |languages| (codes joined by '+', as "eng+deu") has
+// its data in |data_folder|, and so has the orientation detection the
+// recogniser needs; else a failure naming the packages to install. Codes
+// that are empty or hold other characters than letters, digits and '_' are
+// refused too.
+platform::Status CheckLanguages(std::string_view languages, const std::string& data_folder);
+
+}  // namespace tamarind::ocr

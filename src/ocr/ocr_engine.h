@@ -1,0 +1,101 @@
+// Text recognition of fax pages with Tesseract.
+//
+// One OcrEngine per worker thread: creating one loads the language data
+// (tens of megabytes, a fraction of a second), so a worker creates its engine
+// once and recognises every page with it. An engine is not shared between
+// threads; engines in different threads run independently.
+//
+// Tesseract's own threads are kept off. Its LSTM recogniser asks OpenMP for
+// four threads per layer; the workers already use every core, and on a
+// two-core machine a fine page took 7.0 s with those threads against 1.0 s
+// without. The usual remedy, OMP_THREAD_LIMIT=1, is read by the OpenMP
+// runtime only once, when the library is loaded before main() runs, so a
+// setenv() in the program has no effect (measured: still 7 s). Instead
+// Recognise() caps the nesting of active parallel regions at zero for the
+// calling thread (an OpenMP setting each thread has for itself), and every
+// parallel region Tesseract opens then runs on that thread alone. Only the
+// calling thread's setting changes.
+//
+// Resolution. A page is recognised at its true resolution (204 dpi across
+// a 1728-pixel row, 98, 196 or 391 rows per inch), with its rows repeated
+// so that its pixels are square: twice on a standard-resolution page.
+// Tesseract is told the true resolution.
+//
+// Page geometry. Boxes are in the page's own pixels as stored in the
+// FaxPage: x in columns, y in rows with row 0 at the top (a standard page's
+// own rows, not the repeated ones), edges inclusive at left and top and
+// exclusive at right and bottom, so a one-pixel box at the top-left corner
+// is {0, 0, 1, 1}.
+//
+// Orientation. A page is read as stored first. When that reading is poor
+// (mean word confidence below 70; upright text reads about 90) and
+// Tesseract's orientation detection is confident that the page is upside
+// down, it is read again turned by 180 degrees, and the more confident
+// reading is kept. A page kept turned reports rotation 180: shown turned by
+// 180 degrees it reads upright (a PDF page gets /Rotate 180; the image
+// itself stays as stored). Its boxes still refer to the stored, unturned
+// page: a word's box is where its ink lies in the stored image, and its
+// letters run from the box's right edge to its left with the baseline near
+// the box's top edge. Pages on their side (90 or 270 degrees) are read as
+// stored.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/fax/fax_page.h"
+#include "ocr/languages.h"
+#include "platform/outcome.h"
+
+namespace tamarind::ocr {
+
+// A rectangle of page pixels: left and top inclusive, right and bottom
+// exclusive.
+struct PixelBox {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+};
+
+struct Word {
+  std::string text;  // UTF-8
+  PixelBox box;
+};
+
+struct PageText {
+  std::vector<Word> words;  // in reading order
+  std::string text;         // the page's plain text, UTF-8, lines ending in '\n'
+  int rotation = 0;         // 0, or 180 when the page is stored upside down
+};
+
+class OcrEngine {
+ public:
+  // An engine for |languages|, Tesseract codes joined by '+' ("eng",
+  // "eng+deu"), with data from |data_folder|. Fails, before loading
+  // anything, when a language's data is missing (naming the package to
+  // install, see CheckLanguages()), or when Tesseract cannot load it.
+  static platform::Expected<OcrEngine> Create(std::string_view languages, const std::string& data_folder);
+  static platform::Expected<OcrEngine> Create(std::string_view languages);  // from DefaultDataFolder()
+
+  OcrEngine(OcrEngine&&) noexcept;
+  OcrEngine& operator=(OcrEngine&&) noexcept;
+  ~OcrEngine();
+
+  // The words and text of |page|. Fails with a reason when the page is
+  // empty, does not hold its rows, is too large for Tesseract (more than
+  // 32767 pixels either way once its rows are repeated), or recognition
+  // fails; the engine stays usable for the next page.
+  platform::Expected<PageText> Recognise(const FaxPage& page);
+
+ private:
+  struct Tesseracts;
+  explicit OcrEngine(std::unique_ptr<Tesseracts> tesseracts);
+
+  std::unique_ptr<Tesseracts> tesseracts_;
+};
+
+}  // namespace tamarind::ocr
