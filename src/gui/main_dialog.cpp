@@ -112,7 +112,10 @@ void MainDialog::SyncOptionsToConvertPage() {
 }
 
 void MainDialog::OnTabChanged(int index) {
+  // Leaving the Convert tab keeps what was typed there, whichever box had
+  // the focus; coming back shows it again with the options just chosen.
   if (index == 0) SyncOptionsToConvertPage();
+  else convertPage_->ExchangeFields(false);
 }
 
 void MainDialog::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {

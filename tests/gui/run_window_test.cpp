@@ -119,6 +119,26 @@ TEST_F(WindowTest, OptionsChosenBeforeTheRunNameTheOutputs) {
   EXPECT_EQ(Page().StatusText(), "Done. 1 FAX files converted");
 }
 
+TEST_F(WindowTest, FilterTypedAndStartedWithAltGIsTheRunsFilter) {
+  MainDialog& main = Open();
+  std::string in = MakeSourceFolder(dir);
+  SetText(kIdSource, in);
+  SetText(kIdDestination, dir.File("out"));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  auto* filter = Control<QLineEdit>(&main, kIdFilter);
+  filter->setFocus();
+  filter->selectAll();
+  QTest::keyClicks(filter, "*.fxr");
+  QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
+  QTest::keyClick(filter, Qt::Key_G, Qt::AltModifier);  // clicks Go a moment later
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Page().Running() || !messages.empty(); }, 5000));
+  ASSERT_TRUE(Page().Running()) << messages.front();
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_TRUE(filter->hasFocus());
+  ASSERT_EQ(Rows(&main).size(), 1u);
+  EXPECT_EQ(Rows(&main)[0].result, "Converted!");
+}
+
 TEST_F(WindowTest, RunOverNothingStillEndsAndLogsTheHeader) {
   MainDialog& main = Open();
   SetText(kIdSource, dir.File("empty"));

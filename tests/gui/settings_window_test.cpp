@@ -102,20 +102,24 @@ TEST_F(WindowTest, SwitchingSourceKindClearsTheThreeBoxesAndStopsTheTimer) {
   }
 }
 
-TEST_F(WindowTest, OptionsReachTheConvertTabWhenItIsSelected) {
+TEST_F(WindowTest, OptionsReachTheConvertTabAndTypedPathsSurviveTheTrip) {
+  test::WriteFileText(processPaths.settingsPath, "[Main]\nFaxDir=/old/faxes\nSaveDir=/old/jpeg\n");
   MainDialog& main = Open();
+  // Typed on the Convert tab; the focus stays in the destination box.
+  SetText(kIdSource, "/new/faxes");
+  SetText(kIdDestination, "/new/jpeg");
+  Control<QLineEdit>(&main, kIdDestination)->setFocus();
   main.Tabs()->setCurrentIndex(1);
   SetText(kIdQuality, "77");
   Click(kIdKeepExtension);  // off
   Click(kIdKeepDate);       // on
   EXPECT_EQ(Page().Options().quality, 50);
-  SetText(kIdSource, "typed but not exchanged");
   main.Tabs()->setCurrentIndex(0);
   EXPECT_EQ(Page().Options().quality, 77);
   EXPECT_FALSE(Page().Options().keepExtension);
   EXPECT_TRUE(Page().Options().keepDate);
-  // The Convert tab shows its members again.
-  EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), "");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), "/new/faxes");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdDestination)->text(), "/new/jpeg");
 }
 
 TEST_F(WindowTest, NonNumberInAnEditReadsAsZeroAndStopsTheReading) {
