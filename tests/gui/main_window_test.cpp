@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QEnterEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -125,6 +126,25 @@ TEST(AboutBox, LinksVersionAndCopyShortcuts) {
   about.LinkMenu()->actions().at(0)->trigger();
   about.LinkMenu()->hide();
   EXPECT_EQ(QApplication::clipboard()->text(), "https://github.com/tamarind-fax/tamarind");
+}
+
+TEST(AboutBox, EnterPressesOkAndOpensNoLink) {
+  AboutDialog about;
+  std::vector<QUrl> opened;
+  for (HyperLink* link : {about.HomeLink(), about.SupportLink()})
+    link->SetOpener([&](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    });
+  about.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+  auto* ok = Control<QPushButton>(&about, kIdOk);
+  EXPECT_TRUE(ok->hasFocus());
+  EXPECT_TRUE(ok->isDefault());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_FALSE(about.isVisible());
+  EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 TEST(AboutBox, LinkTurnsPurpleOnlyWhenOpened) {
