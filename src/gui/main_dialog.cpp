@@ -69,6 +69,9 @@ void MainDialog::CreateControls() {
   aboutButton_ = new QPushButton(QStringLiteral("&About"), this);
   units.Place(aboutButton_, kIdAbout, 123, 181, 59, 14);
   for (QPushButton* button : {helpButton_, aboutButton_}) button->move(button->pos() + QPoint(kButtonShift, 0));
+  // Enter ends the program from anywhere in the window, so no button may
+  // look as if Enter pressed it.
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
 
   trayMenu_ = new QMenu(this);
   openAction_ = trayMenu_->addAction(QStringLiteral("&Open..."));

@@ -56,6 +56,18 @@ TEST_F(WindowTest, ExitAndEnterEndWithOneCloseBoxAndEscWithTwo) {
   }
 }
 
+TEST_F(WindowTest, NoButtonLooksDefaultAndEnterOnAnyOfThemEnds) {
+  for (int id : {kIdGo, kIdHelp, kIdAbout}) {
+    MainDialog& main = Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    auto* button = Control<QPushButton>(&main, id);
+    button->setFocus();
+    ASSERT_FALSE(button->isDefault()) << id;  // else Enter would press it
+    EXPECT_EQ(ClosedWith(main, [&] { QTest::keyClick(button, Qt::Key_Return); }), 1) << id;
+    EXPECT_TRUE(messages.empty()) << id;
+  }
+}
+
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   MainDialog& main = Open();
   QList<QAction*> items = main.TrayMenu()->actions();
