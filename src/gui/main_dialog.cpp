@@ -51,9 +51,7 @@ MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
-MainDialog::~MainDialog() {
-  if (tray_) tray_->hide();
-}
+MainDialog::~MainDialog() { tray_->hide(); }
 
 void MainDialog::CreateControls() {
   DialogUnits units(font());
@@ -84,9 +82,8 @@ void MainDialog::CreateControls() {
 }
 
 void MainDialog::CreateTrayIcon() {
-  // Without a notification area the window must never hide on minimise:
-  // nothing could bring it back.
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  // Made even when the desktop has no notification area yet (it may start
+  // after the program, as at login): the icon appears once it does.
   tray_ = new QSystemTrayIcon(AppIcon(), this);
   tray_->setToolTip(QString::fromLatin1(kTrayTip));
   tray_->setContextMenu(trayMenu_);
@@ -101,7 +98,7 @@ void MainDialog::ConnectSignals() {
   connect(aboutAction_, &QAction::triggered, this, &MainDialog::ShowAbout);
   connect(exitAction_, &QAction::triggered, this, [this] { CloseAll(1); });
   connect(optionsPage_, &OptionsPage::AutoConvertRequested, convertPage_, &ConvertPage::AutoConvert);
-  if (tray_) connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
+  connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
 }
 
 void MainDialog::ApplyAutoConvert() { optionsPage_->ApplyAutoConvert(); }
@@ -155,7 +152,7 @@ void MainDialog::CloseAll(int exitCode) {
     settingsError_ = saved.reason();
     platform::WriteErr("tamarind: the settings were not saved: " + settingsError_ + "\n");
   }
-  if (tray_) tray_->hide();
+  tray_->hide();
   hide();
   emit Closed(exitCode);
 }
@@ -180,7 +177,9 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
 
 void MainDialog::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_)
+  // Without a notification area at this moment the window must stay in the
+  // task bar: nothing could bring it back.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && trayAvailable_())
     QTimer::singleShot(0, this, &QWidget::hide);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <string>
 
 class QMenu;
@@ -30,7 +31,10 @@ class MainDialog : public QDialog {
   OptionsPage* Options() const { return optionsPage_; }
   QTabWidget* Tabs() const { return tabs_; }
   QMenu* TrayMenu() const { return trayMenu_; }
-  bool TrayInstalled() const { return tray_ != nullptr; }
+  QSystemTrayIcon* TrayIcon() const { return tray_; }
+  // Replaces the question whether the desktop shows a notification area
+  // now (tests).
+  void SetTrayProbe(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
 
   // A saved automatic conversion starts its timer (called once at start).
   void ApplyAutoConvert();
@@ -82,6 +86,7 @@ class MainDialog : public QDialog {
   QAction* aboutAction_ = nullptr;
   QAction* exitAction_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
+  std::function<bool()> trayAvailable_ = &QSystemTrayIcon::isSystemTrayAvailable;
 };
 
 }  // namespace tamarind::gui

@@ -90,14 +90,21 @@ TEST_F(WindowTest, AutoConvertMessageStartsAndStopsTheTimer) {
   EXPECT_EQ(Page().AutoConvertIntervalMs(), 60000);
 }
 
-TEST_F(WindowTest, MinimisingWithoutNotificationAreaKeepsTheWindow) {
-  MainDialog& main = Open();
-  ASSERT_FALSE(main.TrayInstalled());  // the offscreen platform has none
-  main.showMinimized();
-  QApplication::processEvents();
-  EXPECT_TRUE(main.isVisible());
-  main.Restore();
-  EXPECT_FALSE(main.isMinimized());
+// The notification area may appear after the program started (as at
+// login): the icon exists from the start, and minimising hides the window
+// only while there is an area to bring it back from.
+TEST_F(WindowTest, MinimisingHidesTheWindowOnlyWhileThereIsANotificationArea) {
+  for (bool area : {false, true}) {
+    MainDialog& main = Open();
+    EXPECT_NE(main.TrayIcon(), nullptr);
+    main.SetTrayProbe([area] { return area; });
+    main.showMinimized();
+    QApplication::processEvents();
+    EXPECT_EQ(main.isVisible(), !area) << area;
+    main.Restore();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(main.isMinimized());
+  }
 }
 
 TEST(FrontEnd, WithoutDisplayTheProgramSaysSoAndFails) {
