@@ -92,7 +92,9 @@ void OptionsPage::WriteControls() {
   recalculate_->setChecked(options_.recalcLines != 0);
   minutes_->setText(QString::number(options_.cycleMinutes));
   quality_->setText(QString::number(conversion.quality));
-  includeSubdir_->setEnabled(convertDirectory_->isChecked());
+  // The rules of a click on the source kind, without unchecking anything:
+  // in file mode there is no tree to walk, mirror or watch.
+  for (QCheckBox* box : {includeSubdir_, keepHierarchy_, autoConvert_}) box->setEnabled(convertDirectory_->isChecked());
 }
 
 void OptionsPage::ReadControlValues() {

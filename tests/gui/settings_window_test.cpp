@@ -45,11 +45,14 @@ TEST_F(WindowTest, WithoutSettingsFileShowsDefaultsAndSavesAllTwelveKeys) {
 TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
   test::WriteFileText(processPaths.settingsPath,
                       "; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nSaveDir=/out\n"
-                      "[Options]\nDirFile=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
+                      "[Options]\nDirFile=1\nHiberarchy=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
                       "CycleMinutes=0\nColour=green\n[Elsewhere]\nx=y\n");
   MainDialog& main = Open();
   EXPECT_TRUE(IsChecked(&main, kIdConvertFiles));
-  EXPECT_FALSE(Control<QCheckBox>(&main, kIdIncludeSubdir)->isEnabled());
+  // File mode disables what it disables after a click, but unchecks nothing.
+  for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert})
+    EXPECT_FALSE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
+  EXPECT_TRUE(IsChecked(&main, kIdKeepHierarchy));
   EXPECT_TRUE(IsChecked(&main, kIdKeepDate));
   EXPECT_FALSE(IsChecked(&main, kIdKeepExtension));
   EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "-4");
