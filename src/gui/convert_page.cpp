@@ -14,6 +14,7 @@
 #include "gui/bitmap_button.h"
 #include "gui/control_ids.h"
 #include "gui/dialog_units.h"
+#include "gui/focus_mark.h"
 #include "gui/look.h"
 
 namespace tamarind::gui {
@@ -123,6 +124,8 @@ void ConvertPage::CreateControls() {
   status_ = new QLabel(this);
   units.Place(status_, kIdStatus, 7, 139, 270, 12);
   status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+  (new FocusMark(this))->Track({browseSource_, browseDestination_, goButton_, stopButton_, results_});
 }
 
 void ConvertPage::ConnectSignals() {

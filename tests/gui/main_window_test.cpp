@@ -68,6 +68,32 @@ TEST_F(WindowTest, NoButtonLooksDefaultAndEnterOnAnyOfThemEnds) {
   }
 }
 
+// The control and what is drawn just around it.
+QImage Surroundings(QWidget* control) {
+  QApplication::processEvents();
+  return control->parentWidget()->grab(control->geometry().adjusted(-4, -4, 4, 4)).toImage();
+}
+
+// Presses Tab until |control| has the focus; false when it never gets it.
+bool TabTo(QWidget* control) {
+  for (int presses = 0; presses < 30 && !control->hasFocus(); ++presses)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  return control->hasFocus();
+}
+
+TEST_F(WindowTest, KeyboardFocusIsVisibleOnEveryControlThatTakesIt) {
+  MainDialog& main = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  for (int id : {kIdBrowseSource, kIdBrowseDestination, kIdGo, kIdResults}) {
+    auto* control = Control<QWidget>(&main, id);
+    ASSERT_TRUE(TabTo(control)) << id;
+    QImage focused = Surroundings(control);
+    QTest::keyClick(control, Qt::Key_Tab);
+    ASSERT_FALSE(control->hasFocus()) << id;
+    EXPECT_TRUE(Surroundings(control) != focused) << id;
+  }
+}
+
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   MainDialog& main = Open();
   QList<QAction*> items = main.TrayMenu()->actions();
