@@ -25,14 +25,6 @@
 
 namespace tamarind::gui {
 
-namespace {
-
-// The buttons sit this far right of their template places, near the
-// middle of the frame below the tabs.
-constexpr int kButtonShift = 55;
-
-}  // namespace
-
 MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
     : QDialog(parent), settingsPath_(std::move(settingsPath)) {
   setWindowTitle(QStringLiteral("Tamarind"));
@@ -61,12 +53,13 @@ void MainDialog::CreateControls() {
   tabs_->addTab(convertPage_, QIcon(TabImage(0)), QStringLiteral("Convert"));
   tabs_->addTab(optionsPage_, QIcon(TabImage(1)), QStringLiteral("Options"));
   tabs_->setIconSize(QSize(16, 16));
-  units.Place(new QGroupBox(this), kIdButtonFrame, 7, 175, 296, 23);
+  buttonFrame_ = new QGroupBox(this);
+  units.Place(buttonFrame_, kIdButtonFrame, 7, 175, 296, 23);
   helpButton_ = new QPushButton(QStringLiteral("&Help"), this);
   units.Place(helpButton_, kIdHelp, 49, 181, 59, 14);
   aboutButton_ = new QPushButton(QStringLiteral("&About"), this);
   units.Place(aboutButton_, kIdAbout, 123, 181, 59, 14);
-  for (QPushButton* button : {helpButton_, aboutButton_}) button->move(button->pos() + QPoint(kButtonShift, 0));
+  CentreButtons();
   // Enter ends the program from anywhere in the window, so no button may
   // look as if Enter pressed it.
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
@@ -79,6 +72,16 @@ void MainDialog::CreateControls() {
   exitAction_ = trayMenu_->addAction(QStringLiteral("E&xit"));
   exitAction_->setData(kIdExit);
   trayMenu_->setDefaultAction(openAction_);
+}
+
+void MainDialog::CentreButtons() {
+  // The pair keeps its own gap and sits in the middle of the frame, at
+  // every font size.
+  const int gap = aboutButton_->x() - helpButton_->geometry().right() - 1;
+  const int pair = helpButton_->width() + gap + aboutButton_->width();
+  const int left = buttonFrame_->x() + (buttonFrame_->width() - pair) / 2;
+  helpButton_->move(left, helpButton_->y());
+  aboutButton_->move(left + helpButton_->width() + gap, aboutButton_->y());
 }
 
 void MainDialog::CreateTrayIcon() {

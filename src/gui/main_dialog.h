@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+class QGroupBox;
 class QMenu;
 class QPushButton;
 class QTabWidget;
@@ -69,6 +70,7 @@ class MainDialog : public QDialog {
  private:
   void CreateControls();
   void CreateTrayIcon();
+  void CentreButtons();
   void ConnectSignals();  // every signal of the window and its handler, in one place
   void OnTabChanged(int index);
   void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -79,6 +81,7 @@ class MainDialog : public QDialog {
   QTabWidget* tabs_ = nullptr;
   ConvertPage* convertPage_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;
+  QGroupBox* buttonFrame_ = nullptr;
   QPushButton* helpButton_ = nullptr;
   QPushButton* aboutButton_ = nullptr;
   QMenu* trayMenu_ = nullptr;

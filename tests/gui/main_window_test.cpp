@@ -94,6 +94,22 @@ TEST_F(WindowTest, KeyboardFocusIsVisibleOnEveryControlThatTakesIt) {
   }
 }
 
+TEST_F(WindowTest, HelpAndAboutSitInTheMiddleOfTheirFrameAtEveryFontSize) {
+  const QFont desktop = QApplication::font();
+  for (int points : {6, 9, 16}) {
+    QFont font = desktop;
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    MainDialog& main = Open();
+    QRect frame = Control<QWidget>(&main, kIdButtonFrame)->geometry();
+    QRect help = Control<QWidget>(&main, kIdHelp)->geometry();
+    QRect about = Control<QWidget>(&main, kIdAbout)->geometry();
+    EXPECT_NEAR(help.left() - frame.left(), frame.right() - about.right(), 1) << points;
+    EXPECT_LT(help.right(), about.left()) << points;
+  }
+  QApplication::setFont(desktop);
+}
+
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   MainDialog& main = Open();
   QList<QAction*> items = main.TrayMenu()->actions();
