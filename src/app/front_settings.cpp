@@ -51,6 +51,8 @@ PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault) 
   PageOptions options;
   for (const OptionKey& key : kOptionKeys)
     key.set(options, profile.GetInt(kOptionsSection, key.name, key.get(defaults)));
+  options.conversion.quality = kQualityRange.Clamp(options.conversion.quality);
+  options.cycleMinutes = kCycleMinutesRange.Clamp(options.cycleMinutes);
   return options;
 }
 

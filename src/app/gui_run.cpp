@@ -137,7 +137,7 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   return converted;
 }
 
-int AutoConvertIntervalMs(int minutes) { return std::clamp(minutes, 1, 35791) * 60000; }
+int AutoConvertIntervalMs(int minutes) { return kCycleMinutesRange.Clamp(minutes) * 60000; }
 
 std::string HelpDocumentPath(const std::string& modulePath) {
   const std::string stem(WithoutExtension(modulePath));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <utility>
 
 #include "app/front_settings.h"
 
@@ -37,9 +39,12 @@ class OptionsPage : public QWidget {
   void CreateControls();
   void ConnectSignals();  // every signal of the page and its handler, in one place
   void WriteControls();
-  // Fills the options from the controls; stops at an edit that holds no
-  // number (value 0, beep, focus there).
+  // Fills the options from the controls. A number box that holds no number
+  // in its range beeps, takes the focus and shows the value kept.
   void ReadControlValues();
+  // The minutes and quality boxes with the ranges they take, in the order
+  // they are read.
+  std::array<std::pair<QLineEdit*, IntRange>, 2> NumberBoxes() const;
   void OnSourceKindChanged();
 
   PageOptions options_;
