@@ -59,4 +59,14 @@ struct MainFields {
 MainFields ReadMainFields(const ProfileFile& profile);
 void WriteMainFields(ProfileFile& profile, const MainFields& fields);
 
+// The window's size in pixels, key "WindowSize" of section "Main" as
+// "640x420"; 0 x 0 when none (or no sensible one) is saved.
+struct WindowSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const WindowSize&) const = default;
+};
+WindowSize ReadWindowSize(const ProfileFile& profile);
+void WriteWindowSize(ProfileFile& profile, WindowSize size);
+
 }  // namespace tamarind

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -29,8 +32,9 @@ MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
     : QDialog(parent), settingsPath_(std::move(settingsPath)) {
   setWindowTitle(QStringLiteral("Tamarind"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowIcon(AppIcon());
+  setAcceptDrops(true);
   ProfileFile profile = ProfileFile::Load(settingsPath_);
   convertPage_ = new ConvertPage(ReadMainFields(profile));
   optionsPage_ = new OptionsPage(ReadPageOptions(profile, conversionSettings.recalcLines));
@@ -40,14 +44,27 @@ MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
   ConnectSignals();
   tabs_->setCurrentIndex(0);
   SyncOptionsToConvertPage();
+  resize(StartSize(ReadWindowSize(profile)));
+  Stretch();
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+}
+
+QSize MainDialog::StartSize(WindowSize saved) const {
+  // Without a saved size the window opens wide enough for the results and
+  // the preview side by side.
+  const QSize opening = minimumSize() + DialogUnits(font()).Size(110, 40);
+  QSize size = saved.width > 0 ? QSize(saved.width, saved.height).expandedTo(minimumSize()) : opening;
+  if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
+  return size.expandedTo(minimumSize());
 }
 
 MainDialog::~MainDialog() { tray_->hide(); }
 
 void MainDialog::CreateControls() {
   DialogUnits units(font());
-  setFixedSize(units.Size(315, 208));
+  // The layout's own size is the smallest; the window may grow from it.
+  setMinimumSize(units.Size(315, 208));
+  resize(minimumSize());
   tabs_ = new QTabWidget(this);
   units.Place(tabs_, kIdTabs, 7, 5, 295, 170);
   tabs_->addTab(convertPage_, QIcon(TabImage(0)), QStringLiteral("Convert"));
@@ -60,6 +77,9 @@ void MainDialog::CreateControls() {
   aboutButton_ = new QPushButton(QStringLiteral("&About"), this);
   units.Place(aboutButton_, kIdAbout, 123, 181, 59, 14);
   CentreButtons();
+  layout_.Add(tabs_, kStretchRight | kStretchDown);
+  layout_.Add(buttonFrame_, kStretchRight | kFollowBottom);
+  for (QWidget* button : {helpButton_, aboutButton_}) layout_.Add(button, kFollowBottom);
   // Enter ends the program from anywhere in the window, so no button may
   // look as if Enter pressed it.
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
@@ -72,6 +92,46 @@ void MainDialog::CreateControls() {
   exitAction_ = trayMenu_->addAction(QStringLiteral("E&xit"));
   exitAction_->setData(kIdExit);
   trayMenu_->setDefaultAction(openAction_);
+}
+
+void MainDialog::Stretch() {
+  const QSize extra = size() - minimumSize();
+  layout_.Apply(extra);
+  CentreButtons();
+  convertPage_->Stretch(extra);
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (helpButton_) Stretch();  // not while the controls are being made
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSourceOf(event->mimeData()).sourceText.empty() && !convertPage_->Running()) event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+  DroppedSource dropped = DroppedSourceOf(event->mimeData());
+  if (dropped.sourceText.empty() || convertPage_->Running()) return;
+  event->acceptProposedAction();
+  TakeSource(dropped);
+}
+
+DroppedSource MainDialog::DroppedSourceOf(const QMimeData* data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths.push_back(FromControl(url.toLocalFile()));
+  return SourceFromDrop(paths);
+}
+
+void MainDialog::TakeSource(const DroppedSource& dropped) {
+  // What is typed on the Convert tab stays; then the source kind is chosen
+  // as a click on its button would, and the Convert tab shows the result.
+  if (tabs_->currentIndex() == 0) convertPage_->ExchangeFields(false);
+  optionsPage_->ChooseSourceKind(dropped.files);
+  convertPage_->SetSourceText(dropped.sourceText);
+  if (tabs_->currentIndex() == 0) SyncOptionsToConvertPage();
+  else tabs_->setCurrentIndex(0);
 }
 
 void MainDialog::CentreButtons() {
@@ -150,6 +210,8 @@ void MainDialog::CloseAll(int exitCode) {
   // Read again so that lines written by anyone else meanwhile are kept.
   ProfileFile profile = ProfileFile::Load(settingsPath_);
   convertPage_->Save(profile);
+  const QSize shown = isMaximized() || isFullScreen() ? normalGeometry().size() : size();
+  WriteWindowSize(profile, {shown.width(), shown.height()});
   optionsPage_->Save(profile);
   if (platform::Status saved = profile.Save(); !saved) {
     settingsError_ = saved.reason();

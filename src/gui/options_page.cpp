@@ -171,6 +171,11 @@ void OptionsPage::OnSourceKindChanged() {
   ApplyAutoConvert();
 }
 
+void OptionsPage::ChooseSourceKind(bool files) {
+  QRadioButton* button = files ? convertFiles_ : convertDirectory_;
+  if (!button->isChecked()) button->click();
+}
+
 void OptionsPage::ApplyAutoConvert() {
   const int state = autoConvert_->isChecked() ? 1 : 0;
   // The period cannot change while the timer runs on it.

@@ -26,6 +26,9 @@ class OptionsPage : public QWidget {
   // The automatic-conversion check box was clicked, or the saved state is
   // applied at start: tells the Convert page through AutoConvertRequested.
   void ApplyAutoConvert();
+  // Checks "Convert File(s)" (|files|) or "Convert Directory" as a click
+  // on it would, unless it is checked already.
+  void ChooseSourceKind(bool files);
   // Reads the controls and writes the ten "Options" keys.
   void Save(ProfileFile& profile);
 
