@@ -150,7 +150,8 @@ std::string ShownPath(std::string_view path, std::string_view folder) {
 }
 
 int CountFaxPages(const std::string& path) {
-  if (FormatCodeFromExtension(path) != kWinFaxFormat) return 0;
+  // A pipe would wait for a writer, a device may never end.
+  if (FormatCodeFromExtension(path) != kWinFaxFormat || !platform::IsRegularFile(path)) return 0;
   WinFaxReader reader;
   if (!reader.Open(path)) return 0;
   return reader.CountPages();

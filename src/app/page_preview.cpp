@@ -6,6 +6,7 @@
 
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
+#include "platform/paths.h"
 
 namespace tamarind {
 
@@ -125,6 +126,8 @@ GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight) {
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits) {
   if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure{"not a WinFax file"};
+  // Opening a pipe would wait for a writer, and a device may never end.
+  if (!platform::IsRegularFile(path)) return Failure{"not a regular file"};
   WinFaxReader reader;
   if (!reader.Open(path)) return Failure{"cannot be read"};
   if (reader.CountPages() == 0) return Failure{"not a WinFax file"};

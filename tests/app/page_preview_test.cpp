@@ -1,11 +1,15 @@
 #include "app/page_preview.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <tuple>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/gui_run.h"
 #include "faxdoc/fax_document.h"
 #include "fax_files.h"
 #include "support/page_images.h"
@@ -96,6 +100,13 @@ TEST(PagePreviewRefuses, WhatItCannotShow) {
     EXPECT_THAT(picture.reason(), HasSubstr(refusal.reason)) << refusal.name;
   }
   EXPECT_FALSE(RenderFirstPage(dir.File("missing.fxd"), 256, 256).ok());
+  // Reading a pipe would wait for a writer, a device would never end.
+  ASSERT_EQ(mkfifo(dir.File("pipe.fxd").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", dir.File("zeros.fxd").c_str()), 0);
+  for (const char* name : {"pipe.fxd", "zeros.fxd"}) {
+    EXPECT_THAT(RenderFirstPage(dir.File(name), 256, 256).reason(), HasSubstr("not a regular file")) << name;
+    EXPECT_EQ(CountFaxPages(dir.File(name)), 0) << name;
+  }
 }
 
 }  // namespace
