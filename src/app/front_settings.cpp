@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "platform/string_extras.h"
+
 namespace tamarind {
 
 namespace {
@@ -51,6 +53,8 @@ PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault) 
   PageOptions options;
   for (const OptionKey& key : kOptionKeys)
     key.set(options, profile.GetInt(kOptionsSection, key.name, key.get(defaults)));
+  options.conversion.quality = kQualityRange.Clamp(options.conversion.quality);
+  options.cycleMinutes = kCycleMinutesRange.Clamp(options.cycleMinutes);
   return options;
 }
 
@@ -65,6 +69,31 @@ MainFields ReadMainFields(const ProfileFile& profile) {
 void WriteMainFields(ProfileFile& profile, const MainFields& fields) {
   profile.SetString(kMainSection, "FaxDir", fields.sourceText);
   profile.SetString(kMainSection, "SaveDir", fields.destinationText);
+}
+
+}  // namespace tamarind
+
+namespace tamarind {
+
+namespace {
+
+constexpr const char* kWindowSizeKey = "WindowSize";
+constexpr int64_t kLargestSide = 100000;  // far beyond any screen
+
+}  // namespace
+
+WindowSize ReadWindowSize(const ProfileFile& profile) {
+  const std::string text = profile.GetString(kMainSection, kWindowSizeKey, "");
+  const size_t cross = text.find('x');
+  if (cross == std::string::npos) return {};
+  const std::optional<int64_t> width = platform::ParseDecimal(std::string_view(text).substr(0, cross));
+  const std::optional<int64_t> height = platform::ParseDecimal(std::string_view(text).substr(cross + 1));
+  if (!width || !height || *width < 1 || *height < 1 || *width > kLargestSide || *height > kLargestSide) return {};
+  return {static_cast<int>(*width), static_cast<int>(*height)};
+}
+
+void WriteWindowSize(ProfileFile& profile, WindowSize size) {
+  profile.SetString(kMainSection, kWindowSizeKey, std::to_string(size.width) + "x" + std::to_string(size.height));
 }
 
 }  // namespace tamarind

@@ -3,6 +3,7 @@
 // "Options").
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "app/conversion_options.h"
@@ -33,8 +34,20 @@ struct PageOptions {
   }
 };
 
+// The numbers the Options tab takes: JPEG quality, and the period of the
+// automatic conversion in minutes (the most a millisecond timer counts).
+struct IntRange {
+  int low;
+  int high;
+  constexpr int Clamp(int value) const { return std::clamp(value, low, high); }
+  constexpr bool Contains(int64_t value) const { return value >= low && value <= high; }
+};
+inline constexpr IntRange kQualityRange{1, 100};
+inline constexpr IntRange kCycleMinutesRange{1, 35791};
+
 // Keys missing from the file take the defaults above; "Recaculate" takes
-// |recalcLinesDefault| (the value already in effect).
+// |recalcLinesDefault| (the value already in effect). A quality or period
+// outside its range is held to it.
 PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault);
 void WritePageOptions(ProfileFile& profile, const PageOptions& options);
 
@@ -45,5 +58,15 @@ struct MainFields {
 
 MainFields ReadMainFields(const ProfileFile& profile);
 void WriteMainFields(ProfileFile& profile, const MainFields& fields);
+
+// The window's size in pixels, key "WindowSize" of section "Main" as
+// "640x420"; 0 x 0 when none (or no sensible one) is saved.
+struct WindowSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const WindowSize&) const = default;
+};
+WindowSize ReadWindowSize(const ProfileFile& profile);
+void WriteWindowSize(ProfileFile& profile, WindowSize size);
 
 }  // namespace tamarind

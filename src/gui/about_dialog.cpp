@@ -46,6 +46,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   units.Place(ok_, kIdOk, 80, 118, 50, 14);
   ok_->setDefault(true);
+  // Enter must close the box, not open the first link in the tab order.
+  ok_->setFocus();
 
   linkMenu_ = new QMenu(this);
   copyAction_ = linkMenu_->addAction(QStringLiteral("Copy Shortcuts"));

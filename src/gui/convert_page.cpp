@@ -7,14 +7,17 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <limits>
 
 #include "app/process.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
 #include "gui/control_ids.h"
 #include "gui/dialog_units.h"
+#include "gui/focus_mark.h"
 #include "gui/look.h"
+#include "gui/preview_pane.h"
+#include "gui/results_list.h"
 
 namespace tamarind::gui {
 
@@ -25,12 +28,14 @@ class ConvertPage::WorkerEvents : public RunEvents {
   explicit WorkerEvents(ConvertPage* page) : page_(page) {}
 
   void SaveDirFailed() override { Post([page = page_] { page->ShowSaveDirError(); }); }
+  void RunPlanned(const RunProgress& progress) override {
+    Post([page = page_, progress] { page->OnRunPlanned(progress); });
+  }
   void FileStarted(size_t index, const std::string& sourcePath) override {
     Post([page = page_, row = static_cast<int>(index), source = sourcePath] { page->OnFileStarted(row, source); });
   }
-  void FileFinished(size_t index, const std::string& outputPath, FileResult result) override {
-    Post([page = page_, row = static_cast<int>(index), output = ToDisplay(outputPath),
-          text = ToDisplay(ResultText(result))] { page->OnFileFinished(row, output, text); });
+  void FileFinished(size_t index, const FinishedFile& file, const RunProgress& progress) override {
+    Post([page = page_, row = static_cast<int>(index), file, progress] { page->OnFileFinished(row, file, progress); });
   }
   void RunFinished(int converted) override {
     Post([page = page_, converted] { page->OnWorkerFinished(converted); });
@@ -100,19 +105,10 @@ void ConvertPage::CreateControls() {
   stopButton_ = new QPushButton(QStringLiteral("&Cancel"), this);
   units.Place(stopButton_, kIdStop, 14, 93, 47, 15);
 
-  results_ = new QTreeWidget(this);
+  results_ = new ResultsList(this);
   units.Place(results_, kIdResults, 64, 58, 207, 68);
-  results_->setRootIsDecorated(false);
-  results_->setUniformRowHeights(true);
-  results_->setColumnCount(3);
-  results_->setHeaderLabels({QStringLiteral("Source Fax Files"), QStringLiteral("Destination JPEG Files"),
-                             QStringLiteral("Results")});
-  results_->header()->setStretchLastSection(false);
-  results_->header()->setDefaultAlignment(Qt::AlignLeft);
-  for (int column = 0; column < 3; ++column) {
-    QString header = results_->headerItem()->text(column);
-    results_->setColumnWidth(column, results_->header()->fontMetrics().horizontalAdvance(header) + units.X(8));
-  }
+  resultsArea_ = results_->geometry();
+  preview_ = new PreviewPane(this);
 
   progress_ = new QProgressBar(this);
   units.Place(progress_, kIdProgress, 7, 128, 270, 10);
@@ -123,6 +119,33 @@ void ConvertPage::CreateControls() {
   status_ = new QLabel(this);
   units.Place(status_, kIdStatus, 7, 139, 270, 12);
   status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+  (new FocusMark(this))->Track({browseSource_, browseDestination_, goButton_, stopButton_, results_});
+
+  layout_.Add(group, kStretchRight | kStretchDown);
+  for (QWidget* edit : {filterEdit_, sourceEdit_, destinationEdit_}) layout_.Add(edit, kStretchRight);
+  for (QWidget* button : {browseSource_, browseDestination_}) layout_.Add(button, kFollowRight);
+  for (QWidget* line : std::initializer_list<QWidget*>{progress_, status_}) layout_.Add(line, kFollowBottom | kStretchRight);
+  Stretch(QSize(0, 0));
+}
+
+void ConvertPage::Stretch(QSize extra) {
+  layout_.Apply(extra);
+  // The preview is as wide as a portrait page as high as the list, at most
+  // a third of the room, and only there when the list beside it can still
+  // show its rows: at the layout's own size the list has the room alone.
+  constexpr double kPageAspect = 0.71;  // width over height of A4 and letter pages
+  const QRect area = Anchored(resultsArea_, kStretchRight | kStretchDown, extra);
+  const int gap = DialogUnits(font()).X(2);
+  const int previewWidth = std::min(static_cast<int>(area.height() * kPageAspect), area.width() / 3);
+  const bool preview = area.width() - previewWidth - gap >= results_->ReadableWidth();
+  preview_->setVisible(preview);
+  if (!preview) {
+    results_->setGeometry(area);
+    return;
+  }
+  results_->setGeometry(area.adjusted(0, 0, -(previewWidth + gap), 0));
+  preview_->setGeometry(area.adjusted(area.width() - previewWidth, 0, 0, 0));
 }
 
 void ConvertPage::ConnectSignals() {
@@ -132,6 +155,7 @@ void ConvertPage::ConnectSignals() {
   connect(browseDestination_, &QAbstractButton::clicked, this, &ConvertPage::OnBrowseDestination);
   connect(filterEdit_, &QLineEdit::editingFinished, this, &ConvertPage::OnFilterCommitted);
   connect(&autoTimer_, &QTimer::timeout, this, &ConvertPage::OnAutoConvertTick);
+  connect(results_, &ResultsList::FaxSelected, preview_, &PreviewPane::ShowFax);
 }
 
 void ConvertPage::ExchangeFields(bool toControls) {
@@ -149,6 +173,12 @@ void ConvertPage::ExchangeFields(bool toControls) {
 }
 
 QString ConvertPage::StatusText() const { return status_->text(); }
+
+void ConvertPage::SetSourceText(const std::string& text) {
+  if (running_) return;
+  sourceText_ = text;
+  sourceEdit_->setText(ToDisplay(sourceText_));
+}
 
 void ConvertPage::ShowStatus() {
   // Only the status line: rewriting the edits on every file would throw
@@ -177,8 +207,6 @@ bool ConvertPage::PrepareFileList() {
   // a shortcut or by the timer must not use stale fields.
   ExchangeFields(false);
   sourceFolder_ = BuildFileList(job_, sourceText_, RunOptions());
-  progress_->setRange(0, std::max<int>(1, static_cast<int>(job_.files.size())));
-  progress_->setValue(0);
   return !sourceFolder_.empty() && !destinationText_.empty();
 }
 
@@ -208,8 +236,11 @@ void ConvertPage::StartRun(bool skipExisting) {
   running_ = true;
   stopRequested_ = false;
   SetRunControls(true);
-  progress_->setValue(0);
-  results_->clear();
+  // A busy bar while the pages are counted.
+  progress_->setRange(0, 0);
+  results_->BeginRun(plan.options.source, plan.options.destination);
+  preview_->ShowFax(QString());
+  progressSoFar_ = RunProgress{};
   setCursor(Qt::BusyCursor);
   ExchangeFields(true);
   worker_ = std::thread([this, plan = std::move(plan)] {
@@ -247,25 +278,31 @@ void ConvertPage::JoinWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
+void ConvertPage::OnRunPlanned(const RunProgress& progress) {
+  progressSoFar_ = progress;
+  const int64_t units = std::clamp<int64_t>(progress.units, 1, std::numeric_limits<int>::max());
+  progress_->setRange(0, static_cast<int>(units));
+  progress_->setValue(0);
+}
+
 void ConvertPage::OnFileStarted(int index, const std::string& source) {
-  statusText_ = DoingText(source);
-  auto* row = new QTreeWidgetItem(QStringList{ToDisplay(source)});
-  results_->insertTopLevelItem(index, row);
-  results_->scrollToItem(row);
+  results_->AddFile(index, source);
+  doing_ = results_->ShownSource(source);
+  statusText_ = RunningText(progressSoFar_, FromControl(doing_));
   ShowStatus();
 }
 
-void ConvertPage::OnFileFinished(int index, const QString& output, const QString& result) {
-  if (QTreeWidgetItem* row = results_->topLevelItem(index)) {
-    row->setText(1, output);
-    row->setText(2, result);
-  }
-  progress_->setValue(progress_->value() + 1);
+void ConvertPage::OnFileFinished(int index, const FinishedFile& file, const RunProgress& progress) {
+  results_->FinishFile(index, file);
+  progressSoFar_ = progress;
+  progress_->setValue(static_cast<int>(std::min<int64_t>(progress.unitsDone, progress_->maximum())));
+  statusText_ = RunningText(progress, FromControl(doing_));
   ShowStatus();
 }
 
 void ConvertPage::OnWorkerFinished(int converted) {
   statusText_ = DoneText(converted);
+  if (progress_->maximum() == 0) progress_->setRange(0, 1);  // stopped while counting
   ShowStatus();
   EndRun();
   JoinWorker();

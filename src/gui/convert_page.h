@@ -13,17 +13,19 @@
 #include "app/conversion_job.h"
 #include "app/front_settings.h"
 #include "app/gui_run.h"
+#include "gui/anchored_layout.h"
 #include "gui/messages.h"
 
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTreeWidget;
 
 namespace tamarind::gui {
 
 class BitmapButton;
+class PreviewPane;
+class ResultsList;
 
 class ConvertPage : public QWidget {
   Q_OBJECT
@@ -57,6 +59,16 @@ class ConvertPage : public QWidget {
   void SetFileConverter(FileConverter converter) { job_.converter = std::move(converter); }
 
   QString StatusText() const;
+  ResultsList* Results() const { return results_; }
+  PreviewPane* Preview() const { return preview_; }
+
+  // Places the controls for a page |extra| larger than its base size: the
+  // results list and the preview take the room, the edits widen, the bar
+  // and the status line stay at the bottom; nothing else moves.
+  void Stretch(QSize extra);
+  // A folder, or in "Convert File(s)" mode the files, as the source (a
+  // drop on the window); ignored while a run converts.
+  void SetSourceText(const std::string& text);
 
  public slots:
   void OnGo();
@@ -90,8 +102,9 @@ class ConvertPage : public QWidget {
   void ShowSaveDirError();
 
   // Handlers of the worker's reports, run on the window's thread.
+  void OnRunPlanned(const RunProgress& progress);
   void OnFileStarted(int index, const std::string& source);
-  void OnFileFinished(int index, const QString& output, const QString& result);
+  void OnFileFinished(int index, const FinishedFile& file, const RunProgress& progress);
   void OnWorkerFinished(int converted);
   void JoinWorker();
 
@@ -106,6 +119,8 @@ class ConvertPage : public QWidget {
   std::string destinationText_;
   std::string statusText_;
   ConversionOptions options_;
+  RunProgress progressSoFar_;
+  QString doing_;  // the file handed out last, as the list shows it
 
   QTimer autoTimer_;
   MessagePresenter presenter_;
@@ -118,7 +133,10 @@ class ConvertPage : public QWidget {
   BitmapButton* browseDestination_ = nullptr;
   QPushButton* goButton_ = nullptr;
   QPushButton* stopButton_ = nullptr;
-  QTreeWidget* results_ = nullptr;
+  ResultsList* results_ = nullptr;
+  PreviewPane* preview_ = nullptr;
+  QRect resultsArea_;  // the list's place at the base size; the preview shares it
+  AnchoredLayout layout_;
   QProgressBar* progress_ = nullptr;
   QLabel* status_ = nullptr;
 };

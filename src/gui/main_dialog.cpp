@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -25,20 +28,13 @@
 
 namespace tamarind::gui {
 
-namespace {
-
-// The buttons sit this far right of their template places, near the
-// middle of the frame below the tabs.
-constexpr int kButtonShift = 55;
-
-}  // namespace
-
 MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
     : QDialog(parent), settingsPath_(std::move(settingsPath)) {
   setWindowTitle(QStringLiteral("Tamarind"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowIcon(AppIcon());
+  setAcceptDrops(true);
   ProfileFile profile = ProfileFile::Load(settingsPath_);
   convertPage_ = new ConvertPage(ReadMainFields(profile));
   optionsPage_ = new OptionsPage(ReadPageOptions(profile, conversionSettings.recalcLines));
@@ -48,27 +44,45 @@ MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
   ConnectSignals();
   tabs_->setCurrentIndex(0);
   SyncOptionsToConvertPage();
+  resize(StartSize(ReadWindowSize(profile)));
+  Stretch();
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
-MainDialog::~MainDialog() {
-  if (tray_) tray_->hide();
+QSize MainDialog::StartSize(WindowSize saved) const {
+  // Without a saved size the window opens wide enough for the results and
+  // the preview side by side.
+  const QSize opening = minimumSize() + DialogUnits(font()).Size(110, 40);
+  QSize size = saved.width > 0 ? QSize(saved.width, saved.height).expandedTo(minimumSize()) : opening;
+  if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
+  return size.expandedTo(minimumSize());
 }
+
+MainDialog::~MainDialog() { tray_->hide(); }
 
 void MainDialog::CreateControls() {
   DialogUnits units(font());
-  setFixedSize(units.Size(315, 208));
+  // The layout's own size is the smallest; the window may grow from it.
+  setMinimumSize(units.Size(315, 208));
+  resize(minimumSize());
   tabs_ = new QTabWidget(this);
   units.Place(tabs_, kIdTabs, 7, 5, 295, 170);
   tabs_->addTab(convertPage_, QIcon(TabImage(0)), QStringLiteral("Convert"));
   tabs_->addTab(optionsPage_, QIcon(TabImage(1)), QStringLiteral("Options"));
   tabs_->setIconSize(QSize(16, 16));
-  units.Place(new QGroupBox(this), kIdButtonFrame, 7, 175, 296, 23);
+  buttonFrame_ = new QGroupBox(this);
+  units.Place(buttonFrame_, kIdButtonFrame, 7, 175, 296, 23);
   helpButton_ = new QPushButton(QStringLiteral("&Help"), this);
   units.Place(helpButton_, kIdHelp, 49, 181, 59, 14);
   aboutButton_ = new QPushButton(QStringLiteral("&About"), this);
   units.Place(aboutButton_, kIdAbout, 123, 181, 59, 14);
-  for (QPushButton* button : {helpButton_, aboutButton_}) button->move(button->pos() + QPoint(kButtonShift, 0));
+  CentreButtons();
+  layout_.Add(tabs_, kStretchRight | kStretchDown);
+  layout_.Add(buttonFrame_, kStretchRight | kFollowBottom);
+  for (QWidget* button : {helpButton_, aboutButton_}) layout_.Add(button, kFollowBottom);
+  // Enter ends the program from anywhere in the window, so no button may
+  // look as if Enter pressed it.
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
 
   trayMenu_ = new QMenu(this);
   openAction_ = trayMenu_->addAction(QStringLiteral("&Open..."));
@@ -80,10 +94,59 @@ void MainDialog::CreateControls() {
   trayMenu_->setDefaultAction(openAction_);
 }
 
+void MainDialog::Stretch() {
+  const QSize extra = size() - minimumSize();
+  layout_.Apply(extra);
+  CentreButtons();
+  convertPage_->Stretch(extra);
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (helpButton_) Stretch();  // not while the controls are being made
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSourceOf(event->mimeData()).sourceText.empty() && !convertPage_->Running()) event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+  DroppedSource dropped = DroppedSourceOf(event->mimeData());
+  if (dropped.sourceText.empty() || convertPage_->Running()) return;
+  event->acceptProposedAction();
+  TakeSource(dropped);
+}
+
+DroppedSource MainDialog::DroppedSourceOf(const QMimeData* data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths.push_back(FromControl(url.toLocalFile()));
+  return SourceFromDrop(paths);
+}
+
+void MainDialog::TakeSource(const DroppedSource& dropped) {
+  // What is typed on the Convert tab stays; then the source kind is chosen
+  // as a click on its button would, and the Convert tab shows the result.
+  if (tabs_->currentIndex() == 0) convertPage_->ExchangeFields(false);
+  optionsPage_->ChooseSourceKind(dropped.files);
+  convertPage_->SetSourceText(dropped.sourceText);
+  if (tabs_->currentIndex() == 0) SyncOptionsToConvertPage();
+  else tabs_->setCurrentIndex(0);
+}
+
+void MainDialog::CentreButtons() {
+  // The pair keeps its own gap and sits in the middle of the frame, at
+  // every font size.
+  const int gap = aboutButton_->x() - helpButton_->geometry().right() - 1;
+  const int pair = helpButton_->width() + gap + aboutButton_->width();
+  const int left = buttonFrame_->x() + (buttonFrame_->width() - pair) / 2;
+  helpButton_->move(left, helpButton_->y());
+  aboutButton_->move(left + helpButton_->width() + gap, aboutButton_->y());
+}
+
 void MainDialog::CreateTrayIcon() {
-  // Without a notification area the window must never hide on minimise:
-  // nothing could bring it back.
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  // Made even when the desktop has no notification area yet (it may start
+  // after the program, as at login): the icon appears once it does.
   tray_ = new QSystemTrayIcon(AppIcon(), this);
   tray_->setToolTip(QString::fromLatin1(kTrayTip));
   tray_->setContextMenu(trayMenu_);
@@ -98,7 +161,7 @@ void MainDialog::ConnectSignals() {
   connect(aboutAction_, &QAction::triggered, this, &MainDialog::ShowAbout);
   connect(exitAction_, &QAction::triggered, this, [this] { CloseAll(1); });
   connect(optionsPage_, &OptionsPage::AutoConvertRequested, convertPage_, &ConvertPage::AutoConvert);
-  if (tray_) connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
+  connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
 }
 
 void MainDialog::ApplyAutoConvert() { optionsPage_->ApplyAutoConvert(); }
@@ -112,7 +175,10 @@ void MainDialog::SyncOptionsToConvertPage() {
 }
 
 void MainDialog::OnTabChanged(int index) {
+  // Leaving the Convert tab keeps what was typed there, whichever box had
+  // the focus; coming back shows it again with the options just chosen.
   if (index == 0) SyncOptionsToConvertPage();
+  else convertPage_->ExchangeFields(false);
 }
 
 void MainDialog::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
@@ -144,12 +210,14 @@ void MainDialog::CloseAll(int exitCode) {
   // Read again so that lines written by anyone else meanwhile are kept.
   ProfileFile profile = ProfileFile::Load(settingsPath_);
   convertPage_->Save(profile);
+  const QSize shown = isMaximized() || isFullScreen() ? normalGeometry().size() : size();
+  WriteWindowSize(profile, {shown.width(), shown.height()});
   optionsPage_->Save(profile);
   if (platform::Status saved = profile.Save(); !saved) {
     settingsError_ = saved.reason();
     platform::WriteErr("tamarind: the settings were not saved: " + settingsError_ + "\n");
   }
-  if (tray_) tray_->hide();
+  tray_->hide();
   hide();
   emit Closed(exitCode);
 }
@@ -174,7 +242,9 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
 
 void MainDialog::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_)
+  // Without a notification area at this moment the window must stay in the
+  // task bar: nothing could bring it back.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && trayAvailable_())
     QTimer::singleShot(0, this, &QWidget::hide);
 }
 

@@ -5,9 +5,16 @@
 
 #include <QDialog>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <string>
 
+#include "app/front_settings.h"
+#include "app/gui_run.h"
+#include "gui/anchored_layout.h"
+
+class QGroupBox;
 class QMenu;
+class QMimeData;
 class QPushButton;
 class QTabWidget;
 
@@ -30,7 +37,10 @@ class MainDialog : public QDialog {
   OptionsPage* Options() const { return optionsPage_; }
   QTabWidget* Tabs() const { return tabs_; }
   QMenu* TrayMenu() const { return trayMenu_; }
-  bool TrayInstalled() const { return tray_ != nullptr; }
+  QSystemTrayIcon* TrayIcon() const { return tray_; }
+  // Replaces the question whether the desktop shows a notification area
+  // now (tests).
+  void SetTrayProbe(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
 
   // A saved automatic conversion starts its timer (called once at start).
   void ApplyAutoConvert();
@@ -49,6 +59,9 @@ class MainDialog : public QDialog {
   // The Options tab's values go to the Convert tab, which shows its fields
   // again.
   void SyncOptionsToConvertPage();
+  // A dropped folder or dropped fax files become the source, with the
+  // source kind they need; the Convert tab shows them.
+  void TakeSource(const DroppedSource& dropped);
 
  signals:
   void Closed(int exitCode);
@@ -61,10 +74,21 @@ class MainDialog : public QDialog {
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();
   void CreateTrayIcon();
+  void CentreButtons();
+  // Places everything for the present size: the tabs take what the window
+  // gained, the buttons stay centred below them.
+  void Stretch();
+  // The saved size, no smaller than the layout's and no larger than the
+  // screen.
+  QSize StartSize(WindowSize saved) const;
+  static DroppedSource DroppedSourceOf(const QMimeData* data);
   void ConnectSignals();  // every signal of the window and its handler, in one place
   void OnTabChanged(int index);
   void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -75,6 +99,8 @@ class MainDialog : public QDialog {
   QTabWidget* tabs_ = nullptr;
   ConvertPage* convertPage_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;
+  AnchoredLayout layout_;
+  QGroupBox* buttonFrame_ = nullptr;
   QPushButton* helpButton_ = nullptr;
   QPushButton* aboutButton_ = nullptr;
   QMenu* trayMenu_ = nullptr;
@@ -82,6 +108,7 @@ class MainDialog : public QDialog {
   QAction* aboutAction_ = nullptr;
   QAction* exitAction_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
+  std::function<bool()> trayAvailable_ = &QSystemTrayIcon::isSystemTrayAvailable;
 };
 
 }  // namespace tamarind::gui

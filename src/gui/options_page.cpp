@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <optional>
 
 #include "app/process.h"
@@ -19,12 +19,34 @@ namespace tamarind::gui {
 
 namespace {
 
-// The edit's text as a signed decimal; nullopt when it is not one.
-std::optional<int> ReadNumber(const QLineEdit* edit) {
-  bool ok = false;
-  int value = edit->text().trimmed().toInt(&ok);
-  return ok ? std::optional<int>(value) : std::nullopt;
-}
+// Digits only, and never more than the range's top: what cannot become a
+// number in range is refused as it is typed or pasted. An empty box, or a
+// number below the bottom, may still be on its way.
+class RangeValidator : public QValidator {
+ public:
+  RangeValidator(IntRange range, QObject* parent) : QValidator(parent), range_(range) {}
+
+  State validate(QString& text, int&) const override {
+    std::optional<int> value = Read(text);
+    if (!value) return text.isEmpty() ? Intermediate : Invalid;
+    if (*value > range_.high) return Invalid;
+    return *value < range_.low ? Intermediate : Acceptable;
+  }
+
+  // The number in |text|; nullopt when it holds anything but digits (or
+  // too many of them to matter).
+  static std::optional<int> Read(const QString& text) {
+    if (text.isEmpty() || text.size() > 9) return std::nullopt;
+    for (QChar c : text)
+      if (c < u'0' || c > u'9') return std::nullopt;
+    return text.toInt();
+  }
+
+ private:
+  IntRange range_;
+};
+
+QString RangeText(IntRange range) { return QStringLiteral("%1-%2").arg(range.low).arg(range.high); }
 
 }  // namespace
 
@@ -62,8 +84,8 @@ void OptionsPage::CreateControls() {
   recalculate_->setEnabled(false);
   place(new QLabel(QStringLiteral("Quality"), this), 0, 142, 72, 29, 8);
   quality_ = place(new QLineEdit(this), kIdQuality, 173, 69, 30, 14);
-  quality_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), quality_));
-  optimize_ = check("Optimize", kIdOptimize, 225, 72, 47);
+  place(new QLabel(RangeText(kQualityRange), this), 0, 205, 72, 21, 8);
+  optimize_ = check("Optimize", kIdOptimize, 227, 72, 47);
 
   place(new QGroupBox(QStringLiteral("Auto Convertion"), this), kIdAutoGroup, 7, 87, 271, 56);
   autoConvert_ = check("Enable Convertion Automatically", kIdAutoConvert, 14, 108, 166);
@@ -71,6 +93,16 @@ void OptionsPage::CreateControls() {
   every->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   minutes_ = place(new QLineEdit(this), kIdMinutes, 72, 122, 34, 14);
   place(new QLabel(QStringLiteral("minutes"), this), 0, 109, 124, 29, 8);
+  place(new QLabel(QStringLiteral("(%1)").arg(RangeText(kCycleMinutesRange)), this), 0, 140, 124, 50, 8);
+
+  for (auto [edit, range] : NumberBoxes()) {
+    edit->setValidator(new RangeValidator(range, edit));
+    edit->setToolTip(QStringLiteral("%1 to %2").arg(range.low).arg(range.high));
+  }
+}
+
+std::array<std::pair<QLineEdit*, IntRange>, 2> OptionsPage::NumberBoxes() const {
+  return {std::pair{minutes_, kCycleMinutesRange}, std::pair{quality_, kQualityRange}};
 }
 
 void OptionsPage::ConnectSignals() {
@@ -92,7 +124,9 @@ void OptionsPage::WriteControls() {
   recalculate_->setChecked(options_.recalcLines != 0);
   minutes_->setText(QString::number(options_.cycleMinutes));
   quality_->setText(QString::number(conversion.quality));
-  includeSubdir_->setEnabled(convertDirectory_->isChecked());
+  // The rules of a click on the source kind, without unchecking anything:
+  // in file mode there is no tree to walk, mirror or watch.
+  for (QCheckBox* box : {includeSubdir_, keepHierarchy_, autoConvert_}) box->setEnabled(convertDirectory_->isChecked());
 }
 
 void OptionsPage::ReadControlValues() {
@@ -106,14 +140,20 @@ void OptionsPage::ReadControlValues() {
   options_.autoConvert = autoConvert_->isChecked();
   // The user cannot change "Recaculate" (its box is hidden), so the value
   // the file had goes back unchanged, whatever number it was.
-  for (auto [edit, field] : {std::pair{minutes_, &options_.cycleMinutes}, std::pair{quality_, &conversion.quality}}) {
-    std::optional<int> value = ReadNumber(edit);
-    *field = value.value_or(0);
-    if (!value) {
-      QApplication::beep();
-      edit->setFocus();
-      return;
+  int* fields[] = {&options_.cycleMinutes, &conversion.quality};
+  for (size_t i = 0; i < NumberBoxes().size(); ++i) {
+    auto [edit, range] = NumberBoxes()[i];
+    std::optional<int> value = RangeValidator::Read(edit->text());
+    if (value && range.Contains(*value)) {
+      *fields[i] = *value;
+      continue;
     }
+    // An empty box or a number out of range keeps the value in effect,
+    // and says so.
+    QApplication::beep();
+    edit->setText(QString::number(*fields[i]));
+    edit->setFocus();
+    edit->selectAll();
   }
 }
 
@@ -129,6 +169,11 @@ void OptionsPage::OnSourceKindChanged() {
     box->setEnabled(directory);
   }
   ApplyAutoConvert();
+}
+
+void OptionsPage::ChooseSourceKind(bool files) {
+  QRadioButton* button = files ? convertFiles_ : convertDirectory_;
+  if (!button->isChecked()) button->click();
 }
 
 void OptionsPage::ApplyAutoConvert() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <utility>
 
 #include "app/front_settings.h"
 
@@ -24,6 +26,9 @@ class OptionsPage : public QWidget {
   // The automatic-conversion check box was clicked, or the saved state is
   // applied at start: tells the Convert page through AutoConvertRequested.
   void ApplyAutoConvert();
+  // Checks "Convert File(s)" (|files|) or "Convert Directory" as a click
+  // on it would, unless it is checked already.
+  void ChooseSourceKind(bool files);
   // Reads the controls and writes the ten "Options" keys.
   void Save(ProfileFile& profile);
 
@@ -37,9 +42,12 @@ class OptionsPage : public QWidget {
   void CreateControls();
   void ConnectSignals();  // every signal of the page and its handler, in one place
   void WriteControls();
-  // Fills the options from the controls; stops at an edit that holds no
-  // number (value 0, beep, focus there).
+  // Fills the options from the controls. A number box that holds no number
+  // in its range beeps, takes the focus and shows the value kept.
   void ReadControlValues();
+  // The minutes and quality boxes with the ranges they take, in the order
+  // they are read.
+  std::array<std::pair<QLineEdit*, IntRange>, 2> NumberBoxes() const;
   void OnSourceKindChanged();
 
   PageOptions options_;

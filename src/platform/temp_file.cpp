@@ -25,7 +25,7 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
                                                          std::string_view suffix, std::string* error) {
   std::string name(prefix);
   name += '-' + std::to_string(getpid()) + '-' + std::to_string(nextSerial.fetch_add(1));
-  const std::string folderPath(folder);
+  const std::string folderPath = folder.empty() ? std::string(".") : std::string(folder);
   // A file without a name from the start: not even a kill between creating
   // and unlinking it can leave one behind.
   int fd = open(folderPath.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);

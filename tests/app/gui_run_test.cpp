@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <tuple>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -94,10 +96,15 @@ TEST(HelpDocument, ChmFirstThenManual) {
 
 struct Recorder : RunEvents {
   std::vector<std::string> lines;
+  std::vector<FinishedFile> finished;
+  std::vector<RunProgress> progress;  // as planned, then after each file
   void SaveDirFailed() override { lines.push_back("savedir"); }
+  void RunPlanned(const RunProgress& planned) override { progress.push_back(planned); }
   void FileStarted(size_t i, const std::string& s) override { lines.push_back(std::to_string(i) + " " + s); }
-  void FileFinished(size_t i, const std::string& o, FileResult r) override {
-    lines.push_back(std::to_string(i) + " " + o + " " + std::string(ResultText(r)));
+  void FileFinished(size_t i, const FinishedFile& file, const RunProgress& now) override {
+    lines.push_back(std::to_string(i) + " " + file.output + " " + std::string(ResultText(file.result)));
+    finished.push_back(file);
+    progress.push_back(now);
   }
   void RunFinished(int converted) override { lines.push_back("done " + std::to_string(converted)); }
 };
@@ -133,6 +140,79 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
   std::string log = test::ReadFileText(plan.logPath);
   EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.options.source, plan.options.destination) + "line for " + dir.File("in/a.fxd") +
                              "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
+}
+
+// The bar's units are pages, counted before the run: a 4-page fax weighs
+// four, a file that is no fax one. The pages written are the oracle.
+TEST(RunConversion, ProgressCountsPagesFilesAndFailures) {
+  namespace fs = std::filesystem;
+  ScopedTempDir dir;
+  fs::create_directories(dir.File("in"));
+  for (const char* name : {"multipage.fxd", "fine-g3.fxs"})
+    fs::copy_file(test::SourceDir() + "/samples/" + name, dir.File("in/") + name);
+  test::WriteFileText(dir.File("in/broken.fxd"), "no fax");
+  ConversionJob job;
+  job.Reset();
+  job.files = {"multipage.fxd", "broken.fxd", "fine-g3.fxs"};
+  RunPlan plan;
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("out");
+  plan.options.keepExtension = true;
+  plan.logPath = dir.File("tmdlog.txt");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  EXPECT_EQ(RunConversion(job, plan, stop, events), 2);
+
+  size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(dir.File("out"))) written += entry.path().extension() == ".jpg";
+  ASSERT_EQ(events.progress.size(), 4u);
+  const RunProgress& planned = events.progress.front();
+  EXPECT_EQ(planned.files, 3u);
+  EXPECT_EQ(planned.pages, static_cast<int64_t>(written));
+  EXPECT_EQ(planned.units, planned.pages + 1);
+  std::vector<int64_t> unitsDone, failures;
+  for (const RunProgress& p : events.progress) {
+    unitsDone.push_back(p.unitsDone);
+    failures.push_back(p.failures);
+  }
+  EXPECT_THAT(unitsDone, ElementsAre(0, planned.units - 2, planned.units - 1, planned.units));
+  EXPECT_THAT(failures, ElementsAre(0, 0, 1, 1));
+  EXPECT_EQ(events.progress.back().pagesDone, planned.pages);
+  EXPECT_EQ(events.progress.back().filesDone, 3u);
+  // Page 1 is what a viewer should open; a refused file has nothing.
+  EXPECT_EQ(events.finished[0].firstOutput, dir.File("out/multipage.fxd001.jpg"));
+  EXPECT_EQ(events.finished[1].firstOutput, "");
+  EXPECT_EQ(events.finished[2].firstOutput, dir.File("out/fine-g3.fxs.jpg"));
+}
+
+TEST(RunProgress, TextShowsFilesPagesFailuresAndTimeLeftOnceThereIsAPace) {
+  RunProgress progress{.files = 80, .filesDone = 0, .pages = 240, .pagesDone = 0, .units = 240, .unitsDone = 0};
+  EXPECT_EQ(ProgressText(progress), "0 of 80 files, 0 of 240 pages, 0 failed");
+  progress.filesDone = 20;
+  progress.pagesDone = 60;
+  progress.unitsDone = 60;
+  progress.failures = 2;
+  progress.seconds = 40;  // 60 of 240 units in 40 s: 120 s to go
+  EXPECT_EQ(ProgressText(progress), "20 of 80 files, 60 of 240 pages, 2 failed, about 2 min left");
+  EXPECT_EQ(RunningText(progress, "sub/a.fxd"),
+            "20 of 80 files, 60 of 240 pages, 2 failed, about 2 min left. Doing: sub/a.fxd");
+}
+
+TEST(RunProgress, TimeLeftInWordsAtEveryScale) {
+  const std::pair<double, const char*> cases[] = {
+      {0.2, "about 5 s left"},          {41, "about 45 s left"},         {59.5, "about 60 s left"},
+      {60, "about 1 min left"},         {89 * 60 + 20, "about 89 min left"}, {125 * 60, "about 2 h 5 min left"},
+  };
+  for (auto [seconds, text] : cases) EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
+}
+
+TEST(ShownPath, RelativeBelowTheFolderWholeElsewhere) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"/in/a.fxd", "/in", "a.fxd"},        {"/in/sub/a.fxd", "/in/", "sub/a.fxd"},
+      {"/inbox/a.fxd", "/in", "/inbox/a.fxd"}, {"/in", "/in", "/in"},
+      {"/a.fxd", "/", "a.fxd"},             {"/other/a.fxd", "", "/other/a.fxd"},
+  };
+  for (auto [path, folder, shown] : cases) EXPECT_EQ(ShownPath(path, folder), shown) << path << " in " << folder;
 }
 
 TEST(RunConversion, SeveralWorkersTellRowsAndReportInListOrder) {

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTreeWidget>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,15 @@ Widget* Control(const QWidget* root, int id) {
   Widget* widget = root->findChild<Widget*>(ControlName(id));
   EXPECT_NE(widget, nullptr) << "control " << id;
   return widget;
+}
+
+// What the view's delegate asks for the widest cell of |column| among the
+// rows: Qt's own measure, margins included.
+inline int WidestCell(QTreeWidget* list, int column) {
+  struct Measure : QTreeWidget {
+    using QTreeWidget::sizeHintForColumn;
+  };
+  return (list->*&Measure::sizeHintForColumn)(column);
 }
 
 class WindowTest : public ::testing::Test {

@@ -5,25 +5,38 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QEnterEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QHeaderView>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "app/command_line.h"
+#include "app/profile.h"
 #include "gui/about_dialog.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
 #include "gui/front_end.h"
 #include "gui/hyper_link.h"
+#include "gui/preview_pane.h"
+#include "gui/results_list.h"
+#include "support/winfax_pages.h"
 #include "gui_fixture.h"
 
 namespace tamarind::gui {
 namespace {
 
 using ::testing::ElementsAre;
+
+bool IsChecked(const MainDialog& main, int id) { return Control<QAbstractButton>(&main, id)->isChecked(); }
 
 int ClosedWith(MainDialog& main, const std::function<void()>& action) {
   QSignalSpy closed(&main, &MainDialog::Closed);
@@ -55,6 +68,60 @@ TEST_F(WindowTest, ExitAndEnterEndWithOneCloseBoxAndEscWithTwo) {
   }
 }
 
+TEST_F(WindowTest, NoButtonLooksDefaultAndEnterOnAnyOfThemEnds) {
+  for (int id : {kIdGo, kIdHelp, kIdAbout}) {
+    MainDialog& main = Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    auto* button = Control<QPushButton>(&main, id);
+    button->setFocus();
+    ASSERT_FALSE(button->isDefault()) << id;  // else Enter would press it
+    EXPECT_EQ(ClosedWith(main, [&] { QTest::keyClick(button, Qt::Key_Return); }), 1) << id;
+    EXPECT_TRUE(messages.empty()) << id;
+  }
+}
+
+// The control and what is drawn just around it.
+QImage Surroundings(QWidget* control) {
+  QApplication::processEvents();
+  return control->parentWidget()->grab(control->geometry().adjusted(-4, -4, 4, 4)).toImage();
+}
+
+// Presses Tab until |control| has the focus; false when it never gets it.
+bool TabTo(QWidget* control) {
+  for (int presses = 0; presses < 30 && !control->hasFocus(); ++presses)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  return control->hasFocus();
+}
+
+TEST_F(WindowTest, KeyboardFocusIsVisibleOnEveryControlThatTakesIt) {
+  MainDialog& main = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  for (int id : {kIdBrowseSource, kIdBrowseDestination, kIdGo, kIdResults}) {
+    auto* control = Control<QWidget>(&main, id);
+    ASSERT_TRUE(TabTo(control)) << id;
+    QImage focused = Surroundings(control);
+    QTest::keyClick(control, Qt::Key_Tab);
+    ASSERT_FALSE(control->hasFocus()) << id;
+    EXPECT_TRUE(Surroundings(control) != focused) << id;
+  }
+}
+
+TEST_F(WindowTest, HelpAndAboutSitInTheMiddleOfTheirFrameAtEveryFontSize) {
+  const QFont desktop = QApplication::font();
+  for (int points : {6, 9, 16}) {
+    QFont font = desktop;
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    MainDialog& main = Open();
+    QRect frame = Control<QWidget>(&main, kIdButtonFrame)->geometry();
+    QRect help = Control<QWidget>(&main, kIdHelp)->geometry();
+    QRect about = Control<QWidget>(&main, kIdAbout)->geometry();
+    EXPECT_NEAR(help.left() - frame.left(), frame.right() - about.right(), 1) << points;
+    EXPECT_LT(help.right(), about.left()) << points;
+  }
+  QApplication::setFont(desktop);
+}
+
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   MainDialog& main = Open();
   QList<QAction*> items = main.TrayMenu()->actions();
@@ -77,14 +144,119 @@ TEST_F(WindowTest, AutoConvertMessageStartsAndStopsTheTimer) {
   EXPECT_EQ(Page().AutoConvertIntervalMs(), 60000);
 }
 
-TEST_F(WindowTest, MinimisingWithoutNotificationAreaKeepsTheWindow) {
+// The notification area may appear after the program started (as at
+// login): the icon exists from the start, and minimising hides the window
+// only while there is an area to bring it back from.
+TEST_F(WindowTest, MinimisingHidesTheWindowOnlyWhileThereIsANotificationArea) {
+  for (bool area : {false, true}) {
+    MainDialog& main = Open();
+    EXPECT_NE(main.TrayIcon(), nullptr);
+    main.SetTrayProbe([area] { return area; });
+    main.showMinimized();
+    QApplication::processEvents();
+    EXPECT_EQ(main.isVisible(), !area) << area;
+    main.Restore();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(main.isMinimized());
+  }
+}
+
+TEST_F(WindowTest, GrowingTheWindowGivesTheRoomToTheListAndTheSizeIsRemembered) {
   MainDialog& main = Open();
-  ASSERT_FALSE(main.TrayInstalled());  // the offscreen platform has none
-  main.showMinimized();
+  // It opens wide enough for the list and the preview side by side; at its
+  // smallest, the list has the room alone.
+  EXPECT_TRUE(Page().Preview()->isVisible());
+  const QSize base = main.minimumSize();
+  main.resize(base);
   QApplication::processEvents();
-  EXPECT_TRUE(main.isVisible());
-  main.Restore();
-  EXPECT_FALSE(main.isMinimized());
+  EXPECT_FALSE(Page().Preview()->isVisible());
+  auto placeOf = [&](int id) { return Control<QWidget>(&main, id)->geometry(); };
+  auto listArea = [&] {
+    const PreviewPane* preview = Page().Preview();
+    return preview->isVisible() ? placeOf(kIdResults).united(preview->geometry()) : placeOf(kIdResults);
+  };
+  std::map<int, QRect> before;
+  for (int id : {kIdGo, kIdStop, kIdFilterLabel, kIdFilter, kIdBrowseSource, kIdProgress, kIdStatus})
+    before[id] = placeOf(id);
+  const QRect areaBefore = listArea();
+  std::vector<QRect> options;
+  for (QWidget* control : Options().findChildren<QWidget*>()) options.push_back(control->geometry());
+
+  const QSize extra(240, 100);  // the offscreen screen is 800 x 600
+  main.resize(base + extra);
+  QApplication::processEvents();
+  for (int id : {kIdGo, kIdStop, kIdFilterLabel}) EXPECT_EQ(placeOf(id), before[id]) << id;
+  EXPECT_EQ(placeOf(kIdFilter), before[kIdFilter].adjusted(0, 0, extra.width(), 0));
+  EXPECT_EQ(placeOf(kIdBrowseSource), before[kIdBrowseSource].translated(extra.width(), 0));
+  for (int id : {kIdProgress, kIdStatus})
+    EXPECT_EQ(placeOf(id), before[id].translated(0, extra.height()).adjusted(0, 0, extra.width(), 0)) << id;
+  EXPECT_EQ(listArea(), areaBefore.adjusted(0, 0, extra.width(), extra.height()));
+  EXPECT_TRUE(Page().Preview()->isVisible());
+  EXPECT_GT(placeOf(kIdResults).width(), Page().Preview()->width());
+  std::vector<QRect> optionsNow;
+  for (QWidget* control : Options().findChildren<QWidget*>()) optionsNow.push_back(control->geometry());
+  EXPECT_EQ(optionsNow, options);
+  const QRect frame = placeOf(kIdButtonFrame);
+  EXPECT_NEAR(placeOf(kIdHelp).left() - frame.left(), frame.right() - placeOf(kIdAbout).right(), 1);
+
+  main.CloseAll(2);
+  EXPECT_EQ(ProfileFile::Load(processPaths.settingsPath).GetString("Main", "WindowSize", ""),
+            std::to_string(base.width() + extra.width()) + "x" + std::to_string(base.height() + extra.height()));
+  EXPECT_EQ(Open().size(), base + extra);
+  // A saved size below the layout's gives the layout's; none, the opening
+  // size.
+  window->CloseAll(2);
+  test::WriteFileText(processPaths.settingsPath, "[Main]\n");
+  EXPECT_GT(Open().width(), base.width());
+  window->CloseAll(2);
+  test::WriteFileText(processPaths.settingsPath, "[Main]\nWindowSize=20x10\n");
+  EXPECT_EQ(Open().size(), base);
+}
+
+// What dropping |paths| on the window does, from the Options tab in the
+// other source kind, with a destination typed and not yet read.
+struct Drop {
+  std::vector<std::string> paths;
+  bool accepted;
+  bool files;          // "Convert File(s)" chosen
+  std::string source;  // the source box afterwards
+};
+
+TEST_F(WindowTest, ADroppedFolderOrDroppedFaxFilesBecomeTheSource) {
+  namespace fs = std::filesystem;
+  const std::string in = dir.File("in");
+  fs::create_directories(in);
+  for (const char* name : {"a b.fxd", "c.fxm", "notes.txt"}) test::WriteFileText(in + "/" + name, "x");
+  const Drop drops[] = {
+      {{in}, true, false, in},
+      {{in + "/a b.fxd", in + "/notes.txt", in + "/c.fxm"}, true, true, in + " \"a b.fxd\" c.fxm"},
+      {{in + "/notes.txt"}, false, false, "/typed/source"},
+  };
+  for (const Drop& drop : drops) {
+    MainDialog& main = Open();
+    SetText(kIdSource, "/typed/source");
+    SetText(kIdDestination, "/typed/destination");
+    main.Tabs()->setCurrentIndex(1);
+    Options().ChooseSourceKind(!drop.files);
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& path : drop.paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&main, &enter);
+    EXPECT_EQ(enter.isAccepted(), drop.accepted) << drop.source;
+    QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&main, &dropped);
+    if (!drop.accepted) {
+      EXPECT_EQ(main.Tabs()->currentIndex(), 1);
+      continue;
+    }
+    EXPECT_EQ(main.Tabs()->currentIndex(), 0);
+    EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text().toStdString(), drop.source);
+    EXPECT_EQ(Control<QLineEdit>(&main, kIdDestination)->text(), "/typed/destination");
+    EXPECT_EQ(IsChecked(main, kIdConvertFiles), drop.files);
+    EXPECT_EQ(Page().Options().convertFiles, drop.files);
+  }
 }
 
 TEST(FrontEnd, WithoutDisplayTheProgramSaysSoAndFails) {
@@ -125,6 +297,25 @@ TEST(AboutBox, LinksVersionAndCopyShortcuts) {
   about.LinkMenu()->actions().at(0)->trigger();
   about.LinkMenu()->hide();
   EXPECT_EQ(QApplication::clipboard()->text(), "https://github.com/tamarind-fax/tamarind");
+}
+
+TEST(AboutBox, EnterPressesOkAndOpensNoLink) {
+  AboutDialog about;
+  std::vector<QUrl> opened;
+  for (HyperLink* link : {about.HomeLink(), about.SupportLink()})
+    link->SetOpener([&](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    });
+  about.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+  auto* ok = Control<QPushButton>(&about, kIdOk);
+  EXPECT_TRUE(ok->hasFocus());
+  EXPECT_TRUE(ok->isDefault());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_FALSE(about.isVisible());
+  EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 TEST(AboutBox, LinkTurnsPurpleOnlyWhenOpened) {
@@ -170,11 +361,16 @@ TEST(BrowseButton, ShowsTheImageOfItsState) {
   EXPECT_EQ(clicked.count(), 1);
 }
 
-// Saves the window's pictures for the manual under the build tree, and
-// into docs/ when TAMARIND_UPDATE_SCREENSHOTS is set.
+// The window's pictures for the README and the manual, saved under the
+// build tree, and into docs/ when TAMARIND_UPDATE_SCREENSHOTS is set. A
+// picture must show something: more than a handful of colours.
 void SaveShot(QWidget& widget, const std::string& name) {
   QApplication::processEvents();
-  QPixmap shot = widget.grab();
+  QImage shot = widget.grab().toImage();
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 2)
+    for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+  EXPECT_GT(colours.size(), 16u) << name << " looks blank";
   std::string folder = test::BinaryDir() + "/screenshots";
   std::filesystem::create_directories(folder);
   ASSERT_TRUE(shot.save(QString::fromStdString(folder + "/" + name)));
@@ -183,19 +379,33 @@ void SaveShot(QWidget& widget, const std::string& name) {
   }
 }
 
+// A finished run in the window as it opens, one row selected and its fax
+// in the preview; every cell of the list shows its whole text.
 TEST_F(WindowTest, Screenshots) {
   namespace fs = std::filesystem;
-  // Short, plausible paths: the shots go into the manual.
   std::string in = dir.File("faxes");
   fs::create_directories(in);
-  for (const char* name : {"fine-g3.fxs", "multipage.fxd", "standard-g4.fxr"})
+  for (const char* name : {"fine-g3.fxs", "multipage.fxd", "standard-g4.fxr", "superfine-g4.fxd"})
     fs::copy_file(test::SourceDir() + "/samples/" + name, in + "/" + name);
   test::WriteFileText(in + "/cover.fxd", "not a fax");
+  // A whole A4 page, as most faxes are.
+  const tools::WinFaxPageSpec letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageSpec>{letter}));
   MainDialog& main = Open();
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("jpeg"));
   RunAndWait();
+  auto* list = Control<ResultsList>(&main, kIdResults);
+  QSignalSpy shown(Page().Preview(), &PreviewPane::Shown);
+  list->setCurrentItem(list->findItems("letter.fxd", Qt::MatchExactly).front());
+  ASSERT_TRUE(shown.wait(10000));
+  ASSERT_FALSE(Page().Preview()->Picture().isNull());
+  for (int column = 0; column < list->columnCount(); ++column)
+    EXPECT_GE(list->header()->sectionSize(column), WidestCell(list, column)) << "column " << column;
   SaveShot(main, "screenshot-convert.png");
+  // The options keep their places in a grown window; the picture shows
+  // them at the layout's own size.
+  main.resize(main.minimumSize());
   main.Tabs()->setCurrentIndex(1);
   SaveShot(main, "screenshot-options.png");
   AboutDialog about(&main);

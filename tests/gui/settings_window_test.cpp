@@ -2,9 +2,11 @@
 #include <gmock/gmock.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTest>
 
 #include "app/profile.h"
 #include "gui_fixture.h"
@@ -45,26 +47,31 @@ TEST_F(WindowTest, WithoutSettingsFileShowsDefaultsAndSavesAllTwelveKeys) {
 TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
   test::WriteFileText(processPaths.settingsPath,
                       "; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nSaveDir=/out\n"
-                      "[Options]\nDirFile=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
+                      "[Options]\nDirFile=1\nHiberarchy=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
                       "CycleMinutes=0\nColour=green\n[Elsewhere]\nx=y\n");
   MainDialog& main = Open();
   EXPECT_TRUE(IsChecked(&main, kIdConvertFiles));
-  EXPECT_FALSE(Control<QCheckBox>(&main, kIdIncludeSubdir)->isEnabled());
+  // File mode disables what it disables after a click, but unchecks nothing.
+  for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert})
+    EXPECT_FALSE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
+  EXPECT_TRUE(IsChecked(&main, kIdKeepHierarchy));
   EXPECT_TRUE(IsChecked(&main, kIdKeepDate));
   EXPECT_FALSE(IsChecked(&main, kIdKeepExtension));
-  EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "-4");
+  // Numbers outside their ranges are held to them.
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "1");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdMinutes)->text(), "1");
   EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), QString(R"("/srv/my faxes" a.fxd "b c.fxd")"));
   EXPECT_EQ(conversionSettings.recalcLines, 3);
   // The Convert tab got the Options tab's values at start.
   EXPECT_EQ(Page().Options(), Options().Options().conversion);
-  EXPECT_EQ(Page().Options().quality, -4);
+  EXPECT_EQ(Page().Options().quality, 1);
 
   main.CloseAll(1);
   std::string text = test::ReadFileText(processPaths.settingsPath);
   EXPECT_THAT(text, HasSubstr("; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\n"));
   EXPECT_THAT(text, HasSubstr("Recaculate=3\n"));
-  EXPECT_THAT(text, HasSubstr("Quality=-4\n"));
-  EXPECT_THAT(text, HasSubstr("CycleMinutes=0\nColour=green\n"));
+  EXPECT_THAT(text, HasSubstr("Quality=1\n"));
+  EXPECT_THAT(text, HasSubstr("CycleMinutes=1\nColour=green\n"));
   EXPECT_THAT(text, HasSubstr("[Elsewhere]\nx=y\n"));
   ProfileFile saved = ProfileFile::Load(processPaths.settingsPath);
   EXPECT_EQ(saved.GetString("Main", "FaxDir", ""), "\"/srv/my faxes\" a.fxd \"b c.fxd\"");
@@ -102,30 +109,59 @@ TEST_F(WindowTest, SwitchingSourceKindClearsTheThreeBoxesAndStopsTheTimer) {
   }
 }
 
-TEST_F(WindowTest, OptionsReachTheConvertTabWhenItIsSelected) {
+TEST_F(WindowTest, OptionsReachTheConvertTabAndTypedPathsSurviveTheTrip) {
+  test::WriteFileText(processPaths.settingsPath, "[Main]\nFaxDir=/old/faxes\nSaveDir=/old/jpeg\n");
   MainDialog& main = Open();
+  // Typed on the Convert tab; the focus stays in the destination box.
+  SetText(kIdSource, "/new/faxes");
+  SetText(kIdDestination, "/new/jpeg");
+  Control<QLineEdit>(&main, kIdDestination)->setFocus();
   main.Tabs()->setCurrentIndex(1);
   SetText(kIdQuality, "77");
   Click(kIdKeepExtension);  // off
   Click(kIdKeepDate);       // on
   EXPECT_EQ(Page().Options().quality, 50);
-  SetText(kIdSource, "typed but not exchanged");
   main.Tabs()->setCurrentIndex(0);
   EXPECT_EQ(Page().Options().quality, 77);
   EXPECT_FALSE(Page().Options().keepExtension);
   EXPECT_TRUE(Page().Options().keepDate);
-  // The Convert tab shows its members again.
-  EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), "");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text(), "/new/faxes");
+  EXPECT_EQ(Control<QLineEdit>(&main, kIdDestination)->text(), "/new/jpeg");
 }
 
-TEST_F(WindowTest, NonNumberInAnEditReadsAsZeroAndStopsTheReading) {
+struct NumberBox {
+  int id;
+  int defaultValue;
+  int top;
+};
+
+TEST_F(WindowTest, NumberBoxesTakeDigitsInRangeOnlyAndShowTheRange) {
   MainDialog& main = Open();
   main.Tabs()->setCurrentIndex(1);
-  SetText(kIdMinutes, "soon");
-  SetText(kIdQuality, "80");
-  Options().ReadControls();
-  EXPECT_EQ(Options().Options().cycleMinutes, 0);
-  EXPECT_EQ(Options().Options().conversion.quality, 50);  // left unread
+  for (NumberBox box : {NumberBox{kIdMinutes, 60, 35791}, NumberBox{kIdQuality, 50, 100}}) {
+    auto* edit = Control<QLineEdit>(&main, box.id);
+    const QString top = QString::number(box.top);
+    EXPECT_THAT(edit->toolTip().toStdString(), HasSubstr(top.toStdString()));
+    bool rangeShown = false;
+    for (QLabel* label : main.findChildren<QLabel*>()) rangeShown |= label->isVisible() && label->text().contains(top);
+    EXPECT_TRUE(rangeShown) << box.id;
+
+    // Typing: letters, signs and numbers above the range never get in.
+    edit->clear();
+    QTest::keyClicks(edit, "-x7a");
+    EXPECT_EQ(edit->text(), "7");
+    QTest::keyClicks(edit, "9999999");
+    EXPECT_LE(edit->text().toInt(), box.top);
+    // What can still be left there (empty, 0) or put there by other means
+    // keeps the value in effect, with a beep, and shows it again.
+    for (const char* bad : {"", "0", "soon", "12x"}) {
+      SetText(box.id, bad);
+      Options().ReadControls();
+      EXPECT_EQ(edit->text(), QString::number(box.defaultValue)) << box.id << " " << bad;
+    }
+  }
+  EXPECT_EQ(Options().Options().cycleMinutes, 60);
+  EXPECT_EQ(Options().Options().conversion.quality, 50);
 }
 
 }  // namespace
