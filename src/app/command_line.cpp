@@ -118,6 +118,13 @@ void SetWatch(Parse& parse, std::string_view value) {
 constexpr char kFilesFromToken[] = "/files-from=";
 constexpr char kReportToken[] = "/report=";
 
+// "/ocr" alone reads English; "/ocr=deu+eng" names the languages, whose
+// data is checked when the run starts.
+void SetTextRecognition(Parse& parse, std::string_view languages) {
+  parse.options.recognizeText = true;
+  if (!languages.empty()) parse.options.ocrLanguages = languages;
+}
+
 using O = ConversionOptions;
 using S = ConversionSettings;
 
@@ -154,6 +161,8 @@ constexpr Switch kSwitches[] = {
     {"/fmt=", Match::Prefix, false, SetFormat},
     {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>},
     {"/sync", Match::WholeToken, false, SetFlag<&O::sync>},
+    {"/ocr", Match::WholeToken, false, SetTextRecognition},
+    {"/ocr=", Match::Prefix, false, SetTextRecognition},
     {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>},
     {"/shard=", Match::Prefix, false, SetShard},
     {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>},
@@ -270,6 +279,9 @@ std::string_view HelpText() {
       "  /fmt=jpg|pdf|tif  jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\n"
       "                 tif: one multi-page TIFF per fax (both lossless Group 4, at the page's size)\n"
       "  /skip          leave outputs that exist, are not empty and are not older than their fax\n"
+      "  /ocr, /ocr=LANG  recognise the text of every page (Tesseract; LANG: codes joined by +,\n"
+      "                 default eng): an invisible text layer in PDFs, NAME.txt beside JPEGs\n"
+      "                 and TIFFs (pages separated by form feeds)\n"
       "  /sync          flush each output and its folder to the disk before it takes its name,\n"
       "                 so a power cut leaves the old file or the new one whole (slower)\n"
       "  /files-from=LIST\n"

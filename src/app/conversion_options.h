@@ -23,6 +23,10 @@ struct ConversionOptions {
   bool convertFiles = false;   // the window's source names files, not a folder
   RunMode mode = RunMode::None;
   OutputFormat format = OutputFormat::Jpeg;
+  // Text recognition: an invisible text layer in PDFs, a NAME.txt beside
+  // other outputs. Languages are Tesseract codes joined by '+'.
+  bool recognizeText = false;
+  std::string ocrLanguages = "eng";
   int32_t quality = 50;  // JPEG quality, clamped to 1..100 by the library
   // Leave outputs that exist, are not empty and are not older than their
   // source (runs started by the window's timer, "/skip").
