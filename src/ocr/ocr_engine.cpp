@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "codec/fax/page_resolution.h"
 #include "ocr/page_pix.h"
 
 namespace tamarind::ocr {
@@ -26,27 +27,15 @@ constexpr int kConfidentReading = 70;
 // 19 to 31 here, sparse pages less, and those are left as they are.
 constexpr float kConfidentOrientation = 15.0f;
 
-// The page's true resolution in dots per inch.
-// TODO(integrator): replace with the shared function of codec/tiff/.
+// The page's true resolution in dots per inch, as doubles for the ratios.
 struct Resolution {
   double x = 0;
   double y = 0;
 };
 
 Resolution TrueResolution(const FaxPage& page) {
-  Resolution resolution{204, 196};
-  switch (page.width) {
-    case 2592: case 3072: case 3648: resolution.x = 300; break;
-    case 3456: case 4096: case 4864: resolution.x = 408; break;
-    default: break;
-  }
-  switch (page.y_resolution) {
-    case 100: resolution.y = 98; break;
-    case 200: resolution.y = 196; break;
-    case 400: resolution.y = 391; break;
-    default: if (page.y_resolution > 0) resolution.y = page.y_resolution;
-  }
-  return resolution;
+  const PageResolution resolution = TruePageResolution(page);
+  return {static_cast<double>(resolution.x_dpi), static_cast<double>(resolution.y_dpi)};
 }
 
 // How often each row is repeated for square pixels: 2 for a standard page.

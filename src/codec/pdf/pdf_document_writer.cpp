@@ -13,7 +13,7 @@
 #include "codec/pdf/pdf_text.h"
 #include "codec/pdf/text_font.h"
 #include "codec/tiff/group4.h"
-#include "codec/tiff/page_resolution.h"
+#include "codec/fax/page_resolution.h"
 
 namespace tamarind {
 
@@ -144,7 +144,7 @@ class PdfDocumentWriter::Impl {
     auto strip = EncodeGroup4(page);
     if (!strip) return strip.status();
     const PageFrame frame = FrameOf(page);
-    auto text = TextLayer(page, frame, extras.words);
+    auto text = TextLayer(page, frame, extras.words, extras.rotate == 180);
     if (!text) return text.status();
 
     const int image = Reserve();
@@ -233,9 +233,12 @@ class PdfDocumentWriter::Impl {
     Put("\nendstream\nendobj\n");
   }
 
-  // The invisible words of a page as content-stream operators.
+  // The invisible words of a page as content-stream operators. On a page
+  // shown upside down (|turned|) each word runs from its box's right edge
+  // to its left with its baseline near the box's top, so that it reads
+  // upright, and selects in place, as the page is shown.
   platform::Expected<std::string> TextLayer(const FaxPage& page, const PageFrame& frame,
-                                            std::span<const PdfWord> words) {
+                                            std::span<const PdfWord> words, bool turned) {
     if (words.empty()) return std::string();
     if (!metrics_) metrics_ = ReadGlyphOneMetrics(font_);
     if (!metrics_) return Failure{"no usable font for the text layer"};
@@ -253,9 +256,13 @@ class PdfDocumentWriter::Impl {
       const double bottom = (page.height - y1) * frame.y_scale;
       const double xSize = width / (static_cast<double>(text.size()) * advance);
       const double ySize = height / emHeight;
-      const double baseline = bottom - metrics_->descent / 1000.0 * ySize;
-      out += Number(xSize) + " 0 0 " + Number(ySize) + " " + Number(x0 * frame.x_scale) + " " + Number(baseline) +
-             " Tm <" + cids_.Encode(text) + "> Tj\n";
+      const double descent = metrics_->descent / 1000.0 * ySize;  // negative
+      const std::string matrix =
+          turned ? Number(-xSize) + " 0 0 " + Number(-ySize) + " " + Number(x1 * frame.x_scale) + " " +
+                       Number(bottom + height + descent)
+                 : Number(xSize) + " 0 0 " + Number(ySize) + " " + Number(x0 * frame.x_scale) + " " +
+                       Number(bottom - descent);
+      out += matrix + " Tm <" + cids_.Encode(text) + "> Tj\n";
     }
     return out + "ET\n";
   }

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "codec/tiff/group4.h"
-#include "codec/tiff/page_resolution.h"
+#include "codec/fax/page_resolution.h"
 
 namespace tamarind {
 

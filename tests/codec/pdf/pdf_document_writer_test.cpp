@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codec/pdf/pdf_document_writer.h"
-#include "codec/tiff/page_resolution.h"
+#include "codec/fax/page_resolution.h"
 #include "support/archive_pages.h"
 #include "support/page_images.h"
 #include "support/test_files.h"

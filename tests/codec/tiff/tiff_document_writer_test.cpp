@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/tiff/page_resolution.h"
+#include "codec/fax/page_resolution.h"
 #include "codec/tiff/tiff_document_writer.h"
 #include "support/archive_pages.h"
 #include "support/test_files.h"

@@ -1,4 +1,4 @@
-#include "codec/tiff/page_resolution.h"
+#include "codec/fax/page_resolution.h"
 
 namespace tamarind {
 
