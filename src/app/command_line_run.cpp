@@ -10,6 +10,7 @@
 #include "app/process.h"
 #include "app/run_report.h"
 #include "app/startup.h"
+#include "ocr/languages.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
 #include "platform/string_extras.h"
@@ -30,10 +31,12 @@ std::string ForConsole(std::string_view report) {
   return text;
 }
 
-// "[done/total] file" on one terminal line, rewritten in place.
-void ShowProgress(size_t index, size_t total, const FileTask& task) {
-  platform::WriteErr("\r\x1b[K[" + std::to_string(index + 1) + "/" + std::to_string(total) + "] " +
-                     platform::EscapeControlBytes(task.source));
+// "[done/total] file" on one terminal line, rewritten in place; with text
+// recognition, which takes about a second a page, the pages read so far.
+void ShowProgress(size_t index, size_t total, const FileTask& task, int64_t pagesRecognised, bool recognizing) {
+  std::string line = "\r\x1b[K[" + std::to_string(index + 1) + "/" + std::to_string(total) + "] ";
+  if (recognizing) line += std::to_string(pagesRecognised) + " pages recognised, ";
+  platform::WriteErr(line + platform::EscapeControlBytes(task.source));
 }
 
 void ClearProgress() { platform::WriteErr("\r\x1b[K"); }
@@ -115,9 +118,15 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   if (!OpenJsonReport(job, json)) return;
   job.files = std::move(files);
   const bool showProgress = platform::ErrIsTerminal();
-  if (showProgress) job.events.started = ShowProgress;
+  int64_t pagesRecognised = 0;
+  if (showProgress) {
+    job.events.started = [&](size_t index, size_t total, const FileTask& task) {
+      ShowProgress(index, total, task, pagesRecognised, job.options.recognizeText);
+    };
+  }
   job.events.finished = [&](size_t, const FileTask& task, const FileOutcome& outcome) {
     if (showProgress) ClearProgress();
+    pagesRecognised += outcome.pagesRecognised;
     TellReason(outcome);
     if (json) json->Add(task.source, outcome);
   };
@@ -172,9 +181,19 @@ void RunWatch(ConversionJob& job) {
   WatchFolder(job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested, steps);
 }
 
+// Text recognition needs its language data; without it nothing is
+// converted, rather than a whole archive without its text.
+bool TextRecognitionReady(const ConversionOptions& options) {
+  if (!options.recognizeText) return true;
+  platform::Status ready = ocr::CheckLanguages(options.ocrLanguages, ocr::DefaultDataFolder());
+  if (!ready) platform::WriteErr("tamarind: " + ready.reason() + "\n");
+  return ready.ok();
+}
+
 }  // namespace
 
 int RunCommandLine(ConversionJob& job) {
+  if (!TextRecognitionReady(job.options)) return kExitFailures;
   // From here a signal is only recorded: no further file starts, the files
   // in progress end whole or not at all, and the run is reported.
   platform::InstallInterruptHandlers(platform::OnInterrupt::kRecord);

@@ -30,4 +30,19 @@ platform::PrivateTempFile* ConversionJob::TempBmp(std::string* error) {
   return tempBmp_.get();
 }
 
+ocr::OcrEngine* ConversionJob::TextRecognizer(std::string* error) {
+  if (ocrLanguages_ != options.ocrLanguages) {
+    ocrEngine_.reset();
+    ocrFailure_.clear();
+    ocrLanguages_ = options.ocrLanguages;
+  }
+  if (!ocrEngine_ && ocrFailure_.empty()) {
+    platform::Expected<ocr::OcrEngine> made = ocr::OcrEngine::Create(options.ocrLanguages);
+    if (made) ocrEngine_.emplace(std::move(*made));
+    else ocrFailure_ = made.reason();
+  }
+  if (!ocrEngine_ && error) *error = ocrFailure_;
+  return ocrEngine_ ? &*ocrEngine_ : nullptr;
+}
+
 }  // namespace tamarind

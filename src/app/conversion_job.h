@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/conversion_options.h"
+#include "ocr/ocr_engine.h"
 #include "platform/output_folder.h"
 #include "platform/temp_file.h"
 
@@ -42,6 +43,7 @@ struct FileOutcome {
   int result = 0;
   std::vector<std::string> outputs;
   int pages = 0;  // pages the fax holds (0 when it did not load)
+  int pagesRecognised = 0;  // pages whose text was read
   std::string reason;
   double seconds = 0;  // time spent on the file (folder runs)
   // Failures the file added to the run: also a page or a date copy that
@@ -148,10 +150,18 @@ class ConversionJob {
   // The private temporary BMP of this job, made on first use; null with
   // |error| filled when it cannot be made.
   platform::PrivateTempFile* TempBmp(std::string* error);
+  // This job's text recognition engine for options.ocrLanguages, made on
+  // first use (loading the language data takes a moment, so each worker
+  // makes one and keeps it); null with |error| filled when it cannot be
+  // made.
+  ocr::OcrEngine* TextRecognizer(std::string* error);
 
   class FileConversion;
 
   std::unique_ptr<platform::PrivateTempFile> tempBmp_;
+  std::optional<ocr::OcrEngine> ocrEngine_;
+  std::string ocrLanguages_;  // what |ocrEngine_| reads
+  std::string ocrFailure_;    // why it could not be made, once tried
 };
 
 }  // namespace tamarind

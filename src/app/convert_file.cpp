@@ -1,10 +1,12 @@
 // One fax file into one JPEG per page, or into one PDF or TIFF.
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <optional>
 
 #include "app/conversion_job.h"
 #include "app/document_output.h"
+#include "app/fax_text.h"
 #include "app/output_names.h"
 #include "codec/bmp/page_bmp.h"
 #include "codec/jpeg/jpeg_writer.h"
@@ -75,7 +77,9 @@ class ConversionJob::FileConversion {
       Because(why.empty() ? source_ + ": no fax page could be read" : why);
       return kNotFax;
     }
+    StartTextRecognition();
     int result = job_.options.format == OutputFormat::Jpeg ? ConvertPages() : ConvertDocument();
+    if (text_.Enabled()) FinishText();
     if (job_.options.keepDate) KeepDates();
     return result;
   }
@@ -155,6 +159,46 @@ class ConversionJob::FileConversion {
     return platform::AtomicOutputFile::Create(path, options);
   }
 
+  void StartTextRecognition() {
+    if (!job_.options.recognizeText) return;
+    std::string why;
+    ocr::OcrEngine* engine = job_.TextRecognizer(&why);
+    text_ = FaxText(engine, why);
+  }
+
+  // What a page's line adds when its text could not be read.
+  std::string TextNote(unsigned page) const {
+    const std::vector<unsigned>& missing = text_.Unrecognised();
+    return std::find(missing.begin(), missing.end(), page) != missing.end() ? " (text not recognised)" : "";
+  }
+
+  // NAME.txt beside the outputs: the pages' text, PDFs excepted (their text
+  // is inside them). A page whose text could not be read fails the file.
+  void FinishText() {
+    outcome().pagesRecognised = text_.PagesRead();
+    if (!text_.Unrecognised().empty()) {
+      partlyFailed_ = true;
+      Because(source_ + ": " + text_.Reason());
+    }
+    if (job_.options.format == OutputFormat::Pdf || outcome().outputs.empty()) return;
+    const std::string name = TextFileFor(destination_);
+    platform::Status written = WriteText(name, text_.Joined());
+    if (written) {
+      outcome().outputs.push_back(name);
+      return;
+    }
+    Say("Failed to write text: " + Shown(name) + std::string(kLineEnd));
+    Because(written.reason());
+    partlyFailed_ = true;
+  }
+
+  platform::Status WriteText(const std::string& path, const std::string& text) const {
+    auto file = CreateOutput(path);
+    if (!file) return platform::Failure{file.reason()};
+    std::fwrite(text.data(), 1, text.size(), (*file)->Stream());
+    return (*file)->Commit();
+  }
+
   int ConvertPages() {
     std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
     outcome().pages = document_->PageCount();
@@ -162,6 +206,8 @@ class ConversionJob::FileConversion {
     int result = kConverted;
     for (size_t i = 0; i < names.size(); ++i) {
       if (i > 0) document_->DecodePage(kWinFaxFormat, static_cast<int>(i));
+      const unsigned number = static_cast<unsigned>(i + 1);
+      if (document_->Page().height > 0) text_.Recognise(document_->Page(), number);
       result = WritePage(names[i]);
       if (result != kConverted) {
         partlyFailed_ = true;
@@ -169,13 +215,13 @@ class ConversionJob::FileConversion {
       }
       outcome().outputs.push_back(names[i]);
       if (!multiPage) {
-        Say("Success !\r\n");
+        Say("Success !" + TextNote(number) + std::string(kLineEnd));
         continue;
       }
       // The header only ever comes with the first page's success line.
       if (i == 0) Say("Multiple pages as following :\r\n");
-      Say(std::string(kPageIndent) + PageNumber(static_cast<unsigned>(i + 1)) + " --> " + Shown(names[i]) +
-          " : Success !" + std::string(kLineEnd));
+      Say(std::string(kPageIndent) + PageNumber(number) + " --> " + Shown(names[i]) + " : Success !" +
+          TextNote(number) + std::string(kLineEnd));
     }
     return result;
   }
@@ -193,11 +239,11 @@ class ConversionJob::FileConversion {
       partlyFailed_ = true;
       return kJpegFailed;
     }
-    DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, **file, info);
+    DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
     if (written.written) outcome().outputs.push_back(destination_);
     if (!written.reason.empty()) Because(source_ + ": " + written.reason);
     if (written.written && written.missingPages.empty()) {
-      Say("Success !\r\n");
+      Say("Success !" + UnrecognisedPagesNote() + std::string(kLineEnd));
       return kConverted;
     }
     partlyFailed_ = true;
@@ -207,6 +253,15 @@ class ConversionJob::FileConversion {
     }
     Say("Failed : " + shownSource_ + " - " + MissingPagesText(written.missingPages) + "\r\n");
     return kJpegFailed;
+  }
+
+  // " (text of page 002 not recognised)" on a document's line.
+  std::string UnrecognisedPagesNote() const {
+    const std::vector<unsigned>& missing = text_.Unrecognised();
+    if (missing.empty()) return "";
+    std::string note = missing.size() == 1 ? " (text of page " : " (text of pages ";
+    for (size_t i = 0; i < missing.size(); ++i) note += (i ? ", " : "") + PageNumber(missing[i]);
+    return note + " not recognised)";
   }
 
   std::string DocumentFailedLine() const {
@@ -264,6 +319,7 @@ class ConversionJob::FileConversion {
   const std::string& destination_;
   const std::string shownSource_;
   std::unique_ptr<FaxDocument> document_;
+  FaxText text_;
   bool loadTried_ = false;
   bool partlyFailed_ = false;
 };

@@ -6,6 +6,7 @@
 #include "codec/pdf/pdf_document_writer.h"
 #include "codec/tiff/tiff_document_writer.h"
 #include "faxdoc/format_code.h"
+#include "ocr/languages.h"
 #include "platform/atomic_file.h"
 
 namespace tamarind {
@@ -27,14 +28,30 @@ platform::Status CheckPage(const FaxPage& page) {
   return {};
 }
 
-// Both document writers, behind the two calls a fax needs.
+// The recognised words of a page for the PDF's text layer.
+std::vector<PdfWord> PdfWordsOf(const ocr::PageText& text) {
+  std::vector<PdfWord> words;
+  words.reserve(text.words.size());
+  for (const ocr::Word& word : text.words)
+    words.push_back({word.text, word.box.left, word.box.top, word.box.right, word.box.bottom});
+  return words;
+}
+
+// Both document writers, behind the calls a fax needs.
 class DocumentWriter {
  public:
-  DocumentWriter(OutputFormat format, platform::AtomicOutputFile& file, const DocumentInfo& info) {
-    if (format == OutputFormat::Pdf) pdf_ = std::make_unique<PdfDocumentWriter>(file, info);
+  DocumentWriter(OutputFormat format, platform::AtomicOutputFile& file, const DocumentInfo& info,
+                 std::vector<uint8_t> textFont) {
+    if (format == OutputFormat::Pdf) pdf_ = std::make_unique<PdfDocumentWriter>(file, info, std::move(textFont));
     else tiff_ = std::make_unique<TiffDocumentWriter>(file, info);
   }
-  platform::Status AddPage(const FaxPage& page) { return pdf_ ? pdf_->AddPage(page) : tiff_->AddPage(page); }
+  // |text| (or null) gives a PDF page its words; a TIFF keeps only images.
+  platform::Status AddPage(const FaxPage& page, const ocr::PageText* text) {
+    if (!pdf_) return tiff_->AddPage(page);
+    if (!text) return pdf_->AddPage(page);
+    const std::vector<PdfWord> words = PdfWordsOf(*text);
+    return pdf_->AddPage(page, PdfPageExtras{text->rotation, words});
+  }
   platform::Status Finish() { return pdf_ ? pdf_->Finish() : tiff_->Finish(); }
   int PagesWritten() const { return pdf_ ? pdf_->PagesWritten() : tiff_->PagesWritten(); }
 
@@ -46,17 +63,26 @@ class DocumentWriter {
 }  // namespace
 
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
-                                 const DocumentInfo& info) {
+                                 const DocumentInfo& info, FaxText& text) {
   DocumentOutcome outcome;
   auto because = [&](std::string reason) {
     if (outcome.reason.empty()) outcome.reason = std::move(reason);
   };
-  DocumentWriter writer(format, file, info);
+  std::vector<uint8_t> font;
+  bool withText = text.Enabled();
+  if (withText && format == OutputFormat::Pdf) {
+    auto loaded = ocr::TextLayerFont(ocr::DefaultDataFolder());
+    if (loaded) font = std::move(*loaded);
+    else because(loaded.reason());
+    withText = loaded.ok();
+  }
+  DocumentWriter writer(format, file, info, std::move(font));
   const uint16_t pages = document.PageCount();
   for (uint16_t i = 0; i < pages; ++i) {
     if (i > 0) document.DecodePage(kWinFaxFormat, i);
     platform::Status added = CheckPage(document.Page());
-    if (added) added = writer.AddPage(document.Page());
+    const ocr::PageText* words = added && withText ? text.Recognise(document.Page(), i + 1u) : nullptr;
+    if (added) added = writer.AddPage(document.Page(), words);
     if (added) continue;
     outcome.missingPages.push_back(i + 1u);
     because("page " + std::to_string(i + 1) + ": " + added.reason());

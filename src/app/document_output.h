@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/conversion_options.h"
+#include "app/fax_text.h"
 #include "codec/tiff/document_info.h"
 #include "faxdoc/fax_document.h"
 #include "platform/atomic_file.h"
@@ -26,8 +27,10 @@ struct DocumentOutcome {
 // decoded into it in turn) into |file| as |format| (Pdf or Tiff) and
 // commits it. A page that did not decode, or that exceeds the size the
 // outputs take, is left out and listed; a document without any page is not
-// written.
+// written. When |text| is enabled each page is recognised as it is added;
+// a PDF page then carries its words as an invisible layer (turned with a
+// page read upside down).
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
-                                 const DocumentInfo& info);
+                                 const DocumentInfo& info, FaxText& text);
 
 }  // namespace tamarind

@@ -77,6 +77,8 @@ bool LeavesItsFolder(std::string_view entry) {
 
 }  // namespace
 
+std::string TextFileFor(std::string_view destination) { return std::string(WithoutExtension(destination)) + ".txt"; }
+
 std::string FolderRunOutput(const ConversionOptions& options, std::string_view entry) {
   // Listed files may name anything; only the walk's entries are known to
   // stay inside the source folder.

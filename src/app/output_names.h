@@ -31,6 +31,10 @@ std::string PageNumber(unsigned n);
 // for |pages| <= 1, else base + "%03d" + ".jpg" for pages 1 to |pages|.
 std::vector<std::string> PageFileNames(const std::string& destination, uint16_t pages);
 
+// The text file beside a conversion's outputs: |destination| without its
+// extension, plus ".txt" (out/a.jpg, out/a001.jpg ... give out/a.txt).
+std::string TextFileFor(std::string_view destination);
+
 // The output of listed file |entry| (relative to the source folder) in a
 // folder run with |options| (destination, keepExtension, keepHierarchy);
 // "" when the hierarchy is kept and |entry| is absolute or climbs out with

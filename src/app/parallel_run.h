@@ -25,7 +25,7 @@ inline constexpr unsigned kMaxWorkers = 64;
 // What one worker may hold at most: a page of kMaxPagePixels as a bitmap,
 // its rows in the mapped page BMP and the JPEG library's buffers (4 bytes
 // a pixel), plus its share of the program's own memory.
-inline constexpr int64_t kWorkerMemoryBound = 4 * kMaxPagePixels + (int64_t{32} << 20);
+inline constexpr int64_t kWorkerMemoryBound = 4 * kMaxPagePixels + (int64_t{48} << 20);
 
 // The worker count for a request of |requested|: that many (at most
 // kMaxWorkers); for 0, one per hardware thread as far as |availableBytes|

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_handle.h"
 #include "platform/string_extras.h"
 
 namespace tamarind::ocr {
@@ -91,6 +92,19 @@ platform::Status CheckLanguages(std::string_view languages, const std::string& d
   }
   return platform::Failure{"text recognition data not installed (" + codes + " in " + data_folder +
                            "): install the package" + (missing.size() > 1 ? "s" : "") + packages};
+}
+
+platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_folder) {
+  const std::string path = data_folder + "/pdf.ttf";
+  auto file = platform::OpenRegularFile(path);
+  if (!file) return platform::Failure{file.reason()};
+  // The font is a few hundred bytes; anything large is not it.
+  constexpr int64_t kMostBytes = 1 << 20;
+  const int64_t size = file->Size();
+  if (size <= 0 || size > kMostBytes) return platform::Failure{path + ": not the text layer's font"};
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (file->ReadAt(0, bytes) != size) return platform::Failure{path + ": cannot be read"};
+  return bytes;
 }
 
 }  // namespace tamarind::ocr

@@ -3,6 +3,7 @@
 // in its data folder; Debian ships each as tesseract-ocr-<code>.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +33,9 @@ std::string PackageForLanguage(std::string_view code);
 // that are empty or hold other characters than letters, digits and '_' are
 // refused too.
 platform::Status CheckLanguages(std::string_view languages, const std::string& data_folder);
+
+// The glyph-less font Tesseract ships for invisible text layers (every
+// character drawn by one empty glyph), "pdf.ttf" in |data_folder|.
+platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_folder);
 
 }  // namespace tamarind::ocr
