@@ -8,6 +8,7 @@
 
 #include "app/conversion_job.h"
 #include "app/file_list.h"
+#include "app/output_names.h"
 #include "app/process.h"
 #include "platform/console.h"
 #include "platform/string_extras.h"
@@ -74,13 +75,9 @@ void SetWorkers(Parse& parse, std::string_view value) {
 }
 
 void SetFormat(Parse& parse, std::string_view value) {
-  constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {
-      {"jpg", OutputFormat::Jpeg}, {"pdf", OutputFormat::Pdf}, {"tif", OutputFormat::Tiff}};
-  for (const auto& [name, format] : kFormats) {
-    if (platform::EqualsIgnoringCase(value, name)) {
-      parse.options.format = format;
-      return;
-    }
+  if (std::optional<OutputFormat> format = OutputFormatNamed(value)) {
+    parse.options.format = *format;
+    return;
   }
   parse.diagnostics.refusals.push_back("/fmt=" + std::string(value) + ": the output format is jpg, pdf or tif");
 }

@@ -2,14 +2,15 @@
 
 #include <string_view>
 
+#include "app/output_names.h"
 #include "platform/string_extras.h"
 
 namespace tamarind {
 
 namespace {
 
-// One row per key, in the file's order: how the key's integer is read
-// from and written into the options.
+// One row per numbered key, in the file's order: how the key's integer is
+// read from and written into the options.
 struct OptionKey {
   std::string_view name;
   int (*get)(const PageOptions&);
@@ -43,7 +44,13 @@ constexpr OptionKey kOptionKeys[] = {
     PageKey<&PageOptions::recalcLines>("Recaculate"),
     PageKey<&PageOptions::autoConvert>("Cyclely"),
     PageKey<&PageOptions::cycleMinutes>("CycleMinutes"),
+    ConversionKey<&ConversionOptions::recognizeText>("Ocr"),
 };
+
+constexpr const char* kFormatKey = "Format";
+constexpr const char* kOcrLanguagesKey = "OcrLanguages";
+constexpr const char* kWindowSizeKey = "WindowSize";
+constexpr int64_t kLargestSide = 100000;  // far beyond any screen
 
 }  // namespace
 
@@ -55,11 +62,18 @@ PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault) 
     key.set(options, profile.GetInt(kOptionsSection, key.name, key.get(defaults)));
   options.conversion.quality = kQualityRange.Clamp(options.conversion.quality);
   options.cycleMinutes = kCycleMinutesRange.Clamp(options.cycleMinutes);
+  ConversionOptions& conversion = options.conversion;
+  const std::string format = profile.GetString(kOptionsSection, kFormatKey, OutputFormatName(conversion.format));
+  conversion.format = OutputFormatNamed(format).value_or(OutputFormat::Jpeg);
+  conversion.ocrLanguages = profile.GetString(kOptionsSection, kOcrLanguagesKey, conversion.ocrLanguages);
+  if (conversion.ocrLanguages.empty()) conversion.ocrLanguages = defaults.conversion.ocrLanguages;
   return options;
 }
 
 void WritePageOptions(ProfileFile& profile, const PageOptions& options) {
   for (const OptionKey& key : kOptionKeys) profile.SetInt(kOptionsSection, key.name, key.get(options));
+  profile.SetString(kOptionsSection, kFormatKey, OutputFormatName(options.conversion.format));
+  profile.SetString(kOptionsSection, kOcrLanguagesKey, options.conversion.ocrLanguages);
 }
 
 MainFields ReadMainFields(const ProfileFile& profile) {
@@ -70,17 +84,6 @@ void WriteMainFields(ProfileFile& profile, const MainFields& fields) {
   profile.SetString(kMainSection, "FaxDir", fields.sourceText);
   profile.SetString(kMainSection, "SaveDir", fields.destinationText);
 }
-
-}  // namespace tamarind
-
-namespace tamarind {
-
-namespace {
-
-constexpr const char* kWindowSizeKey = "WindowSize";
-constexpr int64_t kLargestSide = 100000;  // far beyond any screen
-
-}  // namespace
 
 WindowSize ReadWindowSize(const ProfileFile& profile) {
   const std::string text = profile.GetString(kMainSection, kWindowSizeKey, "");

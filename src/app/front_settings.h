@@ -46,7 +46,10 @@ inline constexpr IntRange kQualityRange{1, 100};
 inline constexpr IntRange kCycleMinutesRange{1, 35791};
 
 // Keys missing from the file take the defaults above; "Recaculate" takes
-// |recalcLinesDefault| (the value already in effect). A quality or period
+// |recalcLinesDefault| (the value already in effect). Besides the ten
+// numbered keys, "Format" keeps the output format by name (jpg, pdf, tif;
+// an unknown name reads as jpg), "Ocr" whether text is recognised and
+// "OcrLanguages" its languages. A quality or period
 // outside its range is held to it.
 PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault);
 void WritePageOptions(ProfileFile& profile, const PageOptions& options);

@@ -38,6 +38,21 @@ std::string_view WithoutExtension(std::string_view path) {
   return path.substr(0, path.size() - name.size() + dot);
 }
 
+constexpr std::pair<std::string_view, OutputFormat> kFormatNames[] = {
+    {"jpg", OutputFormat::Jpeg}, {"pdf", OutputFormat::Pdf}, {"tif", OutputFormat::Tiff}};
+
+std::string_view OutputFormatName(OutputFormat format) {
+  for (const auto& [name, named] : kFormatNames)
+    if (named == format) return name;
+  return kFormatNames[0].first;
+}
+
+std::optional<OutputFormat> OutputFormatNamed(std::string_view name) {
+  for (const auto& [known, format] : kFormatNames)
+    if (platform::EqualsIgnoringCase(name, known)) return format;
+  return std::nullopt;
+}
+
 std::string_view OutputExtension(OutputFormat format) {
   switch (format) {
     case OutputFormat::Pdf: return ".pdf";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,11 @@ std::string_view WithoutExtension(std::string_view path);
 
 // The last component of |path|.
 std::string_view LastComponent(std::string_view path);
+
+// A format's name on the command line and in the settings file ("jpg",
+// "pdf", "tif"), and the format a name stands for (any case).
+std::string_view OutputFormatName(OutputFormat format);
+std::optional<OutputFormat> OutputFormatNamed(std::string_view name);
 
 // The file name extension of |format|'s outputs, with its dot.
 std::string_view OutputExtension(OutputFormat format);

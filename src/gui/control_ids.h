@@ -44,6 +44,10 @@ inline constexpr int kIdOptimize = 1054;
 inline constexpr int kIdAutoGroup = 1057;
 inline constexpr int kIdAutoConvert = 1051;
 inline constexpr int kIdMinutes = 1052;
+inline constexpr int kIdOutputGroup = 1061;
+inline constexpr int kIdFormat = 1058;
+inline constexpr int kIdRecognizeText = 1059;
+inline constexpr int kIdOcrLanguages = 1060;
 
 // About box.
 inline constexpr int kIdHomeLink = 1010;

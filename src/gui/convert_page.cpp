@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "app/process.h"
+#include "ocr/languages.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
 #include "gui/control_ids.h"
@@ -219,6 +220,14 @@ void ConvertPage::OnGo() {
     std::string_view text = sourceFolder_.empty() ? kNoSourceMessage : kNoDestinationMessage;
     ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(text));
     return;
+  }
+  // Without its language data every page would fail its text; say which
+  // package is missing instead of starting.
+  if (options_.recognizeText) {
+    if (platform::Status ready = ocr::CheckLanguages(options_.ocrLanguages, ocr::DefaultDataFolder()); !ready) {
+      ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(ready.reason()));
+      return;
+    }
   }
   StartRun(false);
 }

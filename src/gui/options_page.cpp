@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <optional>
 
 #include "app/process.h"
+#include "ocr/languages.h"
 #include "gui/control_ids.h"
 #include "gui/dialog_units.h"
 #include "gui/look.h"
@@ -87,13 +89,26 @@ void OptionsPage::CreateControls() {
   place(new QLabel(RangeText(kQualityRange), this), 0, 205, 72, 21, 8);
   optimize_ = check("Optimize", kIdOptimize, 227, 72, 47);
 
-  place(new QGroupBox(QStringLiteral("Auto Convertion"), this), kIdAutoGroup, 7, 87, 271, 56);
-  autoConvert_ = check("Enable Convertion Automatically", kIdAutoConvert, 14, 108, 166);
-  auto* every = place(new QLabel(QStringLiteral("Convert every"), this), 0, 16, 124, 55, 8);
+  // The automatic conversion takes two rows; the output choice, which a
+  // larger window once did not need, the space below them.
+  place(new QGroupBox(QStringLiteral("Auto Convertion"), this), kIdAutoGroup, 7, 87, 271, 34);
+  autoConvert_ = check("Enable Convertion Automatically", kIdAutoConvert, 14, 96, 166);
+  auto* every = place(new QLabel(QStringLiteral("Convert every"), this), 0, 16, 108, 55, 8);
   every->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  minutes_ = place(new QLineEdit(this), kIdMinutes, 72, 122, 34, 14);
-  place(new QLabel(QStringLiteral("minutes"), this), 0, 109, 124, 29, 8);
-  place(new QLabel(QStringLiteral("(%1)").arg(RangeText(kCycleMinutesRange)), this), 0, 140, 124, 50, 8);
+  minutes_ = place(new QLineEdit(this), kIdMinutes, 72, 106, 34, 12);
+  place(new QLabel(QStringLiteral("minutes"), this), 0, 109, 108, 29, 8);
+  place(new QLabel(QStringLiteral("(%1)").arg(RangeText(kCycleMinutesRange)), this), 0, 140, 108, 50, 8);
+
+  // One lossless file per fax, or a JPEG per page; and the text.
+  place(new QGroupBox(QStringLiteral("Output"), this), kIdOutputGroup, 7, 122, 271, 26);
+  format_ = place(new QComboBox(this), kIdFormat, 14, 131, 76, 13);
+  // In the order of OutputFormat.
+  for (const char* name : {"JPEG per page", "PDF per fax", "TIFF per fax"}) format_->addItem(QString::fromLatin1(name));
+  recognizeText_ = check("Recognise &text", kIdRecognizeText, 100, 133, 70);
+  ocrLanguages_ = place(new QComboBox(this), kIdOcrLanguages, 174, 131, 96, 13);
+  ocrLanguages_->setEditable(true);
+  for (const std::string& language : ocr::InstalledLanguages()) ocrLanguages_->addItem(ToDisplay(language));
+  ocrLanguages_->setToolTip(QStringLiteral("Languages of the text, joined by +: eng+deu"));
 
   for (auto [edit, range] : NumberBoxes()) {
     edit->setValidator(new RangeValidator(range, edit));
@@ -109,6 +124,7 @@ void OptionsPage::ConnectSignals() {
   connect(convertDirectory_, &QRadioButton::clicked, this, &OptionsPage::OnSourceKindChanged);
   connect(convertFiles_, &QRadioButton::clicked, this, &OptionsPage::OnSourceKindChanged);
   connect(autoConvert_, &QCheckBox::clicked, this, &OptionsPage::ApplyAutoConvert);
+  connect(recognizeText_, &QCheckBox::toggled, this, &OptionsPage::OnTextRecognitionToggled);
 }
 
 void OptionsPage::WriteControls() {
@@ -124,6 +140,10 @@ void OptionsPage::WriteControls() {
   recalculate_->setChecked(options_.recalcLines != 0);
   minutes_->setText(QString::number(options_.cycleMinutes));
   quality_->setText(QString::number(conversion.quality));
+  format_->setCurrentIndex(static_cast<int>(conversion.format));
+  recognizeText_->setChecked(conversion.recognizeText);
+  ocrLanguages_->setCurrentText(ToDisplay(conversion.ocrLanguages));
+  OnTextRecognitionToggled();
   // The rules of a click on the source kind, without unchecking anything:
   // in file mode there is no tree to walk, mirror or watch.
   for (QCheckBox* box : {includeSubdir_, keepHierarchy_, autoConvert_}) box->setEnabled(convertDirectory_->isChecked());
@@ -137,6 +157,10 @@ void OptionsPage::ReadControlValues() {
   conversion.keepDate = keepDate_->isChecked();
   conversion.keepExtension = keepExtension_->isChecked();
   conversion.optimize = optimize_->isChecked();
+  conversion.format = static_cast<OutputFormat>(std::max(0, format_->currentIndex()));
+  conversion.recognizeText = recognizeText_->isChecked();
+  if (std::string languages = FromControl(ocrLanguages_->currentText().trimmed()); !languages.empty())
+    conversion.ocrLanguages = languages;
   options_.autoConvert = autoConvert_->isChecked();
   // The user cannot change "Recaculate" (its box is hidden), so the value
   // the file had goes back unchanged, whatever number it was.
@@ -170,6 +194,8 @@ void OptionsPage::OnSourceKindChanged() {
   }
   ApplyAutoConvert();
 }
+
+void OptionsPage::OnTextRecognitionToggled() { ocrLanguages_->setEnabled(recognizeText_->isChecked()); }
 
 void OptionsPage::ChooseSourceKind(bool files) {
   QRadioButton* button = files ? convertFiles_ : convertDirectory_;

@@ -1,5 +1,6 @@
 // The "Options" tab: how the source is read, how outputs are named and
-// stamped, the JPEG quality and the automatic conversion.
+// stamped, the JPEG quality, the output format, text recognition and the
+// automatic conversion.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 #include "app/front_settings.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -29,7 +31,7 @@ class OptionsPage : public QWidget {
   // Checks "Convert File(s)" (|files|) or "Convert Directory" as a click
   // on it would, unless it is checked already.
   void ChooseSourceKind(bool files);
-  // Reads the controls and writes the ten "Options" keys.
+  // Reads the controls and writes the "Options" keys.
   void Save(ProfileFile& profile);
 
   const PageOptions& Options() const { return options_; }
@@ -49,6 +51,7 @@ class OptionsPage : public QWidget {
   // they are read.
   std::array<std::pair<QLineEdit*, IntRange>, 2> NumberBoxes() const;
   void OnSourceKindChanged();
+  void OnTextRecognitionToggled();
 
   PageOptions options_;
 
@@ -63,6 +66,9 @@ class OptionsPage : public QWidget {
   QCheckBox* optimize_ = nullptr;
   QCheckBox* autoConvert_ = nullptr;
   QLineEdit* minutes_ = nullptr;
+  QComboBox* format_ = nullptr;
+  QCheckBox* recognizeText_ = nullptr;
+  QComboBox* ocrLanguages_ = nullptr;  // the installed ones, or typed "eng+deu"
 };
 
 }  // namespace tamarind::gui

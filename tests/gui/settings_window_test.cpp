@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -48,9 +49,12 @@ TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
   test::WriteFileText(processPaths.settingsPath,
                       "; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nSaveDir=/out\n"
                       "[Options]\nDirFile=1\nHiberarchy=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
-                      "CycleMinutes=0\nColour=green\n[Elsewhere]\nx=y\n");
+                      "CycleMinutes=0\nColour=green\nFormat=PDF\nOcr=1\nOcrLanguages=eng+deu\n[Elsewhere]\nx=y\n");
   MainDialog& main = Open();
   EXPECT_TRUE(IsChecked(&main, kIdConvertFiles));
+  EXPECT_EQ(Control<QComboBox>(&main, kIdFormat)->currentIndex(), static_cast<int>(OutputFormat::Pdf));
+  EXPECT_TRUE(IsChecked(&main, kIdRecognizeText));
+  EXPECT_EQ(Control<QComboBox>(&main, kIdOcrLanguages)->currentText(), "eng+deu");
   // File mode disables what it disables after a click, but unchecks nothing.
   for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert})
     EXPECT_FALSE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
@@ -71,7 +75,7 @@ TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
   EXPECT_THAT(text, HasSubstr("; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\n"));
   EXPECT_THAT(text, HasSubstr("Recaculate=3\n"));
   EXPECT_THAT(text, HasSubstr("Quality=1\n"));
-  EXPECT_THAT(text, HasSubstr("CycleMinutes=1\nColour=green\n"));
+  EXPECT_THAT(text, HasSubstr("CycleMinutes=1\nColour=green\nFormat=pdf\nOcr=1\nOcrLanguages=eng+deu\n"));
   EXPECT_THAT(text, HasSubstr("[Elsewhere]\nx=y\n"));
   ProfileFile saved = ProfileFile::Load(processPaths.settingsPath);
   EXPECT_EQ(saved.GetString("Main", "FaxDir", ""), "\"/srv/my faxes\" a.fxd \"b c.fxd\"");
