@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "faxdoc/fax_document.h"
 #include "platform/paths.h"
@@ -32,8 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tamarind::platform::PrivateTempFile& input = InputFile();
   if (!input.Truncate() || !input.Write(std::span(data, size))) std::abort();
 
+  // The scratch file has no name; the reader opens it through its
+  // descriptor's entry in /proc, as it would open any file by its path.
   tamarind::FaxDocument document;
-  document.Load(input.Path(), tamarind::kWinFaxFormat);
+  document.Load("/proc/self/fd/" + std::to_string(input.Descriptor()), tamarind::kWinFaxFormat);
   CheckPage(document.Page());
   for (int i = 1; i < document.PageCount(); ++i) {
     document.DecodePage(tamarind::kWinFaxFormat, i);
