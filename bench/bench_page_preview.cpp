@@ -1,11 +1,14 @@
-// The first-page preview of the window (and of a file-manager thumbnailer):
+// The first-page preview of the window and of file-manager thumbnails:
 // real pages, and the worst pages its limits let through, which must still
 // come back in well under a second. Files past the limits are refused
 // before any decoding.
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -82,6 +85,57 @@ void BM_PreviewRefusedHeader(benchmark::State& state) {
   std::remove(path.c_str());
 }
 BENCHMARK(BM_PreviewRefusedHeader)->Unit(benchmark::kMicrosecond);
+
+// The whole thumbnailer as a file manager runs it, one process per file,
+// start to exit: a sample, and hostile files that must fail in well under a
+// second (a pipe, a sparse tebibyte whose header claims two gigabytes of
+// data, the noisiest page the limits let through).
+void Thumbnailer(benchmark::State& state, const std::string& input) {
+  const std::string output = std::string(TAMARIND_BINARY_DIR) + "/bench-thumbnail.png";
+  const std::string command = std::string(TAMARIND_BINARY_DIR) + "/tamarind --thumbnail '" + input + "' '" + output +
+                              "' 256 2>/dev/null";
+  for (auto _ : state) benchmark::DoNotOptimize(std::system(command.c_str()));
+  std::remove(output.c_str());
+}
+
+void BM_ThumbnailerSample(benchmark::State& state) { Thumbnailer(state, SamplePath("multipage.fxd")); }
+BENCHMARK(BM_ThumbnailerSample)->Unit(benchmark::kMillisecond);
+
+void BM_ThumbnailerPipe(benchmark::State& state) {
+  const std::string path = std::string(TAMARIND_BINARY_DIR) + "/bench-thumbnail-pipe.fxd";
+  std::remove(path.c_str());
+  if (mkfifo(path.c_str(), 0600) != 0) std::abort();
+  Thumbnailer(state, path);
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_ThumbnailerPipe)->Unit(benchmark::kMillisecond);
+
+void BM_ThumbnailerSparseClaim(benchmark::State& state) {
+  WinFaxPageSpec page;
+  page.group4 = true;
+  page.coded.assign(64, 0xFF);
+  page.data_length = 0x7FFFFFFF;
+  const std::string path = WriteBenchFile("sparse", page);
+  if (truncate(path.c_str(), off_t{1} << 40) != 0) std::abort();
+  Thumbnailer(state, path);
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_ThumbnailerSparseClaim)->Unit(benchmark::kMillisecond);
+
+void BM_ThumbnailerNoise(benchmark::State& state) {
+  const tamarind::PreviewLimits limits;
+  WinFaxPageSpec page;
+  page.group4 = true;
+  page.width = 1728;
+  page.length = static_cast<uint16_t>(std::min<int64_t>(65535, limits.maxPixels / page.width));
+  std::mt19937 random(7);
+  page.coded.resize(static_cast<size_t>(limits.maxCodedBytes));
+  for (uint8_t& byte : page.coded) byte = static_cast<uint8_t>(random());
+  const std::string path = WriteBenchFile("thumbnail-noise", page);
+  Thumbnailer(state, path);
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_ThumbnailerNoise)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   tamarind::FrontEnd frontEnd;
 #ifdef TAMARIND_WITH_GUI
-  frontEnd = [&] { return tamarind::gui::RunFrontEnd(argc, argv); };
+  frontEnd = [&](const std::string& fileToOpen) { return tamarind::gui::RunFrontEnd(argc, argv, fileToOpen); };
 #endif
   return tamarind::RunProgram(arguments, frontEnd);
 }

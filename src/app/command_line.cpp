@@ -247,6 +247,8 @@ int Conclude(ConversionOptions& options, ParseDiagnostics& diagnostics, std::vec
 
 }  // namespace
 
+bool IsSwitch(std::string_view token) { return FindSwitch(token) != nullptr; }
+
 std::string_view UsageText() {
   return "Usage: tamarind [/q /l] [/b=0 /v=0] /f=source-file /sf=dest-jpeg-file\n"
          "or\n"
@@ -257,7 +259,8 @@ std::string_view HelpText() {
   static const std::string text = std::string(UsageText()) +
       "\n"
       "Converts WinFax page files (.fxd, .fxm, .fxr, .fxs) into JPEG images, one per fax page.\n"
-      "Without switches (or without /sf= or /sd=) the window opens instead.\n"
+      "Without switches (or without /sf= or /sd=) the window opens instead; a fax file as the\n"
+      "only argument opens it with that file as the source.\n"
       "\n"
       "  /f=FILE        source file (single-file mode, with /sf=)\n"
       "  /sf=JPEG       destination JPEG file; several pages give JPEG001.jpg, JPEG002.jpg, ...\n"
@@ -295,11 +298,15 @@ std::string_view HelpText() {
       "                 it after the files in progress\n"
       "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
       "                 accepted for compatibility; WinFax pages carry their own settings\n"
-      "  /?, -h, --help this text;  --version  the version\n"
+      "  /?, -h, --help this text\n"
+      "  --version      the version\n"
+      "  --thumbnail INPUT OUTPUT SIZE\n"
+      "                 write the first page of the fax INPUT as a PNG named OUTPUT, at most SIZE\n"
+      "                 pixels on its longer side, with square pixels (file managers' previews)\n"
       "\n"
       "Exit status:\n"
       "  0   every file converted or skipped\n"
-      "  2   a file, a page or the source folder failed\n"
+      "  2   a file, a page or the source folder failed (--thumbnail: no thumbnail written)\n"
       "  3   the window cannot open (no display, or a build without it)\n"
       "  64  a switch was refused or the file list cannot be read; nothing converted\n";
   return text;

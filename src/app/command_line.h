@@ -20,6 +20,8 @@ inline constexpr std::string_view kVersionText = "Tamarind 3.00, build 0903";
 std::string_view UsageText();
 // The usage lines followed by a description of every switch.
 std::string_view HelpText();
+// True when |token| is one of the conversion's switches ("/f=a.fxd", "/I").
+bool IsSwitch(std::string_view token);
 // Printed on standard error when the destination switch has no value.
 inline constexpr std::string_view kMissingDestinationMessage =
     "Please set save folder with '/sd=' or '/sf=', and be sure it is not the same as source folder";

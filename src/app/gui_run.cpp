@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 
 #include "app/conversion_log.h"
 #include "app/output_names.h"
@@ -246,13 +247,18 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
 
 int AutoConvertIntervalMs(int minutes) { return kCycleMinutesRange.Clamp(minutes) * 60000; }
 
-std::string HelpDocumentPath(const std::string& modulePath) {
+const std::string_view kInstalledManual = TAMARIND_INSTALLED_MANUAL;
+
+platform::Expected<std::string> HelpDocumentPath(const std::string& modulePath, std::string_view installedManual) {
   const std::string stem(WithoutExtension(modulePath));
   for (const char* extension : {".chm", ".html"}) {
     std::string candidate = stem + extension;
     if (platform::IsRegularFile(candidate)) return candidate;
   }
-  return {};
+  const std::filesystem::path folder(platform::FolderOf(modulePath));
+  std::string installed = (folder / installedManual).lexically_normal().string();
+  if (platform::IsRegularFile(installed)) return installed;
+  return platform::Failure{"Help file not found: " + installed};
 }
 
 }  // namespace tamarind

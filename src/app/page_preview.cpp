@@ -126,6 +126,11 @@ GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight) {
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits) {
   if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure{"not a WinFax file"};
+  return RenderFirstPageAnyName(path, maxWidth, maxHeight, limits);
+}
+
+platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, int maxWidth, int maxHeight,
+                                                       const PreviewLimits& limits) {
   // Opening a pipe would wait for a writer, and a device may never end.
   if (!platform::IsRegularFile(path)) return Failure{"not a regular file"};
   WinFaxReader reader;

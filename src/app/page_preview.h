@@ -45,4 +45,9 @@ GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight);
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits = {});
 
+// The same for a file of any name: judged by its content alone, as a
+// desktop that recognised it by its signature bytes has judged it.
+platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, int maxWidth, int maxHeight,
+                                                       const PreviewLimits& limits = {});
+
 }  // namespace tamarind

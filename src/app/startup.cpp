@@ -1,10 +1,13 @@
 #include "app/startup.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
 
 #include "app/command_line.h"
 #include "app/process.h"
+#include "app/thumbnail.h"
+#include "faxdoc/format_code.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
 #include "platform/memory.h"
@@ -16,9 +19,31 @@ namespace {
 
 bool IsHelpSwitch(std::string_view a) { return a == "/?" || a == "-h" || a == "--help"; }
 
+void PrepareProcess() {
+  platform::ReturnFreedPageMemory();
+  // A closed standard output must not end the run; its writes fail instead.
+  platform::IgnoreBrokenPipes();
+  // Outputs have no name until they are complete, so a signal may end the
+  // process at once until a run starts polling for it.
+  platform::InstallInterruptHandlers(platform::OnInterrupt::kRecordAndEnd);
+}
+
 }  // namespace
 
+std::string FileToOpen(std::span<const std::string> arguments) {
+  if (arguments.size() != 1 || IsSwitch(arguments.front())) return {};
+  const std::string& path = arguments.front();
+  if (FormatCodeFromExtension(path) != kWinFaxFormat || !platform::IsRegularFile(path)) return {};
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? std::string() : absolute.lexically_normal().string();
+}
+
 int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd) {
+  if (!arguments.empty() && arguments.front() == kThumbnailSwitch) {
+    PrepareProcess();
+    return RunThumbnail(arguments.subspan(1));
+  }
   if (std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) { return IsHelpSwitch(a); })) {
     platform::WriteOut(HelpText());
     return 0;
@@ -28,21 +53,18 @@ int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd)
     return 0;
   }
 
-  platform::ReturnFreedPageMemory();
-  // A closed standard output must not end the run; its writes fail instead.
-  platform::IgnoreBrokenPipes();
-  // Outputs have no name until they are complete, so a signal may end the
-  // process at once until a run starts polling for it.
-  platform::InstallInterruptHandlers(platform::OnInterrupt::kRecordAndEnd);
+  PrepareProcess();
   processPaths = BuildProcessPaths(platform::ModulePath());
   conversionSettings = ConversionSettings{};
 
-  int result;
-  {
+  // A desktop opens a fax with the program ("Open with"): the window
+  // comes up with that file as its source, without a usage text.
+  const std::string fileToOpen = FileToOpen(arguments);
+  if (fileToOpen.empty()) {
     ConversionJob job;
     job.Reset();
     conversionSettings.lineMode = 1;
-    result = job.ParseArguments(arguments);
+    const int result = job.ParseArguments(arguments);
     for (const std::string& warning : job.parseDiagnostics.warnings) platform::WriteErr("tamarind: " + warning + "\n");
     if (result == kParseRefused) {
       for (const std::string& refusal : job.parseDiagnostics.refusals) platform::WriteErr("tamarind: " + refusal + "\n");
@@ -57,7 +79,7 @@ int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd)
     platform::WriteErr("tamarind: this build has no window; convert with /f= and /sf=, or /d= and /sd= (see --help)\n");
     return kExitNoFrontEnd;
   }
-  return frontEnd();
+  return frontEnd(fileToOpen);
 }
 
 }  // namespace tamarind

@@ -10,9 +10,10 @@
 
 namespace tamarind {
 
-// Opens the front end and returns the process exit code. The front end is a
-// layer above this one, so main() hands it in; null when not built.
-using FrontEnd = std::function<int()>;
+// Opens the front end and returns the process exit code; |fileToOpen| is a
+// fax to take as the source ("" for none). The front end is a layer above
+// this one, so main() hands it in; null when not built.
+using FrontEnd = std::function<int(const std::string& fileToOpen)>;
 
 // Exit codes of a command-line run.
 inline constexpr int kExitConverted = 0;
@@ -21,6 +22,11 @@ inline constexpr int kExitFailures = 2;
 inline constexpr int kExitNoFrontEnd = 3;
 // A switch was refused: nothing was converted.
 inline constexpr int kExitUsage = 64;
+
+// The fax a desktop asks the window to open ("Open with"): the only
+// argument, when it is no switch but an existing WinFax file (named as
+// conversion needs it), as an absolute path; "" for anything else.
+std::string FileToOpen(std::span<const std::string> arguments);
 
 // The whole program: |arguments| are argv without the program name.
 int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd);

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdlib>
+#include <vector>
 
+#include "app/gui_run.h"
 #include "app/process.h"
 #include "app/startup.h"
 #include "gui/artwork.h"
@@ -19,7 +21,7 @@ bool DisplayAvailable(const std::function<std::string(const char*)>& environment
   return false;
 }
 
-int RunFrontEnd(int argc, char** argv) {
+int RunFrontEnd(int argc, char** argv, const std::string& fileToOpen) {
   auto environment = [](const char* name) {
     const char* value = std::getenv(name);
     return std::string(value ? value : "");
@@ -34,8 +36,12 @@ int RunFrontEnd(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(AppIcon());
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
   MainDialog dialog(processPaths.settingsPath);
   QObject::connect(&dialog, &MainDialog::Closed, &application, [](int code) { QApplication::exit(code); });
+  // Before the timer starts: a file as the source leaves no automatic
+  // conversion running.
+  if (!fileToOpen.empty()) dialog.TakeSource(SourceFromDrop(std::vector<std::string>{fileToOpen}));
   dialog.ApplyAutoConvert();
   dialog.show();
   const int exitCode = QApplication::exec();

@@ -7,9 +7,14 @@
 
 namespace tamarind::gui {
 
-// Opens the main window and runs it; returns 1 after "E&xit" or Enter, 2
+// The desktop entry's name, by which a desktop matches the window to its
+// entry (icon, name).
+inline constexpr const char* kDesktopFileName = "io.github.tamarind_fax.tamarind";
+
+// Opens the main window and runs it, with |fileToOpen| (when not "") as
+// the source of "Convert File(s)"; returns 1 after "E&xit" or Enter, 2
 // after the close box or Esc, and 3 when no display can be reached.
-int RunFrontEnd(int argc, char** argv);
+int RunFrontEnd(int argc, char** argv, const std::string& fileToOpen = {});
 
 // True when Qt can be expected to reach a display: a platform was chosen
 // explicitly, or an X11 or Wayland display is named. |environment| returns

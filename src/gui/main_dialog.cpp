@@ -198,8 +198,17 @@ void MainDialog::ShowAbout() {
 }
 
 void MainDialog::ShowHelp() {
-  std::string document = HelpDocumentPath(processPaths.modulePath);
-  if (!document.empty()) QDesktopServices::openUrl(QUrl::fromLocalFile(ToDisplay(document)));
+  platform::Expected<std::string> document = HelpDocumentPath(processPaths.modulePath);
+  if (!document) {
+    presenter_(this, {QMessageBox::Warning, QStringLiteral("Tamarind"), ToDisplay(document.reason())});
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(ToDisplay(*document)));
+}
+
+void MainDialog::SetMessagePresenter(const MessagePresenter& presenter) {
+  presenter_ = presenter;
+  convertPage_->SetMessagePresenter(presenter);
 }
 
 void MainDialog::CloseAll(int exitCode) {

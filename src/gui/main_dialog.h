@@ -11,6 +11,7 @@
 #include "app/front_settings.h"
 #include "app/gui_run.h"
 #include "gui/anchored_layout.h"
+#include "gui/messages.h"
 
 class QGroupBox;
 class QMenu;
@@ -41,6 +42,8 @@ class MainDialog : public QDialog {
   // Replaces the question whether the desktop shows a notification area
   // now (tests).
   void SetTrayProbe(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
+  // How the window and its Convert tab show message boxes (tests read them).
+  void SetMessagePresenter(const MessagePresenter& presenter);
 
   // A saved automatic conversion starts its timer (called once at start).
   void ApplyAutoConvert();
@@ -109,6 +112,7 @@ class MainDialog : public QDialog {
   QAction* exitAction_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
   std::function<bool()> trayAvailable_ = &QSystemTrayIcon::isSystemTrayAvailable;
+  MessagePresenter presenter_ = WindowModalPresenter();
 };
 
 }  // namespace tamarind::gui

@@ -83,15 +83,21 @@ TEST(AutoConvert, PeriodHeldToWhatATimerCounts) {
   EXPECT_EQ(AutoConvertIntervalMs(1000000), 35791 * 60000);
 }
 
-TEST(HelpDocument, ChmFirstThenManual) {
+TEST(HelpDocument, BesideTheProgramFirstThenInstalledElseSaysWhereItLooked) {
   ScopedTempDir dir;
-  std::string module = dir.File("tamarind");
-  EXPECT_EQ(HelpDocumentPath(module), "");
-  test::WriteFileText(dir.File("tamarind.html"), "<html></html>");
-  EXPECT_EQ(HelpDocumentPath(module), dir.File("tamarind.html"));
-  test::WriteFileText(dir.File("tamarind.chm"), "chm");
-  EXPECT_EQ(HelpDocumentPath(module), dir.File("tamarind.chm"));
-  EXPECT_EQ(HelpDocumentPath(dir.File("tamarind.exe")), dir.File("tamarind.chm"));
+  constexpr std::string_view kFromBin = "../share/doc/tamarind/manual.html";
+  const std::string module = dir.File("bin/tamarind");
+  const std::string installed = dir.File("share/doc/tamarind/manual.html");
+  std::filesystem::create_directories(dir.File("bin"));
+  std::filesystem::create_directories(dir.File("share/doc/tamarind"));
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).reason(), "Help file not found: " + installed);
+  test::WriteFileText(installed, "<html></html>");
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), installed);
+  test::WriteFileText(dir.File("bin/tamarind.html"), "<html></html>");
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), dir.File("bin/tamarind.html"));
+  test::WriteFileText(dir.File("bin/tamarind.chm"), "chm");
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), dir.File("bin/tamarind.chm"));
+  EXPECT_EQ(HelpDocumentPath(dir.File("bin/tamarind.exe"), kFromBin).value(), dir.File("bin/tamarind.chm"));
 }
 
 struct Recorder : RunEvents {

@@ -57,7 +57,7 @@ class WindowTest : public ::testing::Test {
   // Opens the window on the settings file as it stands now.
   MainDialog& Open() {
     window = std::make_unique<MainDialog>(processPaths.settingsPath);
-    window->Convert()->SetMessagePresenter([this](QWidget*, const Message& message) -> QWidget* {
+    window->SetMessagePresenter([this](QWidget*, const Message& message) -> QWidget* {
       messages.push_back(message.caption.toStdString() + ": " + message.text.toStdString());
       return nullptr;
     });

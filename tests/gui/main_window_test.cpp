@@ -122,6 +122,16 @@ TEST_F(WindowTest, HelpAndAboutSitInTheMiddleOfTheirFrameAtEveryFontSize) {
   QApplication::setFont(desktop);
 }
 
+// Without a manual beside the program or installed, Help says where the
+// installed one should be instead of doing nothing.
+TEST_F(WindowTest, HelpWithoutAManualSaysWhereItLooked) {
+  Open();
+  Click(kIdHelp);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_THAT(messages[0], ::testing::StartsWith("Tamarind: Help file not found: /"));
+  EXPECT_THAT(messages[0], ::testing::EndsWith("/share/doc/tamarind/manual.html"));
+}
+
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   MainDialog& main = Open();
   QList<QAction*> items = main.TrayMenu()->actions();

@@ -1,0 +1,30 @@
+// File-manager thumbnails: the first page of a fax as a small PNG, made by
+// `tamarind --thumbnail INPUT OUTPUT SIZE`, which a desktop runs on every
+// file it types as a WinFax fax (share/thumbnailers/tamarind.thumbnailer).
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/outcome.h"
+
+namespace tamarind {
+
+inline constexpr std::string_view kThumbnailSwitch = "--thumbnail";
+inline constexpr int kMaxThumbnailSize = 16384;
+
+// Writes the first page of the WinFax file at |input| as a greyscale PNG
+// named |output|, at most |size| pixels on its longer side, with square
+// pixels. The file is judged by its content, not its name. Damaged and
+// hostile files fail fast (see RenderFirstPage); on any failure nothing is
+// written.
+platform::Status WriteThumbnail(const std::string& input, const std::string& output, int size);
+
+// The switch's run, |arguments| being those after it: 0 when written,
+// kExitFailures when the file gives no thumbnail, kExitUsage when the
+// arguments are not INPUT OUTPUT SIZE (1 to kMaxThumbnailSize). Says why on
+// standard error.
+int RunThumbnail(std::span<const std::string> arguments);
+
+}  // namespace tamarind

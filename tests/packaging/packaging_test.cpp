@@ -1,0 +1,226 @@
+// What `cmake --install` and `cpack` make of this build: each installed file
+// passes the validator of the desktop that reads it, and behaves as that
+// desktop uses it.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/gui_run.h"
+#include "support/test_files.h"
+
+namespace tamarind {
+namespace {
+
+using ::testing::HasSubstr;
+using test::ShellQuote;
+
+#ifdef TAMARIND_PACKAGES_WINDOW
+constexpr bool kWindow = true;
+#else
+constexpr bool kWindow = false;
+#endif
+
+constexpr const char* kAppId = "io.github.tamarind_fax.tamarind";
+
+// One install into a scratch DESTDIR, shared by the tests below.
+class Installed : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    destination_ = new test::ScopedTempDir;
+    test::CommandResult install = test::RunCommand("DESTDIR=" + ShellQuote(destination_->Path()) + " cmake --install " +
+                                                   ShellQuote(test::BinaryDir()) + " --prefix /usr 2>&1");
+    ASSERT_EQ(install.exitCode, 0) << install.output;
+  }
+  static void TearDownTestSuite() {
+    delete destination_;
+    destination_ = nullptr;
+  }
+  static std::string Usr(const std::string& path) { return destination_->Path() + "/usr/" + path; }
+
+  static test::ScopedTempDir* destination_;
+};
+test::ScopedTempDir* Installed::destination_ = nullptr;
+
+struct Validation {
+  std::string file;     // below usr/
+  std::string command;  // run with the file's path appended
+  std::string output;   // all it may say
+  bool window;          // installed only by a build with the window
+};
+
+void PrintTo(const Validation& v, std::ostream* out) { *out << v.file; }
+
+class InstalledFile : public Installed, public ::testing::WithParamInterface<Validation> {};
+
+TEST_P(InstalledFile, PassesItsValidatorSilently) {
+  const Validation& v = GetParam();
+  const std::string path = Usr(v.file);
+  if (v.window && !kWindow) {
+    EXPECT_FALSE(test::FileExists(path)) << "a build without the window installs no " << v.file;
+    return;
+  }
+  ASSERT_TRUE(test::FileExists(path)) << path;
+  test::CommandResult result = test::RunCommand(v.command + " " + ShellQuote(path) + " 2>&1");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output, v.output);
+}
+
+const std::string kIcons = "share/icons/hicolor/";
+
+INSTANTIATE_TEST_SUITE_P(
+    Validators, InstalledFile,
+    ::testing::Values(
+        Validation{"share/applications/" + std::string(kAppId) + ".desktop", "desktop-file-validate", "", true},
+        Validation{"share/metainfo/" + std::string(kAppId) + ".metainfo.xml", "appstreamcli validate --no-net",
+                   "\u2714 Validation was successful.\n", true},
+        Validation{"share/mime/packages/tamarind.xml", "xmllint --noout", "", false},
+        Validation{"share/man/man1/tamarind.1", "groff -man -ww -z", "", false},
+        Validation{kIcons + "scalable/apps/" + kAppId + ".svg", "xmllint --noout", "",
+                   true},
+        Validation{kIcons + "48x48/apps/" + kAppId + ".png", "identify -format %wx%h", "48x48", true},
+        Validation{kIcons + "256x256/apps/" + kAppId + ".png", "identify -format %wx%h", "256x256", true}),
+    [](const ::testing::TestParamInfo<Validation>& info) {
+      std::string name = std::filesystem::path(info.param.file).filename().string();
+      if (info.param.file.find("x48/") != std::string::npos) name = "48_" + name;
+      if (info.param.file.find("x256/") != std::string::npos) name = "256_" + name;
+      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      return name;
+    });
+
+// The MIME type, compiled as the desktop's trigger compiles it, types faxes
+// by name in either case and by signature whatever their name, for GLib as
+// file managers use it.
+TEST_F(Installed, DesktopTypesFaxesByNameAndSignature) {
+  test::CommandResult compiled = test::RunCommand("update-mime-database " + ShellQuote(Usr("share/mime")) + " 2>&1");
+  ASSERT_EQ(compiled.exitCode, 0) << compiled.output;
+  test::ScopedTempDir files;
+  const std::string sample = test::SourceDir() + "/samples/fine-g4.fxm";
+  std::filesystem::copy_file(sample, files.File("FAX.FXM"));
+  std::filesystem::copy_file(sample, files.File("attachment"));
+  test::WriteFileText(files.File("notes.txt"), "no fax\n");
+  const std::string data = ShellQuote(Usr("share"));
+  auto typeOf = [&](const std::string& path) {
+    return test::RunCommand("XDG_DATA_HOME=" + data + " XDG_DATA_DIRS=" + data +
+                            ":/usr/share gio info -a standard::content-type " + ShellQuote(path) + " 2>&1")
+        .output;
+  };
+  for (const char* name : {"standard-g3.fxd", "fine-g3.fxs", "standard-g4.fxr", "fine-g4.fxm"})
+    EXPECT_THAT(typeOf(test::SourceDir() + "/samples/" + name), HasSubstr("application/x-winfax")) << name;
+  for (const char* name : {"FAX.FXM", "attachment"})
+    EXPECT_THAT(typeOf(files.File(name)), HasSubstr("application/x-winfax")) << name;
+  EXPECT_THAT(typeOf(files.File("notes.txt")), ::testing::Not(HasSubstr("winfax")));
+}
+
+// The value of "KEY=value" in a desktop entry, or of " KEY: value" in the
+// control data dpkg-deb prints.
+std::string FieldValue(const std::string& text, const std::string& key) {
+  std::smatch match;
+  const std::regex line("(?:^|\n)(?:" + key + "=| " + key + ": )([^\n]*)");
+  return std::regex_search(text, match, line) ? match[1].str() : "";
+}
+
+// The thumbnailer entry, run as a file manager runs it: its command with
+// the input, output and size put in, found on the PATH.
+TEST_F(Installed, ThumbnailerEntryMakesAThumbnail) {
+  const std::string entry = test::ReadFileText(Usr("share/thumbnailers/tamarind.thumbnailer"));
+  ASSERT_THAT(entry, ::testing::StartsWith("[Thumbnailer Entry]\n"));
+  EXPECT_EQ(FieldValue(entry, "TryExec"), "tamarind");
+  EXPECT_EQ(FieldValue(entry, "MimeType"), "application/x-winfax;");
+  test::ScopedTempDir out;
+  std::string command = FieldValue(entry, "Exec");
+  for (auto [field, value] : {std::pair{"%i", test::SourceDir() + "/samples/multipage.fxd"},
+                              std::pair{"%o", out.File("thumbnail.png")}, std::pair{"%s", std::string("128")}}) {
+    const size_t at = command.find(field);
+    ASSERT_NE(at, std::string::npos) << field;
+    command.replace(at, 2, ShellQuote(value));
+  }
+  test::CommandResult run = test::RunCommand("PATH=" + ShellQuote(Usr("bin")) + ":/usr/bin:/bin " + command + " 2>&1");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(test::RunCommand("identify -format %w " + ShellQuote(out.File("thumbnail.png"))).output, "128");
+}
+
+// Help of the installed program finds the installed manual, and every
+// picture the manual shows lies beside it.
+TEST_F(Installed, HelpFindsTheManualAndItsPictures) {
+  platform::Expected<std::string> manual = HelpDocumentPath(Usr("bin/tamarind"));
+  ASSERT_TRUE(manual.ok()) << manual.reason();
+  EXPECT_EQ(*manual, Usr("share/doc/tamarind/manual.html"));
+  const std::string html = test::ReadFileText(*manual);
+  const std::regex picture("src=\"([^\"]+)\"");
+  int pictures = 0;
+  for (std::sregex_iterator it(html.begin(), html.end(), picture), end; it != end; ++it, ++pictures)
+    EXPECT_TRUE(test::FileExists(Usr("share/doc/tamarind/" + (*it)[1].str()))) << (*it)[1];
+  EXPECT_GT(pictures, 0);
+}
+
+// The switches a piece of option text names: the words that start with "/"
+// or "-" ("/f=", "/ocr", "--thumbnail", "/?"), without what follows "=".
+std::set<std::string> SwitchesIn(const std::string& text) {
+  static const std::regex word(R"((?:^|[\s,])(/\?|--?[a-z][a-z-]*|/[a-z][a-z-]*=?))");
+  std::set<std::string> switches;
+  for (std::sregex_iterator it(text.begin(), text.end(), word), end; it != end; ++it) switches.insert((*it)[1]);
+  return switches;
+}
+
+// An option line's leading words, up to the gap before its description.
+std::string OptionWords(const std::string& line, size_t indent) {
+  return line.substr(indent, line.find("  ", indent) - indent);
+}
+
+// --help lists its switches on lines indented by two; the manual page, as
+// man shows it, in OPTIONS as the tags of its paragraphs, indented by seven.
+TEST_F(Installed, HelpAndManualPageNameTheSameSwitches) {
+  std::set<std::string> help;
+  std::istringstream helpText(test::RunCommand(ShellQuote(Usr("bin/tamarind")) + " --help").output);
+  for (std::string line; std::getline(helpText, line);)
+    if (line.starts_with("  /") || line.starts_with("  -")) help.merge(SwitchesIn(OptionWords(line, 2)));
+
+  std::set<std::string> manual;
+  std::istringstream page(
+      test::RunCommand("groff -man -Tascii -P-cbou " + ShellQuote(Usr("share/man/man1/tamarind.1"))).output);
+  bool inOptions = false;
+  for (std::string line; std::getline(page, line);) {
+    if (!line.empty() && line.front() != ' ') inOptions = line == "OPTIONS";
+    if (inOptions && line.starts_with("       ") && line.size() > 7 && line[7] != ' ')
+      manual.merge(SwitchesIn(OptionWords(line, 7)));
+  }
+  EXPECT_GT(help.size(), 30u);
+  std::vector<std::string> onlyHelp, onlyManual;
+  std::set_difference(help.begin(), help.end(), manual.begin(), manual.end(), std::back_inserter(onlyHelp));
+  std::set_difference(manual.begin(), manual.end(), help.begin(), help.end(), std::back_inserter(onlyManual));
+  EXPECT_THAT(onlyHelp, ::testing::IsEmpty()) << "in --help, not in the manual page";
+  EXPECT_THAT(onlyManual, ::testing::IsEmpty()) << "in the manual page, not in --help";
+}
+
+// The package names the real libraries, with Qt's only when it carries the
+// window.
+TEST(DebianPackage, ControlDataNamesTheLibrariesItLinks) {
+  if (test::RunCommand("command -v dpkg-deb").exitCode != 0) GTEST_SKIP() << "dpkg-deb is not installed";
+  test::ScopedTempDir out;
+  test::CommandResult packaged = test::RunCommand("cpack --config " + ShellQuote(test::BinaryDir() + "/CPackConfig.cmake") +
+                                                  " -B " + ShellQuote(out.Path()) + " 2>&1");
+  ASSERT_EQ(packaged.exitCode, 0) << packaged.output;
+  test::CommandResult control =
+      test::RunCommand("dpkg-deb -I " + ShellQuote(out.Path()) + "/tamarind_" TAMARIND_VERSION "_*.deb 2>&1");
+  ASSERT_EQ(control.exitCode, 0) << control.output;
+  const std::string& info = control.output;
+  EXPECT_THAT(info, HasSubstr("Package: tamarind\n"));
+  EXPECT_THAT(info, HasSubstr("Version: " TAMARIND_VERSION "\n"));
+  EXPECT_THAT(info, HasSubstr("Section: graphics\n"));
+  const std::string depends = FieldValue(info, "Depends");
+  EXPECT_THAT(depends, HasSubstr("libjpeg62-turbo"));
+  EXPECT_THAT(depends, HasSubstr("libtiff6"));
+  EXPECT_THAT(depends, HasSubstr("libpng16-16"));
+  if (kWindow) EXPECT_THAT(depends, HasSubstr("libqt6widgets6"));
+  else EXPECT_THAT(depends, ::testing::Not(HasSubstr("libqt")));
+}
+
+}  // namespace
+}  // namespace tamarind
