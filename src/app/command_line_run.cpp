@@ -41,9 +41,12 @@ void ShowProgress(size_t index, size_t total, const FileTask& task, int64_t page
 
 void ClearProgress() { platform::WriteErr("\r\x1b[K"); }
 
+// One line on standard error, its names escaped.
+void Complain(std::string_view text) { platform::WriteErr("tamarind: " + platform::EscapeControlBytes(text) + "\n"); }
+
 // The report keeps its fixed texts; why something failed goes here.
 void TellReason(const FileOutcome& outcome) {
-  if (!outcome.reason.empty()) platform::WriteErr("tamarind: " + platform::EscapeControlBytes(outcome.reason) + "\n");
+  if (!outcome.reason.empty()) Complain(outcome.reason);
 }
 
 // Where the human report and its progress go: standard error when the JSON
@@ -67,7 +70,7 @@ bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
     json.emplace(std::move(*report));
     return true;
   }
-  platform::WriteErr("tamarind: the report cannot be written: " + platform::EscapeControlBytes(report.reason()) + "\n");
+  Complain("the report cannot be written: " + report.reason());
   ++job.failures;
   return false;
 }
@@ -75,7 +78,7 @@ bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
 void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds) {
   if (!json) return;
   if (platform::Status done = json->Finish(seconds); !done) {
-    platform::WriteErr("tamarind: the report cannot be written: " + platform::EscapeControlBytes(done.reason()) + "\n");
+    Complain("the report cannot be written: " + done.reason());
     ++job.failures;
   }
 }
@@ -85,10 +88,7 @@ void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, doubl
 // other.
 void Tell(ConversionJob& job) {
   std::string report = job.GetReport();
-  if (platform::Status logged = AppendToLog(processPaths.logPath, report, processPaths.logPathIsDefault); !logged) {
-    platform::WriteErr("tamarind: the log entry was not written: " + platform::EscapeControlBytes(logged.reason()) + "\n");
-    ++job.failures;
-  }
+  if (!AppendToLogOrSay(processPaths.logPath, report, processPaths.logPathIsDefault)) ++job.failures;
   if (!job.options.quiet && !HumanOutput(job.options)(ForConsole(report))) {
     platform::WriteErr(std::string("tamarind: the report could not be written to ") +
                        (job.options.reportPath == "-" ? "standard error" : "standard output") + "\n");
@@ -186,7 +186,7 @@ void RunWatch(ConversionJob& job) {
 bool TextRecognitionReady(const ConversionOptions& options) {
   if (!options.recognizeText) return true;
   platform::Status ready = ocr::CheckLanguages(options.ocrLanguages, ocr::DefaultDataFolder());
-  if (!ready) platform::WriteErr("tamarind: " + ready.reason() + "\n");
+  if (!ready) Complain(ready.reason());
   return ready.ok();
 }
 

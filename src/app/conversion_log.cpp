@@ -1,7 +1,9 @@
 #include "app/conversion_log.h"
 
 #include "platform/files.h"
+#include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -25,6 +27,13 @@ platform::Status AppendToLog(const std::string& path, std::string_view text, boo
   // One write: two runs appending at the same moment keep their entries
   // whole.
   return platform::AppendWhole(path, entry);
+}
+
+bool AppendToLogOrSay(const std::string& path, std::string_view text, bool createParents) {
+  platform::Status logged = AppendToLog(path, text, createParents);
+  if (!logged)
+    platform::WriteErr("tamarind: the log entry was not written: " + platform::EscapeControlBytes(logged.reason()) + "\n");
+  return logged.ok();
 }
 
 }  // namespace tamarind

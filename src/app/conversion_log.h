@@ -15,4 +15,8 @@ namespace tamarind {
 // entry). Fails with the reason when the entry was not written.
 platform::Status AppendToLog(const std::string& path, std::string_view text, bool createParents = false);
 
+// AppendToLog, with a failure said on standard error; false when the entry
+// was lost.
+bool AppendToLogOrSay(const std::string& path, std::string_view text, bool createParents);
+
 }  // namespace tamarind

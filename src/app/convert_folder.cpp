@@ -111,13 +111,15 @@ std::vector<FileOutcome> ConversionJob::ConvertListedFiles(const std::atomic<boo
   }
   ListedFileEvents told;
   if (events.started) told.started = [&](size_t i) { events.started(i, tasks.size(), tasks[i]); };
-  if (events.finished) told.finished = [&](size_t i, const FileOutcome& outcome) { events.finished(i, tasks[i], outcome); };
+  if (events.finished)
+    told.finished = [&](size_t i, const FileOutcome& outcome) { events.finished(i, tasks[i], outcome); };
   const FileConverter convert = converter ? converter : ConvertListedFile;
   // Opened once for the pass; a destination that cannot be made gives each
   // file its own failure line.
   auto root = platform::OutputFolder::Open(options.destination, true);
   outputRoot = root ? std::make_shared<const platform::OutputFolder>(std::move(*root)) : nullptr;
-  std::vector<FileOutcome> outcomes = ConvertInParallel(*this, tasks, WorkerCount(options.workers), convert, told, stop);
+  std::vector<FileOutcome> outcomes =
+      ConvertInParallel(*this, tasks, WorkerCount(options.workers), convert, told, stop);
   outputRoot = nullptr;
   return outcomes;
 }

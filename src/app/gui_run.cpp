@@ -9,7 +9,6 @@
 #include "app/output_names.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
-#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
@@ -239,8 +238,7 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   };
   job.ConvertListedFiles(&stop);
   job.events = {};
-  if (platform::Status logged = AppendToLog(plan.logPath, job.GetReport(), plan.createLogFolders); !logged)
-    platform::WriteErr("tamarind: the log entry was not written: " + platform::EscapeControlBytes(logged.reason()) + "\n");
+  AppendToLogOrSay(plan.logPath, job.GetReport(), plan.createLogFolders);
   events.RunFinished(converted);
   return converted;
 }

@@ -67,7 +67,8 @@ int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd)
     const int result = job.ParseArguments(arguments);
     for (const std::string& warning : job.parseDiagnostics.warnings) platform::WriteErr("tamarind: " + warning + "\n");
     if (result == kParseRefused) {
-      for (const std::string& refusal : job.parseDiagnostics.refusals) platform::WriteErr("tamarind: " + refusal + "\n");
+      for (const std::string& refusal : job.parseDiagnostics.refusals)
+        platform::WriteErr("tamarind: " + refusal + "\n");
       platform::WriteErr(UsageText());
       return kExitUsage;
     }

@@ -79,8 +79,6 @@ void InstallInterruptHandlers(OnInterrupt action) {
   }
 }
 
-void RemoveUnfinishedOutputsOnInterrupt() { InstallInterruptHandlers(OnInterrupt::kRecordAndEnd); }
-
 bool InterruptRequested() { return recordedSignal.load() != 0; }
 
 int InterruptSignal() { return recordedSignal.load(); }

@@ -27,11 +27,6 @@ enum class OnInterrupt {
 // ignored. May be called again to change |action|.
 void InstallInterruptHandlers(OnInterrupt action = OnInterrupt::kRecord);
 
-// The handlers for a program whose run loop does not yet poll: the first
-// signal still ends the process at once, as it always did. Nothing named
-// is left to remove (outputs have no name until they are complete).
-void RemoveUnfinishedOutputsOnInterrupt();
-
 // True once one of the signals arrived; the first signal, or 0.
 bool InterruptRequested();
 int InterruptSignal();

@@ -51,16 +51,17 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
 
 PrivateTempFile::~PrivateTempFile() {
   if (map_) munmap(map_, mapBytes_);
-  close(fd_);
 }
 
-bool PrivateTempFile::Truncate() { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
+bool PrivateTempFile::Truncate() {
+  return ftruncate(Descriptor(), 0) == 0 && lseek(Descriptor(), 0, SEEK_SET) == 0;
+}
 
-bool PrivateTempFile::Resize(int64_t size) { return ftruncate(fd_, size) == 0; }
+bool PrivateTempFile::Resize(int64_t size) { return ftruncate(Descriptor(), size) == 0; }
 
 bool PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
-    ssize_t n = pwrite(fd_, bytes.data(), bytes.size(), offset);
+    ssize_t n = pwrite(Descriptor(), bytes.data(), bytes.size(), offset);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     bytes = bytes.subspan(static_cast<size_t>(n));
@@ -71,7 +72,7 @@ bool PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
 
 bool PrivateTempFile::Write(std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
-    ssize_t n = write(fd_, bytes.data(), bytes.size());
+    ssize_t n = write(Descriptor(), bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     bytes = bytes.subspan(static_cast<size_t>(n));
@@ -79,23 +80,9 @@ bool PrivateTempFile::Write(std::span<const uint8_t> bytes) {
   return true;
 }
 
-int64_t PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const {
-  int64_t total = 0;
-  while (!bytes.empty()) {
-    ssize_t n = pread(fd_, bytes.data(), bytes.size(), offset + total);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    bytes = bytes.subspan(static_cast<size_t>(n));
-    total += n;
-  }
-  return total;
-}
+int64_t PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const { return file_.ReadAt(offset, bytes); }
 
-int64_t PrivateTempFile::Size() const {
-  struct stat info {};
-  return fstat(fd_, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
-}
+int64_t PrivateTempFile::Size() const { return file_.Size(); }
 
 }  // namespace tamarind::platform
 
@@ -107,14 +94,14 @@ std::span<uint8_t> PrivateTempFile::MapForWriting(int64_t size) {
   // Unlike posix_fallocate, the system call never falls back to writing
   // zeros over what the file holds.
   int result;
-  do result = fallocate(fd_, 0, 0, size);
+  do result = fallocate(Descriptor(), 0, 0, size);
   while (result != 0 && errno == EINTR);
   if (result != 0) return {};
   if (static_cast<size_t>(size) > mapBytes_) {
     if (map_) munmap(map_, mapBytes_);
     map_ = nullptr;
     mapBytes_ = 0;
-    void* map = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    void* map = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, Descriptor(), 0);
     if (map == MAP_FAILED) return {};
     map_ = static_cast<uint8_t*>(map);
     mapBytes_ = static_cast<size_t>(size);

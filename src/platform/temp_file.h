@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
+
 namespace tamarind::platform {
 
 class PrivateTempFile {
@@ -27,7 +29,7 @@ class PrivateTempFile {
                                                  std::string_view suffix, std::string* error = nullptr);
 
   // Use Create(); public only so that make_unique can reach it.
-  PrivateTempFile(Token, int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  PrivateTempFile(Token, int fd, std::string path) : file_(fd), path_(std::move(path)) {}
   PrivateTempFile(const PrivateTempFile&) = delete;
   PrivateTempFile& operator=(const PrivateTempFile&) = delete;
   ~PrivateTempFile();  // closes the descriptor, which ends the file
@@ -35,7 +37,7 @@ class PrivateTempFile {
   // A name unique to this file, <folder>/<prefix>-<pid>-<serial>...<suffix>
   // (it never stands in its folder).
   const std::string& Path() const { return path_; }
-  int Descriptor() const { return fd_; }
+  int Descriptor() const { return file_.Descriptor(); }
 
   // Empties the file and moves the position to its start.
   bool Truncate();
@@ -65,7 +67,7 @@ class PrivateTempFile {
   void RefuseMapping();
 
  private:
-  int fd_;
+  FileHandle file_;
   std::string path_;
   // Kept across pages: mapping once saves a page fault per 4 KiB per page.
   uint8_t* map_ = nullptr;

@@ -45,11 +45,11 @@ TEST_P(InterruptTest, IsRecordedAndEndsTheProcessWhenTheProgramSays) {
   EXPECT_EXIT(RecordThenEnd(GetParam()), ::testing::KilledBySignal(GetParam()), "cleaned up");
 }
 
-// What the program does until its run loop looks at the flag.
+// What the program does until a run starts to look at the flag.
 TEST_P(InterruptTest, CanStillEndTheProcessAtOnce) {
   EXPECT_EXIT(
       {
-        RemoveUnfinishedOutputsOnInterrupt();
+        InstallInterruptHandlers(OnInterrupt::kRecordAndEnd);
         raise(GetParam());
         std::_Exit(0);
       },
