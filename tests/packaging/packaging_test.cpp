@@ -218,6 +218,7 @@ TEST(DebianPackage, ControlDataNamesTheLibrariesItLinks) {
   EXPECT_THAT(depends, HasSubstr("libjpeg62-turbo"));
   EXPECT_THAT(depends, HasSubstr("libtiff6"));
   EXPECT_THAT(depends, HasSubstr("libpng16-16"));
+  EXPECT_THAT(depends, HasSubstr("libtesseract5"));
   if (kWindow) EXPECT_THAT(depends, HasSubstr("libqt6widgets6"));
   else EXPECT_THAT(depends, ::testing::Not(HasSubstr("libqt")));
 }
