@@ -47,13 +47,6 @@ std::vector<std::string> SplitPieces(std::string_view text) {
   return pieces;
 }
 
-// The folder of a full path; the root stays the root.
-std::string FolderPart(std::string_view path) {
-  size_t cut = path.rfind(kSeparator);
-  if (cut == std::string_view::npos) return {};
-  return std::string(path.substr(0, cut == 0 ? 1 : cut));
-}
-
 }  // namespace
 
 std::string DoingText(std::string_view sourcePath) { return "Doing: " + std::string(sourcePath); }
@@ -70,7 +63,7 @@ FileSelection ParseFileSelection(std::string_view sourceText) {
   FileSelection selection;
   if (pieces.empty()) return selection;
   if (pieces.size() == 1) {
-    selection.folder = FolderPart(pieces.front());
+    selection.folder = std::string(platform::FolderOf(pieces.front()));
     selection.names.emplace_back(LastComponent(pieces.front()));
     return selection;
   }
