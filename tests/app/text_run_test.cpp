@@ -27,14 +27,14 @@ const test::DocumentPage& TextPage() { return test::DocumentPages().at(1); }
 tools::WinFaxPageSpec Coded(const test::Bitmap& bitmap, bool fine) {
   const platform::Expected<std::vector<uint8_t>> coded = EncodeGroup4(test::FaxPageOf(bitmap, fine));
   if (!coded) throw std::runtime_error(coded.reason());
-  tools::WinFaxPageSpec spec;
-  spec.coded = *coded;
-  spec.msb_first = true;
-  spec.group4 = true;
-  spec.resolution_code = fine ? 1 : 0;
-  spec.width = static_cast<uint16_t>(bitmap.width);
-  spec.length = static_cast<uint16_t>(bitmap.height);
-  return spec;
+  tools::WinFaxPageSpec page;
+  page.coded = *coded;
+  page.msb_first = true;
+  page.group4 = true;
+  page.resolution_code = fine ? 1 : 0;
+  page.width = static_cast<uint16_t>(bitmap.width);
+  page.length = static_cast<uint16_t>(bitmap.height);
+  return page;
 }
 
 class TextRun : public ::testing::Test {
