@@ -21,14 +21,7 @@ constexpr int kPages = 6;
 
 // Makes fine-N.pbm, standard-N.pbm and words-N.html (pdftotext's words with
 // their boxes, line by line) for pages 1 to 6, in the current folder.
-constexpr const char* kMakePagesScript = R"SH(
-set -e
-doc=$(man -w groff 2>/dev/null || true)
-if [ -n "$doc" ] && [ -r "$doc" ]; then
-  zcat -f "$doc" | groff -man -Tps > doc.ps
-else
-  groff -Tps /usr/share/common-licenses/GPL-3 > doc.ps
-fi
+const std::string kMakePagesScript = std::string(kMakeDocumentScript) + R"SH(
 render() {
   gs -q -dSAFER -dNOPAUSE -dBATCH -sPAPERSIZE=a4 -dFirstPage=1 -dLastPage=6 -sDEVICE=pbmraw -r$1 \
     -sOutputFile=raw-$2-%d.pbm doc.ps

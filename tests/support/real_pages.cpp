@@ -39,10 +39,9 @@ constexpr PageRecipe kRecipes[] = {
     {"wide-g4", PageCoding::kGroup4, 2048, false},
 };
 
-// Makes <name>.fax (coded, MSB first), <name>.pbm (the independent decoder's
-// bitmap) and <name>.log (its complaints) for every recipe, in the current
-// folder. Page 2 of the document is dense running text.
-constexpr const char* kMakePagesScript = R"SH(
+}  // namespace
+
+const char* const kMakeDocumentScript = R"SH(
 set -e
 doc=$(man -w groff 2>/dev/null || true)
 if [ -n "$doc" ] && [ -r "$doc" ]; then
@@ -50,6 +49,14 @@ if [ -n "$doc" ] && [ -r "$doc" ]; then
 else
   groff -Tps /usr/share/common-licenses/GPL-3 > doc.ps
 fi
+)SH";
+
+namespace {
+
+// Makes <name>.fax (coded, MSB first), <name>.pbm (the independent decoder's
+// bitmap) and <name>.log (its complaints) for every recipe, in the current
+// folder. Page 2 of the document is dense running text.
+const std::string kMakePagesScript = std::string(kMakeDocumentScript) + R"SH(
 gs_page() { gs -q -dSAFER -dNOPAUSE -dBATCH -sPAPERSIZE=a4 -dFirstPage=2 -dLastPage=2 "$@" doc.ps; }
 gs_page -sDEVICE=pbmraw -r204x98 -sOutputFile=standard.pbm
 gs_page -sDEVICE=pbmraw -r204x196 -sOutputFile=fine.pbm

@@ -35,6 +35,11 @@ struct Bitmap {
   bool IsBlack(int32_t x, int32_t y) const { return (Row(y)[static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1; }
 };
 
+// Shell lines that set the real document the test pages come from (the
+// groff manual page, or the GPL where it is missing) as PostScript into
+// doc.ps, in the current folder.
+extern const char* const kMakeDocumentScript;
+
 // Reads a raw (P4) PBM file; throws std::runtime_error on anything else.
 Bitmap ReadPbm(const std::string& path);
 
