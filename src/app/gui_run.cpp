@@ -98,18 +98,16 @@ std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const
   job.options = options;
   job.files.clear();
   job.walkFailures.clear();
-  std::string folder;
+  std::string& folder = job.options.source;
   if (options.convertFiles) {
     FileSelection selection = ParseFileSelection(sourceText);
     folder = std::move(selection.folder);
     job.files = std::move(selection.names);
   } else {
     folder = std::string(sourceText);
-    job.options.source = folder;  // the walk lists files relative to it
     // An empty folder text would walk the whole file system; Go refuses it.
     if (!folder.empty()) job.CollectFiles(folder, options.includeSubfolders);
   }
-  job.options.source = folder;
   return folder;
 }
 
@@ -145,8 +143,8 @@ std::string ShownPath(std::string_view path, std::string_view folder) {
 }
 
 int CountFaxPages(const std::string& path) {
-  // A pipe would wait for a writer, a device may never end.
-  if (FormatCodeFromExtension(path) != kWinFaxFormat || !platform::IsRegularFile(path)) return 0;
+  // The reader refuses pipes and devices without waiting on them.
+  if (FormatCodeFromExtension(path) != kWinFaxFormat) return 0;
   WinFaxReader reader;
   if (!reader.Open(path)) return 0;
   return reader.CountPages();
