@@ -19,6 +19,7 @@
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "ocr/languages.h"
+#include "window/file_selection.h"
 
 namespace tamarind::gui {
 

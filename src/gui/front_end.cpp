@@ -11,6 +11,7 @@
 #include "gui/look.h"
 #include "gui/main_dialog.h"
 #include "platform/console.h"
+#include "window/file_selection.h"
 #include "window/gui_run.h"
 
 namespace tamarind::gui {

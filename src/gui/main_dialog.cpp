@@ -25,6 +25,7 @@
 #include "gui/options_page.h"
 #include "platform/console.h"
 #include "window/gui_run.h"
+#include "window/help.h"
 
 namespace tamarind::gui {
 

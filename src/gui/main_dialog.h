@@ -10,6 +10,7 @@
 
 #include "gui/anchored_layout.h"
 #include "gui/messages.h"
+#include "window/file_selection.h"
 #include "window/front_settings.h"
 #include "window/gui_run.h"
 

@@ -1,6 +1,7 @@
-// What the window's Convert tab does, without the window: reading its
-// source text, listing the files, naming the outputs and running the
-// conversion loop that the worker thread executes.
+// What the window's Convert tab does, without the window: its texts, the
+// results and progress of a run, and the conversion loop that the worker
+// thread executes. Its source text and file list are file_selection.h's,
+// the manual Help opens is help.h's.
 #pragma once
 
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "convert/conversion_job.h"
-#include "platform/outcome.h"
 #include "window/front_settings.h"
 
 namespace tamarind {
@@ -27,35 +27,6 @@ inline constexpr std::string_view kSaveDirErrorMessage = "Error Save Dir";
 std::string DoingText(std::string_view sourcePath);
 std::string DoneText(int converted);
 std::string GuiReportHeader(std::string_view sourceFolder, std::string_view destination);
-
-// A source text of the "Convert File(s)" kind: a folder and names in it,
-// separated by blanks. A piece in double quotes may hold blanks; a text of
-// one piece is the full path of one file.
-struct FileSelection {
-  std::string folder;
-  std::vector<std::string> names;
-};
-FileSelection ParseFileSelection(std::string_view sourceText);
-// The text that ParseFileSelection reads back as |folder| and |names|;
-// pieces with blanks are quoted, others are written as they are.
-std::string FormatFileSelection(std::string_view folder, std::span<const std::string> names);
-
-// What a drop of |paths| on the window gives: one folder becomes the source
-// folder; WinFax files (judged by name) become the source of "Convert
-// File(s)", those in the folder of the first one, written as
-// FormatFileSelection writes them. Anything else gives nothing
-// (sourceText empty).
-struct DroppedSource {
-  bool files = false;  // "Convert File(s)"; otherwise a folder
-  std::string sourceText;
-};
-DroppedSource SourceFromDrop(std::span<const std::string> paths);
-
-// Fills the job's file list and source from the source text: the named
-// files (options.convertFiles), or the WinFax files of the folder walk
-// that match options.filter. Returns the source folder ("" when the text
-// names none).
-std::string BuildFileList(ConversionJob& job, std::string_view sourceText, const ConversionOptions& options);
 
 // Everything a run needs, copied when it starts so that nothing the user
 // does meanwhile changes it: the options with the source folder, the
@@ -139,18 +110,5 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
 // The timer period in milliseconds for a period typed in minutes, held to
 // 1 .. 35791 minutes (the most a millisecond timer counts).
 int AutoConvertIntervalMs(int minutes);
-
-// Where the installed HTML manual lies, relative to the executable's
-// folder ("../share/doc/tamarind/manual.html"); the build sets it from its
-// install folders, so an installed tree can be moved as a whole.
-extern const std::string_view kInstalledManual;
-
-// The manual Help opens. Beside the executable when the program runs from
-// a folder of its own (portable, or the build tree): the ".chm" named after
-// it, else the HTML manual named after it. Otherwise the installed manual,
-// |installedManual| from the executable's folder. Fails with "Help file not
-// found: PATH", PATH being the installed manual's place, when none exists.
-platform::Expected<std::string> HelpDocumentPath(const std::string& modulePath,
-                                                 std::string_view installedManual = kInstalledManual);
 
 }  // namespace tamarind

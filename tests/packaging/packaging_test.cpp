@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
-#include "window/gui_run.h"
+#include "window/help.h"
 
 namespace tamarind {
 namespace {

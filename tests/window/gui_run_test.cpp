@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
+#include "window/file_selection.h"
+#include "window/help.h"
 
 namespace tamarind {
 namespace {
