@@ -32,9 +32,10 @@
 #include <jpeglib.h>
 
 #include "archive_bench.h"
-#include "app/conversion_job.h"
-#include "app/parallel_run.h"
-#include "app/process.h"
+#include "batch/convert_folder.h"
+#include "batch/parallel_run.h"
+#include "convert/conversion_job.h"
+#include "convert/process.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
 #include "support/real_pages.h"
@@ -53,8 +54,8 @@ void ConvertFolder(const std::string& out, int workers, int expectedConverted) {
   job.options.source = ArchivePath() + "/fax";
   job.options.destination = out;
   job.options.workers = workers;
-  job.CollectFiles(job.options.source, 0);
-  job.ConvertFolder();
+  CollectFiles(job, job.options.source, 0);
+  ConvertFolder(job);
   const std::string total = "Total converted FAX files: " + std::to_string(expectedConverted) + "\r\n";
   if (job.failures != 0 || !job.report.ends_with(total)) throw std::runtime_error("conversion failed:\n" + job.report);
 }

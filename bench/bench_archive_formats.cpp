@@ -17,9 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/conversion_job.h"
-#include "app/process.h"
 #include "archive_bench.h"
+#include "batch/convert_folder.h"
+#include "convert/conversion_job.h"
+#include "convert/process.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
 
@@ -37,8 +38,8 @@ void ConvertArchive(const std::string& out, OutputFormat format, bool sync, int 
   job.options.destination = out;
   job.options.format = format;
   job.options.workers = workers;
-  job.CollectFiles(job.options.source, false);
-  job.ConvertFolder();
+  CollectFiles(job, job.options.source, false);
+  ConvertFolder(job);
   const std::string total = "Total converted FAX files: " + std::to_string(expectedConverted) + "\r\n";
   if (job.failures != 0 || !job.report.ends_with(total)) throw std::runtime_error("conversion failed:\n" + job.report);
 }

@@ -26,10 +26,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/conversion_job.h"
-#include "app/file_list.h"
-#include "app/folder_watch.h"
-#include "app/process.h"
+#include "batch/convert_folder.h"
+#include "batch/file_list.h"
+#include "batch/folder_watch.h"
+#include "convert/conversion_job.h"
+#include "convert/process.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
 
@@ -146,7 +147,7 @@ void WatchScan(int repeat) {
   job.options.source = folder;
   auto scan = [&] {
     job.files.clear();
-    job.CollectFiles(folder, true);
+    CollectFiles(job, folder, true);
     return std::move(job.files);
   };
   tamarind::FolderWatch watch;

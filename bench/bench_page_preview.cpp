@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/page_preview.h"
+#include "preview/page_preview.h"
 #include "tools/winfax_writer.h"
 
 namespace {

@@ -1,21 +1,72 @@
-# tamarind_layer(NAME DEPS...) makes a static library of every .cpp in the
-# calling folder. New files need no edit here (CONFIGURE_DEPENDS re-globs).
+# The layers and what each links are written once, in cmake/layers.txt;
+# scripts/check-layers reads the same table and fails on an include that
+# reaches past it. Every layer exports src/ as its include folder (headers
+# are included as "layer/name.h"), so the include folders alone cannot keep
+# a layer from reaching up: the check does, and a layer that uses another
+# without linking it fails to link.
+set(TAMARIND_LAYER_TABLE ${PROJECT_SOURCE_DIR}/cmake/layers.txt)
+set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TAMARIND_LAYER_TABLE})
+
+# tamarind_table_row(KIND KEY SKIP OUT): the words of the table's row
+# "KIND KEY ...", without the first SKIP words.
+function(tamarind_table_row kind key skip out)
+  file(STRINGS ${TAMARIND_LAYER_TABLE} rows REGEX "^${kind}[ \t]+${key}([ \t]|$)")
+  list(LENGTH rows found)
+  if(NOT found EQUAL 1)
+    message(FATAL_ERROR "cmake/layers.txt: expected one row \"${kind} ${key}\", found ${found}")
+  endif()
+  string(REGEX REPLACE "#.*" "" row "${rows}")
+  string(STRIP "${row}" row)
+  string(REGEX REPLACE "[ \t]+" ";" words "${row}")
+  list(LENGTH words count)
+  set(rest "")
+  if(count GREATER skip)
+    list(SUBLIST words ${skip} -1 rest)
+  endif()
+  set(${out} ${rest} PARENT_SCOPE)
+endfunction()
+
+# tamarind_layer_links(LAYER OUT): the libraries of the layers LAYER links.
+function(tamarind_layer_links layer out)
+  tamarind_table_row(layer ${layer} 3 links)
+  list(TRANSFORM links PREPEND tamarind_)
+  set(${out} ${links} PARENT_SCOPE)
+endfunction()
+
+# tamarind_tested_layers(OUT): the libraries of the layers the calling test
+# folder tests.
+function(tamarind_tested_layers out)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  tamarind_table_row(tests ${folder} 2 layers)
+  list(TRANSFORM layers PREPEND tamarind_)
+  set(${out} ${layers} PARENT_SCOPE)
+endfunction()
+
+# tamarind_layer(tamarind_NAME OUTSIDE...) makes the static library of layer
+# NAME from every .cpp in the calling folder, linking the layers the table
+# gives it and the outside libraries OUTSIDE. New files need no edit here
+# (CONFIGURE_DEPENDS re-globs).
 function(tamarind_layer name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARGN})
+  string(REGEX REPLACE "^tamarind_" "" layer ${name})
+  tamarind_layer_links(${layer} links)
+  target_link_libraries(${name} PUBLIC ${links} ${ARGN})
 endfunction()
 
 # tamarind_test(NAME LIBS...) makes one GoogleTest program of every .cpp in
-# the calling folder and registers its tests with CTest.
+# the calling folder, linking the layers the table says the folder tests,
+# the test helpers LIBS and the core test support, and registers its tests
+# with CTest.
 function(tamarind_test name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARGN} tamarind_test_support GTest::gtest_main GTest::gmock)
+  tamarind_tested_layers(tested)
+  target_link_libraries(${name} PRIVATE ${tested} ${ARGN} tamarind_test_support GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     TAMARIND_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TAMARIND_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
+#include "cli/startup.h"
 #ifdef TAMARIND_WITH_GUI
 #include "gui/front_end.h"
 #endif

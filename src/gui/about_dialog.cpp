@@ -8,7 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "gui/artwork.h"
 #include "gui/control_ids.h"
 #include "gui/dialog_units.h"

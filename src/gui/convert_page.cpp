@@ -9,8 +9,7 @@
 #include <QPushButton>
 #include <limits>
 
-#include "app/process.h"
-#include "ocr/languages.h"
+#include "convert/process.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
 #include "gui/control_ids.h"
@@ -19,6 +18,8 @@
 #include "gui/look.h"
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
+#include "ocr/languages.h"
+#include "window/file_selection.h"
 
 namespace tamarind::gui {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <thread>
 
-#include "app/conversion_job.h"
-#include "app/front_settings.h"
-#include "app/gui_run.h"
+#include "convert/conversion_job.h"
 #include "gui/anchored_layout.h"
 #include "gui/messages.h"
+#include "window/front_settings.h"
+#include "window/gui_run.h"
 
 class QLabel;
 class QLineEdit;

@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/gui_run.h"
-#include "app/process.h"
-#include "app/startup.h"
+#include "cli/startup.h"
+#include "convert/process.h"
 #include "gui/artwork.h"
 #include "gui/look.h"
 #include "gui/main_dialog.h"
 #include "platform/console.h"
+#include "window/file_selection.h"
+#include "window/gui_run.h"
 
 namespace tamarind::gui {
 

@@ -15,8 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/gui_run.h"
-#include "app/process.h"
+#include "convert/process.h"
 #include "gui/about_dialog.h"
 #include "gui/artwork.h"
 #include "gui/control_ids.h"
@@ -25,6 +24,8 @@
 #include "gui/look.h"
 #include "gui/options_page.h"
 #include "platform/console.h"
+#include "window/gui_run.h"
+#include "window/help.h"
 
 namespace tamarind::gui {
 

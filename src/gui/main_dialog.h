@@ -8,10 +8,11 @@
 #include <functional>
 #include <string>
 
-#include "app/front_settings.h"
-#include "app/gui_run.h"
 #include "gui/anchored_layout.h"
 #include "gui/messages.h"
+#include "window/file_selection.h"
+#include "window/front_settings.h"
+#include "window/gui_run.h"
 
 class QGroupBox;
 class QMenu;

@@ -11,11 +11,11 @@
 #include <QValidator>
 #include <optional>
 
-#include "app/process.h"
-#include "ocr/languages.h"
+#include "convert/process.h"
 #include "gui/control_ids.h"
 #include "gui/dialog_units.h"
 #include "gui/look.h"
+#include "ocr/languages.h"
 
 namespace tamarind::gui {
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <utility>
 
-#include "app/front_settings.h"
+#include "window/front_settings.h"
 
 class QCheckBox;
 class QComboBox;

@@ -3,8 +3,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "app/page_preview.h"
 #include "gui/look.h"
+#include "preview/page_preview.h"
 
 namespace tamarind::gui {
 

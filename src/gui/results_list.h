@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "app/gui_run.h"
+#include "window/gui_run.h"
 
 class QAction;
 class QMenu;

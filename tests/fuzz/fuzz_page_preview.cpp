@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/page_preview.h"
 #include "platform/paths.h"
+#include "preview/page_preview.h"
 
 namespace {
 

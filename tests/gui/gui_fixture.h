@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/process.h"
+#include "convert/process.h"
 #include "gui/control_ids.h"
 #include "gui/convert_page.h"
 #include "gui/dialog_units.h"

@@ -19,8 +19,7 @@
 #include <map>
 #include <set>
 
-#include "app/command_line.h"
-#include "app/profile.h"
+#include "cli/command_line.h"
 #include "gui/about_dialog.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
@@ -28,8 +27,9 @@
 #include "gui/hyper_link.h"
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
-#include "support/winfax_pages.h"
 #include "gui_fixture.h"
+#include "support/winfax_pages.h"
+#include "window/profile.h"
 
 namespace tamarind::gui {
 namespace {

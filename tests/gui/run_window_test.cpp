@@ -19,6 +19,7 @@
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "gui_fixture.h"
+#include "window/file_selection.h"
 
 namespace tamarind::gui {
 namespace {

@@ -9,8 +9,8 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/profile.h"
 #include "gui_fixture.h"
+#include "window/profile.h"
 
 namespace tamarind::gui {
 namespace {

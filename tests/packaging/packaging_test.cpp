@@ -12,8 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/gui_run.h"
 #include "support/test_files.h"
+#include "window/help.h"
 
 namespace tamarind {
 namespace {

@@ -1,0 +1,27 @@
+// A folder tree: the walk that lists the WinFax files, then one conversion
+// per listed file, on the job the run was set up in.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_job.h"
+
+namespace tamarind {
+
+// Appends the WinFax files under |folder| that match the job's filter to
+// its |files|.
+void CollectFiles(ConversionJob& job, const std::string& folder, bool includeSubfolders);
+// Converts every listed file under its header and a total line; -1
+// without a destination, else 0. Existing outputs are overwritten unless
+// options.skipExisting is set.
+int ConvertFolder(ConversionJob& job);
+// The folder pass both run modes share: every listed file (relative to
+// options.source) into options.destination, on options.workers workers,
+// each file's report added in list order and the job's events told. No
+// further file is started once |*stop| is set or a signal came. Returns
+// the outcomes in list order.
+std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop = nullptr);
+
+}  // namespace tamarind

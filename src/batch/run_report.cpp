@@ -1,0 +1,98 @@
+#include "batch/run_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace tamarind {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string Dump(const Json& object) {
+  // The default handler throws on bytes that are not UTF-8, and file
+  // names are bytes.
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+// Microseconds are all a report reader can use.
+double Rounded(double seconds) { return std::round(seconds * 1e6) / 1e6; }
+
+}  // namespace
+
+std::string_view StatusName(const FileOutcome& outcome) {
+  switch (outcome.result) {
+    case kConverted: return outcome.failures == 0 ? "converted" : "failed";
+    case kSkipped: return "skipped";
+    case kNotWinFax:
+    case kNotFax: return "not-fax";
+    default: return "failed";
+  }
+}
+
+std::string FileReportLine(std::string_view source, const FileOutcome& outcome) {
+  Json line;
+  line["source"] = source;
+  line["outputs"] = outcome.outputs;
+  line["pages"] = outcome.pages;
+  line["status"] = StatusName(outcome);
+  line["reason"] = outcome.reason.empty() ? Json(nullptr) : Json(outcome.reason);
+  line["seconds"] = Rounded(outcome.seconds);
+  return Dump(line);
+}
+
+void ReportTally::Add(const FileOutcome& outcome) {
+  ++files;
+  const std::string_view status = StatusName(outcome);
+  if (status == "converted") ++converted;
+  else if (status == "skipped") ++skipped;
+  else if (status == "not-fax") ++notFax;
+  else ++failed;
+}
+
+std::string SummaryReportLine(const ReportTally& tally, double seconds) {
+  Json counts;
+  counts["files"] = tally.files;
+  counts["converted"] = tally.converted;
+  counts["skipped"] = tally.skipped;
+  counts["failed"] = tally.failed;
+  counts["not-fax"] = tally.notFax;
+  counts["seconds"] = Rounded(seconds);
+  Json line;
+  line["summary"] = std::move(counts);
+  return Dump(line);
+}
+
+platform::Expected<JsonReport> JsonReport::Open(const std::string& path) {
+  if (path == "-") return JsonReport(nullptr);
+  const std::string folder(platform::FolderOf(path));
+  if (!folder.empty()) platform::MakeFolders(folder);  // Create() says why it cannot write
+  auto file = platform::AtomicOutputFile::Create(path);
+  if (!file) return platform::Failure{file.reason()};
+  return JsonReport(std::move(*file));
+}
+
+void JsonReport::Write(std::string_view line) {
+  // A write error shows at the commit.
+  if (file_) std::fwrite(line.data(), 1, line.size(), file_->Stream());
+  else platform::WriteOut(line);
+}
+
+void JsonReport::Add(std::string_view source, const FileOutcome& outcome) {
+  tally_.Add(outcome);
+  Write(FileReportLine(source, outcome));
+}
+
+platform::Status JsonReport::Finish(double seconds) {
+  Write(SummaryReportLine(tally_, seconds));
+  if (!file_) return {};
+  return file_->Commit();
+}
+
+}  // namespace tamarind

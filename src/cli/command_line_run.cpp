@@ -1,0 +1,219 @@
+// A command-line run: a single file, a folder pass or a watch, with its
+// report, log and JSON report.
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+#include "batch/convert_folder.h"
+#include "batch/file_list.h"
+#include "batch/folder_watch.h"
+#include "batch/run_report.h"
+#include "cli/startup.h"
+#include "convert/conversion_log.h"
+#include "convert/process.h"
+#include "ocr/languages.h"
+#include "platform/console.h"
+#include "platform/interrupt.h"
+#include "platform/string_extras.h"
+
+namespace tamarind {
+
+namespace {
+
+// The report's lines end in CR LF (as in the log); a terminal or a script
+// on this system wants plain line feeds.
+std::string ForConsole(std::string_view report) {
+  std::string text;
+  text.reserve(report.size());
+  for (size_t i = 0; i < report.size(); ++i) {
+    if (report[i] == '\r' && i + 1 < report.size() && report[i + 1] == '\n') continue;
+    text += report[i];
+  }
+  return text;
+}
+
+// "[done/total] file" on one terminal line, rewritten in place; with text
+// recognition, which takes about a second a page, the pages read so far.
+void ShowProgress(size_t index, size_t total, const FileTask& task, int64_t pagesRecognised, bool recognizing) {
+  std::string line = "\r\x1b[K[" + std::to_string(index + 1) + "/" + std::to_string(total) + "] ";
+  if (recognizing) line += std::to_string(pagesRecognised) + " pages recognised, ";
+  platform::WriteErr(line + platform::EscapeControlBytes(task.source));
+}
+
+void ClearProgress() { platform::WriteErr("\r\x1b[K"); }
+
+// One line on standard error, its names escaped.
+void Complain(std::string_view text) { platform::WriteErr("tamarind: " + platform::EscapeControlBytes(text) + "\n"); }
+
+// The report keeps its fixed texts; why something failed goes here.
+void TellReason(const FileOutcome& outcome) {
+  if (!outcome.reason.empty()) Complain(outcome.reason);
+}
+
+// Where the human report and its progress go: standard error when the JSON
+// report takes standard output.
+using Say = bool (*)(std::string_view);
+Say HumanOutput(const ConversionOptions& options) {
+  return options.reportPath == "-" ? platform::WriteErr : platform::WriteOut;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Opens the run's JSON report into |json| when one is asked for. False
+// (said, and counted as a failure) when it cannot be written: the run then
+// converts nothing rather than work without the record it was asked for.
+bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
+  if (job.options.reportPath.empty()) return true;
+  auto report = JsonReport::Open(job.options.reportPath);
+  if (report) {
+    json.emplace(std::move(*report));
+    return true;
+  }
+  Complain("the report cannot be written: " + report.reason());
+  ++job.failures;
+  return false;
+}
+
+void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds) {
+  if (!json) return;
+  if (platform::Status done = json->Finish(seconds); !done) {
+    Complain("the report cannot be written: " + done.reason());
+    ++job.failures;
+  }
+}
+
+// The report goes to the log and, unless quiet, to the user. Either one
+// failing is said on standard error and fails the run; neither stops the
+// other.
+void Tell(ConversionJob& job) {
+  std::string report = job.GetReport();
+  if (!AppendToLogOrSay(processPaths.logPath, report, processPaths.logPathIsDefault)) ++job.failures;
+  if (!job.options.quiet && !HumanOutput(job.options)(ForConsole(report))) {
+    platform::WriteErr(std::string("tamarind: the report could not be written to ") +
+                       (job.options.reportPath == "-" ? "standard error" : "standard output") + "\n");
+    ++job.failures;
+  }
+}
+
+// The files of a folder run: the list given, or the walk; then the run's
+// shard of them. False when the walk could not read a folder.
+bool ListFolderRun(ConversionJob& job, std::vector<std::string>& files) {
+  const ConversionOptions& options = job.options;
+  if (options.filesFrom.empty()) {
+    job.files.clear();
+    CollectFiles(job, options.source, options.includeSubfolders);
+  }
+  files = std::move(job.files);
+  job.files.clear();
+  KeepShard(files, static_cast<uint64_t>(options.shardIndex), static_cast<uint64_t>(options.shardCount));
+  return job.walkFailures.empty();
+}
+
+// One folder pass over |files|: converts them (no further file once a
+// signal came), then logs and tells the report.
+void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
+  const auto start = std::chrono::steady_clock::now();
+  std::optional<JsonReport> json;
+  if (!OpenJsonReport(job, json)) return;
+  job.files = std::move(files);
+  const bool showProgress = platform::ErrIsTerminal();
+  int64_t pagesRecognised = 0;
+  if (showProgress) {
+    job.events.started = [&](size_t index, size_t total, const FileTask& task) {
+      ShowProgress(index, total, task, pagesRecognised, job.options.recognizeText);
+    };
+  }
+  job.events.finished = [&](size_t, const FileTask& task, const FileOutcome& outcome) {
+    if (showProgress) ClearProgress();
+    pagesRecognised += outcome.pagesRecognised;
+    TellReason(outcome);
+    if (json) json->Add(task.source, outcome);
+  };
+  ConvertFolder(job);
+  if (showProgress) ClearProgress();
+  job.events = {};
+  job.files.clear();
+  FinishJsonReport(job, json, SecondsSince(start));
+  Tell(job);
+}
+
+void RunSingleFile(ConversionJob& job) {
+  const ConversionOptions& options = job.options;
+  const auto start = std::chrono::steady_clock::now();
+  std::optional<JsonReport> json;
+  if (!OpenJsonReport(job, json)) return;
+  job.SetReport("Tamarind command line mode : convert file\r\n");
+  const int result = job.ConvertFile(options.source, options.destination);
+  if (result == kNotWinFax)
+    job.report += "Failed : " + platform::EscapeControlBytes(options.source) + " - Not WinFax File\r\n";
+  TellReason(job.lastOutcome);
+  if (json) {
+    FileOutcome outcome = job.lastOutcome;
+    outcome.result = result;
+    outcome.failures = job.failures;
+    outcome.seconds = SecondsSince(start);
+    json->Add(options.source, outcome);
+  }
+  FinishJsonReport(job, json, SecondsSince(start));
+  Tell(job);
+}
+
+// Ctrl-C or SIGTERM ends the watch after the files in progress: the pass
+// is reported and logged, and the program ends as usual.
+void RunWatch(ConversionJob& job) {
+  WatchSteps steps;
+  steps.list = [&](std::vector<std::string>& files) {
+    job.walkFailures.clear();
+    if (ListFolderRun(job, files)) return true;
+    // A share that is briefly away is not a folder of new files: the scan
+    // is left out, and the watch keeps what it knew.
+    for (const std::string& line : job.walkFailures) platform::WriteErr("tamarind: " + ForConsole(line));
+    job.walkFailures.clear();
+    return false;
+  };
+  steps.pass = [&](std::vector<std::string> files, bool first) {
+    // Later passes convert what changed; the skip rule decides, so a file
+    // touched but not changed is not converted again.
+    if (!first) job.options.skipExisting = true;
+    RunFolderPass(job, std::move(files));
+  };
+  WatchFolder(job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested, steps);
+}
+
+// Text recognition needs its language data; without it nothing is
+// converted, rather than a whole archive without its text.
+bool TextRecognitionReady(const ConversionOptions& options) {
+  if (!options.recognizeText) return true;
+  platform::Status ready = ocr::CheckLanguages(options.ocrLanguages, ocr::DefaultDataFolder());
+  if (!ready) Complain(ready.reason());
+  return ready.ok();
+}
+
+}  // namespace
+
+int RunCommandLine(ConversionJob& job) {
+  if (!TextRecognitionReady(job.options)) return kExitFailures;
+  // From here a signal is only recorded: no further file starts, the files
+  // in progress end whole or not at all, and the run is reported.
+  platform::InstallInterruptHandlers(platform::OnInterrupt::kRecord);
+  const ConversionOptions& options = job.options;
+  if (options.mode == RunMode::Folder) {
+    HumanOutput(options)("Please Wait...\n");
+    if (options.watchSeconds > 0) {
+      RunWatch(job);
+      return job.failures == 0 ? kExitConverted : kExitFailures;
+    }
+    std::vector<std::string> files;
+    ListFolderRun(job, files);
+    RunFolderPass(job, std::move(files));
+  } else {
+    RunSingleFile(job);
+  }
+  // Whoever sent the signal learns that it ended the run.
+  platform::EndProcessWithPendingSignal();
+  return job.failures == 0 ? kExitConverted : kExitFailures;
+}
+
+}  // namespace tamarind

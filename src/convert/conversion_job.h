@@ -1,0 +1,146 @@
+// One conversion run: its options, paths, file list and report text.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/conversion_options.h"
+#include "ocr/ocr_engine.h"
+#include "platform/output_folder.h"
+#include "platform/temp_file.h"
+
+namespace tamarind {
+
+// Results of ConversionJob::ConvertFile.
+inline constexpr int kConverted = 0;
+inline constexpr int kSkipped = 1;
+inline constexpr int kNotWinFax = -1;
+inline constexpr int kFolderNotCreated = -2;
+inline constexpr int kOutputIsSource = -3;
+// Folder runs only: a listed file that is not there, and one whose output
+// would fall outside the destination.
+inline constexpr int kSourceMissing = -4;
+inline constexpr int kOutsideDestination = -6;
+inline constexpr int kNotFax = -5;
+inline constexpr int kJpegFailed = -7;
+inline constexpr int kException = -9;
+
+// Creates |path| with every missing ancestor; non-zero when the folder
+// exists afterwards. The working directory is left alone.
+int CreateFolderTree(const std::string& path);
+
+// What one ConvertFile call did beyond its result code: the files it
+// wrote and, for a failure, the reason in the user's words.
+struct FileOutcome {
+  int result = 0;
+  std::vector<std::string> outputs;
+  int pages = 0;  // pages the fax holds (0 when it did not load)
+  int pagesRecognised = 0;  // pages whose text was read
+  std::string reason;
+  double seconds = 0;  // time spent on the file (folder runs)
+  // Failures the file added to the run: also a page or a date copy that
+  // failed while the result stayed kConverted (folder runs).
+  int failures = 0;
+};
+
+// One file of a folder run and the output it is named into.
+struct FileTask {
+  std::string source;
+  std::string output;
+};
+
+// Told on the thread that runs a folder pass, in list order: |started|
+// when file |index| of |total| is handed to a worker, |finished| once its
+// share of the report has been added. Either may be empty.
+struct FolderRunEvents {
+  std::function<void(size_t index, size_t total, const FileTask& task)> started;
+  std::function<void(size_t index, const FileTask& task, const FileOutcome& outcome)> finished;
+};
+
+// What a parse of the command line found wrong: switches refused (the
+// parse then returns kParseRefused) and warnings about values it replaced.
+struct ParseDiagnostics {
+  std::vector<std::string> refusals;
+  std::vector<std::string> warnings;
+};
+
+class ConversionJob;
+// Converts one file of a folder pass with a worker's own job: what it
+// appends to that job's report, failures and lastOutcome is the file's
+// share of the run.
+using FileConverter = std::function<int(ConversionJob& worker, const std::string& source, const std::string& output)>;
+
+class ConversionJob {
+ public:
+  ConversionJob();
+  ~ConversionJob();
+  ConversionJob(const ConversionJob&) = delete;
+  ConversionJob& operator=(const ConversionJob&) = delete;
+
+  ConversionOptions options;
+  std::string report;
+  std::vector<std::string> files;  // relative to |source|
+
+  // Files and folders that failed since the last Reset, counted for the
+  // exit status; a failure never changes what ConvertFile returns.
+  int failures = 0;
+  // Report lines for folders the walk could not read; ConvertFolder puts
+  // them under its header and empties the list.
+  std::vector<std::string> walkFailures;
+  // Optional; ConvertFolder tells them how far the pass has come.
+  FolderRunEvents events;
+  // Converts each file of a folder pass; empty for ConvertFile, which then
+  // converts after checking that the file is there and has an output.
+  // Tests put slow or scripted conversions here.
+  FileConverter converter;
+  // The destination folder of a folder pass, held open: outputs below it
+  // are made through this handle. Null outside a pass, or when the folder
+  // cannot be opened (outputs are then made by their paths).
+  std::shared_ptr<const platform::OutputFolder> outputRoot;
+  // What the last ConvertFile call did.
+  FileOutcome lastOutcome;
+  // What the last ParseCommandLine or ParseArguments call found wrong.
+  ParseDiagnostics parseDiagnostics;
+
+  void Reset();
+  void SetReport(std::string_view text);
+  std::string GetReport() const;
+
+  // Converts one file into one JPEG per page; 0 converted, 1 skipped,
+  // negative on failure (see the report). Everything it touches is this
+  // job's own (options, report, temporary BMP), so jobs on different
+  // threads may convert at the same time.
+  int ConvertFile(std::string sourcePath, std::string destinationPath);
+  // True when |path| is a file that can be read and is not empty.
+  static bool OutputExists(const std::string& path);
+  // Copies the access and modification times of |sourcePath| onto
+  // |outputPath|: 0 done, -1 source unreadable, -2 output not settable.
+  int CopyFileTimes(const std::string& sourcePath, const std::string& outputPath);
+
+ private:
+  // The private temporary BMP of this job, made on first use; null with
+  // |error| filled when it cannot be made.
+  platform::PrivateTempFile* TempBmp(std::string* error);
+  // This job's text recognition engine for options.ocrLanguages, made on
+  // first use (loading the language data takes a moment, so each worker
+  // makes one and keeps it); null with |error| filled when it cannot be
+  // made.
+  ocr::OcrEngine* TextRecognizer(std::string* error);
+
+  class FileConversion;
+
+  std::unique_ptr<platform::PrivateTempFile> tempBmp_;
+  std::optional<ocr::OcrEngine> ocrEngine_;
+  std::string ocrLanguages_;  // what |ocrEngine_| reads
+  std::string ocrFailure_;    // why it could not be made, once tried
+};
+
+}  // namespace tamarind

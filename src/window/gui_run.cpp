@@ -1,0 +1,156 @@
+#include "window/gui_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "batch/convert_folder.h"
+#include "convert/conversion_log.h"
+#include "faxdoc/format_code.h"
+#include "faxdoc/winfax_reader.h"
+#include "platform/paths.h"
+#include "platform/string_extras.h"
+
+namespace tamarind {
+
+namespace {
+
+using platform::kSeparator;
+
+}  // namespace
+
+std::string DoingText(std::string_view sourcePath) { return "Doing: " + std::string(sourcePath); }
+
+std::string DoneText(int converted) { return "Done. " + std::to_string(converted) + " FAX files converted"; }
+
+std::string GuiReportHeader(std::string_view sourceFolder, std::string_view destination) {
+  return "Tamarind in GUI mode : convert folder\r\nSource Folder: " + platform::EscapeControlBytes(sourceFolder) +
+         "\r\nDestination Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
+}
+
+FileResult ClassifyResult(int convertResult) {
+  switch (convertResult) {
+    case kConverted: return FileResult::Converted;
+    case kSkipped: return FileResult::Skipped;
+    case kNotWinFax:
+    case kNotFax: return FileResult::NotWinFax;
+    default: return FileResult::Failed;
+  }
+}
+
+std::string_view ResultText(FileResult result) {
+  switch (result) {
+    case FileResult::Converted: return "Converted!";
+    case FileResult::Skipped: return "Already exist, skipped!";
+    case FileResult::NotWinFax: return "Not WinFax File!";
+    case FileResult::Failed: break;
+  }
+  return "Failed!";
+}
+
+std::string ShownPath(std::string_view path, std::string_view folder) {
+  while (folder.size() > 1 && folder.back() == kSeparator) folder.remove_suffix(1);
+  if (folder.empty() || !path.starts_with(folder)) return std::string(path);
+  std::string_view rest = path.substr(folder.size());
+  if (folder.back() != kSeparator) {  // anything but the root
+    if (rest.empty() || rest.front() != kSeparator) return std::string(path);
+    rest.remove_prefix(1);
+  }
+  return std::string(rest.empty() ? path : rest);
+}
+
+int CountFaxPages(const std::string& path) {
+  // The reader refuses pipes and devices without waiting on them.
+  if (FormatCodeFromExtension(path) != kWinFaxFormat) return 0;
+  WinFaxReader reader;
+  if (!reader.Open(path)) return 0;
+  return reader.CountPages();
+}
+
+double RunProgress::SecondsLeft() const {
+  if (unitsDone <= 0 || seconds <= 0) return -1;
+  return seconds * static_cast<double>(units - unitsDone) / static_cast<double>(unitsDone);
+}
+
+std::string TimeLeftText(double seconds) {
+  if (seconds < 60) {
+    // Steps of five seconds: the estimate is not finer than that.
+    const int rounded = std::max(5, static_cast<int>(std::ceil(seconds / 5)) * 5);
+    return "about " + std::to_string(rounded) + " s left";
+  }
+  const long minutes = std::lround(seconds / 60);
+  if (minutes < 90) return "about " + std::to_string(minutes) + " min left";
+  return "about " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min left";
+}
+
+std::string ProgressText(const RunProgress& progress) {
+  std::string text = std::to_string(progress.filesDone) + " of " + std::to_string(progress.files) + " files, " +
+                     std::to_string(progress.pagesDone) + " of " + std::to_string(progress.pages) + " pages, " +
+                     std::to_string(progress.failures) + " failed";
+  if (const double left = progress.SecondsLeft(); left >= 0) text += ", " + TimeLeftText(left);
+  return text;
+}
+
+std::string RunningText(const RunProgress& progress, std::string_view sourceShown) {
+  return ProgressText(progress) + ". " + DoingText(sourceShown);
+}
+
+namespace {
+
+// Each listed file's weight in the progress: its pages, at least one. Stops
+// counting (and the run stops anyway) once |stop| is set.
+std::vector<int> PageCounts(const ConversionJob& job, const std::atomic<bool>& stop) {
+  std::vector<int> pages;
+  pages.reserve(job.files.size());
+  for (const std::string& file : job.files)
+    pages.push_back(stop ? 0 : CountFaxPages(platform::JoinPath(job.options.source, file)));
+  return pages;
+}
+
+}  // namespace
+
+int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events) {
+  job.options = plan.options;
+  const std::string& destination = plan.options.destination;
+  if (CreateFolderTree(destination) == 0) events.SaveDirFailed();
+  job.SetReport(GuiReportHeader(plan.options.source, destination));
+
+  const std::vector<int> pages = PageCounts(job, stop);
+  RunProgress progress;
+  progress.files = pages.size();
+  for (int count : pages) {
+    progress.pages += count;
+    progress.units += std::max(count, 1);
+  }
+  events.RunPlanned(progress);
+
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  int converted = 0;
+  job.events.started = [&](size_t i, size_t, const FileTask& task) { events.FileStarted(i, task.source); };
+  job.events.finished = [&](size_t i, const FileTask& task, const FileOutcome& outcome) {
+    FinishedFile file;
+    file.result = ClassifyResult(outcome.result);
+    if (file.result == FileResult::Converted) {
+      ++converted;
+      file.output = task.output;
+    }
+    if (!outcome.outputs.empty()) file.firstOutput = outcome.outputs.front();
+    else if (file.result == FileResult::Converted) file.firstOutput = task.output;
+    if (file.result == FileResult::NotWinFax || file.result == FileResult::Failed) ++progress.failures;
+    ++progress.filesDone;
+    progress.pagesDone += pages[i];
+    progress.unitsDone += std::max(pages[i], 1);
+    progress.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    events.FileFinished(i, file, progress);
+  };
+  ConvertListedFiles(job, &stop);
+  job.events = {};
+  AppendToLogOrSay(plan.logPath, job.GetReport(), plan.createLogFolders);
+  events.RunFinished(converted);
+  return converted;
+}
+
+int AutoConvertIntervalMs(int minutes) { return kCycleMinutesRange.Clamp(minutes) * 60000; }
+
+}  // namespace tamarind

@@ -1,0 +1,375 @@
+// The real program in the runs that scripts and clusters make: shards, file
+// lists, reruns with /skip, the JSON report, the watch, refused switches and
+// the GNU parallel example of docs/scale.md.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "platform/files.h"
+#include "support/fax_files.h"
+#include "support/test_files.h"
+
+extern char** environ;
+
+namespace tamarind {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using test::ShellQuote;
+using ::testing::HasSubstr;
+
+std::string Program() { return test::BinaryDir() + "/tamarind"; }
+
+// Every regular file under |folder| by its relative path, with its bytes;
+// unfinished ".tmp" files included, so that they show.
+std::map<std::string, std::vector<uint8_t>> Tree(const std::string& folder) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  if (!fs::exists(folder)) return files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = test::ReadFileBytes(entry.path());
+  return files;
+}
+
+// The objects of a JSON-lines report; a line that is not JSON fails the test.
+std::vector<Json> JsonLines(const std::string& text) {
+  std::vector<Json> lines;
+  for (size_t start = 0, end; start < text.size(); start = end + 1) {
+    end = std::min(text.find('\n', start), text.size());
+    const std::string line = text.substr(start, end - start);
+    try {
+      lines.push_back(Json::parse(line));
+    } catch (const Json::exception& e) {
+      ADD_FAILURE() << e.what() << " in: " << line;
+    }
+  }
+  return lines;
+}
+
+// The file objects by source, after checking that the last line is the
+// summary and that it counts them.
+std::map<std::string, Json> FileObjects(const std::vector<Json>& lines) {
+  std::map<std::string, Json> bySource;
+  if (lines.empty() || !lines.back().contains("summary")) {
+    ADD_FAILURE() << "no summary line";
+    return bySource;
+  }
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
+    EXPECT_TRUE(bySource.emplace(lines[i].at("source"), lines[i]).second) << "twice: " << lines[i];
+  }
+  EXPECT_EQ(lines.back()["summary"]["files"], bySource.size());
+  return bySource;
+}
+
+class AutomationRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // in/a.fxd  in/b.fxs (2 pages)  in/sub/c.fxd  in/sub/d.fxm (2 pages)
+    // in/sub/deeper/e.fxr  in/f.fxd
+    ASSERT_TRUE(platform::MakeFolders(dir.File("in/sub/deeper")));
+    Fax("in/a.fxd", {"text-fine-g3"});
+    Fax("in/b.fxs", {"text-standard-g4", "text-fine-g3"});
+    Fax("in/sub/c.fxd", {"text-standard-g3"});
+    Fax("in/sub/d.fxm", {"text-fine-g4", "text-standard-g3"});
+    Fax("in/sub/deeper/e.fxr", {"text-fine-g4"});
+    Fax("in/f.fxd", {"text-standard-g4"});
+  }
+
+  void Fax(const std::string& name, const std::vector<std::string_view>& pages) {
+    test::WriteFaxFile(dir.File(name), pages);
+  }
+
+  // Runs tamarind with |arguments| in the scratch folder, standard error
+  // into Err(), and its log in the scratch folder.
+  test::CommandResult Tamarind(const std::string& arguments, const std::string& input = "/dev/null") {
+    return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " + ShellQuote(Program()) + " " + arguments +
+                            " /log=log.txt <" + input + " 2>err.txt");
+  }
+  std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
+
+  test::ScopedTempDir dir;
+};
+
+// A shard holds every file whose hash falls in it and no other, whatever N.
+TEST_F(AutomationRun, ShardsTogetherMakeExactlyTheSingleRun) {
+  ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=all").exitCode, 0);
+  const auto single = Tree(dir.File("all"));
+  ASSERT_EQ(single.size(), 8u);
+  for (int count : {1, 2, 5}) {
+    std::set<std::string> sources;
+    for (int index = 0; index < count; ++index) {
+      const std::string shard = std::to_string(index) + "/" + std::to_string(count);
+      const std::string destination = "shards" + std::to_string(count);
+      ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=" + destination + " /shard=" + shard + " /report=r.jsonl").exitCode, 0);
+      for (const auto& [source, object] : FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl")))))
+        EXPECT_TRUE(sources.insert(source).second) << source << " in two shards of " << count;
+    }
+    EXPECT_EQ(sources.size(), 6u) << count;
+    EXPECT_TRUE(Tree(dir.File("shards" + std::to_string(count))) == single) << count;
+  }
+}
+
+TEST_F(AutomationRun, FileListsNameFilesRelativeToTheSourceFolderOrAsGiven) {
+  // NUL-separated on standard input, with the forms find writes.
+  const std::string list = std::string("sub/c.fxd") + '\0' + "./a.fxd" + '\0' + dir.File("in/sub/deeper/e.fxr") +
+                           '\0' + "gone.fxd" + '\0' + "../in/f.fxd" + '\0';
+  test::WriteFileText(dir.File("list0"), list);
+  test::CommandResult run = Tamarind("/q /files-from=- /d=in /kh /sd=mirror /report=r.jsonl", "list0");
+  EXPECT_EQ(run.exitCode, 2);
+  const auto mirrored = Tree(dir.File("mirror"));
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : mirrored) names.insert(name);
+  EXPECT_EQ(names, (std::set<std::string>{"a.jpg", "sub/c.jpg", "sub/deeper/e.jpg"}));
+  auto objects = FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl"))));
+  ASSERT_EQ(objects.size(), 5u);
+  EXPECT_EQ(objects["in/gone.fxd"]["status"], "failed");
+  EXPECT_THAT(objects["in/gone.fxd"]["reason"].get<std::string>(), HasSubstr("No such file or directory"));
+  EXPECT_EQ(objects["in/../in/f.fxd"]["status"], "failed");  // mirrored, it would leave the destination
+  EXPECT_THAT(test::ReadFileText(dir.File("log.txt")), HasSubstr("Failed : in/gone.fxd - No such file or directory\r\n"));
+
+  // Lines from a file, no source folder: outputs go flat, the later of two
+  // equal names wins as in a folder run.
+  test::WriteFileText(dir.File("list.txt"), "in/sub/c.fxd\r\nin/a.fxd\nin/sub/deeper/../c.fxd\n");
+  ASSERT_EQ(Tamarind("/q /files-from=list.txt /sd=flat").exitCode, 0);
+  const auto flat = Tree(dir.File("flat"));
+  ASSERT_EQ(flat.size(), 2u);
+  EXPECT_TRUE(flat.at("a.jpg") == mirrored.at("a.jpg"));
+  EXPECT_TRUE(flat.at("c.jpg") == mirrored.at("sub/c.jpg"));
+}
+
+// An interrupted run leaves some outputs, maybe a page of a multi-page fax,
+// an empty file from elsewhere and a temporary name; /skip converts the
+// rest and leaves the finished outputs alone.
+TEST_F(AutomationRun, SkipAfterAnInterruptedRunConvertsOnlyTheRest) {
+  ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=out").exitCode, 0);
+  const auto complete = Tree(dir.File("out"));
+  fs::remove(dir.File("out/sub/d002.jpg"));
+  fs::remove(dir.File("out/f.jpg"));
+  test::WriteFileText(dir.File("out/a.jpg"), "");
+  test::WriteFileText(dir.File("out/sub/c.jpg.Xy12ab.tmp"), "half");
+  const auto keptTime = fs::last_write_time(dir.File("out/b001.jpg"));
+
+  ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=out /skip /report=r.jsonl").exitCode, 0);
+  std::map<std::string, std::string> statuses;
+  for (const auto& [source, object] : FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl")))))
+    statuses[source] = object["status"];
+  EXPECT_EQ(statuses, (std::map<std::string, std::string>{{"in/a.fxd", "converted"},
+                                                          {"in/b.fxs", "skipped"},
+                                                          {"in/f.fxd", "converted"},
+                                                          {"in/sub/c.fxd", "skipped"},
+                                                          {"in/sub/d.fxm", "converted"},
+                                                          {"in/sub/deeper/e.fxr", "skipped"}}));
+  EXPECT_EQ(fs::last_write_time(dir.File("out/b001.jpg")), keptTime);
+  auto after = Tree(dir.File("out"));
+  after.erase("sub/c.jpg.Xy12ab.tmp");
+  EXPECT_TRUE(after == complete);
+}
+
+TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
+  Fax("in/torn.fxd", {"text-fine-g3", test::kEmptyPage, "text-fine-g3"});
+  test::WriteFileText(dir.File("in/x.fxd"), "not a fax at all");
+  Fax("in/\xff\xfe.fxd", {"text-fine-g4"});  // a name that is not UTF-8
+  test::CommandResult run = Tamarind("/d=in /sd=out /report=-");
+  EXPECT_EQ(run.exitCode, 2);
+  // Standard output is the report alone; the human report went to
+  // standard error.
+  EXPECT_THAT(Err(), HasSubstr("Total converted FAX files: 5\n"));
+  const std::vector<Json> lines = JsonLines(run.output);
+  auto objects = FileObjects(lines);
+  ASSERT_EQ(objects.size(), 6u);
+  const std::string replaced = "\xef\xbf\xbd\xef\xbf\xbd";  // U+FFFD for each stray byte
+  std::map<std::string, std::string> expected{{"in/a.fxd", "converted"},  {"in/b.fxs", "converted"},
+                                              {"in/f.fxd", "converted"},  {"in/torn.fxd", "failed"},
+                                              {"in/x.fxd", "not-fax"},    {"in/" + replaced + ".fxd", "converted"}};
+  std::set<std::string> listed;
+  int pages = 0;
+  for (const auto& [source, object] : objects) {
+    EXPECT_EQ(object["status"], expected[source]) << source;
+    EXPECT_EQ(object["reason"].is_null(), object["status"] == "converted") << source;
+    EXPECT_GE(object["seconds"].get<double>(), 0) << source;
+    for (const std::string output : object["outputs"]) listed.insert(output);
+    pages += object["pages"].get<int>();
+  }
+  EXPECT_EQ(pages, 1 + 2 + 1 + 3 + 0 + 1);
+  // Every listed output is on disk, whole, and nothing else is.
+  std::set<std::string> onDisk;
+  for (const auto& [name, bytes] : Tree(dir.File("out"))) {
+    onDisk.insert("out/" + (name == "\xff\xfe.jpg" ? replaced + ".jpg" : name));
+    EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/" + name))) << name;
+  }
+  EXPECT_EQ(listed, onDisk);
+  EXPECT_EQ(lines.back()["summary"], (Json{{"files", 6}, {"converted", 4}, {"skipped", 0}, {"failed", 1},
+                                           {"not-fax", 1}, {"seconds", lines.back()["summary"]["seconds"]}}));
+}
+
+TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
+  fs::create_directory(dir.File("folder.lst"));
+  const char* refused[][2] = {
+      {"/shard=1", "/shard=1"},           {"/shard=2/2", "/shard=2/2"},       {"/shard=a/3", "/shard=a/3"},
+      {"/shard=0/0", "/shard=0/0"},       {"/shard=-1/3", "/shard=-1/3"},     {"/watch=ten", "/watch=ten"},
+      {"/watch=0", "/watch=0"},           {"/watch=", "/watch="},             {"/files-from=none.lst", "/files-from=none.lst"},
+      {"/files-from=folder.lst", "/files-from=folder.lst"}, {"/report=", "/report="},
+      {"/watch=5 /files-from=-", "/watch="},
+  };
+  for (const auto& [switches, named] : refused) {
+    test::CommandResult run = Tamarind(std::string("/d=in /sd=out ") + switches);
+    EXPECT_EQ(run.exitCode, 64) << switches;
+    EXPECT_THAT(Err(), HasSubstr(std::string("tamarind: ") + named)) << switches;
+    EXPECT_THAT(Err(), HasSubstr("Usage: tamarind")) << switches;
+  }
+  EXPECT_EQ(Tamarind("/f=in/a.fxd /sf=out/a.jpg /shard=0/2").exitCode, 64);
+  EXPECT_FALSE(test::FileExists(dir.File("out")));
+  EXPECT_FALSE(test::FileExists(dir.File("log.txt")));
+}
+
+// The program running in the background, as a watch does.
+class Background {
+ public:
+  Background(const std::vector<std::string>& arguments, const std::string& outputs) {
+    std::vector<std::string> argv{Program()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, (outputs + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, (outputs + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Background() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Running() const { return pid_ > 0; }
+
+  // Sends |signal|; the exit status, or -1 when the program did not exit by
+  // itself within |limit|.
+  int StopWith(int signal, std::chrono::seconds limit) {
+    kill(pid_, signal);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Waits up to |limit| for |path|; the seconds it took, or -1.
+double SecondsUntilExists(const std::string& path, double limit) {
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (test::FileExists(path)) return waited;
+    if (waited > limit) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
+  ASSERT_TRUE(platform::MakeFolders(dir.File("inbox")));
+  Fax("inbox/first.fxd", {"text-fine-g3"});
+  Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
+                    "/report=" + dir.File("r.jsonl"), "/log=" + dir.File("log.txt")},
+                   dir.File("watch"));
+  ASSERT_TRUE(watch.Running());
+  ASSERT_GE(SecondsUntilExists(dir.File("out/first.jpg"), 10), 0);  // the first pass
+
+  Fax("inbox/dropped.fxd", {"text-standard-g4"});
+  // A fax still being copied: a part now, more every 0.3 s for 3 s.
+  const std::vector<uint8_t> whole = test::ReadFileBytes(dir.File("in/b.fxs"));
+  const size_t part = whole.size() / 12;
+  std::vector<uint8_t> growing(whole.begin(), whole.begin() + part);
+  test::WriteFileBytes(dir.File("inbox/growing.fxd"), growing);
+  std::thread copier([&] {
+    for (size_t step = 2; step <= 11; ++step) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      test::WriteFileBytes(dir.File("inbox/growing.fxd"),
+                           std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(part * step)));
+    }
+  });
+  // Seen new by the next scan, alike by the one after: two periods, plus
+  // the conversion and a busy machine's delays.
+  const double waited = SecondsUntilExists(dir.File("out/dropped.jpg"), 10);
+  copier.join();
+  EXPECT_GE(waited, 0);
+  EXPECT_LE(waited, 3.5);
+  EXPECT_FALSE(test::FileExists(dir.File("out/growing.jpg")));
+  EXPECT_FALSE(test::FileExists(dir.File("out/growing001.jpg")));
+
+  EXPECT_EQ(watch.StopWith(SIGTERM, std::chrono::seconds(10)), 0);
+  std::set<std::string> left;
+  for (const auto& [name, bytes] : Tree(dir.File("out"))) left.insert(name);
+  EXPECT_EQ(left, (std::set<std::string>{"dropped.jpg", "first.jpg"}));
+  // The report holds the last pass that converted something.
+  auto objects = FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl"))));
+  ASSERT_EQ(objects.size(), 1u);
+  EXPECT_EQ(objects.begin()->second["status"], "converted");
+  const std::string log = test::ReadFileText(dir.File("log.txt"));
+  EXPECT_THAT(log, HasSubstr("first.fxd --> "));
+  EXPECT_THAT(log, HasSubstr("dropped.fxd --> "));
+}
+
+// docs/scale.md's GNU parallel example, run here with one machine file
+// entry ":" (this machine, no ssh): shards as jobs, a joblog, and a rerun of
+// the failed job that /skip keeps to what is missing.
+TEST_F(AutomationRun, GnuParallelExampleRunsAndRerunsFailedShards) {
+  const std::vector<uint8_t> good = test::ReadFileBytes(dir.File("in/sub/c.fxd"));
+  test::WriteFileText(dir.File("in/sub/c.fxd"), "torn in transfer");
+  test::WriteFileText(dir.File("machines"), "1/:\n");
+  const std::string shards = "cd " + ShellQuote(dir.Path()) + " && export N=3 HOME=" + ShellQuote(dir.Path()) +
+                             " PATH=" + ShellQuote(test::BinaryDir()) + ":$PATH && ";
+  const std::string command =
+      "seq 0 $((N - 1)) | parallel --will-cite --sshloginfile machines --joblog convert.joblog "
+      "tamarind /q /d=in /i /kh /sd=jpeg /skip /shard={}/$N /report=reports/shard-{}.jsonl /log=log.txt";
+  // One shard fails: parallel's status counts the failed jobs.
+  EXPECT_EQ(test::RunCommand(shards + command + " 2>/dev/null").exitCode, 1);
+  ASSERT_EQ(Tree(dir.File("jpeg")).size(), 7u);
+
+  test::WriteFileBytes(dir.File("in/sub/c.fxd"), good);
+  EXPECT_EQ(test::RunCommand(shards + "parallel --will-cite --retry-failed --joblog convert.joblog 2>/dev/null").exitCode,
+            0);
+  // The rerun converted the mended fax; the rest of its shard was skipped.
+  std::map<std::string, std::string> statuses;
+  for (int shard = 0; shard < 3; ++shard) {
+    auto objects =
+        FileObjects(JsonLines(test::ReadFileText(dir.File("reports/shard-" + std::to_string(shard) + ".jsonl"))));
+    const bool rerun = objects.contains("in/sub/c.fxd");
+    for (const auto& [source, object] : objects) {
+      statuses[source] = object["status"];
+      if (rerun && source != "in/sub/c.fxd") {
+        EXPECT_EQ(object["status"], "skipped") << source;
+      }
+    }
+  }
+  EXPECT_EQ(statuses.size(), 6u);
+  EXPECT_EQ(statuses["in/sub/c.fxd"], "converted");
+  ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=single").exitCode, 0);
+  EXPECT_TRUE(Tree(dir.File("jpeg")) == Tree(dir.File("single")));
+}
+
+}  // namespace
+}  // namespace tamarind

@@ -1,0 +1,70 @@
+// The real program from the command line: report on standard output, the
+// log in the per-user state folder, and the exit status.
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "support/fax_files.h"
+#include "support/test_files.h"
+
+namespace tamarind {
+namespace {
+
+using test::ShellQuote;
+
+class CommandLineRun : public ::testing::Test {
+ protected:
+  // Runs tamarind with |arguments| in the scratch folder, its per-user
+  // folders inside it.
+  test::CommandResult Tamarind(const std::string& arguments) {
+    std::string command = "cd " + ShellQuote(dir.Path()) + " && XDG_STATE_HOME=" + ShellQuote(dir.File("state")) +
+                          " XDG_CONFIG_HOME=" + ShellQuote(dir.File("config")) + " TMPDIR=" +
+                          ShellQuote(dir.Path()) + " " + ShellQuote(test::BinaryDir() + "/tamarind") + " " +
+                          arguments + " 2>/dev/null";
+    return test::RunCommand(command);
+  }
+  std::string Log() { return test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt")); }
+
+  test::ScopedTempDir dir;
+};
+
+TEST_F(CommandLineRun, SingleFileConvertsPrintsAndLogs) {
+  test::WriteFaxFile(dir.File("a.fxd"), {"text-standard-g4"});
+  test::CommandResult run = Tamarind("/f=a.fxd /sf=out/a.jpg");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, "Tamarind command line mode : convert file\na.fxd --> out/a.jpg : Success !\n");
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/a.jpg")));
+  EXPECT_NE(Log().find("Tamarind command line mode : convert file\r\na.fxd --> out/a.jpg : Success !\r\n---"),
+            std::string::npos);
+  // Only the JPEG is left behind: no temporary BMP, no half-written file.
+  auto entries = platform::ListFolder(dir.Path());
+  ASSERT_TRUE(entries);
+  EXPECT_EQ(entries->size(), 3u);  // a.fxd, out, state
+}
+
+TEST_F(CommandLineRun, FailuresGiveExitStatusTwo) {
+  test::WriteFileText(dir.File("x.tif"), "tiff");
+  test::CommandResult run = Tamarind("/q /f=x.tif /sf=x.jpg");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_NE(Log().find("Tamarind command line mode : convert file\r\nFailed : x.tif - Not WinFax File\r\n"),
+            std::string::npos);
+
+  EXPECT_EQ(Tamarind("/q /d=missing /sd=out").exitCode, 2);
+}
+
+TEST_F(CommandLineRun, FolderRunWithAFailedPageExitsTwoButCountsTheFile) {
+  ASSERT_TRUE(platform::MakeFolders(dir.File("in")));
+  test::WriteFaxFile(dir.File("in/good.fxd"), {"text-fine-g3"});
+  test::WriteFaxFile(dir.File("in/torn.fxd"), {"text-fine-g3", test::kEmptyPage, "text-fine-g3"});
+  test::CommandResult run = Tamarind("/d=in /sd=out /log=" + ShellQuote(dir.File("my.log")));
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.output.find("Total converted FAX files: 2\n"), std::string::npos) << run.output;
+  EXPECT_NE(test::ReadFileText(dir.File("my.log")).find("Failed :  Error in converting FAX to JPEG!\r\n"),
+            std::string::npos);
+
+  test::CommandResult clean = Tamarind("/q /d=in /sd=out /filter=good*");
+  EXPECT_EQ(clean.exitCode, 0);
+}
+
+}  // namespace
+}  // namespace tamarind

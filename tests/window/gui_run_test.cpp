@@ -1,0 +1,325 @@
+#include "window/gui_run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <tuple>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/test_files.h"
+#include "window/file_selection.h"
+#include "window/help.h"
+
+namespace tamarind {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using test::ScopedTempDir;
+
+TEST(FileSelection, OldTextsReadAsBeforeAndQuotedPiecesStayWhole) {
+  FileSelection one = ParseFileSelection("/home/u/faxes/a.fxd");
+  EXPECT_EQ(one.folder, "/home/u/faxes");
+  EXPECT_THAT(one.names, ElementsAre("a.fxd"));
+
+  FileSelection several = ParseFileSelection("/home/u/faxes a.fxd b.fxm");
+  EXPECT_EQ(several.folder, "/home/u/faxes");
+  EXPECT_THAT(several.names, ElementsAre("a.fxd", "b.fxm"));
+
+  // Unquoted blanks split: the first piece is the folder.
+  FileSelection split = ParseFileSelection("/home/u/my faxes/a.fxd");
+  EXPECT_EQ(split.folder, "/home/u/my");
+  EXPECT_THAT(split.names, ElementsAre("faxes/a.fxd"));
+
+  FileSelection quoted = ParseFileSelection("\"/home/u/my faxes\" \"a b.fxd\" c.fxd");
+  EXPECT_EQ(quoted.folder, "/home/u/my faxes");
+  EXPECT_THAT(quoted.names, ElementsAre("a b.fxd", "c.fxd"));
+
+  FileSelection quotedOne = ParseFileSelection("\"/home/u/my faxes/a b.fxd\"");
+  EXPECT_EQ(quotedOne.folder, "/home/u/my faxes");
+  EXPECT_THAT(quotedOne.names, ElementsAre("a b.fxd"));
+
+  // Doubled blanks do not drop the names after them.
+  EXPECT_THAT(ParseFileSelection("/f a.fxd  b.fxd").names, ElementsAre("a.fxd", "b.fxd"));
+  EXPECT_EQ(ParseFileSelection("/a.fxd").folder, "/");
+  EXPECT_EQ(ParseFileSelection("a.fxd").folder, "");
+  EXPECT_EQ(ParseFileSelection("   ").folder, "");
+}
+
+TEST(FileSelection, FormattedTextReadsBack) {
+  const std::vector<std::vector<std::string>> cases = {{"a.fxd"}, {"a b.fxd"}, {"a.fxd", "b c.fxd", "d.fxs"}};
+  for (std::string folder : {"/srv/fax", "/srv/my faxes"}) {
+    for (const auto& names : cases) {
+      FileSelection back = ParseFileSelection(FormatFileSelection(folder, names));
+      EXPECT_EQ(back.folder, folder);
+      EXPECT_EQ(back.names, names);
+    }
+  }
+  EXPECT_EQ(FormatFileSelection("/srv/fax", std::vector<std::string>{"a.fxd", "b.fxd"}), "/srv/fax a.fxd b.fxd");
+}
+
+TEST(RunResults, WordsForEveryCode) {
+  EXPECT_EQ(ResultText(ClassifyResult(0)), "Converted!");
+  EXPECT_EQ(ResultText(ClassifyResult(1)), "Already exist, skipped!");
+  EXPECT_EQ(ResultText(ClassifyResult(-1)), "Not WinFax File!");
+  EXPECT_EQ(ResultText(ClassifyResult(-5)), "Not WinFax File!");
+  for (int failure : {-2, -7, -9}) EXPECT_EQ(ResultText(ClassifyResult(failure)), "Failed!") << failure;
+}
+
+TEST(RunTexts, Exact) {
+  EXPECT_EQ(DoingText("/in/a.fxd"), "Doing: /in/a.fxd");
+  EXPECT_EQ(DoneText(3), "Done. 3 FAX files converted");
+  EXPECT_EQ(GuiReportHeader("/in", "/out"),
+            "Tamarind in GUI mode : convert folder\r\nSource Folder: /in\r\nDestination Folder: /out\r\n");
+}
+
+TEST(AutoConvert, PeriodHeldToWhatATimerCounts) {
+  EXPECT_EQ(AutoConvertIntervalMs(60), 3600000);
+  EXPECT_EQ(AutoConvertIntervalMs(0), 60000);
+  EXPECT_EQ(AutoConvertIntervalMs(-5), 60000);
+  EXPECT_EQ(AutoConvertIntervalMs(35791), 35791 * 60000);
+  EXPECT_EQ(AutoConvertIntervalMs(1000000), 35791 * 60000);
+}
+
+TEST(HelpDocument, BesideTheProgramFirstThenInstalledElseSaysWhereItLooked) {
+  ScopedTempDir dir;
+  constexpr std::string_view kFromBin = "../share/doc/tamarind/manual.html";
+  const std::string module = dir.File("bin/tamarind");
+  const std::string installed = dir.File("share/doc/tamarind/manual.html");
+  std::filesystem::create_directories(dir.File("bin"));
+  std::filesystem::create_directories(dir.File("share/doc/tamarind"));
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).reason(), "Help file not found: " + installed);
+  test::WriteFileText(installed, "<html></html>");
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), installed);
+  test::WriteFileText(dir.File("bin/tamarind.html"), "<html></html>");
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), dir.File("bin/tamarind.html"));
+  test::WriteFileText(dir.File("bin/tamarind.chm"), "chm");
+  EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), dir.File("bin/tamarind.chm"));
+  EXPECT_EQ(HelpDocumentPath(dir.File("bin/tamarind.exe"), kFromBin).value(), dir.File("bin/tamarind.chm"));
+}
+
+struct Recorder : RunEvents {
+  std::vector<std::string> lines;
+  std::vector<FinishedFile> finished;
+  std::vector<RunProgress> progress;  // as planned, then after each file
+  void SaveDirFailed() override { lines.push_back("savedir"); }
+  void RunPlanned(const RunProgress& planned) override { progress.push_back(planned); }
+  void FileStarted(size_t i, const std::string& s) override { lines.push_back(std::to_string(i) + " " + s); }
+  void FileFinished(size_t i, const FinishedFile& file, const RunProgress& now) override {
+    lines.push_back(std::to_string(i) + " " + file.output + " " + std::string(ResultText(file.result)));
+    finished.push_back(file);
+    progress.push_back(now);
+  }
+  void RunFinished(int converted) override { lines.push_back("done " + std::to_string(converted)); }
+};
+
+// Counting the pages before a run must not wait on a pipe for a writer nor
+// read a device without end.
+TEST(CountFaxPages, PipesAndDevicesHoldNoPages) {
+  ScopedTempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("pipe.fxd").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", dir.File("zeros.fxd").c_str()), 0);
+  for (const char* name : {"pipe.fxd", "zeros.fxd"}) EXPECT_EQ(CountFaxPages(dir.File(name)), 0) << name;
+}
+
+TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
+  ScopedTempDir dir;
+  ConversionJob job;
+  job.Reset();
+  job.files = {"a.fxd", "b.fxd", "c.fxd"};
+  RunPlan plan;
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("out/deeper");
+  // A fresh account has none of the default log's folders yet.
+  plan.logPath = dir.File("state/tamarind/log/tmdlog.txt");
+  plan.options.keepDate = true;
+  plan.options.quality = 0;  // kept as typed
+  plan.options.skipExisting = true;
+  plan.options.workers = 1;
+  std::atomic<bool> stop{false};
+  Recorder events;
+  std::vector<std::string> seen;
+  job.converter = [&](ConversionJob& j, const std::string& s, const std::string& o) {
+    seen.push_back(s + " -> " + o);
+    EXPECT_EQ(j.options, plan.options);
+    j.report += "line for " + s + "\r\n";
+    if (s.ends_with("b.fxd")) stop = true;  // Cancel while b converts
+    return s.ends_with("a.fxd") ? 0 : -7;
+  };
+  EXPECT_EQ(RunConversion(job, plan, stop, events), 1);
+  EXPECT_TRUE(test::FileExists(plan.options.destination));
+  EXPECT_THAT(events.lines, ElementsAre("0 " + dir.File("in/a.fxd"), "0 " + dir.File("out/deeper/a.jpg") + " Converted!",
+                                        "1 " + dir.File("in/b.fxd"), "1  Failed!", "done 1"));
+  std::string log = test::ReadFileText(plan.logPath);
+  EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.options.source, plan.options.destination) + "line for " + dir.File("in/a.fxd") +
+                             "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
+}
+
+// The bar's units are pages, counted before the run: a 4-page fax weighs
+// four, a file that is no fax one. The pages written are the oracle.
+TEST(RunConversion, ProgressCountsPagesFilesAndFailures) {
+  namespace fs = std::filesystem;
+  ScopedTempDir dir;
+  fs::create_directories(dir.File("in"));
+  for (const char* name : {"multipage.fxd", "fine-g3.fxs"})
+    fs::copy_file(test::SourceDir() + "/samples/" + name, dir.File("in/") + name);
+  test::WriteFileText(dir.File("in/broken.fxd"), "no fax");
+  ConversionJob job;
+  job.Reset();
+  job.files = {"multipage.fxd", "broken.fxd", "fine-g3.fxs"};
+  RunPlan plan;
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("out");
+  plan.options.keepExtension = true;
+  plan.logPath = dir.File("tmdlog.txt");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  EXPECT_EQ(RunConversion(job, plan, stop, events), 2);
+
+  size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(dir.File("out"))) written += entry.path().extension() == ".jpg";
+  ASSERT_EQ(events.progress.size(), 4u);
+  const RunProgress& planned = events.progress.front();
+  EXPECT_EQ(planned.files, 3u);
+  EXPECT_EQ(planned.pages, static_cast<int64_t>(written));
+  EXPECT_EQ(planned.units, planned.pages + 1);
+  std::vector<int64_t> unitsDone, failures;
+  for (const RunProgress& p : events.progress) {
+    unitsDone.push_back(p.unitsDone);
+    failures.push_back(p.failures);
+  }
+  EXPECT_THAT(unitsDone, ElementsAre(0, planned.units - 2, planned.units - 1, planned.units));
+  EXPECT_THAT(failures, ElementsAre(0, 0, 1, 1));
+  EXPECT_EQ(events.progress.back().pagesDone, planned.pages);
+  EXPECT_EQ(events.progress.back().filesDone, 3u);
+  // Page 1 is what a viewer should open; a refused file has nothing.
+  EXPECT_EQ(events.finished[0].firstOutput, dir.File("out/multipage.fxd001.jpg"));
+  EXPECT_EQ(events.finished[1].firstOutput, "");
+  EXPECT_EQ(events.finished[2].firstOutput, dir.File("out/fine-g3.fxs.jpg"));
+}
+
+TEST(RunProgress, TextShowsFilesPagesFailuresAndTimeLeftOnceThereIsAPace) {
+  RunProgress progress{.files = 80, .filesDone = 0, .pages = 240, .pagesDone = 0, .units = 240, .unitsDone = 0};
+  EXPECT_EQ(ProgressText(progress), "0 of 80 files, 0 of 240 pages, 0 failed");
+  progress.filesDone = 20;
+  progress.pagesDone = 60;
+  progress.unitsDone = 60;
+  progress.failures = 2;
+  progress.seconds = 40;  // 60 of 240 units in 40 s: 120 s to go
+  EXPECT_EQ(ProgressText(progress), "20 of 80 files, 60 of 240 pages, 2 failed, about 2 min left");
+  EXPECT_EQ(RunningText(progress, "sub/a.fxd"),
+            "20 of 80 files, 60 of 240 pages, 2 failed, about 2 min left. Doing: sub/a.fxd");
+}
+
+TEST(RunProgress, TimeLeftInWordsAtEveryScale) {
+  const std::pair<double, const char*> cases[] = {
+      {0.2, "about 5 s left"},          {41, "about 45 s left"},         {59.5, "about 60 s left"},
+      {60, "about 1 min left"},         {89 * 60 + 20, "about 89 min left"}, {125 * 60, "about 2 h 5 min left"},
+  };
+  for (auto [seconds, text] : cases) EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
+}
+
+TEST(ShownPath, RelativeBelowTheFolderWholeElsewhere) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"/in/a.fxd", "/in", "a.fxd"},        {"/in/sub/a.fxd", "/in/", "sub/a.fxd"},
+      {"/inbox/a.fxd", "/in", "/inbox/a.fxd"}, {"/in", "/in", "/in"},
+      {"/a.fxd", "/", "a.fxd"},             {"/other/a.fxd", "", "/other/a.fxd"},
+  };
+  for (auto [path, folder, shown] : cases) EXPECT_EQ(ShownPath(path, folder), shown) << path << " in " << folder;
+}
+
+TEST(RunConversion, SeveralWorkersTellRowsAndReportInListOrder) {
+  ScopedTempDir dir;
+  ConversionJob job;
+  job.Reset();
+  for (int i = 0; i < 8; ++i) job.files.push_back(std::to_string(i) + ".fxd");
+  RunPlan plan;
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("out");
+  plan.options.workers = 3;
+  plan.logPath = dir.File("tmdlog.txt");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  // Early files take longest, so later ones end first.
+  job.converter = [](ConversionJob& j, const std::string& s, const std::string&) {
+    const int n = s[s.size() - 5] - '0';
+    std::this_thread::sleep_for(std::chrono::milliseconds(16 - 2 * n));
+    j.report += std::to_string(n) + "\r\n";
+    return n % 3 == 0 ? kConverted : kJpegFailed;
+  };
+  EXPECT_EQ(RunConversion(job, plan, stop, events), 3);
+  std::vector<std::string> expected;
+  for (int i = 0; i < 8; ++i) {
+    expected.push_back(std::to_string(i) + " " + dir.File("in/" + std::to_string(i) + ".fxd"));
+    expected.push_back(std::to_string(i) + " " + (i % 3 == 0 ? dir.File("out/" + std::to_string(i) + ".jpg") : "") +
+                       " " + (i % 3 == 0 ? "Converted!" : "Failed!"));
+  }
+  expected.push_back("done 3");
+  // Rows start in order and each ends after it started; the report holds
+  // the files in list order.
+  std::vector<std::string> starts, ends;
+  for (const std::string& line : events.lines) (line.find(".fxd") != std::string::npos ? starts : ends).push_back(line);
+  std::vector<std::string> expectedStarts, expectedEnds;
+  for (size_t i = 0; i < expected.size(); ++i)
+    (expected[i].find(".fxd") != std::string::npos ? expectedStarts : expectedEnds).push_back(expected[i]);
+  EXPECT_EQ(starts, expectedStarts);
+  EXPECT_EQ(ends, expectedEnds);
+  for (int i = 0; i < 8; ++i) {
+    auto at = [&](const std::string& line) { return std::find(events.lines.begin(), events.lines.end(), line); };
+    EXPECT_LT(at(expected[2 * i]), at(expected[2 * i + 1]));
+  }
+  EXPECT_THAT(test::ReadFileText(plan.logPath), HasSubstr("0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n"));
+}
+
+TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
+  ScopedTempDir dir;
+  test::WriteFileText(dir.File("file"), "x");
+  ConversionJob job;
+  job.Reset();
+  job.files = {"a.fxd"};
+  RunPlan plan;
+  plan.options.source = dir.Path();
+  plan.options.destination = dir.File("file/out");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  job.converter = [](ConversionJob&, const std::string&, const std::string&) { return -2; };
+  RunConversion(job, plan, stop, events);
+  EXPECT_THAT(events.lines, ElementsAre("savedir", "0 " + dir.File("a.fxd"), "0  Failed!", "done 0"));
+}
+
+TEST(RunConversion, AnUnreadableSourceFolderIsInTheReport) {
+  ScopedTempDir dir;
+  ConversionJob job;
+  job.Reset();
+  RunPlan plan;
+  plan.options.source = BuildFileList(job, dir.File("missing"), ConversionOptions{});
+  plan.options.destination = dir.File("out");
+  std::atomic<bool> stop{false};
+  Recorder events;
+  RunConversion(job, plan, stop, events);
+  EXPECT_THAT(job.GetReport(), HasSubstr("Failed to read folder: " + dir.File("missing")));
+  EXPECT_THAT(events.lines, ElementsAre("done 0"));
+}
+
+TEST(BuildFileList, FileModeListsTheNamesAndFolderModeNeedsAFolder) {
+  ConversionJob job;
+  job.Reset();
+  job.files = {"stale"};
+  ConversionOptions files;
+  files.convertFiles = true;
+  EXPECT_EQ(BuildFileList(job, "\"/my faxes\" a.fxd \"b c.fxd\"", files), "/my faxes");
+  EXPECT_EQ(job.options.source, "/my faxes");
+  EXPECT_THAT(job.files, ElementsAre("a.fxd", "b c.fxd"));
+  EXPECT_EQ(BuildFileList(job, "", ConversionOptions{}), "");
+  EXPECT_TRUE(job.files.empty());
+}
+
+}  // namespace
+}  // namespace tamarind
