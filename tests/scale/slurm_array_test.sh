@@ -47,7 +47,7 @@ daemons=()
 running() {
   local pid
   for pid; do
-    [ -r "/proc/$pid/stat" ] && ! grep -q ') Z ' "/proc/$pid/stat" && return 0
+    [ -r "/proc/$pid/stat" ] && ! grep -q ') Z ' "/proc/$pid/stat" 2>/dev/null && return 0
   done
   return 1
 }
@@ -189,7 +189,7 @@ localise() {
 make_faxes() {
   mkdir -p "$T/fax/a" "$T/fax/b/c" "$T/fax/d"
   (for i in $(seq 12); do echo "line $i of a fax page sent to the archive"; done) | pbmtext |
-    pnmpad -width=1728 -height=800 | pbmtog3 -nofixedwidth >"$T/page.g3"
+    pnmpad -width=1728 -height=500 | pbmtog3 -nofixedwidth >"$T/page.g3"
   "$make_winfax" -o "$T/page.fxd" --msb --res 1 "$T/page.g3"
   local names=()
   for i in $(seq 0 $((fax_count - 1))); do
@@ -255,9 +255,9 @@ expect_all_outputs() {
 }
 
 start=$SECONDS
-make_faxes
 start_slurm
 echo "slurm up after $((SECONDS - start)) s"
+make_faxes
 export HOME="$T/home" XDG_STATE_HOME="$T/home/state"
 PATH="$(dirname "$tamarind"):$PATH"
 doc_block 1 | localise >"$T/submit/convert.sbatch"
