@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -56,7 +57,12 @@ void ReportTally::Add(const FileOutcome& outcome) {
   else ++failed;
 }
 
-std::string SummaryReportLine(const ReportTally& tally, double seconds) {
+std::string SignalName(int signal) {
+  const char* abbreviation = signal > 0 ? sigabbrev_np(signal) : nullptr;
+  return abbreviation ? std::string("SIG") + abbreviation : std::string();
+}
+
+std::string SummaryReportLine(const ReportTally& tally, double seconds, const RunEnd& end) {
   Json counts;
   counts["files"] = tally.files;
   counts["converted"] = tally.converted;
@@ -64,6 +70,9 @@ std::string SummaryReportLine(const ReportTally& tally, double seconds) {
   counts["failed"] = tally.failed;
   counts["not-fax"] = tally.notFax;
   counts["seconds"] = Rounded(seconds);
+  counts["complete"] = end.complete;
+  const std::string signal = SignalName(end.signal);
+  counts["signal"] = signal.empty() ? Json(nullptr) : Json(signal);
   Json line;
   line["summary"] = std::move(counts);
   return Dump(line);
@@ -89,8 +98,8 @@ void JsonReport::Add(std::string_view source, const FileOutcome& outcome) {
   Write(FileReportLine(source, outcome));
 }
 
-platform::Status JsonReport::Finish(double seconds) {
-  Write(SummaryReportLine(tally_, seconds));
+platform::Status JsonReport::Finish(double seconds, const RunEnd& end) {
+  Write(SummaryReportLine(tally_, seconds, end));
   if (!file_) return {};
   return file_->Commit();
 }

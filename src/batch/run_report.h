@@ -5,7 +5,8 @@
 //
 //   {"source":"in/a.fxd","outputs":["out/a001.jpg","out/a002.jpg"],"pages":2,
 //    "status":"converted","reason":null,"seconds":0.021}
-//   {"summary":{"files":1,"converted":1,"skipped":0,"failed":0,"not-fax":0,"seconds":0.03}}
+//   {"summary":{"files":1,"converted":1,"skipped":0,"failed":0,"not-fax":0,"seconds":0.03,
+//    "complete":true,"signal":null}}
 #pragma once
 
 #include <memory>
@@ -36,13 +37,25 @@ struct ReportTally {
   void Add(const FileOutcome& outcome);
 };
 
+// How a run ended. A signal stops a run from starting further files, so a
+// shard that was cancelled has a report that says so and what ended it;
+// |complete| is whether every listed file was still handled.
+struct RunEnd {
+  bool complete = true;
+  int signal = 0;  // the signal that ended the run, or 0
+};
+
+// "SIGTERM" for SIGTERM; empty for 0 or a number no signal has.
+std::string SignalName(int signal);
+
 // The summary object of |tally| after |seconds| of wall time, with its line
 // feed.
-std::string SummaryReportLine(const ReportTally& tally, double seconds);
+std::string SummaryReportLine(const ReportTally& tally, double seconds, const RunEnd& end);
 
 // One run's report on its way out: to standard output line by line, or to a
-// file that appears under its name, whole, when Finish() succeeds (an
-// interrupted run leaves an older report as it was).
+// file that appears under its name, whole, when Finish() succeeds (a run
+// ended by SIGINT, SIGTERM or SIGHUP gets there too; only a kill that
+// cannot be caught leaves an older report as it was).
 class JsonReport {
  public:
   // |path| "-" is standard output; a file's missing folders are made.
@@ -50,7 +63,7 @@ class JsonReport {
 
   void Add(std::string_view source, const FileOutcome& outcome);
   // Writes the summary and puts a report file in place.
-  platform::Status Finish(double seconds);
+  platform::Status Finish(double seconds, const RunEnd& end);
 
  private:
   explicit JsonReport(std::unique_ptr<platform::AtomicOutputFile> file) : file_(std::move(file)) {}

@@ -76,9 +76,9 @@ bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
   return false;
 }
 
-void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds) {
+void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds, const RunEnd& end) {
   if (!json) return;
-  if (platform::Status done = json->Finish(seconds); !done) {
+  if (platform::Status done = json->Finish(seconds, end); !done) {
     Complain("the report cannot be written: " + done.reason());
     ++job.failures;
   }
@@ -111,12 +111,21 @@ bool ListFolderRun(ConversionJob& job, std::vector<std::string>& files) {
   return job.walkFailures.empty();
 }
 
+// The report's last line when a signal ended the pass: a cancelled cluster
+// job must not look like a finished one.
+std::string InterruptedLine(int signal, size_t done, size_t listed) {
+  return "Interrupted by " + SignalName(signal) + ": " + std::to_string(done) + " of " + std::to_string(listed) +
+         " files done\r\n";
+}
+
 // One folder pass over |files|: converts them (no further file once a
 // signal came), then logs and tells the report.
 void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
   if (!OpenJsonReport(job, json)) return;
+  const size_t listed = files.size();
+  size_t done = 0;
   job.files = std::move(files);
   const bool showProgress = platform::ErrIsTerminal();
   int64_t pagesRecognised = 0;
@@ -127,6 +136,7 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   }
   job.events.finished = [&](size_t, const FileTask& task, const FileOutcome& outcome) {
     if (showProgress) ClearProgress();
+    ++done;
     pagesRecognised += outcome.pagesRecognised;
     TellReason(outcome);
     if (json) json->Add(task.source, outcome);
@@ -135,7 +145,9 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   if (showProgress) ClearProgress();
   job.events = {};
   job.files.clear();
-  FinishJsonReport(job, json, SecondsSince(start));
+  const RunEnd end{done == listed, platform::InterruptSignal()};
+  if (end.signal != 0) job.report += InterruptedLine(end.signal, done, listed);
+  FinishJsonReport(job, json, SecondsSince(start), end);
   Tell(job);
 }
 
@@ -156,7 +168,8 @@ void RunSingleFile(ConversionJob& job) {
     outcome.seconds = SecondsSince(start);
     json->Add(options.source, outcome);
   }
-  FinishJsonReport(job, json, SecondsSince(start));
+  // The one file is finished even when a signal came during it.
+  FinishJsonReport(job, json, SecondsSince(start), RunEnd{true, platform::InterruptSignal()});
   Tell(job);
 }
 

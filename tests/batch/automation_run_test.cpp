@@ -210,8 +210,9 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
     EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/" + name))) << name;
   }
   EXPECT_EQ(listed, onDisk);
-  EXPECT_EQ(lines.back()["summary"], (Json{{"files", 6}, {"converted", 4}, {"skipped", 0}, {"failed", 1},
-                                           {"not-fax", 1}, {"seconds", lines.back()["summary"]["seconds"]}}));
+  EXPECT_EQ(lines.back()["summary"],
+            (Json{{"files", 6}, {"converted", 4}, {"skipped", 0}, {"failed", 1}, {"not-fax", 1},
+                  {"seconds", lines.back()["summary"]["seconds"]}, {"complete", true}, {"signal", nullptr}}));
 }
 
 TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
@@ -258,8 +259,8 @@ class Background {
   }
   bool Running() const { return pid_ > 0; }
 
-  // Sends |signal|; the exit status, or -1 when the program did not exit by
-  // itself within |limit|.
+  // Sends |signal|; the exit status as a shell gives it (128 + the signal
+  // that ended the program), or -1 when it did not end within |limit|.
   int StopWith(int signal, std::chrono::seconds limit) {
     kill(pid_, signal);
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -267,7 +268,7 @@ class Background {
     while (std::chrono::steady_clock::now() < end) {
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -331,6 +332,58 @@ TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
   const std::string log = test::ReadFileText(dir.File("log.txt"));
   EXPECT_THAT(log, HasSubstr("first.fxd --> "));
   EXPECT_THAT(log, HasSubstr("dropped.fxd --> "));
+}
+
+// A folder run stopped by SIGTERM part-way, as a cancelled cluster job is:
+// it ends with the signal's status, its report and log say that it was
+// interrupted and how far it got, and a rerun with /skip converts exactly
+// the files it had not done.
+TEST_F(AutomationRun, SigtermedRunSaysItIsIncompleteAndSkipFinishesIt) {
+  constexpr int kFaxes = 60;   // the signal comes after the first, long before the last
+  const std::vector<uint8_t> fax = test::ReadFileBytes(dir.File("in/a.fxd"));
+  ASSERT_TRUE(platform::MakeFolders(dir.File("many")));
+  for (int i = 0; i < kFaxes; ++i) test::WriteFileBytes(dir.File("many/f" + std::to_string(100 + i) + ".fxd"), fax);
+  const std::vector<std::string> run = {"/q", "/j=2", "/d=" + dir.File("many"), "/sd=" + dir.File("out"),
+                                        "/report=" + dir.File("r.jsonl"), "/log=" + dir.File("log.txt")};
+  {
+    Background first(run, dir.File("first"));
+    ASSERT_TRUE(first.Running());
+    ASSERT_GE(SecondsUntilExists(dir.File("out/f100.jpg"), 10), 0);
+    EXPECT_EQ(first.StopWith(SIGTERM, std::chrono::seconds(10)), 128 + SIGTERM);
+  }
+  const std::vector<Json> lines = JsonLines(test::ReadFileText(dir.File("r.jsonl")));
+  const auto done = FileObjects(lines);
+  const Json summary = lines.back()["summary"];
+  EXPECT_EQ(summary["complete"], false);
+  EXPECT_EQ(summary["signal"], "SIGTERM");
+  ASSERT_GT(done.size(), 0u);
+  ASSERT_LT(done.size(), size_t{kFaxes});
+  // The files done are whole on disk, and nothing else is.
+  std::set<std::string> listed, onDisk;
+  for (const auto& [source, object] : done) {
+    EXPECT_EQ(object["status"], "converted") << source;
+    for (const std::string output : object["outputs"]) listed.insert(output);
+  }
+  for (const auto& [name, bytes] : Tree(dir.File("out"))) {
+    onDisk.insert(dir.File("out/" + name));
+    EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/" + name))) << name;
+  }
+  EXPECT_EQ(listed, onDisk);
+  EXPECT_THAT(test::ReadFileText(dir.File("log.txt")),
+              HasSubstr("\r\nInterrupted by SIGTERM: " + std::to_string(done.size()) + " of " +
+                        std::to_string(kFaxes) + " files done\r\n"));
+
+  ASSERT_EQ(Tamarind("/q /j=2 /d=" + ShellQuote(dir.File("many")) + " /sd=" + ShellQuote(dir.File("out")) + " /skip /report=r.jsonl").exitCode, 0);
+  const std::vector<Json> again = JsonLines(test::ReadFileText(dir.File("r.jsonl")));
+  size_t converted = 0;
+  for (const auto& [source, object] : FileObjects(again)) {
+    EXPECT_EQ(object["status"], done.contains(source) ? "skipped" : "converted") << source;
+    converted += object["status"] == "converted";
+  }
+  EXPECT_EQ(converted, kFaxes - done.size());
+  EXPECT_EQ(again.back()["summary"]["complete"], true);
+  EXPECT_EQ(again.back()["summary"]["signal"], nullptr);
+  EXPECT_EQ(Tree(dir.File("out")).size(), size_t{kFaxes});
 }
 
 // docs/scale.md's GNU parallel example, run here with one machine file
