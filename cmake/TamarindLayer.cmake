@@ -46,8 +46,16 @@ endfunction()
 # NAME from every .cpp in the calling folder, linking the layers the table
 # gives it and the outside libraries OUTSIDE. New files need no edit here
 # (CONFIGURE_DEPENDS re-globs).
+# A layer whose code differs by system keeps the shared files in its folder
+# and one implementation per system in posix/ and windows/, behind the same
+# headers: only the running system's is built.
 function(tamarind_layer name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    set(system windows)
+  else()
+    set(system posix)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   string(REGEX REPLACE "^tamarind_" "" layer ${name})

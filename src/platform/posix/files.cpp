@@ -99,29 +99,6 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, st
   return entries;
 }
 
-bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-  if (pattern == "*.*") return true;
-  // Greedy match with one back-track point: the last `*` seen.
-  size_t n = 0, p = 0;
-  size_t starAt = std::string_view::npos, resumeAt = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || ToLowerAscii(pattern[p]) == ToLowerAscii(name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      starAt = p++;
-      resumeAt = n;
-    } else if (starAt != std::string_view::npos) {
-      p = starAt + 1;
-      n = ++resumeAt;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 std::optional<FileStatus> StatusOf(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return std::nullopt;
