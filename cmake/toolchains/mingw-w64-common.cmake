@@ -15,11 +15,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Searched first: the prefixes PATH leads to are not re-rooted, and the
+# host's /usr holds packages (nlohmann_json) of the same name.
+set(CMAKE_PREFIX_PATH ${TAMARIND_WIN_PREFIX})
 
-# pkg-config reads the prefix's .pc files only, and hands back static link
-# lines (every executable is static).
+# pkg-config reads the .pc files of the prefix and of the MinGW system
+# (zlib) only, and hands back static link lines (every executable is
+# static).
 if(TAMARIND_WIN_PREFIX)
-  set(ENV{PKG_CONFIG_LIBDIR} ${TAMARIND_WIN_PREFIX}/lib/pkgconfig)
+  set(ENV{PKG_CONFIG_LIBDIR} ${TAMARIND_WIN_PREFIX}/lib/pkgconfig:/usr/${TAMARIND_WIN_TRIPLET}/lib/pkgconfig)
   set(ENV{PKG_CONFIG_PATH} "")
   set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
   set(PKG_CONFIG_ARGN --static)

@@ -55,6 +55,11 @@ class FileHandle {
   int fd_ = -1;
 };
 
+// Reads up to |out|.size() bytes at |offset| of descriptor |fd| (for code
+// that holds a bare descriptor): the count read, short only at the end of
+// the file, or -1.
+int64_t ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out);
+
 enum class OpenFor {
   kReading,    // O_RDONLY
   kAppending,  // O_WRONLY | O_APPEND, created with mode 0666 less the umask

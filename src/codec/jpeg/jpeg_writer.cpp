@@ -1,7 +1,5 @@
 #include "codec/jpeg/jpeg_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -157,14 +155,12 @@ int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutpu
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
                          bool optimize, std::string* reason) {
-  int fd = open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (reason) *reason = bmpPath + ": " + std::strerror(errno);
+  platform::Expected<platform::FileHandle> bmp = platform::OpenRegularFile(bmpPath);
+  if (!bmp) {
+    if (reason) *reason = bmp.reason();
     return kCannotOpen;
   }
-  const int result = CompressInto(fd, {}, jpegPath, quality, grayscale, optimize, reason);
-  close(fd);
-  return result;
+  return CompressInto(bmp->Descriptor(), {}, jpegPath, quality, grayscale, optimize, reason);
 }
 
 }  // namespace tamarind

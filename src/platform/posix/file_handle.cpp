@@ -41,7 +41,9 @@ bool FileHandle::Close() {
   return close(std::exchange(fd_, -1)) == 0;
 }
 
-int64_t FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
+int64_t FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const { return ReadAtDescriptor(fd_, offset, out); }
+
+int64_t ReadAtDescriptor(int fd_, int64_t offset, std::span<uint8_t> out) {
   int64_t total = 0;
   while (!out.empty()) {
     const ssize_t n = pread(fd_, out.data(), out.size(), static_cast<off_t>(offset + total));

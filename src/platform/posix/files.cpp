@@ -132,6 +132,18 @@ std::string LocalTimeText(const char* format) {
   return std::string(buffer, length);
 }
 
+bool LocalCalendar(int64_t seconds, std::tm& local, int& utcOffsetMinutes) {
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  if (!localtime_r(&time, &local)) return false;
+  utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
+  return true;
+}
+
+void CopyPermissionsOnto(const std::string& path, int fd) {
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
+}
+
 Status AppendWhole(const std::string& path, std::string_view bytes) {
   Expected<FileHandle> file = OpenRegularFile(path, OpenFor::kAppending);
   if (!file) return file.status();

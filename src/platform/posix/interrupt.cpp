@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 namespace tamarind::platform {
 
@@ -104,6 +105,11 @@ void EndProcessWithPendingSignal() {
   // A signal whose default action does not end the process: end anyway,
   // with the status a shell gives a process ended by it.
   _exit(128 + signal);
+}
+
+std::string SignalName(int signal) {
+  const char* abbreviation = signal > 0 ? sigabbrev_np(signal) : nullptr;
+  return abbreviation ? std::string("SIG") + abbreviation : std::string();
 }
 
 void IgnoreBrokenPipes() {
