@@ -67,8 +67,15 @@ endfunction()
 # the calling folder, linking the layers the table says the folder tests,
 # the test helpers LIBS and the core test support, and registers its tests
 # with CTest.
+# Tests of one system only lie in posix/ or windows/ below the folder, as the
+# code they test does.
 function(tamarind_test name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(WIN32)
+    set(system windows)
+  else()
+    set(system posix)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cpp)
   if(NOT sources)
     return()
   endif()

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/file_handle.h"
+#include "platform/paths.h"
 #include "platform/string_extras.h"
 
 namespace tamarind::ocr {
@@ -48,6 +49,10 @@ std::vector<std::string_view> SplitCodes(std::string_view languages) {
 
 std::string DefaultDataFolder() {
   if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix != nullptr && *prefix != '\0') return prefix;
+#ifdef _WIN32
+  // Installed with the program, in its folder.
+  return platform::JoinPath(platform::FolderOf(platform::ModulePath()), "tessdata");
+#endif
   return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
 }
 
@@ -95,7 +100,7 @@ platform::Status CheckLanguages(std::string_view languages, const std::string& d
 }
 
 platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_folder) {
-  const std::string path = data_folder + "/pdf.ttf";
+  const std::string path = platform::JoinPath(data_folder, "pdf.ttf");
   auto file = platform::OpenRegularFile(path);
   if (!file) return platform::Failure{file.reason()};
   // The font is a few hundred bytes; anything large is not it.
