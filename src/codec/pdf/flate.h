@@ -7,8 +7,8 @@
 
 namespace tamarind::pdf_internal {
 
-// |data| as a zlib stream for /FlateDecode, at zlib's best compression:
-// the same data gives the same bytes every time (with the same zlib).
+// |data| as a zlib stream for /FlateDecode, at a fixed level: the same
+// data gives the same bytes every time (with the same zlib).
 // Empty only when zlib could not get memory.
 std::vector<uint8_t> Deflate(std::span<const uint8_t> data);
 
