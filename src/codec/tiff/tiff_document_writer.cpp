@@ -156,13 +156,13 @@ bool TiffDocumentWriter::Patch(uint32_t at, const std::vector<uint8_t>& bytes) {
 }
 
 Status TiffDocumentWriter::WriteFailure(int error) {
-  broken_ = true;
-  return Failure{std::strerror(error ? error : EIO)};
+  writeError_ = std::strerror(error ? error : EIO);
+  return Failure{writeError_};
 }
 
 Status TiffDocumentWriter::AddPage(const FaxPage& page, const TiffPageExtras& extras) {
   if (finished_) return Failure{"the document is already finished"};
-  if (broken_) return Failure{"an earlier page could not be written"};
+  if (!writeError_.empty()) return Failure{writeError_};  // the document is torn
   if (PagesWritten() >= 0xFFFF) return Failure{"a TIFF document holds at most 65535 pages"};
   if (Status codable = CheckCodable(page); !codable) return codable;
 
@@ -220,7 +220,7 @@ Status TiffDocumentWriter::AddPage(const FaxPage& page, const TiffPageExtras& ex
 Status TiffDocumentWriter::Finish() {
   if (finished_) return Failure{"the document is already finished"};
   finished_ = true;
-  if (broken_) return Failure{"a page could not be written"};
+  if (!writeError_.empty()) return Failure{writeError_};
   if (PagesWritten() == 0) return Failure{"no page to write"};
   const uint16_t total = static_cast<uint16_t>(PagesWritten());
   bool written = Patch(lastLinkOffset_, Le32(0));

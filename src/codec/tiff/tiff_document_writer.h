@@ -52,7 +52,7 @@ class TiffDocumentWriter {
   // Adds |page| as the next page. On failure (no rows, a bitmap that does
   // not hold them, a document past the
   // 4 GiB of classic TIFF) nothing of the page is written; a failed write
-  // fails the page and the whole document.
+  // fails the page and, with the same reason, every later call.
   platform::Status AddPage(const FaxPage& page, const TiffPageExtras& extras = {});
   // Completes the document. Fails when no page was added or the file could
   // not be written.
@@ -76,7 +76,7 @@ class TiffDocumentWriter {
   std::vector<uint32_t> pageNumberOffsets_;
   uint32_t lastLinkOffset_ = 0;
   bool finished_ = false;
-  bool broken_ = false;  // a write failed part way through a page
+  std::string writeError_;  // why a write failed part way through a page; empty while none did
 };
 
 }  // namespace tamarind
