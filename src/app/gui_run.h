@@ -141,7 +141,7 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
 int AutoConvertIntervalMs(int minutes);
 
 // Where the installed HTML manual lies, relative to the executable's
-// folder ("../share/doc/tamarind/manual.html"); the build sets it from its
+// folder ("../share/tamarind/manual.html"); the build sets it from its
 // install folders, so an installed tree can be moved as a whole.
 extern const std::string_view kInstalledManual;
 
