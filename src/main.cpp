@@ -6,6 +6,9 @@
 #ifdef TAMARIND_WITH_GUI
 #include "gui/front_end.h"
 #endif
+#ifdef TAMARIND_WITH_WIN32
+#include "win32/front_end.h"
+#endif
 
 int main(int argc, char** argv) {
   // A command-line run started from a console writes to it; the window
@@ -15,6 +18,9 @@ int main(int argc, char** argv) {
   tamarind::FrontEnd frontEnd;
 #ifdef TAMARIND_WITH_GUI
   frontEnd = [&](const std::string& fileToOpen) { return tamarind::gui::RunFrontEnd(argc, argv, fileToOpen); };
+#endif
+#ifdef TAMARIND_WITH_WIN32
+  frontEnd = [](const std::string& fileToOpen) { return tamarind::win32::RunFrontEnd(fileToOpen); };
 #endif
   return tamarind::RunProgram(arguments, frontEnd);
 }
