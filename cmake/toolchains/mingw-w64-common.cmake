@@ -36,3 +36,5 @@ set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 # GCC 12 warns of overlapping copies inside std::string at -O3 that cannot
 # happen (GCC bug 105329); the Linux build at -O2 does not see them.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
+# Release executables ship without their symbols.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "convert/process.h"
 #include "platform/windows/unicode.h"
 #include "window/help.h"
@@ -86,6 +88,7 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return FALSE;
     case WM_CLOSE: CloseAll(2); return TRUE;
+    case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return TRUE;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
     case WM_AUTOCONVERT: SendMessageW(convertPage_.Window(), WM_AUTOCONVERT, wParam, lParam); return TRUE;
     case WM_CTLCOLOREDIT:
@@ -125,6 +128,29 @@ void MainDialog::Initialise() {
   MoveRight(window_, IDC_HELP_BUTTON, kButtonShift);
   MoveRight(window_, IDC_ABOUT, kButtonShift);
   AddTrayIcon();
+  DragAcceptFiles(window_, TRUE);
+}
+
+void MainDialog::TakeSource(const DroppedSource& source) {
+  if (source.sourceText.empty()) return;
+  // What is typed on the Convert tab stays; then the source kind is chosen
+  // as a click would choose it, and the Convert tab shows the result.
+  convertPage_.ExchangeFields(false);
+  optionsPage_.ChooseSourceKind(source.files);
+  convertPage_.TakeSource(source);
+  SelectTab(0);
+}
+
+void MainDialog::OnDrop(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(platform::Narrow(path));
+  }
+  DragFinish(drop);
+  TakeSource(SourceFromDrop(paths));
 }
 
 void MainDialog::PlacePages() {

@@ -22,7 +22,8 @@ class MainDialog {
 
   // Creates the dialog, hidden; false when it cannot be made.
   bool Create();
-  void TakeSource(const DroppedSource& source) { convertPage_.TakeSource(source); }
+  // A fax or folder to convert, opened with the program or dropped on it.
+  void TakeSource(const DroppedSource& source);
   void ApplyAutoConvert() { optionsPage_.ApplyAutoConvert(); }
   void Show(int showCommand) { ShowWindow(window_, showCommand); }
   // Keyboard handling of the dialogs for a message of the loop; true when
@@ -41,6 +42,7 @@ class MainDialog {
   void SyncOptionsToConvertPage();
   bool OnCommand(int id);
   void OnTrayIcon(LPARAM event);
+  void OnDrop(HDROP drop);
   void Restore();
   void OpenHelp();
   void CloseAll(int exitCode);

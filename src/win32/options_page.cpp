@@ -153,6 +153,13 @@ void OptionsPage::OnSourceKindChanged() {
   ApplyAutoConvert();
 }
 
+void OptionsPage::ChooseSourceKind(bool files) {
+  const int button = files ? IDC_CONVERT_FILES : IDC_CONVERT_DIRECTORY;
+  if (IsChecked(window_, button)) return;
+  CheckRadioButton(window_, IDC_CONVERT_DIRECTORY, IDC_CONVERT_FILES, button);
+  OnSourceKindChanged();
+}
+
 void OptionsPage::ApplyAutoConvert() {
   const bool on = IsChecked(window_, IDC_AUTO_CONVERT);
   // The period cannot change while the timer runs on it.

@@ -29,6 +29,8 @@ class OptionsPage {
   // Sends the automatic conversion's state to the sink.
   void ApplyAutoConvert();
   void Save(ProfileFile& profile);
+  // Chooses "Convert File(s)" or "Convert Directory" as a click would.
+  void ChooseSourceKind(bool files);
 
  private:
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
