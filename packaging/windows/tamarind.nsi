@@ -4,6 +4,7 @@
 ;   SOURCE   the source tree (licence, manual pictures)
 ;   BITS     32 or 64
 ;   OUTFILE  the installer to write
+;   OCR      defined when the program has text recognition (tessdata\)
 ;
 ; The program keeps tamarind.ini and log\tmdlog.txt beside itself, so it is
 ; installed for the current user, into a folder that user may write
@@ -56,10 +57,12 @@ Section "Tamarind"
   File "${SOURCE}\docs\screenshot-options.png"
   File "${SOURCE}\docs\screenshot-about.png"
   File /oname=LICENSE.txt "${SOURCE}\debian\copyright"
+!ifdef OCR
   SetOutPath "$INSTDIR\tessdata"
   File "${BUILD}\tessdata\eng.traineddata"
   File "${BUILD}\tessdata\osd.traineddata"
   File "${BUILD}\tessdata\pdf.ttf"
+!endif
 
   SetOutPath "$INSTDIR"
   CreateShortcut "$SMPROGRAMS\Tamarind.lnk" "$INSTDIR\tamarind.exe"

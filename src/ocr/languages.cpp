@@ -1,6 +1,10 @@
 #include "ocr/languages.h"
 
+#if __has_include(<tesseract/version.h>)
 #include <tesseract/version.h>
+#else
+#define TESSERACT_MAJOR_VERSION 5  // a build without Tesseract
+#endif
 
 #include <algorithm>
 #include <cstdlib>

@@ -223,6 +223,12 @@ void ConvertPage::StartRun(bool skipExisting) {
 }
 
 void ConvertPage::SetRunControls(bool running) {
+  // The focus moves from the button about to be disabled to the one that
+  // takes its place, never to nowhere (keys would then reach no control).
+  const HWND focus = GetFocus();
+  EnableControl(window_, running ? IDC_CANCEL_RUN : IDC_GO, true);
+  if (focus == GetDlgItem(window_, running ? IDC_GO : IDC_CANCEL_RUN) || (focus && !IsWindowEnabled(focus)))
+    SetFocus(GetDlgItem(window_, running ? IDC_CANCEL_RUN : IDC_GO));
   for (int id : {IDC_GO, IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION, IDC_SOURCE, IDC_DESTINATION})
     EnableControl(window_, id, !running);
   EnableControl(window_, IDC_CANCEL_RUN, running);

@@ -139,6 +139,7 @@ void MainDialog::TakeSource(const DroppedSource& source) {
   optionsPage_.ChooseSourceKind(source.files);
   convertPage_.TakeSource(source);
   SelectTab(0);
+  Trace("source: " + source.sourceText);
 }
 
 void MainDialog::OnDrop(HDROP drop) {
