@@ -10,48 +10,38 @@ namespace tamarind {
 
 namespace {
 
-constexpr size_t kMinCacheBytes = 256 * 1024;
-constexpr uint8_t kEndOfBlock = 0x00;
-
 // libjpeg's message for a failed write to its output file.
 constexpr const char* kWriteFailed = "Output file write error --- out of disk space?";
 
-size_t CacheBudget(const FaxPage& page) {
-  return std::max(kMinCacheBytes, static_cast<size_t>(page.height) * static_cast<size_t>(page.bytes_per_row));
+// As much as the page's own bitmap and one row of blocks' coefficients.
+size_t CacheBudget(const FaxPage& page, const BlockGeometry& geometry) {
+  const size_t bitmap = static_cast<size_t>(page.height) * static_cast<size_t>(page.bytes_per_row);
+  return bitmap + static_cast<size_t>(geometry.across) * sizeof(CoefficientBlock);
 }
 
-int16_t DcOf(uint64_t pattern, const BlockQuantiser& quantiser) {
-  return quantiser.Quantise(BilevelForwardDct(pattern))[0];
+CoefficientBlock Coefficients(uint64_t pattern, const BlockQuantiser& quantiser) {
+  return quantiser.Quantise(BilevelForwardDct(pattern));
 }
 
-// The statistics pass: every block's DC difference, and each pattern's
-// uses (its AC symbols are added per pattern afterwards).
+// The statistics pass: every block's DC difference, each kept pattern's
+// uses (its AC symbols are counted afterwards, once per pattern), and the
+// AC symbols of blocks whose pattern was not kept.
 class SymbolCounter {
  public:
-  SymbolCounter(PatternCache& cache, const BlockQuantiser& quantiser, int16_t whiteDc, int16_t blackDc,
-                SymbolCounts& dc, SymbolCounts& ac)
-      : cache_(cache), quantiser_(quantiser), whiteDc_(whiteDc), blackDc_(blackDc), dc_(dc), ac_(ac) {}
+  SymbolCounter(PatternCache& cache, const BlockQuantiser& quantiser, const BilevelDcs& dcs, SymbolCounts& dc,
+                SymbolCounts& ac)
+      : cache_(cache), quantiser_(quantiser), dcs_(dcs), dc_(dc), ac_(ac) {}
 
   void Uniform(bool white, int64_t count) {
-    CountDc(white ? whiteDc_ : blackDc_);
+    CountDc(dcs_[white ? 64 : 0]);
     dc_[0] += count - 1;  // the rest of the run repeats its DC
     ac_[kEndOfBlock] += count;
   }
 
   void Mixed(uint64_t pattern) {
-    uint32_t id = cache_.Find(pattern);
-    if (id == PatternCache::kNone) {
-      const BlockSymbols symbols = SymbolsOf(quantiser_.Quantise(BilevelForwardDct(pattern)));
-      id = cache_.Add(pattern, symbols);
-      if (id == PatternCache::kNone) {  // the cache is full: count it here
-        CountDc(symbols.dc);
-        for (int i = 0; i < symbols.count; ++i) ++ac_[AcSymbol(symbols.ac[i])];
-        return;
-      }
-    }
-    PatternCache::Entry& entry = cache_[id];
-    ++entry.uses;
-    CountDc(entry.dc);
+    CountDc(dcs_[WhitePixels(pattern)]);
+    if (cache_.CountUse(pattern)) return;
+    ForEachAcSymbol(Coefficients(pattern, quantiser_), [this](uint8_t symbol, uint32_t) { ++ac_[symbol]; });
   }
 
  private:
@@ -62,20 +52,52 @@ class SymbolCounter {
 
   PatternCache& cache_;
   const BlockQuantiser& quantiser_;
-  const int16_t whiteDc_;
-  const int16_t blackDc_;
+  const BilevelDcs& dcs_;
   SymbolCounts& dc_;
   SymbolCounts& ac_;
   int16_t lastDc_ = 0;  // the first block's DC is coded against 0
 };
 
+// Each symbol's code with room for its extra bits, and the length of both.
+struct SymbolCodes {
+  explicit SymbolCodes(const HuffmanCode& code) {
+    for (int symbol = 0; symbol < 256; ++symbol) {
+      const int extra = symbol & 15;
+      bits[symbol] = uint32_t{code.code[symbol]} << extra;
+      length[symbol] = static_cast<uint8_t>(code.length[symbol] + extra);
+    }
+  }
+  std::array<uint32_t, 256> bits;
+  std::array<uint8_t, 256> length;
+};
+
+// Codes the AC symbols of |block| into |words| (most significant bit
+// first, the last word's bits in its high end); returns their length.
+uint32_t CodeAc(const CoefficientBlock& block, const SymbolCodes& codes, uint32_t* words) {
+  uint64_t pending = 0;  // bits not yet stored, in the low end
+  int pendingBits = 0;
+  uint32_t total = 0;
+  ForEachAcSymbol(block, [&](uint8_t symbol, uint32_t extra) {
+    const int length = codes.length[symbol];
+    pending = (pending << length) | codes.bits[symbol] | extra;
+    pendingBits += length;
+    total += static_cast<uint32_t>(length);
+    if (pendingBits >= 32) {
+      pendingBits -= 32;
+      *words++ = static_cast<uint32_t>(pending >> pendingBits);
+    }
+  });
+  if (pendingBits > 0) *words = static_cast<uint32_t>(pending << (32 - pendingBits));
+  return total;
+}
+
 // The output pass. Runs of uniform blocks are gathered across calls and
 // block rows; all blocks of a run after its first code the same bits.
 class BlockEmitter {
  public:
-  BlockEmitter(EntropyWriter& out, const PatternCache& cache, const BlockQuantiser& quantiser, int16_t whiteDc,
-               int16_t blackDc, const HuffmanCode& dc, const HuffmanCode& ac)
-      : out_(out), cache_(cache), quantiser_(quantiser), whiteDc_(whiteDc), blackDc_(blackDc), dc_(dc), ac_(ac) {}
+  BlockEmitter(EntropyWriter& out, PatternCache& cache, const BlockQuantiser& quantiser, const BilevelDcs& dcs,
+               const HuffmanCode& dc, const HuffmanCode& ac)
+      : out_(out), cache_(cache), quantiser_(quantiser), dcs_(dcs), dc_(dc), ac_(ac) {}
 
   void Uniform(bool white, int64_t count) {
     if (run_ > 0 && runWhite_ == white) {
@@ -89,24 +111,28 @@ class BlockEmitter {
 
   void Mixed(uint64_t pattern) {
     EndRun();
-    if (const uint32_t id = cache_.Find(pattern); id != PatternCache::kNone) {
-      const PatternCache::Entry& entry = cache_[id];
-      PutDc(entry.dc);
-      out_.PutString(cache_.Bits(entry), entry.bits);
-      return;
+    PutDc(dcs_[WhitePixels(pattern)]);
+    const uint32_t slot = cache_.Find(pattern);
+    if (slot == PatternCache::kNone || !cache_.HasCode(slot)) {
+      // Not seen yet in this pass (or not kept): coded now, and kept for
+      // the pattern's later blocks where there is room.
+      std::array<uint32_t, kMaxAcCodeWords> words;
+      const uint32_t bits = CodeAc(Coefficients(pattern, quantiser_), ac_, words.data());
+      if (slot == PatternCache::kNone || !cache_.KeepCode(slot, std::span(words).first((bits + 31) / 32), bits)) {
+        out_.PutString(words.data(), bits);
+        return;
+      }
     }
-    const BlockSymbols symbols = SymbolsOf(quantiser_.Quantise(BilevelForwardDct(pattern)));
-    PutDc(symbols.dc);
-    for (int i = 0; i < symbols.count; ++i) PutAc(symbols.ac[i]);
+    out_.PutString(cache_.Code(slot), cache_.CodeBits(slot));
   }
 
   void EndRun() {
     if (run_ == 0) return;
-    PutDc(runWhite_ ? whiteDc_ : blackDc_);
-    PutAc(kEndOfBlock);
+    PutDc(dcs_[runWhite_ ? 64 : 0]);
+    out_.Put(ac_.bits[kEndOfBlock], ac_.length[kEndOfBlock]);
     if (run_ > 1) {
       const int length = dc_.length[0] + ac_.length[kEndOfBlock];
-      const uint32_t bits = uint32_t{dc_.code[0]} << ac_.length[kEndOfBlock] | ac_.code[kEndOfBlock];
+      const uint32_t bits = uint32_t{dc_.code[0]} << ac_.length[kEndOfBlock] | ac_.bits[kEndOfBlock];
       out_.PutRepeated(bits, length, run_ - 1);
     }
     run_ = 0;
@@ -120,19 +146,12 @@ class BlockEmitter {
     out_.Put(uint32_t{dc_.code[size]} << size | ExtraBits(difference, size), dc_.length[size] + size);
   }
 
-  void PutAc(AcToken token) {
-    const uint8_t symbol = AcSymbol(token);
-    const int extra = symbol & 15;
-    out_.Put(uint32_t{ac_.code[symbol]} << extra | AcExtraBits(token), ac_.length[symbol] + extra);
-  }
-
   EntropyWriter& out_;
-  const PatternCache& cache_;
+  PatternCache& cache_;
   const BlockQuantiser& quantiser_;
-  const int16_t whiteDc_;
-  const int16_t blackDc_;
+  const BilevelDcs& dcs_;
   const HuffmanCode& dc_;
-  const HuffmanCode& ac_;
+  const SymbolCodes ac_;
   int16_t lastDc_ = 0;
   bool runWhite_ = false;
   int64_t run_ = 0;
@@ -146,9 +165,9 @@ BilevelJpeg::BilevelJpeg(const FaxPage& page, const BlockGeometry& geometry, con
       geometry_(geometry),
       tables_(tables),
       quantiser_(quantiser),
-      whiteDc_(DcOf(kWhiteBlock, quantiser)),
-      blackDc_(DcOf(kBlackBlock, quantiser)),
-      cache_(CacheBudget(page)) {}
+      cache_(CacheBudget(page, geometry), geometry.across * geometry.down) {
+  for (int white = 0; white <= 64; ++white) dcs_[white] = quantiser.BilevelDc(white);
+}
 
 std::optional<BilevelJpeg> BilevelJpeg::Prepare(const FaxPage& page, int quality, bool optimize) {
   const std::optional<BlockGeometry> geometry = MeasureBlocks(page);
@@ -161,14 +180,15 @@ std::optional<BilevelJpeg> BilevelJpeg::Prepare(const FaxPage& page, int quality
   SymbolCounts dc{}, ac{};
   jpeg.CountSymbols(dc, ac);
   if (!jpeg.BuildCodes(dc, ac, optimize)) return std::nullopt;
-  jpeg.cache_.Encode(jpeg.acCode_);
   return jpeg;
 }
 
 void BilevelJpeg::CountSymbols(SymbolCounts& dc, SymbolCounts& ac) {
-  SymbolCounter counter(cache_, quantiser_, whiteDc_, blackDc_, dc, ac);
+  SymbolCounter counter(cache_, quantiser_, dcs_, dc, ac);
   ScanBlocks(*page_, geometry_, counter);
-  cache_.CountSymbols(ac);
+  cache_.ForEachPattern([&](uint64_t pattern, uint32_t uses) {
+    ForEachAcSymbol(Coefficients(pattern, quantiser_), [&](uint8_t symbol, uint32_t) { ac[symbol] += uses; });
+  });
 }
 
 bool BilevelJpeg::BuildCodes(const SymbolCounts& dc, const SymbolCounts& ac, bool optimize) {
@@ -199,7 +219,7 @@ bool BilevelJpeg::Write(std::FILE* out) {
   frame.dc = &dcSpec_;
   frame.ac = &acSpec_;
   writer.PutBytes(GreyscaleHeaders(frame));
-  BlockEmitter emitter(writer, cache_, quantiser_, whiteDc_, blackDc_, dcCode_, acCode_);
+  BlockEmitter emitter(writer, cache_, quantiser_, dcs_, dcCode_, acCode_);
   ScanBlocks(*page_, geometry_, emitter);
   emitter.EndRun();
   writer.EndSegment();

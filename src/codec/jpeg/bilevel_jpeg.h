@@ -4,18 +4,22 @@
 // settings of the JPEG stage: `cjpeg -grayscale -quality Q [-optimize]`
 // gives the same bytes. Nothing the size of the image is ever built.
 //
-// The stages are libjpeg's: blocks are classified (page_blocks.h); each
-// distinct mixed pattern is transformed, quantised and turned into symbols
-// once (islow_fdct.h, block_symbols.h, pattern_cache.h); a statistics pass
-// counts the symbols for optimal Huffman tables built as libjpeg builds
-// them (huffman_table.h); an output pass codes the blocks (entropy_writer.h)
-// between libjpeg's markers (jpeg_markers.h). All-white and all-black
-// blocks cost no transform, and runs of them are counted and coded in bulk.
+// The stages are libjpeg's: blocks are classified (page_blocks.h) and
+// transformed, quantised and turned into symbols (islow_fdct.h,
+// block_symbols.h); a statistics pass counts the symbols for optimal
+// Huffman tables built as libjpeg builds them (huffman_table.h); an output
+// pass codes the blocks (entropy_writer.h) between libjpeg's markers
+// (jpeg_markers.h). All-white and all-black blocks cost no transform, and
+// runs of them are counted and coded in bulk; each distinct mixed pattern
+// is transformed once per pass, its symbols counted once and coded once
+// (pattern_cache.h).
 //
-// Memory: the pattern cache (bounded by the larger of the page's bitmap
-// and 256 KiB) and a 64 KiB output buffer; the page itself is only read.
+// Memory: the pattern cache (bounded by the size of the page's bitmap and
+// one row of blocks' coefficients) and a 64 KiB output buffer; the page
+// itself is only read.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -29,6 +33,9 @@
 #include "platform/atomic_file.h"
 
 namespace tamarind {
+
+// The quantised DC of a bilevel block, by its number of white pixels.
+using BilevelDcs = std::array<int16_t, 65>;
 
 class BilevelJpeg {
  public:
@@ -56,8 +63,7 @@ class BilevelJpeg {
   BlockGeometry geometry_;
   GreyscaleTables tables_;
   BlockQuantiser quantiser_;
-  int16_t whiteDc_ = 0;
-  int16_t blackDc_ = 0;
+  BilevelDcs dcs_{};
   PatternCache cache_;
   HuffmanSpec dcSpec_;
   HuffmanSpec acSpec_;

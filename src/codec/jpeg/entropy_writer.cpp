@@ -1,5 +1,6 @@
 #include "codec/jpeg/entropy_writer.h"
 
+#include <bit>
 #include <cstring>
 
 namespace tamarind {
@@ -7,9 +8,9 @@ namespace tamarind {
 namespace {
 
 // Bytes handed to the stream at once; the slack holds one drained word
-// with every byte stuffed.
+// with every byte stuffed, and the stuffing byte written ahead of time.
 constexpr size_t kChunkBytes = 64 * 1024;
-constexpr size_t kSlackBytes = 16;
+constexpr size_t kSlackBytes = 32;
 
 // True when some byte of |word| may be 0xFF (never false when one is):
 // the top bit of a byte that is set and that does not flip when the byte
@@ -21,7 +22,8 @@ bool MayHoldFF(uint64_t word) {
 
 }  // namespace
 
-EntropyWriter::EntropyWriter(std::FILE* out) : out_(out), bytes_(kChunkBytes + kSlackBytes) {}
+EntropyWriter::EntropyWriter(std::FILE* out)
+    : out_(out), bytes_(std::make_unique_for_overwrite<uint8_t[]>(kChunkBytes + kSlackBytes)) {}
 
 void EntropyWriter::PutSplit(uint32_t bits, int count) {
   // Only called with count >= free_, so free_ <= 32 and the shifts stay
@@ -40,12 +42,6 @@ void EntropyWriter::PutRepeated(uint32_t bits, int count, int64_t times) {
   const int wordBits = copies * count;
   for (; times >= copies; times -= copies) Put(word, wordBits);
   if (times > 0) Put(word >> (count * (copies - times)), static_cast<int>(count * times));
-}
-
-void EntropyWriter::PutString(std::span<const uint32_t> words, uint32_t bitCount) {
-  const size_t whole = bitCount / 32;
-  for (size_t i = 0; i < whole; ++i) Put(words[i], 32);
-  if (const int rest = static_cast<int>(bitCount % 32)) Put(words[whole] >> (32 - rest), rest);
 }
 
 void EntropyWriter::EndSegment() {
@@ -75,19 +71,25 @@ void EntropyWriter::PutStuffedByte(uint8_t byte) {
 
 void EntropyWriter::Drain(uint64_t word) {
   MakeRoom();
-  if (MayHoldFF(word)) {
-    for (int shift = 56; shift >= 0; shift -= 8) {
-      const uint8_t byte = static_cast<uint8_t>(word >> shift);
-      bytes_[used_++] = byte;
-      if (byte == 0xFF) bytes_[used_++] = 0x00;
-    }
+  uint8_t* out = &bytes_[used_];
+  if (!MayHoldFF(word)) [[likely]] {
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    std::memcpy(out, &word, sizeof word);
+    used_ += sizeof word;
     return;
   }
-  for (int shift = 56; shift >= 0; shift -= 8) bytes_[used_++] = static_cast<uint8_t>(word >> shift);
+  // Each byte, and a zero after it that is kept only behind a 0xFF.
+  for (int shift = 56; shift >= 0; shift -= 8) {
+    const auto byte = static_cast<uint8_t>(word >> shift);
+    out[0] = byte;
+    out[1] = 0x00;
+    out += 1 + (byte == 0xFF);
+  }
+  used_ = static_cast<size_t>(out - bytes_.get());
 }
 
 bool EntropyWriter::Flush() {
-  if (used_ > 0 && std::fwrite(bytes_.data(), 1, used_, out_) != used_) failed_ = true;
+  if (used_ > 0 && std::fwrite(bytes_.get(), 1, used_, out_) != used_) failed_ = true;
   used_ = 0;
   return !failed_ && !std::ferror(out_);
 }

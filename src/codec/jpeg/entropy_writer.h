@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
-#include <vector>
 
 namespace tamarind {
 
@@ -33,7 +33,13 @@ class EntropyWriter {
 
   // |bitCount| bits stored most significant first in 32-bit words, the
   // last word's bits in its high end.
-  void PutString(std::span<const uint32_t> words, uint32_t bitCount);
+  void PutString(const uint32_t* words, uint32_t bitCount) {
+    const uint32_t whole = bitCount / 32;
+    uint32_t i = 0;
+    for (; i + 1 < whole; i += 2) Put64(uint64_t{words[i]} << 32 | words[i + 1]);
+    if (i < whole) Put(words[i], 32);
+    if (const int rest = static_cast<int>(bitCount % 32)) Put(words[whole] >> (32 - rest), rest);
+  }
 
   // Ends the entropy-coded segment as libjpeg does: the last byte is
   // filled with 1 bits (and stuffed if it comes out as 0xFF).
@@ -48,6 +54,15 @@ class EntropyWriter {
 
  private:
   void PutSplit(uint32_t bits, int count);
+  // 64 bits at once: the buffer fills exactly once.
+  void Put64(uint64_t bits) {
+    if (free_ == 64) {
+      Drain(bits);
+      return;
+    }
+    Drain((buffer_ << free_) | (bits >> (64 - free_)));
+    buffer_ = bits;  // its low 64 - free_ bits are still to go
+  }
   // Writes the full 64-bit buffer, stuffing where a byte is 0xFF.
   void Drain(uint64_t word);
   void PutStuffedByte(uint8_t byte);
@@ -56,7 +71,7 @@ class EntropyWriter {
   std::FILE* out_;
   uint64_t buffer_ = 0;
   int free_ = 64;  // bits of |buffer_| not yet holding data
-  std::vector<uint8_t> bytes_;
+  std::unique_ptr<uint8_t[]> bytes_;
   size_t used_ = 0;
   bool failed_ = false;
 };

@@ -1,6 +1,7 @@
 #include "codec/jpeg/huffman_table.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tamarind {
 
@@ -11,20 +12,22 @@ constexpr int kMaxCodeLength = 32;
 constexpr int kSymbols = 257;  // 256 real ones and the reserved one
 constexpr int64_t kCountBound = 1000000000;
 
-// The two smallest non-zero counts; on ties the higher symbol wins, as in
-// libjpeg. Returns false when fewer than two are left.
-bool TwoSmallest(const std::array<int64_t, kSymbols>& freq, int& c1, int& c2) {
+// The two smallest counts among the |active| symbols (those with a count,
+// in increasing order); on ties the higher symbol wins, as in libjpeg,
+// whose scan over all 257 this is. Returns false when fewer than two are
+// left.
+bool TwoSmallest(const std::array<int64_t, kSymbols>& freq, const std::vector<int>& active, int& c1, int& c2) {
   c1 = c2 = -1;
   int64_t v = kCountBound;
-  for (int i = 0; i < kSymbols; ++i) {
-    if (freq[i] && freq[i] <= v) {
+  for (int i : active) {
+    if (freq[i] <= v) {
       v = freq[i];
       c1 = i;
     }
   }
   v = kCountBound;
-  for (int i = 0; i < kSymbols; ++i) {
-    if (freq[i] && freq[i] <= v && i != c1) {
+  for (int i : active) {
+    if (freq[i] <= v && i != c1) {
       v = freq[i];
       c2 = i;
     }
@@ -38,10 +41,14 @@ std::array<int, kSymbols> CodeSizes(std::array<int64_t, kSymbols> freq) {
   std::array<int, kSymbols> size{};
   std::array<int, kSymbols> others;
   others.fill(-1);
+  std::vector<int> active;
+  for (int i = 0; i < kSymbols; ++i)
+    if (freq[i]) active.push_back(i);
   int c1, c2;
-  while (TwoSmallest(freq, c1, c2)) {
+  while (TwoSmallest(freq, active, c1, c2)) {
     freq[c1] += freq[c2];
     freq[c2] = 0;
+    active.erase(std::find(active.begin(), active.end(), c2));
     ++size[c1];
     while (others[c1] >= 0) {
       c1 = others[c1];

@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "codec/jpeg/vector_clones.h"
+
 namespace tamarind {
 
 namespace {
@@ -26,22 +28,22 @@ constexpr int32_t kFix3_072711026 = 25172;
 // Right shift with rounding (arithmetic, as the library's RIGHT_SHIFT).
 constexpr int32_t Descale(int32_t x, int n) { return (x + (int32_t{1} << (n - 1))) >> n; }
 
-// One 8-point pass over in[0], in[step], ... in place. The row pass
-// (|rows|) keeps kPass1Bits of extra precision, the column pass removes it.
-constexpr void Transform8(int32_t* d, int step, bool rows) {
-  const int32_t tmp0 = d[0] + d[7 * step], tmp7 = d[0] - d[7 * step];
-  const int32_t tmp1 = d[step] + d[6 * step], tmp6 = d[step] - d[6 * step];
-  const int32_t tmp2 = d[2 * step] + d[5 * step], tmp5 = d[2 * step] - d[5 * step];
-  const int32_t tmp3 = d[3 * step] + d[4 * step], tmp4 = d[3 * step] - d[4 * step];
+// The row pass, in place on one row: the results keep kPass1Bits of
+// extra precision for the column pass.
+constexpr void RowPass(int32_t* d) {
+  const int32_t tmp0 = d[0] + d[7], tmp7 = d[0] - d[7];
+  const int32_t tmp1 = d[1] + d[6], tmp6 = d[1] - d[6];
+  const int32_t tmp2 = d[2] + d[5], tmp5 = d[2] - d[5];
+  const int32_t tmp3 = d[3] + d[4], tmp4 = d[3] - d[4];
 
   const int32_t tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
   const int32_t tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-  const int oddShift = rows ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
-  d[0] = rows ? (tmp10 + tmp11) * (1 << kPass1Bits) : Descale(tmp10 + tmp11, kPass1Bits);
-  d[4 * step] = rows ? (tmp10 - tmp11) * (1 << kPass1Bits) : Descale(tmp10 - tmp11, kPass1Bits);
+  constexpr int shift = kConstBits - kPass1Bits;
+  d[0] = (tmp10 + tmp11) * (1 << kPass1Bits);
+  d[4] = (tmp10 - tmp11) * (1 << kPass1Bits);
   const int32_t even = (tmp12 + tmp13) * kFix0_541196100;
-  d[2 * step] = Descale(even + tmp13 * kFix0_765366865, oddShift);
-  d[6 * step] = Descale(even + tmp12 * -kFix1_847759065, oddShift);
+  d[2] = Descale(even + tmp13 * kFix0_765366865, shift);
+  d[6] = Descale(even + tmp12 * -kFix1_847759065, shift);
 
   // Odd part (figure 8 of the paper, with its missing sqrt(2) restored).
   const int32_t z1 = (tmp4 + tmp7) * -kFix0_899976223;
@@ -49,14 +51,49 @@ constexpr void Transform8(int32_t* d, int step, bool rows) {
   const int32_t z5 = (tmp4 + tmp6 + tmp5 + tmp7) * kFix1_175875602;
   const int32_t z3 = (tmp4 + tmp6) * -kFix1_961570560 + z5;
   const int32_t z4 = (tmp5 + tmp7) * -kFix0_390180644 + z5;
-  d[7 * step] = Descale(tmp4 * kFix0_298631336 + z1 + z3, oddShift);
-  d[5 * step] = Descale(tmp5 * kFix2_053119869 + z2 + z4, oddShift);
-  d[3 * step] = Descale(tmp6 * kFix3_072711026 + z2 + z3, oddShift);
-  d[1 * step] = Descale(tmp7 * kFix1_501321110 + z1 + z4, oddShift);
+  d[7] = Descale(tmp4 * kFix0_298631336 + z1 + z3, shift);
+  d[5] = Descale(tmp5 * kFix2_053119869 + z2 + z4, shift);
+  d[3] = Descale(tmp6 * kFix3_072711026 + z2 + z3, shift);
+  d[1] = Descale(tmp7 * kFix1_501321110 + z1 + z4, shift);
 }
 
-void ColumnPass(DctBlock& block) {
-  for (int column = 0; column < 8; ++column) Transform8(&block[column], 8, false);
+// The column pass: the row pass's butterflies down all eight columns at
+// once, removing the extra precision and leaving the results 8 times the
+// true coefficients.
+// |rows| are the row pass's results, row by row; |d| may be one of them.
+TAMARIND_VECTOR_CLONES void ColumnPass(const int32_t* const* rows, int32_t* d) {
+  int32_t tmp0[8], tmp1[8], tmp2[8], tmp3[8], tmp4[8], tmp5[8], tmp6[8], tmp7[8];
+  for (int c = 0; c < 8; ++c) {
+    tmp0[c] = rows[0][c] + rows[7][c];
+    tmp7[c] = rows[0][c] - rows[7][c];
+    tmp1[c] = rows[1][c] + rows[6][c];
+    tmp6[c] = rows[1][c] - rows[6][c];
+    tmp2[c] = rows[2][c] + rows[5][c];
+    tmp5[c] = rows[2][c] - rows[5][c];
+    tmp3[c] = rows[3][c] + rows[4][c];
+    tmp4[c] = rows[3][c] - rows[4][c];
+  }
+  constexpr int shift = kConstBits + kPass1Bits;
+  for (int c = 0; c < 8; ++c) {
+    const int32_t tmp10 = tmp0[c] + tmp3[c], tmp13 = tmp0[c] - tmp3[c];
+    const int32_t tmp11 = tmp1[c] + tmp2[c], tmp12 = tmp1[c] - tmp2[c];
+    d[c] = Descale(tmp10 + tmp11, kPass1Bits);
+    d[32 + c] = Descale(tmp10 - tmp11, kPass1Bits);
+    const int32_t even = (tmp12 + tmp13) * kFix0_541196100;
+    d[16 + c] = Descale(even + tmp13 * kFix0_765366865, shift);
+    d[48 + c] = Descale(even + tmp12 * -kFix1_847759065, shift);
+  }
+  for (int c = 0; c < 8; ++c) {
+    const int32_t z1 = (tmp4[c] + tmp7[c]) * -kFix0_899976223;
+    const int32_t z2 = (tmp5[c] + tmp6[c]) * -kFix2_562915447;
+    const int32_t z5 = (tmp4[c] + tmp6[c] + tmp5[c] + tmp7[c]) * kFix1_175875602;
+    const int32_t z3 = (tmp4[c] + tmp6[c]) * -kFix1_961570560 + z5;
+    const int32_t z4 = (tmp5[c] + tmp7[c]) * -kFix0_390180644 + z5;
+    d[56 + c] = Descale(tmp4[c] * kFix0_298631336 + z1 + z3, shift);
+    d[40 + c] = Descale(tmp5[c] * kFix2_053119869 + z2 + z4, shift);
+    d[24 + c] = Descale(tmp6[c] * kFix3_072711026 + z2 + z3, shift);
+    d[8 + c] = Descale(tmp7[c] * kFix1_501321110 + z1 + z4, shift);
+  }
 }
 
 // The row pass of every possible bilevel row.
@@ -67,7 +104,7 @@ constexpr RowTable MakeRowTable() {
   for (int value = 0; value < 256; ++value) {
     std::array<int32_t, 8> row{};
     for (int x = 0; x < 8; ++x) row[x] = (value & (0x80 >> x)) ? 255 - 128 : 0 - 128;
-    Transform8(row.data(), 1, true);
+    RowPass(row.data());
     table[value] = row;
   }
   return table;
@@ -78,17 +115,20 @@ constexpr RowTable kBilevelRows = MakeRowTable();
 }  // namespace
 
 void ForwardDctIslow(DctBlock& block) {
-  for (int row = 0; row < 8; ++row) Transform8(&block[8 * row], 1, true);
-  ColumnPass(block);
+  const int32_t* rows[8];
+  for (int row = 0; row < 8; ++row) {
+    RowPass(&block[8 * row]);
+    rows[row] = &block[8 * row];
+  }
+  ColumnPass(rows, block.data());
 }
 
 DctBlock BilevelForwardDct(uint64_t pattern) {
+  // The row pass straight from the table, never copied.
+  const int32_t* rows[8];
+  for (int row = 0; row < 8; ++row) rows[row] = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF].data();
   DctBlock block;
-  for (int row = 0; row < 8; ++row) {
-    const auto& pass = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF];
-    for (int x = 0; x < 8; ++x) block[8 * row + x] = pass[x];
-  }
-  ColumnPass(block);
+  ColumnPass(rows, block.data());
   return block;
 }
 
@@ -113,19 +153,35 @@ std::optional<BlockQuantiser> BlockQuantiser::For(const QuantTable& table) {
     }
     q.reciprocal_[i] = fq;
     q.correction_[i] = c;
-    q.shift_[i] = static_cast<uint8_t>(r);
+    q.shift_[i] = static_cast<uint32_t>(r);
   }
   return q;
 }
 
+namespace {
+
+// Branch-free, for the same reason as the column pass.
+TAMARIND_VECTOR_CLONES void QuantiseAll(const int32_t* dct, const uint32_t* reciprocal, const uint32_t* correction,
+                                        const uint32_t* shift, int16_t* out) {
+  for (int i = 0; i < 64; ++i) {
+    const int32_t sign = dct[i] >> 31;  // 0 or -1
+    const auto magnitude = static_cast<uint32_t>((dct[i] ^ sign) - sign);
+    const auto quotient = static_cast<int32_t>(((magnitude + correction[i]) * reciprocal[i]) >> shift[i]);
+    out[i] = static_cast<int16_t>((quotient ^ sign) - sign);
+  }
+}
+
+}  // namespace
+
+int16_t BlockQuantiser::BilevelDc(int white) const {
+  DctBlock dct{};
+  dct[0] = (255 - 128) * white + (0 - 128) * (64 - white);
+  return Quantise(dct)[0];
+}
+
 CoefficientBlock BlockQuantiser::Quantise(const DctBlock& dct) const {
   CoefficientBlock out;
-  for (int i = 0; i < 64; ++i) {
-    const int32_t value = dct[i];
-    const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
-    const uint32_t quotient = ((magnitude + correction_[i]) * reciprocal_[i]) >> shift_[i];
-    out[i] = static_cast<int16_t>(value < 0 ? -static_cast<int32_t>(quotient) : static_cast<int32_t>(quotient));
-  }
+  QuantiseAll(dct.data(), reciprocal_.data(), correction_.data(), shift_.data(), out.data());
   return out;
 }
 

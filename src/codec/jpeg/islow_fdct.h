@@ -42,12 +42,16 @@ class BlockQuantiser {
   // from zero, with libjpeg-turbo's reciprocals.
   CoefficientBlock Quantise(const DctBlock& dct) const;
 
+  // The quantised DC of a bilevel block with |white| white pixels: the DC
+  // the transform gives is exactly the sum of the centred samples.
+  int16_t BilevelDc(int white) const;
+
  private:
   BlockQuantiser() = default;
 
   std::array<uint32_t, 64> reciprocal_{};
   std::array<uint32_t, 64> correction_{};
-  std::array<uint8_t, 64> shift_{};
+  std::array<uint32_t, 64> shift_{};
 };
 
 }  // namespace tamarind

@@ -44,6 +44,16 @@ std::optional<BlockGeometry> MeasureBlocks(const FaxPage& page);
 inline constexpr uint64_t kWhiteBlock = ~uint64_t{0};
 inline constexpr uint64_t kBlackBlock = 0;
 
+// White pixels of a block (population count by halves, quarters and
+// bytes: the processors this is built for need not have an instruction for
+// it).
+inline int WhitePixels(uint64_t pattern) {
+  pattern -= (pattern >> 1) & 0x5555555555555555u;
+  pattern = (pattern & 0x3333333333333333u) + ((pattern >> 2) & 0x3333333333333333u);
+  pattern = (pattern + (pattern >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((pattern * 0x0101010101010101u) >> 56);
+}
+
 namespace page_blocks_detail {
 
 inline uint64_t Load(const uint8_t* at) {
@@ -94,10 +104,17 @@ void ScanBand(const uint8_t* const (&rows)[8], const BlockGeometry& g, Visitor& 
       all &= words[row];
       any |= words[row];
     }
-    if (all == ~uint64_t{0}) visit.Uniform(true, 8);
-    else if (any == 0) visit.Uniform(false, 8);
-    else
-      for (int k = 0; k < 8; ++k) Classify(Gather(words, k), visit);
+    if (all == ~uint64_t{0}) {
+      visit.Uniform(true, 8);
+    } else if (any == 0) {
+      visit.Uniform(false, 8);
+    } else {
+      for (int k = 0; k < 8; ++k) {
+        if (((all >> (8 * k)) & 0xFF) == 0xFF) visit.Uniform(true, 1);
+        else if (((any >> (8 * k)) & 0xFF) == 0) visit.Uniform(false, 1);
+        else visit.Mixed(Gather(words, k));
+      }
+    }
   }
   for (; j < g.wholeBytes; ++j) Classify(GatherByte(rows, j), visit);
   if (g.edgeBits) Classify(ReplicateEdge(GatherByte(rows, j), g.edgeBits), visit);

@@ -1,96 +1,83 @@
 #include "codec/jpeg/pattern_cache.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace tamarind {
 
 namespace {
 
-constexpr size_t kFirstSlots = 1024;
-// Bytes an entry costs with its share of the table (kept at most half
-// full) and of vector growth; symbols cost 4 bytes each, 8 with growth.
-constexpr size_t kBytesPerEntry = 96;
-constexpr size_t kBytesPerPoolWord = 8;
+constexpr size_t kFirstSlots = 2048;
 
 }  // namespace
 
-PatternCache::PatternCache(size_t byteBudget)
-    : maxEntries_(byteBudget / 2 / kBytesPerEntry), maxPool_(byteBudget / 2 / kBytesPerPoolWord) {}
+PatternCache::PatternCache(size_t byteBudget, int64_t blocks)
+    : maxSlots_(byteBudget / 5 * 2 / kSlotBytes),
+      maxPoolWords_((byteBudget - maxSlots_ * kSlotBytes) / sizeof(uint32_t)) {
+  // Text has a mixed block in six or so, and half of those repeat.
+  const size_t first = std::min(maxSlots_, std::max(kFirstSlots, static_cast<size_t>(blocks / 8)));
+  keys_.assign(first, 0);
+  first_.assign(first, kNone);
+  value_.assign(first, 0);
+}
 
 size_t PatternCache::Slot(uint64_t pattern) const {
-  // Fibonacci hashing: the high bits of the product mix every input bit.
-  const int shift = 64 - std::countr_zero(keys_.size());
-  size_t slot = static_cast<size_t>((pattern * 0x9E3779B97F4A7C15u) >> shift);
-  const size_t mask = keys_.size() - 1;
-  while (keys_[slot] != 0 && keys_[slot] != pattern) slot = (slot + 1) & mask;
+  // Multiplicative hashing, mapped onto any table size by the high half of
+  // a 128-bit product rather than by a modulo.
+  const uint64_t hash = pattern * 0x9E3779B97F4A7C15u;
+  size_t slot = static_cast<size_t>((static_cast<unsigned __int128>(hash) * keys_.size()) >> 64);
+  while (keys_[slot] != 0 && keys_[slot] != pattern)
+    if (++slot == keys_.size()) slot = 0;
   return slot;
 }
 
 uint32_t PatternCache::Find(uint64_t pattern) const {
   if (keys_.empty()) return kNone;
   const size_t slot = Slot(pattern);
-  return keys_[slot] == pattern ? ids_[slot] : kNone;
+  return keys_[slot] == pattern ? static_cast<uint32_t>(slot) : kNone;
 }
 
-void PatternCache::Grow() {
-  std::vector<uint64_t> oldKeys = std::move(keys_);
-  std::vector<uint32_t> oldIds = std::move(ids_);
-  const size_t slots = std::max(kFirstSlots, 2 * oldKeys.size());
+bool PatternCache::Grow() {
+  const size_t slots = std::min(maxSlots_, keys_.size() * 3 / 2);
+  if (slots <= keys_.size()) return false;
+  const std::vector<uint64_t> keys = std::move(keys_);
+  const std::vector<uint32_t> values = std::move(value_);
   keys_.assign(slots, 0);
-  ids_.assign(slots, 0);
-  for (size_t i = 0; i < oldKeys.size(); ++i) {
-    if (oldKeys[i] == 0) continue;
-    const size_t slot = Slot(oldKeys[i]);
-    keys_[slot] = oldKeys[i];
-    ids_[slot] = oldIds[i];
+  first_.assign(slots, kNone);
+  value_.assign(slots, 0);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] == 0) continue;
+    const size_t slot = Slot(keys[i]);
+    keys_[slot] = keys[i];
+    value_[slot] = values[i];
   }
+  return true;
 }
 
-uint32_t PatternCache::Add(uint64_t pattern, const BlockSymbols& symbols) {
-  if (entries_.size() >= maxEntries_ || pool_.size() + symbols.count > maxPool_) return kNone;
-  if (2 * (entries_.size() + 1) > keys_.size()) Grow();
-  const size_t slot = Slot(pattern);
-  const auto id = static_cast<uint32_t>(entries_.size());
+bool PatternCache::CountUse(uint64_t pattern) {
+  if (keys_.empty()) return false;
+  size_t slot = Slot(pattern);
+  if (keys_[slot] == pattern) {
+    ++value_[slot];
+    return true;
+  }
+  if (10 * (used_ + 1) > 7 * keys_.size()) {
+    if (!Grow()) return false;
+    slot = Slot(pattern);
+  }
   keys_[slot] = pattern;
-  ids_[slot] = id;
-  Entry entry;
-  entry.first = static_cast<uint32_t>(pool_.size());
-  entry.dc = symbols.dc;
-  entry.tokens = symbols.count;
-  entries_.push_back(entry);
-  pool_.insert(pool_.end(), symbols.ac.begin(), symbols.ac.begin() + symbols.count);
-  return id;
+  value_[slot] = 1;
+  ++used_;
+  return true;
 }
 
-void PatternCache::CountSymbols(SymbolCounts& counts) const {
-  for (const Entry& entry : entries_) {
-    for (uint32_t i = entry.first; i < entry.first + entry.tokens; ++i) counts[AcSymbol(pool_[i])] += entry.uses;
-  }
-}
-
-void PatternCache::Encode(const HuffmanCode& code) {
-  for (Entry& entry : entries_) {
-    uint64_t pending = 0;  // bits not yet stored, in the low end
-    int pendingBits = 0;
-    uint32_t stored = entry.first;
-    uint32_t total = 0;
-    for (uint32_t i = entry.first; i < entry.first + entry.tokens; ++i) {
-      const AcToken token = pool_[i];
-      const uint8_t symbol = AcSymbol(token);
-      const int extra = symbol & 15;
-      const int length = code.length[symbol] + extra;
-      pending = (pending << length) | (uint64_t{code.code[symbol]} << extra) | AcExtraBits(token);
-      pendingBits += length;
-      total += static_cast<uint32_t>(length);
-      if (pendingBits >= 32) {
-        pendingBits -= 32;
-        pool_[stored++] = static_cast<uint32_t>(pending >> pendingBits);
-      }
-    }
-    if (pendingBits > 0) pool_[stored] = static_cast<uint32_t>(pending << (32 - pendingBits));
-    entry.bits = total;
-  }
+bool PatternCache::KeepCode(uint32_t slot, std::span<const uint32_t> words, uint32_t bits) {
+  // Reserved once, the rest of the budget: only what is stored is touched.
+  if (pool_.capacity() == 0) pool_.reserve(std::max<size_t>(1, maxPoolWords_));
+  if (pool_.size() + words.size() > pool_.capacity()) return false;
+  first_[slot] = static_cast<uint32_t>(pool_.size());
+  value_[slot] = bits;
+  pool_.insert(pool_.end(), words.begin(), words.end());
+  return true;
 }
 
 }  // namespace tamarind

@@ -1,20 +1,18 @@
-// The distinct mixed 8x8 patterns of a page, each transformed, quantised
-// and turned into symbols once: text repeats its glyphs' blocks, and an
-// ordered-dither halftone repeats a handful of patterns over and over.
-// After the statistics pass each pattern's AC symbols are coded once more,
-// into the bit string the output pass copies for every block of that
-// pattern.
+// The distinct mixed 8x8 patterns of a page. Text repeats its glyphs'
+// blocks and a halftone its dither's, so the statistics pass counts each
+// distinct pattern's uses (its symbols are then counted once, times the
+// uses), and the output pass codes each pattern once: the code of its AC
+// symbols is kept and copied for every later block of that pattern.
 //
-// Bounded: patterns seen after the byte budget is spent are not kept;
-// their blocks are coded where they stand instead.
+// Bounded by a byte budget, of which the table takes at most 40% and the
+// kept codes the rest. Patterns that find no room are not kept, codes that
+// find none are not kept either; such blocks are coded where they stand.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "codec/jpeg/block_symbols.h"
-#include "codec/jpeg/huffman_table.h"
 
 namespace tamarind {
 
@@ -22,50 +20,43 @@ class PatternCache {
  public:
   static constexpr uint32_t kNone = UINT32_MAX;
 
-  struct Entry {
-    uint32_t first = 0;  // index of its first word in the pool
-    uint32_t uses = 0;   // blocks of this pattern counted so far
-    uint32_t bits = 0;   // length of its coded AC bits, once coded
-    int16_t dc = 0;
-    uint8_t tokens = 0;  // AC symbols
-  };
+  // |blocks|, the page's, sizes the first table.
+  PatternCache(size_t byteBudget, int64_t blocks);
 
-  // Keeps about |byteBudget| bytes at most (table, entries and pool).
-  explicit PatternCache(size_t byteBudget);
+  // Statistics pass: one more block of |pattern| (never all white or all
+  // black). False when the pattern is not kept.
+  bool CountUse(uint64_t pattern);
 
-  // The id of |pattern| (never 0 or all ones: those blocks are uniform),
-  // or kNone.
-  uint32_t Find(uint64_t pattern) const;
-  // Adds |pattern| with its symbols; kNone when the budget is spent.
-  uint32_t Add(uint64_t pattern, const BlockSymbols& symbols);
-
-  Entry& operator[](uint32_t id) { return entries_[id]; }
-  const Entry& operator[](uint32_t id) const { return entries_[id]; }
-  size_t size() const { return entries_.size(); }
-
-  // Adds each pattern's AC symbols, times its uses, to |counts|.
-  void CountSymbols(SymbolCounts& counts) const;
-  // Replaces each pattern's symbols by their coded bits under |code|
-  // (which must hold every symbol counted). Called once, after the last
-  // Add.
-  void Encode(const HuffmanCode& code);
-  // A pattern's coded AC bits, after Encode().
-  std::span<const uint32_t> Bits(const Entry& entry) const {
-    return std::span(pool_).subspan(entry.first, (entry.bits + 31) / 32);
+  // After the statistics pass: visit(pattern, uses) for each kept one.
+  template <typename Visit>
+  void ForEachPattern(Visit&& visit) const {
+    for (size_t slot = 0; slot < keys_.size(); ++slot)
+      if (keys_[slot] != 0) visit(keys_[slot], value_[slot]);
   }
 
- private:
-  size_t Slot(uint64_t pattern) const;
-  void Grow();
+  // Output pass: the slot of |pattern|, or kNone when it was not kept.
+  uint32_t Find(uint64_t pattern) const;
+  bool HasCode(uint32_t slot) const { return first_[slot] != kNone; }
+  const uint32_t* Code(uint32_t slot) const { return &pool_[first_[slot]]; }
+  uint32_t CodeBits(uint32_t slot) const { return value_[slot]; }
+  // Keeps a slot's code of |bits| bits; false when the budget cannot hold
+  // it.
+  bool KeepCode(uint32_t slot, std::span<const uint32_t> words, uint32_t bits);
 
-  size_t maxEntries_;
-  size_t maxPool_;
-  std::vector<uint64_t> keys_;  // open addressing; 0 marks a free slot
-  std::vector<uint32_t> ids_;
-  std::vector<Entry> entries_;
-  // Each pattern's symbols, later overwritten in place by its bits: a
-  // symbol codes to at most 26 bits, so the bits never overtake the
-  // symbols still to be read.
+ private:
+  static constexpr size_t kSlotBytes = sizeof(uint64_t) + 2 * sizeof(uint32_t);
+
+  size_t Slot(uint64_t pattern) const;
+  bool Grow();
+
+  size_t maxSlots_;
+  size_t maxPoolWords_;
+  size_t used_ = 0;  // kept patterns
+  // Open addressing with linear probing, at most 70% full; key 0 marks a
+  // free slot (0 is the all-black block, never kept).
+  std::vector<uint64_t> keys_;
+  std::vector<uint32_t> first_;  // the code's first word in |pool_|, or kNone
+  std::vector<uint32_t> value_;  // uses in the statistics pass, then the code's length in bits
   std::vector<uint32_t> pool_;
 };
 
