@@ -16,11 +16,11 @@ constexpr const char* kWriteFailed = "Output file write error --- out of disk sp
 // As much as the page's own bitmap and one row of blocks' coefficients.
 size_t CacheBudget(const FaxPage& page, const BlockGeometry& geometry) {
   const size_t bitmap = static_cast<size_t>(page.height) * static_cast<size_t>(page.bytes_per_row);
-  return bitmap + static_cast<size_t>(geometry.across) * sizeof(CoefficientBlock);
+  return bitmap + static_cast<size_t>(geometry.across) * 64 * sizeof(int16_t);
 }
 
-CoefficientBlock Coefficients(uint64_t pattern, const BlockQuantiser& quantiser) {
-  return quantiser.Quantise(BilevelForwardDct(pattern));
+QuantisedBlock Coefficients(uint64_t pattern, const BlockQuantiser& quantiser) {
+  return quantiser.QuantiseBilevel(pattern);
 }
 
 // The statistics pass: every block's DC difference, each kept pattern's
@@ -73,7 +73,7 @@ struct SymbolCodes {
 
 // Codes the AC symbols of |block| into |words| (most significant bit
 // first, the last word's bits in its high end); returns their length.
-uint32_t CodeAc(const CoefficientBlock& block, const SymbolCodes& codes, uint32_t* words) {
+uint32_t CodeAc(const QuantisedBlock& block, const SymbolCodes& codes, uint32_t* words) {
   uint64_t pending = 0;  // bits not yet stored, in the low end
   int pendingBits = 0;
   uint32_t total = 0;

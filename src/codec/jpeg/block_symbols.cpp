@@ -35,37 +35,31 @@ constexpr RowBits MakeRowBits() {
 
 constexpr RowBits kRowBits = MakeRowBits();
 
-// Bit i set when coefficient i (row-major) is not zero.
-uint64_t NaturalNonzero(const CoefficientBlock& block) {
+// Bit i set when coefficient i (row-major) has a size, that is, is not
+// zero.
+uint64_t NaturalNonzero(const std::array<uint32_t, 64>& size) {
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   uint64_t mask = 0;
   for (int i = 0; i < 64; i += 16) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&block[i]));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&block[i + 8]));
-    const __m128i isZero = _mm_packs_epi16(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(high, zero));
-    mask |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(isZero))) << i;
+    auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(&size[at])); };
+    // Sizes are at most 11, so the narrowing packs keep them.
+    const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(load(i), load(i + 4)), _mm_packs_epi32(load(i + 8), load(i + 12)));
+    const auto zeros = static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+    mask |= static_cast<uint64_t>(static_cast<uint16_t>(~zeros)) << i;
   }
   return mask;
 #else
   uint64_t mask = 0;
-  for (int i = 0; i < 64; ++i) mask |= static_cast<uint64_t>(block[i] != 0) << i;
+  for (int i = 0; i < 64; ++i) mask |= static_cast<uint64_t>(size[i] != 0) << i;
   return mask;
 #endif
-}
-
-// Bit k set when the k-th coefficient in zigzag order is not zero.
-uint64_t ZigzagNonzero(const CoefficientBlock& block) {
-  const uint64_t natural = NaturalNonzero(block);
-  uint64_t zigzag = 0;
-  for (int row = 0; row < 8; ++row) zigzag |= kRowBits[row][(natural >> (8 * row)) & 0xFF];
-  return zigzag;
 }
 
 // The size category from the exponent of the magnitude as a float (exact
 // up to 2^24): 2^(e-127) <= m < 2^(e-126), so the bit width is e - 126;
 // zero gives e = 0 and is clamped to size 0.
-TAMARIND_VECTOR_CLONES void SizesAndExtras(const int16_t* __restrict values, uint32_t* __restrict size,
+TAMARIND_VECTOR_CLONES void SizesAndExtras(const int32_t* __restrict values, uint32_t* __restrict size,
                                            uint32_t* __restrict extra) {
   for (int i = 0; i < 64; ++i) {
     const int32_t value = values[i];
@@ -82,10 +76,12 @@ TAMARIND_VECTOR_CLONES void SizesAndExtras(const int16_t* __restrict values, uin
 
 }  // namespace
 
-AcParts AcPartsOf(const CoefficientBlock& block) {
+AcParts AcPartsOf(const QuantisedBlock& block) {
   AcParts parts;
   SizesAndExtras(block.data(), parts.size.data(), parts.extra.data());
-  parts.zigzagNonzero = ZigzagNonzero(block);
+  const uint64_t natural = NaturalNonzero(parts.size);
+  parts.zigzagNonzero = 0;
+  for (int row = 0; row < 8; ++row) parts.zigzagNonzero |= kRowBits[row][(natural >> (8 * row)) & 0xFF];
   return parts;
 }
 

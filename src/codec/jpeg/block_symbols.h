@@ -37,13 +37,13 @@ struct AcParts {
   uint64_t zigzagNonzero;
 };
 
-AcParts AcPartsOf(const CoefficientBlock& block);
+AcParts AcPartsOf(const QuantisedBlock& block);
 
 // Calls symbol(symbolByte, extraBits) for each AC symbol of |block|, in
 // coding order; the extra bits are the symbol's low four bits long. Only
 // the coefficients that are not zero are visited.
 template <typename Visit>
-void ForEachAcSymbol(const CoefficientBlock& block, Visit&& symbol) {
+void ForEachAcSymbol(const QuantisedBlock& block, Visit&& symbol) {
   const AcParts parts = AcPartsOf(block);
   uint64_t nonzero = parts.zigzagNonzero & ~uint64_t{1};  // the DC is coded apart
   int last = 0;

@@ -61,7 +61,8 @@ constexpr void RowPass(int32_t* d) {
 // once, removing the extra precision and leaving the results 8 times the
 // true coefficients.
 // |rows| are the row pass's results, row by row; |d| may be one of them.
-TAMARIND_VECTOR_CLONES void ColumnPass(const int32_t* const* rows, int32_t* d) {
+// Inlined into each of its callers' builds.
+[[gnu::always_inline]] inline void ColumnPass(const int32_t* const* rows, int32_t* d) {
   int32_t tmp0[8], tmp1[8], tmp2[8], tmp3[8], tmp4[8], tmp5[8], tmp6[8], tmp7[8];
   for (int c = 0; c < 8; ++c) {
     tmp0[c] = rows[0][c] + rows[7][c];
@@ -112,6 +113,41 @@ constexpr RowTable MakeRowTable() {
 
 constexpr RowTable kBilevelRows = MakeRowTable();
 
+TAMARIND_VECTOR_CLONES void ColumnPasses(const int32_t* const* rows, int32_t* d) { ColumnPass(rows, d); }
+
+// Each quotient rounded half away from zero, branch-free.
+[[gnu::always_inline]] inline void QuantiseInto(const int32_t* __restrict dct, const uint32_t* __restrict reciprocal,
+                                                const uint32_t* __restrict correction,
+                                                const uint32_t* __restrict shift, int32_t* __restrict out) {
+  for (int i = 0; i < 64; ++i) {
+    const int32_t sign = dct[i] >> 31;  // 0 or -1
+    const auto magnitude = static_cast<uint32_t>((dct[i] ^ sign) - sign);
+    const auto quotient = static_cast<int32_t>(((magnitude + correction[i]) * reciprocal[i]) >> shift[i]);
+    out[i] = (quotient ^ sign) - sign;
+  }
+}
+
+TAMARIND_VECTOR_CLONES void QuantiseAll(const int32_t* __restrict dct, const uint32_t* __restrict reciprocal,
+                                        const uint32_t* __restrict correction, const uint32_t* __restrict shift,
+                                        int32_t* __restrict out) {
+  QuantiseInto(dct, reciprocal, correction, shift, out);
+}
+
+// The bilevel block's transform and its quantisation in one go: the hot
+// path of the encoder.
+TAMARIND_VECTOR_CLONES void TransformAndQuantise(const int32_t* const* rows, const uint32_t* __restrict reciprocal,
+                                                 const uint32_t* __restrict correction,
+                                                 const uint32_t* __restrict shift, int32_t* __restrict out) {
+  int32_t dct[64];
+  ColumnPass(rows, dct);
+  QuantiseInto(dct, reciprocal, correction, shift, out);
+}
+
+// The row pass of a bilevel block straight from the table, never copied.
+void BilevelRows(uint64_t pattern, const int32_t** rows) {
+  for (int row = 0; row < 8; ++row) rows[row] = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF].data();
+}
+
 }  // namespace
 
 void ForwardDctIslow(DctBlock& block) {
@@ -120,15 +156,14 @@ void ForwardDctIslow(DctBlock& block) {
     RowPass(&block[8 * row]);
     rows[row] = &block[8 * row];
   }
-  ColumnPass(rows, block.data());
+  ColumnPasses(rows, block.data());
 }
 
 DctBlock BilevelForwardDct(uint64_t pattern) {
-  // The row pass straight from the table, never copied.
   const int32_t* rows[8];
-  for (int row = 0; row < 8; ++row) rows[row] = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF].data();
+  BilevelRows(pattern, rows);
   DctBlock block;
-  ColumnPass(rows, block.data());
+  ColumnPasses(rows, block.data());
   return block;
 }
 
@@ -158,30 +193,23 @@ std::optional<BlockQuantiser> BlockQuantiser::For(const QuantTable& table) {
   return q;
 }
 
-namespace {
-
-// Branch-free, for the same reason as the column pass.
-TAMARIND_VECTOR_CLONES void QuantiseAll(const int32_t* dct, const uint32_t* reciprocal, const uint32_t* correction,
-                                        const uint32_t* shift, int16_t* out) {
-  for (int i = 0; i < 64; ++i) {
-    const int32_t sign = dct[i] >> 31;  // 0 or -1
-    const auto magnitude = static_cast<uint32_t>((dct[i] ^ sign) - sign);
-    const auto quotient = static_cast<int32_t>(((magnitude + correction[i]) * reciprocal[i]) >> shift[i]);
-    out[i] = static_cast<int16_t>((quotient ^ sign) - sign);
-  }
-}
-
-}  // namespace
-
 int16_t BlockQuantiser::BilevelDc(int white) const {
   DctBlock dct{};
   dct[0] = (255 - 128) * white + (0 - 128) * (64 - white);
   return Quantise(dct)[0];
 }
 
-CoefficientBlock BlockQuantiser::Quantise(const DctBlock& dct) const {
-  CoefficientBlock out;
+QuantisedBlock BlockQuantiser::Quantise(const DctBlock& dct) const {
+  QuantisedBlock out;
   QuantiseAll(dct.data(), reciprocal_.data(), correction_.data(), shift_.data(), out.data());
+  return out;
+}
+
+QuantisedBlock BlockQuantiser::QuantiseBilevel(uint64_t pattern) const {
+  const int32_t* rows[8];
+  BilevelRows(pattern, rows);
+  QuantisedBlock out;
+  TransformAndQuantise(rows, reciprocal_.data(), correction_.data(), shift_.data(), out.data());
   return out;
 }
 

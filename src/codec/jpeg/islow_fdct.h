@@ -18,9 +18,10 @@
 
 namespace tamarind {
 
-// One 8x8 block, row-major ("natural" order).
+// One 8x8 block, row-major ("natural" order): transform results, and the
+// quantised coefficients (which libjpeg keeps in 16 bits).
 using DctBlock = std::array<int32_t, 64>;
-using CoefficientBlock = std::array<int16_t, 64>;
+using QuantisedBlock = std::array<int32_t, 64>;
 
 // Transforms samples already centred on 0 (sample - 128) in place; the
 // results are 8 times the true DCT coefficients, as libjpeg leaves them for
@@ -40,7 +41,10 @@ class BlockQuantiser {
 
   // Divides each coefficient by 8 x its table entry, rounding halves away
   // from zero, with libjpeg-turbo's reciprocals.
-  CoefficientBlock Quantise(const DctBlock& dct) const;
+  QuantisedBlock Quantise(const DctBlock& dct) const;
+
+  // Quantise(BilevelForwardDct(pattern)) in one pass.
+  QuantisedBlock QuantiseBilevel(uint64_t pattern) const;
 
   // The quantised DC of a bilevel block with |white| white pixels: the DC
   // the transform gives is exactly the sum of the centred samples.

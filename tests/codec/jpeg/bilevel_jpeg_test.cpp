@@ -167,7 +167,7 @@ TEST(BilevelJpegRefusal, RefusesOnlyWhatTheBmpPathFails) {
 
 // libjpeg's coefficients for a row of 8x8 blocks of |samples| (8 rows of
 // |width| samples), read back from the file it writes.
-std::vector<CoefficientBlock> LibjpegCoefficients(const std::vector<uint8_t>& samples, int width, int quality) {
+std::vector<QuantisedBlock> LibjpegCoefficients(const std::vector<uint8_t>& samples, int width, int quality) {
   jpeg_compress_struct c{};
   jpeg_error_mgr errors{};
   c.err = jpeg_std_error(&errors);
@@ -197,7 +197,7 @@ std::vector<CoefficientBlock> LibjpegCoefficients(const std::vector<uint8_t>& sa
   jpeg_read_header(&d, TRUE);
   jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d);
   JBLOCKARRAY row = (*d.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d), arrays[0], 0, 1, FALSE);
-  std::vector<CoefficientBlock> blocks(static_cast<size_t>(width / 8));
+  std::vector<QuantisedBlock> blocks(static_cast<size_t>(width / 8));
   for (size_t b = 0; b < blocks.size(); ++b) std::copy_n(row[0][b], 64, blocks[b].begin());
   jpeg_finish_decompress(&d);
   jpeg_destroy_decompress(&d);
@@ -228,10 +228,11 @@ TEST(BilevelJpegTransform, CoefficientsAreLibjpegs) {
         grey[static_cast<size_t>(i / 8) * 8 * kBlocks + 8 * b + i % 8] = static_cast<uint8_t>(random());
       }
     }
-    const std::vector<CoefficientBlock> expected = LibjpegCoefficients(bilevel, 8 * kBlocks, quality);
-    const std::vector<CoefficientBlock> expectedGrey = LibjpegCoefficients(grey, 8 * kBlocks, quality);
+    const std::vector<QuantisedBlock> expected = LibjpegCoefficients(bilevel, 8 * kBlocks, quality);
+    const std::vector<QuantisedBlock> expectedGrey = LibjpegCoefficients(grey, 8 * kBlocks, quality);
     for (int b = 0; b < kBlocks; ++b) {
       ASSERT_EQ(quantiser->Quantise(BilevelForwardDct(patterns[b])), expected[b]) << "block " << b;
+      ASSERT_EQ(quantiser->QuantiseBilevel(patterns[b]), expected[b]) << "block " << b;
       DctBlock samples;
       for (int i = 0; i < 64; ++i) samples[i] = grey[static_cast<size_t>(i / 8) * 8 * kBlocks + 8 * b + i % 8] - 128;
       ForwardDctIslow(samples);
