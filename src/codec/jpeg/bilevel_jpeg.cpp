@@ -1,7 +1,5 @@
 #include "codec/jpeg/bilevel_jpeg.h"
 
-#include <algorithm>
-
 #include "codec/jpeg/block_symbols.h"
 #include "codec/jpeg/entropy_writer.h"
 #include "codec/jpeg/jpeg_markers.h"
@@ -17,10 +15,6 @@ constexpr const char* kWriteFailed = "Output file write error --- out of disk sp
 size_t CacheBudget(const FaxPage& page, const BlockGeometry& geometry) {
   const size_t bitmap = static_cast<size_t>(page.height) * static_cast<size_t>(page.bytes_per_row);
   return bitmap + static_cast<size_t>(geometry.across) * 64 * sizeof(int16_t);
-}
-
-QuantisedBlock Coefficients(uint64_t pattern, const BlockQuantiser& quantiser) {
-  return quantiser.QuantiseBilevel(pattern);
 }
 
 // The statistics pass: every block's DC difference, each kept pattern's
@@ -41,7 +35,7 @@ class SymbolCounter {
   void Mixed(uint64_t pattern) {
     CountDc(dcs_[WhitePixels(pattern)]);
     if (cache_.CountUse(pattern)) return;
-    ForEachAcSymbol(Coefficients(pattern, quantiser_), [this](uint8_t symbol, uint32_t) { ++ac_[symbol]; });
+    ForEachAcSymbol(quantiser_.QuantiseBilevel(pattern), [this](uint8_t symbol, uint32_t) { ++ac_[symbol]; });
   }
 
  private:
@@ -117,7 +111,7 @@ class BlockEmitter {
       // Not seen yet in this pass (or not kept): coded now, and kept for
       // the pattern's later blocks where there is room.
       std::array<uint32_t, kMaxAcCodeWords> words;
-      const uint32_t bits = CodeAc(Coefficients(pattern, quantiser_), ac_, words.data());
+      const uint32_t bits = CodeAc(quantiser_.QuantiseBilevel(pattern), ac_, words.data());
       if (slot == PatternCache::kNone || !cache_.KeepCode(slot, std::span(words).first((bits + 31) / 32), bits)) {
         out_.PutString(words.data(), bits);
         return;
@@ -187,7 +181,7 @@ void BilevelJpeg::CountSymbols(SymbolCounts& dc, SymbolCounts& ac) {
   SymbolCounter counter(cache_, quantiser_, dcs_, dc, ac);
   ScanBlocks(*page_, geometry_, counter);
   cache_.ForEachPattern([&](uint64_t pattern, uint32_t uses) {
-    ForEachAcSymbol(Coefficients(pattern, quantiser_), [&](uint8_t symbol, uint32_t) { ac[symbol] += uses; });
+    ForEachAcSymbol(quantiser_.QuantiseBilevel(pattern), [&](uint8_t symbol, uint32_t) { ac[symbol] += uses; });
   });
 }
 
