@@ -15,8 +15,8 @@
 // Sets: the six pages of the groff manual page set by Ghostscript, at fine
 // (204 x 196) and standard (204 x 98) resolution; a Floyd-Steinberg and an
 // ordered-dither halftone of ImageMagick's logo, at both. Each set is
-// repeated to 24 pages. Every bilevel file is checked to be cjpeg's byte
-// for byte.
+// repeated to 48 pages in 16 files. Every bilevel file is checked to be
+// cjpeg's byte for byte.
 //
 // Prints milliseconds and processor milliseconds per page, and the ratios
 // the targets are set on. Usage: bench_jpeg_stage [--repeat=N] (the best
@@ -56,8 +56,8 @@ using tamarind::bench::Best;
 using tamarind::bench::Timing;
 using tamarind::test::Bitmap;
 
-constexpr const char* kFolder = "/benchdata/jpeg-stage-v1";
-constexpr int kPagesPerSet = 24;
+constexpr const char* kFolder = "/benchdata/jpeg-stage-v2";
+constexpr int kPagesPerSet = 48;
 constexpr int kPagesPerFile = 3;
 constexpr int kQuality = 50;
 
