@@ -14,6 +14,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/fax/fax_page.h"
 
 namespace tamarind {
@@ -63,11 +67,29 @@ inline uint64_t Load(const uint8_t* at) {
   return word;  // byte k of memory in bits 8k..8k+7
 }
 
-// Byte |k| (0 = lowest address) of each of eight row words, as a pattern.
-inline uint64_t Gather(const uint64_t (&words)[8], int k) {
-  uint64_t pattern = 0;
-  for (int row = 0; row < 8; ++row) pattern = (pattern << 8) | ((words[row] >> (8 * k)) & 0xFF);
-  return pattern;
+// The eight patterns of eight row words: pattern k is byte k (0 = lowest
+// address) of each row. A transpose of 8 x 8 bytes.
+inline void GatherAll(const uint64_t (&words)[8], uint64_t (&patterns)[8]) {
+#if defined(__SSE2__)
+  __m128i rows[8];
+  for (int row = 0; row < 8; ++row) rows[row] = _mm_cvtsi64_si128(static_cast<long long>(words[row]));
+  const __m128i pairs01 = _mm_unpacklo_epi8(rows[0], rows[1]), pairs23 = _mm_unpacklo_epi8(rows[2], rows[3]);
+  const __m128i pairs45 = _mm_unpacklo_epi8(rows[4], rows[5]), pairs67 = _mm_unpacklo_epi8(rows[6], rows[7]);
+  const __m128i low03 = _mm_unpacklo_epi16(pairs01, pairs23), high03 = _mm_unpackhi_epi16(pairs01, pairs23);
+  const __m128i low47 = _mm_unpacklo_epi16(pairs45, pairs67), high47 = _mm_unpackhi_epi16(pairs45, pairs67);
+  // Each 64-bit lane: one byte column, row 0 in its lowest byte.
+  const __m128i columns[4] = {_mm_unpacklo_epi32(low03, low47), _mm_unpackhi_epi32(low03, low47),
+                              _mm_unpacklo_epi32(high03, high47), _mm_unpackhi_epi32(high03, high47)};
+  for (int i = 0; i < 4; ++i) {
+    patterns[2 * i] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(columns[i])));
+    patterns[2 * i + 1] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(columns[i], columns[i]))));
+  }
+#else
+  for (int k = 0; k < 8; ++k) {
+    patterns[k] = 0;
+    for (int row = 0; row < 8; ++row) patterns[k] = (patterns[k] << 8) | ((words[row] >> (8 * k)) & 0xFF);
+  }
+#endif
 }
 
 inline uint64_t GatherByte(const uint8_t* const (&rows)[8], int64_t j) {
@@ -109,11 +131,9 @@ void ScanBand(const uint8_t* const (&rows)[8], const BlockGeometry& g, Visitor& 
     } else if (any == 0) {
       visit.Uniform(false, 8);
     } else {
-      for (int k = 0; k < 8; ++k) {
-        if (((all >> (8 * k)) & 0xFF) == 0xFF) visit.Uniform(true, 1);
-        else if (((any >> (8 * k)) & 0xFF) == 0) visit.Uniform(false, 1);
-        else visit.Mixed(Gather(words, k));
-      }
+      uint64_t patterns[8];
+      GatherAll(words, patterns);
+      for (int k = 0; k < 8; ++k) Classify(patterns[k], visit);
     }
   }
   for (; j < g.wholeBytes; ++j) Classify(GatherByte(rows, j), visit);
