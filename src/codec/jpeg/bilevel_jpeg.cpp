@@ -35,7 +35,7 @@ class SymbolCounter {
   void Mixed(uint64_t pattern) {
     CountDc(dcs_[WhitePixels(pattern)]);
     if (cache_.CountUse(pattern)) return;
-    ForEachAcSymbol(quantiser_.QuantiseBilevel(pattern), [this](uint8_t symbol, uint32_t) { ++ac_[symbol]; });
+    ForEachAcSymbol(BilevelAcParts(pattern, quantiser_), [this](uint8_t symbol, uint32_t) { ++ac_[symbol]; });
   }
 
  private:
@@ -67,7 +67,7 @@ struct SymbolCodes {
 
 // Codes the AC symbols of |block| into |words| (most significant bit
 // first, the last word's bits in its high end); returns their length.
-uint32_t CodeAc(const QuantisedBlock& block, const SymbolCodes& codes, uint32_t* words) {
+uint32_t CodeAc(const AcParts& block, const SymbolCodes& codes, uint32_t* words) {
   uint64_t pending = 0;  // bits not yet stored, in the low end
   int pendingBits = 0;
   uint32_t total = 0;
@@ -111,7 +111,7 @@ class BlockEmitter {
       // Not seen yet in this pass (or not kept): coded now, and kept for
       // the pattern's later blocks where there is room.
       std::array<uint32_t, kMaxAcCodeWords> words;
-      const uint32_t bits = CodeAc(quantiser_.QuantiseBilevel(pattern), ac_, words.data());
+      const uint32_t bits = CodeAc(BilevelAcParts(pattern, quantiser_), ac_, words.data());
       if (slot == PatternCache::kNone || !cache_.KeepCode(slot, std::span(words).first((bits + 31) / 32), bits)) {
         out_.PutString(words.data(), bits);
         return;
@@ -181,7 +181,7 @@ void BilevelJpeg::CountSymbols(SymbolCounts& dc, SymbolCounts& ac) {
   SymbolCounter counter(cache_, quantiser_, dcs_, dc, ac);
   ScanBlocks(*page_, geometry_, counter);
   cache_.ForEachPattern([&](uint64_t pattern, uint32_t uses) {
-    ForEachAcSymbol(quantiser_.QuantiseBilevel(pattern), [&](uint8_t symbol, uint32_t) { ac[symbol] += uses; });
+    ForEachAcSymbol(BilevelAcParts(pattern, quantiser_), [&](uint8_t symbol, uint32_t) { ac[symbol] += uses; });
   });
 }
 

@@ -1,6 +1,9 @@
 #include "codec/jpeg/block_symbols.h"
 
 #include <array>
+
+#include "codec/jpeg/block_kernels.h"
+#include "codec/jpeg/vector_clones.h"
 #include <cstring>
 
 #include "codec/jpeg/vector_clones.h"
@@ -56,29 +59,26 @@ uint64_t NaturalNonzero(const std::array<uint32_t, 64>& size) {
 #endif
 }
 
-// The size category from the exponent of the magnitude as a float (exact
-// up to 2^24): 2^(e-127) <= m < 2^(e-126), so the bit width is e - 126;
-// zero gives e = 0 and is clamped to size 0.
-TAMARIND_VECTOR_CLONES void SizesAndExtras(const int32_t* __restrict values, uint32_t* __restrict size,
-                                           uint32_t* __restrict extra) {
-  for (int i = 0; i < 64; ++i) {
-    const int32_t value = values[i];
-    const int32_t sign = value >> 31;
-    const float magnitude = static_cast<float>((value ^ sign) - sign);
-    int32_t bits;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    const int32_t width = (bits >> 23) - 126;
-    const uint32_t s = static_cast<uint32_t>(width > 0 ? width : 0);
-    size[i] = s;
-    extra[i] = static_cast<uint32_t>(value + sign) & ((uint32_t{1} << s) - 1);
-  }
+// The hot path of the encoder: everything from a bilevel block's row pass
+// to its symbol parts in one function, so that the values stay close.
+TAMARIND_VECTOR_CLONES void ToSymbolParts(const int32_t* const* rows, const uint32_t* __restrict reciprocal,
+                                          const uint32_t* __restrict correction, const uint32_t* __restrict shift,
+                                          uint32_t* __restrict size, uint32_t* __restrict extra) {
+  int32_t dct[64];
+  int32_t values[64];
+  block_kernels::ColumnPass(rows, dct);
+  block_kernels::QuantiseInto(dct, reciprocal, correction, shift, values);
+  block_kernels::SizesAndExtrasInto(values, size, extra);
 }
 
 }  // namespace
 
-AcParts AcPartsOf(const QuantisedBlock& block) {
+AcParts BilevelAcParts(uint64_t pattern, const BlockQuantiser& quantiser) {
+  const int32_t* rows[8];
+  BilevelRowPass(pattern, rows);
   AcParts parts;
-  SizesAndExtras(block.data(), parts.size.data(), parts.extra.data());
+  ToSymbolParts(rows, quantiser.Reciprocals(), quantiser.Corrections(), quantiser.Shifts(), parts.size.data(),
+                parts.extra.data());
   const uint64_t natural = NaturalNonzero(parts.size);
   parts.zigzagNonzero = 0;
   for (int row = 0; row < 8; ++row) parts.zigzagNonzero |= kRowBits[row][(natural >> (8 * row)) & 0xFF];

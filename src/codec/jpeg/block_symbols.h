@@ -37,14 +37,15 @@ struct AcParts {
   uint64_t zigzagNonzero;
 };
 
-AcParts AcPartsOf(const QuantisedBlock& block);
+// The parts of a bilevel block (see BilevelForwardDct): its transform,
+// quantisation and symbol parts in one vector pass.
+AcParts BilevelAcParts(uint64_t pattern, const BlockQuantiser& quantiser);
 
-// Calls symbol(symbolByte, extraBits) for each AC symbol of |block|, in
+// Calls symbol(symbolByte, extraBits) for each AC symbol of a block, in
 // coding order; the extra bits are the symbol's low four bits long. Only
 // the coefficients that are not zero are visited.
 template <typename Visit>
-void ForEachAcSymbol(const QuantisedBlock& block, Visit&& symbol) {
-  const AcParts parts = AcPartsOf(block);
+void ForEachAcSymbol(const AcParts& parts, Visit&& symbol) {
   uint64_t nonzero = parts.zigzagNonzero & ~uint64_t{1};  // the DC is coded apart
   int last = 0;
   while (nonzero != 0) {

@@ -2,31 +2,14 @@
 
 #include <bit>
 
+#include "codec/jpeg/block_kernels.h"
 #include "codec/jpeg/vector_clones.h"
 
 namespace tamarind {
 
 namespace {
 
-constexpr int kConstBits = 13;
-constexpr int kPass1Bits = 2;
-
-// The constants of libjpeg's jfdctint.c: round(x * 2^13).
-constexpr int32_t kFix0_298631336 = 2446;
-constexpr int32_t kFix0_390180644 = 3196;
-constexpr int32_t kFix0_541196100 = 4433;
-constexpr int32_t kFix0_765366865 = 6270;
-constexpr int32_t kFix0_899976223 = 7373;
-constexpr int32_t kFix1_175875602 = 9633;
-constexpr int32_t kFix1_501321110 = 12299;
-constexpr int32_t kFix1_847759065 = 15137;
-constexpr int32_t kFix1_961570560 = 16069;
-constexpr int32_t kFix2_053119869 = 16819;
-constexpr int32_t kFix2_562915447 = 20995;
-constexpr int32_t kFix3_072711026 = 25172;
-
-// Right shift with rounding (arithmetic, as the library's RIGHT_SHIFT).
-constexpr int32_t Descale(int32_t x, int n) { return (x + (int32_t{1} << (n - 1))) >> n; }
+using namespace block_kernels;
 
 // The row pass, in place on one row: the results keep kPass1Bits of
 // extra precision for the column pass.
@@ -57,46 +40,6 @@ constexpr void RowPass(int32_t* d) {
   d[1] = Descale(tmp7 * kFix1_501321110 + z1 + z4, shift);
 }
 
-// The column pass: the row pass's butterflies down all eight columns at
-// once, removing the extra precision and leaving the results 8 times the
-// true coefficients.
-// |rows| are the row pass's results, row by row; |d| may be one of them.
-// Inlined into each of its callers' builds.
-[[gnu::always_inline]] inline void ColumnPass(const int32_t* const* rows, int32_t* d) {
-  int32_t tmp0[8], tmp1[8], tmp2[8], tmp3[8], tmp4[8], tmp5[8], tmp6[8], tmp7[8];
-  for (int c = 0; c < 8; ++c) {
-    tmp0[c] = rows[0][c] + rows[7][c];
-    tmp7[c] = rows[0][c] - rows[7][c];
-    tmp1[c] = rows[1][c] + rows[6][c];
-    tmp6[c] = rows[1][c] - rows[6][c];
-    tmp2[c] = rows[2][c] + rows[5][c];
-    tmp5[c] = rows[2][c] - rows[5][c];
-    tmp3[c] = rows[3][c] + rows[4][c];
-    tmp4[c] = rows[3][c] - rows[4][c];
-  }
-  constexpr int shift = kConstBits + kPass1Bits;
-  for (int c = 0; c < 8; ++c) {
-    const int32_t tmp10 = tmp0[c] + tmp3[c], tmp13 = tmp0[c] - tmp3[c];
-    const int32_t tmp11 = tmp1[c] + tmp2[c], tmp12 = tmp1[c] - tmp2[c];
-    d[c] = Descale(tmp10 + tmp11, kPass1Bits);
-    d[32 + c] = Descale(tmp10 - tmp11, kPass1Bits);
-    const int32_t even = (tmp12 + tmp13) * kFix0_541196100;
-    d[16 + c] = Descale(even + tmp13 * kFix0_765366865, shift);
-    d[48 + c] = Descale(even + tmp12 * -kFix1_847759065, shift);
-  }
-  for (int c = 0; c < 8; ++c) {
-    const int32_t z1 = (tmp4[c] + tmp7[c]) * -kFix0_899976223;
-    const int32_t z2 = (tmp5[c] + tmp6[c]) * -kFix2_562915447;
-    const int32_t z5 = (tmp4[c] + tmp6[c] + tmp5[c] + tmp7[c]) * kFix1_175875602;
-    const int32_t z3 = (tmp4[c] + tmp6[c]) * -kFix1_961570560 + z5;
-    const int32_t z4 = (tmp5[c] + tmp7[c]) * -kFix0_390180644 + z5;
-    d[56 + c] = Descale(tmp4[c] * kFix0_298631336 + z1 + z3, shift);
-    d[40 + c] = Descale(tmp5[c] * kFix2_053119869 + z2 + z4, shift);
-    d[24 + c] = Descale(tmp6[c] * kFix3_072711026 + z2 + z3, shift);
-    d[8 + c] = Descale(tmp7[c] * kFix1_501321110 + z1 + z4, shift);
-  }
-}
-
 // The row pass of every possible bilevel row.
 using RowTable = std::array<std::array<int32_t, 8>, 256>;
 
@@ -115,37 +58,10 @@ constexpr RowTable kBilevelRows = MakeRowTable();
 
 TAMARIND_VECTOR_CLONES void ColumnPasses(const int32_t* const* rows, int32_t* d) { ColumnPass(rows, d); }
 
-// Each quotient rounded half away from zero, branch-free.
-[[gnu::always_inline]] inline void QuantiseInto(const int32_t* __restrict dct, const uint32_t* __restrict reciprocal,
-                                                const uint32_t* __restrict correction,
-                                                const uint32_t* __restrict shift, int32_t* __restrict out) {
-  for (int i = 0; i < 64; ++i) {
-    const int32_t sign = dct[i] >> 31;  // 0 or -1
-    const auto magnitude = static_cast<uint32_t>((dct[i] ^ sign) - sign);
-    const auto quotient = static_cast<int32_t>(((magnitude + correction[i]) * reciprocal[i]) >> shift[i]);
-    out[i] = (quotient ^ sign) - sign;
-  }
-}
-
 TAMARIND_VECTOR_CLONES void QuantiseAll(const int32_t* __restrict dct, const uint32_t* __restrict reciprocal,
                                         const uint32_t* __restrict correction, const uint32_t* __restrict shift,
                                         int32_t* __restrict out) {
   QuantiseInto(dct, reciprocal, correction, shift, out);
-}
-
-// The bilevel block's transform and its quantisation in one go: the hot
-// path of the encoder.
-TAMARIND_VECTOR_CLONES void TransformAndQuantise(const int32_t* const* rows, const uint32_t* __restrict reciprocal,
-                                                 const uint32_t* __restrict correction,
-                                                 const uint32_t* __restrict shift, int32_t* __restrict out) {
-  int32_t dct[64];
-  ColumnPass(rows, dct);
-  QuantiseInto(dct, reciprocal, correction, shift, out);
-}
-
-// The row pass of a bilevel block straight from the table, never copied.
-void BilevelRows(uint64_t pattern, const int32_t** rows) {
-  for (int row = 0; row < 8; ++row) rows[row] = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF].data();
 }
 
 }  // namespace
@@ -159,9 +75,13 @@ void ForwardDctIslow(DctBlock& block) {
   ColumnPasses(rows, block.data());
 }
 
+void BilevelRowPass(uint64_t pattern, const int32_t** rows) {
+  for (int row = 0; row < 8; ++row) rows[row] = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF].data();
+}
+
 DctBlock BilevelForwardDct(uint64_t pattern) {
   const int32_t* rows[8];
-  BilevelRows(pattern, rows);
+  BilevelRowPass(pattern, rows);
   DctBlock block;
   ColumnPasses(rows, block.data());
   return block;
@@ -202,14 +122,6 @@ int16_t BlockQuantiser::BilevelDc(int white) const {
 QuantisedBlock BlockQuantiser::Quantise(const DctBlock& dct) const {
   QuantisedBlock out;
   QuantiseAll(dct.data(), reciprocal_.data(), correction_.data(), shift_.data(), out.data());
-  return out;
-}
-
-QuantisedBlock BlockQuantiser::QuantiseBilevel(uint64_t pattern) const {
-  const int32_t* rows[8];
-  BilevelRows(pattern, rows);
-  QuantisedBlock out;
-  TransformAndQuantise(rows, reciprocal_.data(), correction_.data(), shift_.data(), out.data());
   return out;
 }
 

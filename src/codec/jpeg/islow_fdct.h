@@ -34,6 +34,10 @@ void ForwardDctIslow(DctBlock& block);
 // only on its byte, so it comes from a table.
 DctBlock BilevelForwardDct(uint64_t pattern);
 
+// The row pass of a bilevel block: a row of the table for each of its
+// rows, never copied.
+void BilevelRowPass(uint64_t pattern, const int32_t** rows);
+
 class BlockQuantiser {
  public:
   // Null for a table with an entry above 8191 (see the limits above).
@@ -43,8 +47,11 @@ class BlockQuantiser {
   // from zero, with libjpeg-turbo's reciprocals.
   QuantisedBlock Quantise(const DctBlock& dct) const;
 
-  // Quantise(BilevelForwardDct(pattern)) in one pass.
-  QuantisedBlock QuantiseBilevel(uint64_t pattern) const;
+  // The divisors as libjpeg-turbo's quantiser holds them, per coefficient:
+  // quotient = ((|value| + correction) * reciprocal) >> shift.
+  const uint32_t* Reciprocals() const { return reciprocal_.data(); }
+  const uint32_t* Corrections() const { return correction_.data(); }
+  const uint32_t* Shifts() const { return shift_.data(); }
 
   // The quantised DC of a bilevel block with |white| white pixels: the DC
   // the transform gives is exactly the sum of the centred samples.
