@@ -13,7 +13,6 @@
 #include <span>
 #include <vector>
 
-
 namespace tamarind {
 
 class PatternCache {
