@@ -85,7 +85,9 @@ BENCHMARK(BM_LibjpegFromMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_PageThroughBmpToJpeg(benchmark::State& state) {
   const FaxPage page = TextPage();
-  auto bmp = tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "bench", ".bmp");
+  auto made = tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "bench", ".bmp");
+  if (!made) return state.SkipWithError(made.reason().c_str());
+  auto& bmp = *made;
   const std::string path = OutputPath("bench-stage.jpg");
   for (auto _ : state) {
     if (tamarind::WritePageBmp(page, *bmp) != 0) state.SkipWithError("BMP not written");
@@ -97,7 +99,9 @@ BENCHMARK(BM_PageThroughBmpToJpeg)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond
 
 void BM_WritePageBmp(benchmark::State& state) {
   const FaxPage page = TextPage();
-  auto bmp = tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "bench", ".bmp");
+  auto made = tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "bench", ".bmp");
+  if (!made) return state.SkipWithError(made.reason().c_str());
+  auto& bmp = *made;
   for (auto _ : state) benchmark::DoNotOptimize(tamarind::WritePageBmp(page, *bmp));
 }
 BENCHMARK(BM_WritePageBmp)->Unit(benchmark::kMillisecond);

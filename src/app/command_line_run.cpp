@@ -60,19 +60,19 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Opens the run's JSON report into |json| when one is asked for. False
-// (said, and counted as a failure) when it cannot be written: the run then
-// converts nothing rather than work without the record it was asked for.
-bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
-  if (job.options.reportPath.empty()) return true;
+// Opens the run's JSON report into |json| when one is asked for. One that
+// cannot be written (an unwritable folder, a device or a descriptor's name)
+// is said and fails the run, but stops no conversion: the outputs are
+// worth more than their record, and a watch must go on.
+void OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
+  if (job.options.reportPath.empty()) return;
   auto report = JsonReport::Open(job.options.reportPath);
   if (report) {
     json.emplace(std::move(*report));
-    return true;
+    return;
   }
   Complain("the report cannot be written: " + report.reason());
   ++job.failures;
-  return false;
 }
 
 void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds) {
@@ -115,7 +115,7 @@ bool ListFolderRun(ConversionJob& job, std::vector<std::string>& files) {
 void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
-  if (!OpenJsonReport(job, json)) return;
+  OpenJsonReport(job, json);
   job.files = std::move(files);
   const bool showProgress = platform::ErrIsTerminal();
   int64_t pagesRecognised = 0;
@@ -142,7 +142,7 @@ void RunSingleFile(ConversionJob& job) {
   const ConversionOptions& options = job.options;
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
-  if (!OpenJsonReport(job, json)) return;
+  OpenJsonReport(job, json);
   job.SetReport("Tamarind command line mode : convert file\r\n");
   const int result = job.ConvertFile(options.source, options.destination);
   if (result == kNotWinFax)

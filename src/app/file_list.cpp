@@ -70,7 +70,7 @@ platform::Expected<std::vector<std::string>> ReadFileList(const std::string& pat
     if (!file) return platform::Failure{path + ": " + std::strerror(errno)};
   }
   auto text = ReadAll(file ? file.get() : stdin, file ? path : "standard input");
-  if (!text) return platform::Failure{text.reason()};
+  if (!text) return std::move(text).failure();
   // find "$PWD/in" lists absolute names for /d=in.
   std::error_code ignored;
   const std::string absolute =

@@ -193,8 +193,12 @@ class PdfDocumentWriter::Impl {
                               " /DestOutputProfile " +
                               Ref(profile_) + " >>] >>");
     WriteTrailer(info);
-    if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0)
-      return Failure{file_.FinalPath() + ": " + std::strerror(errno)};
+    errno = 0;
+    if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0) {
+      // A failed write keeps its own cause; anything else says what errno has.
+      if (Status state = file_.WriteState(); !state) return state;
+      return Failure::System(file_.FinalPath(), errno ? errno : EIO);
+    }
     return {};
   }
 

@@ -95,7 +95,7 @@ platform::Status CheckPageGeometry(const FaxPage& page) {
 }  // namespace
 
 platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
-  if (platform::Status geometry = CheckPageGeometry(page); !geometry) return Failure{geometry.reason()};
+  if (platform::Status geometry = CheckPageGeometry(page); !geometry) return std::move(geometry).failure();
   MemoryFile file;
   std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
   if (!options) return Failure{"out of memory"};

@@ -195,8 +195,12 @@ Status TiffDocumentWriter::Finish() {
   const uint16_t total = static_cast<uint16_t>(PagesWritten());
   bool written = stream_ && patch(lastLinkOffset_, {0, 0, 0, 0});
   for (uint32_t at : pageNumberOffsets_) written = written && patch(at, {uint8_t(total), uint8_t(total >> 8)});
-  if (!written || std::fseek(stream_, 0, SEEK_END) != 0 || std::ferror(stream_) || std::fflush(stream_) != 0)
-    return Failure{file_.FinalPath() + ": " + std::strerror(errno)};
+  errno = 0;
+  if (!written || std::fseek(stream_, 0, SEEK_END) != 0 || std::ferror(stream_) || std::fflush(stream_) != 0) {
+    // A failed write keeps its own cause; anything else says what errno has.
+    if (Status state = file_.WriteState(); !state) return state;
+    return Failure::System(file_.FinalPath(), errno ? errno : EIO);
+  }
   return {};
 }
 
