@@ -112,6 +112,10 @@ struct Setting {
   bool targetExists;  // an earlier output to replace
 };
 
+void PrintTo(const Setting& s, std::ostream* out) {
+  *out << (s.unnamed ? "unnamed" : "named") << (s.targetExists ? ", over an earlier output" : ", new");
+}
+
 class AtomicOutputFileTest : public ::testing::TestWithParam<Setting> {
  protected:
   void SetUp() override {
