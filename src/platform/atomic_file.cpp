@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <random>
 
 #include "platform/paths.h"
@@ -49,13 +50,14 @@ uint64_t NameHash(std::string_view name) {
 }
 
 // Gives the open file |fd| the name |name| in |folder|: 0 or the error.
+// The descriptor itself is the shortest way (no path to look up), allowed
+// to privileged users only; others go through its entry in /proc.
 int LinkDescriptor(const SystemCalls& calls, int fd, int folder, const std::string& name) {
+  if (calls.LinkAt(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  if (errno != EPERM && errno != ENOENT && errno != EACCES) return errno;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   if (calls.LinkAt(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-  const int error = errno;
-  // Without /proc, the descriptor itself (allowed to privileged users only).
-  if (error == ENOENT && calls.LinkAt(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
-  return error;
+  return errno;
 }
 
 // Whether an output may take |name| in |folder|: sets |exists|, and fails
@@ -324,6 +326,14 @@ Status AtomicOutputFile::ReplaceThroughName(int fd) {
   const int at = folder_.Descriptor();
   const std::string replacement = ReplacementNameFor(name_);
   TemporaryNameGuard guard(at, replacement);
+  // The kernel gives a folder's renames and links one at a time, and a
+  // rename over a file may flush the new data first (ext4), so a second
+  // worker's link would wait inside the call, with its name about to
+  // appear, for as long as that takes: a kill then leaves the copy. Waiting
+  // here instead, before anything is named, leaves the copy only to a kill
+  // within one uncontended link.
+  static std::mutex oneAtATime;
+  std::lock_guard lock(oneAtATime);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const int error = LinkDescriptor(calls, fd, at, replacement);
     if (error == EEXIST) {
