@@ -333,6 +333,9 @@ Status AtomicOutputFile::ReplaceThroughName(int fd) {
   // here instead, before anything is named, leaves the copy only to a kill
   // within one uncontended link.
   static std::mutex oneAtATime;
+  // That flush is started here, before anything is named, so that little
+  // of it is left for the rename and the links that wait on it.
+  sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   std::lock_guard lock(oneAtATime);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const int error = LinkDescriptor(calls, fd, at, replacement);

@@ -347,24 +347,5 @@ TEST(AtomicOutputFile, NeverReplacesADeviceOrAStandardStreamName) {
       ::testing::ExitedWithCode(0), "all refused");
 }
 
-TEST(AtomicOutputFile, AKilledWriterLeavesNothingBehind) {
-  test::ScopedTempDir dir;
-  test::WriteFileText(dir.File("page.jpg"), "old");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    auto file = AtomicOutputFile::Create(dir.File("page.jpg"));
-    if (!file) _exit(1);
-    fputs("half a page", (*file)->Stream());
-    fflush((*file)->Stream());
-    raise(SIGKILL);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the child could not create the file";
-  EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"page.jpg"});
-  EXPECT_EQ(test::ReadFileText(dir.File("page.jpg")), "old");
-}
-
 }  // namespace
 }  // namespace tamarind::platform
