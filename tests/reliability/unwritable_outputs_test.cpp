@@ -1,7 +1,7 @@
 // Outputs that cannot be made, as users meet them: a plain user facing a
 // destination, an earlier output or a report folder they may not write (in
-// a run and in a watch), and, as root in a mount namespace of the test's
-// own, a full disk and a read-only one. In every format each output that
+// a run and in a watch), a file-size limit (ulimit -f), and, as root in a
+// mount namespace of the test's own, a full disk and a read-only one. In every format each output that
 // cannot be made is one file's failure: the run goes on, the file is named
 // with the system's reason on standard error and in the JSON report, and
 // the exit status is 2. (CI runs as root, whom permissions do not stop, so
@@ -19,6 +19,7 @@
 
 #include "child_process.h"
 #include "platform/files.h"
+#include "support/real_pages.h"
 #include "support/test_files.h"
 #include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
@@ -31,6 +32,7 @@ using ::testing::HasSubstr;
 enum class Who {
   kPlainUser,         // nobody (setpriv), or the tester when not root
   kRootInOwnMounts,   // root in a mount namespace of its own (unshare -m)
+  kUnderSizeLimit,    // whoever runs the test, with ulimit -f 4 (4 KiB)
 };
 
 struct Situation {
@@ -50,6 +52,7 @@ const Situation kSituations[] = {
     {"EarlierOutput", Who::kPlainUser, "", false, false, true},
     {"ReportFolder", Who::kPlainUser, "", false, true},
     {"Watch", Who::kPlainUser, "", true},
+    {"FileSizeLimit", Who::kUnderSizeLimit, "", false, false, false, "File too large"},
     {"FullDisk", Who::kRootInOwnMounts,
      R"(mount -t tmpfs -o size=16k tamarind-full "$OUT" && { head -c 1048576 /dev/zero > "$OUT/filler"; true; })",
      false, false, false, "No space left on device"},
@@ -97,15 +100,17 @@ class UnwritableOutputs : public ::testing::TestWithParam<Case> {
     // Root's folder, where nobody may add a file; or, for an earlier output
     // that may not be written, a folder where anybody may.
     const bool earlierOnDisk = s.earlierOutput && s.who == Who::kPlainUser;
-    ASSERT_EQ(chmod(dir.File("out").c_str(), earlierOnDisk || s.reportUnwritable ? 0777 : 0555), 0);
+    const bool outWritable = earlierOnDisk || s.reportUnwritable || s.who == Who::kUnderSizeLimit;
+    ASSERT_EQ(chmod(dir.File("out").c_str(), outWritable ? 0777 : 0555), 0);
     if (earlierOnDisk) {
       test::WriteFileText(Output("a"), "old");
       // Root's file nobody may write; the tester's own is write-protected.
       ASSERT_EQ(chmod(Output("a").c_str(), geteuid() == 0 ? 0644 : 0444), 0);
     }
+    // A real page: its PDF and TIFF outgrow the size limit too.
+    const tools::WinFaxPageSpec page = test::WinFaxPageOf(test::RealPageNamed("text-standard-g4"));
     for (const char* name : {"a", "b"})
-      ASSERT_TRUE(tools::WriteWinFaxFile(dir.File(std::string("in/") + name + ".fxd"),
-                                         std::vector{test::WhiteRowsPage(1728, 64, 1)}));
+      test::WriteFileBytes(dir.File(std::string("in/") + name + ".fxd"), tools::BuildWinFaxFile(std::vector{page}));
   }
 
   std::string Output(const std::string& stem) const { return dir.File("out/" + stem + "." + GetParam().format); }
@@ -116,6 +121,10 @@ class UnwritableOutputs : public ::testing::TestWithParam<Case> {
     if (s.reportUnwritable) return {};
     std::string cause = s.cause;
     if (s.earlierOutput && s.who == Who::kPlainUser && geteuid() != 0) cause = "is write-protected";
+    // A page's image on its way to a JPEG is larger than the JPEG, and
+    // meets the limit first.
+    if (s.who == Who::kUnderSizeLimit && std::string_view(GetParam().format) == "jpg")
+      cause = "the page's image in " + dir.File("tmp") + ": " + cause;
     std::map<std::string, std::string> failing = {{"a", Output("a") + ": " + cause}};
     if (!s.earlierOutput || s.who == Who::kRootInOwnMounts) failing["b"] = Output("b") + ": " + cause;
     return failing;
@@ -139,6 +148,8 @@ class UnwritableOutputs : public ::testing::TestWithParam<Case> {
     }
     if (s.who == Who::kPlainUser) {
       options.runUnder = *PlainUser();
+    } else if (s.who == Who::kUnderSizeLimit) {
+      options.runUnder = {"sh", "-c", R"(ulimit -f 4 && exec "$0" "$@")"};
     } else {
       // The disk lives as long as the namespace: what it holds is listed
       // before both go.
