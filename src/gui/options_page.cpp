@@ -56,7 +56,7 @@ OptionsPage::OptionsPage(const PageOptions& saved, QWidget* parent) : QWidget(pa
   CreateControls();
   ConnectSignals();
   WriteControls();
-  ApplyColours(this, kPageBackground, kOptionsEditBackground);
+  ApplyColours(this, Surface::Page);
 }
 
 void OptionsPage::CreateControls() {
@@ -210,9 +210,9 @@ void OptionsPage::ApplyAutoConvert() {
   emit AutoConvertRequested(options_.cycleMinutes, state);
 }
 
-void OptionsPage::Save(ProfileFile& profile) {
+const PageOptions& OptionsPage::ReadForSaving() {
   ReadControlValues();
-  WritePageOptions(profile, options_);
+  return options_;
 }
 
 }  // namespace tamarind::gui

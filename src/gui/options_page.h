@@ -31,8 +31,8 @@ class OptionsPage : public QWidget {
   // Checks "Convert File(s)" (|files|) or "Convert Directory" as a click
   // on it would, unless it is checked already.
   void ChooseSourceKind(bool files);
-  // Reads the controls and writes the "Options" keys.
-  void Save(ProfileFile& profile);
+  // Reads the controls: what the "Options" keys save.
+  const PageOptions& ReadForSaving();
 
   const PageOptions& Options() const { return options_; }
 

@@ -38,6 +38,14 @@ std::string OutputCellText(const std::vector<std::string>& outputs, std::string_
   return text;
 }
 
+std::string ReasonCellText(std::string_view reason, std::string_view sourcePath, std::string_view destination) {
+  const std::string prefix = std::string(sourcePath) + ": ";
+  if (!sourcePath.empty() && reason.starts_with(prefix)) return std::string(reason.substr(prefix.size()));
+  const size_t colon = reason.find(": ");
+  if (colon == std::string_view::npos) return std::string(reason);
+  return ShownPath(reason.substr(0, colon), destination) + std::string(reason.substr(colon));
+}
+
 std::string OutputsToolTip(const std::vector<std::string>& outputs, size_t most) {
   std::string text;
   for (size_t i = 0; i < outputs.size() && i < most; ++i) text += (i ? "\n" : "") + outputs[i];

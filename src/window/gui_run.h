@@ -98,6 +98,9 @@ struct FinishedFile {
 // |destination|, and how many more there are ("multipage001.jpg (+2)");
 // "" when nothing was written.
 std::string OutputCellText(const std::vector<std::string>& outputs, std::string_view destination);
+// The reason cell of a failed row: |reason| without the leading source
+// path or destination folder the row already shows; whole in the tooltip.
+std::string ReasonCellText(std::string_view reason, std::string_view sourcePath, std::string_view destination);
 // Its tooltip: every file written, one a line; past |most| lines, how many
 // more there are.
 std::string OutputsToolTip(const std::vector<std::string>& outputs, size_t most = 20);

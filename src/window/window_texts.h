@@ -21,6 +21,9 @@ std::string TrayTip(OutputFormat format);
 // "Select Save Dir,\nwhere your converted jpg files should be" (pdf, tif).
 std::string NoDestinationMessage(OutputFormat format);
 
+// The file dialogs' filters: WinFax files, then every file.
+inline constexpr std::string_view kFaxFileFilters = "WinFax files (*.fxd *.fxm *.fxr *.fxs);;All files (*)";
+
 // "Error Save Dir" and, on the next line, what could not be made and why.
 std::string SaveDirErrorText(std::string_view reason);
 // A file or folder that no program on the desktop would open.

@@ -1,4 +1,5 @@
 #include "preview/fax_pages.h"
+#include "preview/picture_cache.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -87,6 +88,40 @@ TEST(FaxPages, AHostilePageIsRefusedAndTheOthersShow) {
   EXPECT_FALSE((*opened)->Render(3, 0.1).ok());
   test::WriteFileText(dir.File("text.fxd"), "no fax here");
   EXPECT_THAT(FaxPages::Open(dir.File("text.fxd")).reason(), HasSubstr("not a WinFax file"));
+}
+
+}  // namespace
+}  // namespace tamarind
+
+namespace tamarind {
+namespace {
+
+std::shared_ptr<const GreyPicture> PictureOf(size_t bytes) {
+  auto picture = std::make_shared<GreyPicture>();
+  picture->width = static_cast<int>(bytes);
+  picture->height = 1;
+  picture->samples.assign(bytes, 255);
+  return picture;
+}
+
+// The cache keeps what was used last within its bytes, and no picture
+// that alone would overflow it.
+TEST(PictureCache, KeepsTheMostRecentlyUsedWithinItsBytes) {
+  PictureCache cache(300);
+  const PictureKey a = PictureKey::Of(0, 0.5, 0), b = PictureKey::Of(1, 0.5, 0), c = PictureKey::Of(0, 0.5, 1);
+  cache.Put(a, PictureOf(100));
+  cache.Put(b, PictureOf(100));
+  ASSERT_NE(cache.Find(a), nullptr);  // a is now the most recent
+  cache.Put(c, PictureOf(150));       // b goes
+  EXPECT_EQ(cache.Find(b), nullptr);
+  EXPECT_NE(cache.Find(a), nullptr);
+  EXPECT_NE(cache.Find(c), nullptr);
+  EXPECT_EQ(cache.Bytes(), 250u);
+  cache.Put(c, PictureOf(50));  // replaced, not added
+  EXPECT_EQ(cache.Bytes(), 150u);
+  cache.Put(b, PictureOf(301));
+  EXPECT_EQ(cache.Find(b), nullptr);
+  EXPECT_EQ(PictureKey::Of(0, 0.5, -1), PictureKey::Of(0, 0.5000000001, 3));
 }
 
 }  // namespace
