@@ -120,6 +120,7 @@ void MainDialog::Stretch() {
   layout_.Apply(extra);
   CentreButtons();
   convertPage_->Stretch(extra);
+  optionsPage_->Stretch(extra);
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event) {

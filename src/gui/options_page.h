@@ -7,6 +7,7 @@
 #include <array>
 #include <utility>
 
+#include "gui/anchored_layout.h"
 #include "window/front_settings.h"
 
 class QCheckBox;
@@ -36,6 +37,11 @@ class OptionsPage : public QWidget {
 
   const PageOptions& Options() const { return options_; }
 
+  // Spreads the controls over a page |extra| larger than its base size,
+  // in proportion: the groups grow, and the controls keep their places
+  // relative to them.
+  void Stretch(QSize extra) { layout_.Apply(extra); }
+
  signals:
   // (minutes, 1 on / 0 off), for ConvertPage::AutoConvert.
   void AutoConvertRequested(int minutes, int state);
@@ -54,6 +60,7 @@ class OptionsPage : public QWidget {
   void OnTextRecognitionToggled();
 
   PageOptions options_;
+  AnchoredLayout layout_;
 
   QRadioButton* convertDirectory_ = nullptr;
   QRadioButton* convertFiles_ = nullptr;
