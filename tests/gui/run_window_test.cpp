@@ -509,22 +509,24 @@ TEST_F(WindowTest, TimerRunLeavesTheBoxBeingTypedInAlone) {
 // one at the bottom follows the new rows.
 TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
   MainDialog& main = Open();
-  std::atomic<int> gate{0};
+  std::atomic<int> allowed{60};  // files below this number may convert
   std::vector<std::string> names;
   for (int i = 0; i < 120; ++i) names.push_back("f" + std::to_string(i) + ".fxd");
-  RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string&, const std::string&) {
-    while (gate.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
+    const int number = std::stoi(source.substr(source.rfind('/') + 2));
+    while (number >= allowed.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return kConverted;
   });
   auto* list = Control<QTreeWidget>(&main, kIdResults);
   QScrollBar* bar = list->verticalScrollBar();
   QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
   Click(kIdGo);
-  gate = 1;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() >= 40; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() >= 60; }, 10000));
   QApplication::processEvents();
+  EXPECT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());  // followed so far
   bar->setValue(0);
+  allowed = 1000;
   ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
   QApplication::processEvents();
   EXPECT_EQ(list->topLevelItemCount(), 120);
