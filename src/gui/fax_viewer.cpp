@@ -12,7 +12,8 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSplitter>
+#include <QHBoxLayout>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
@@ -41,9 +42,13 @@ Opened OpenFax(const QString& path) {
 struct ActionSpec {
   const char* name;
   const char* text;
+  const char* shortText;  // on the tool bar, when there is no icon
+  QStyle::StandardPixmap icon;
   QKeySequence keys;
   QKeySequence moreKeys;
 };
+
+constexpr auto kNoIcon = QStyle::SP_CustomBase;
 
 }  // namespace
 
@@ -59,11 +64,13 @@ FaxViewer::FaxViewer(const QString& path, QWidget* parent)
   CreateActions();
   CreateToolBar();
   CreateThumbnails();
-  auto* split = new QSplitter(this);
-  split->addWidget(thumbnails_);
-  split->addWidget(view_);
-  split->setStretchFactor(1, 1);
-  setCentralWidget(split);
+  auto* centre = new QWidget(this);
+  auto* row = new QHBoxLayout(centre);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  row->addWidget(thumbnails_);
+  row->addWidget(view_, 1);
+  setCentralWidget(centre);
   if (pages_) renderer_ = std::make_unique<PageRenderer>(pages_);
   ConnectSignals();
   // A portrait page fills most of the screen's height.
@@ -82,25 +89,27 @@ QAction* FaxViewer::Action(const char* name) const { return findChild<QAction*>(
 
 void FaxViewer::CreateActions() {
   const ActionSpec specs[] = {
-      {"first", "First page", Qt::Key_Home, {}},
-      {"previous", "Previous page", Qt::Key_PageUp, {}},
-      {"next", "Next page", Qt::Key_PageDown, {}},
-      {"last", "Last page", Qt::Key_End, {}},
-      {"fitPage", "Fit page", Qt::CTRL | Qt::Key_0, {}},
-      {"fitWidth", "Fit width", Qt::CTRL | Qt::Key_2, {}},
-      {"actualSize", "1:1", Qt::CTRL | Qt::Key_1, {}},
-      {"zoomIn", "Zoom in", QKeySequence::ZoomIn, Qt::Key_Plus},
-      {"zoomOut", "Zoom out", QKeySequence::ZoomOut, Qt::Key_Minus},
-      {"rotateLeft", "Rotate left", Qt::CTRL | Qt::SHIFT | Qt::Key_R, {}},
-      {"rotateRight", "Rotate right", Qt::CTRL | Qt::Key_R, {}},
-      {"copy", "&Copy page", QKeySequence::Copy, {}},
-      {"print", "&Print...", QKeySequence::Print, {}},
-      {"convert", "Con&vert...", {}, {}},
-      {"close", "Close", QKeySequence::Close, {}},
+      {"first", "First page", "", QStyle::SP_MediaSkipBackward, Qt::Key_Home, {}},
+      {"previous", "Previous page", "", QStyle::SP_ArrowBack, Qt::Key_PageUp, {}},
+      {"next", "Next page", "", QStyle::SP_ArrowForward, Qt::Key_PageDown, {}},
+      {"last", "Last page", "", QStyle::SP_MediaSkipForward, Qt::Key_End, {}},
+      {"fitPage", "Fit page", "Page", kNoIcon, Qt::CTRL | Qt::Key_0, {}},
+      {"fitWidth", "Fit width", "Width", kNoIcon, Qt::CTRL | Qt::Key_2, {}},
+      {"actualSize", "1:1", "1:1", kNoIcon, Qt::CTRL | Qt::Key_1, {}},
+      {"zoomOut", "Zoom out", "\u2212", kNoIcon, QKeySequence::ZoomOut, Qt::Key_Minus},
+      {"zoomIn", "Zoom in", "+", kNoIcon, QKeySequence::ZoomIn, Qt::Key_Plus},
+      {"rotateLeft", "Rotate left", "\u27f2", kNoIcon, Qt::CTRL | Qt::SHIFT | Qt::Key_R, {}},
+      {"rotateRight", "Rotate right", "\u27f3", kNoIcon, Qt::CTRL | Qt::Key_R, {}},
+      {"copy", "&Copy page", "Copy", kNoIcon, QKeySequence::Copy, {}},
+      {"print", "&Print...", "Print", kNoIcon, QKeySequence::Print, {}},
+      {"convert", "Con&vert...", "Convert...", kNoIcon, {}, {}},
+      {"close", "Close", "", kNoIcon, QKeySequence::Close, {}},
   };
   for (const ActionSpec& spec : specs) {
     auto* action = new QAction(QString::fromUtf8(spec.text), this);
     action->setObjectName(QString::fromLatin1(spec.name));
+    if (spec.icon != kNoIcon) action->setIcon(style()->standardIcon(spec.icon));
+    else if (*spec.shortText) action->setIconText(QString::fromUtf8(spec.shortText));
     QList<QKeySequence> keys;
     for (const QKeySequence& key : {spec.keys, spec.moreKeys})
       if (!key.isEmpty()) keys.push_back(key);
@@ -126,7 +135,7 @@ void FaxViewer::CreateToolBar() {
   bar->addSeparator();
   for (const char* name : {"fitPage", "fitWidth", "actualSize", "zoomOut", "zoomIn"}) bar->addAction(Action(name));
   zoomText_ = new QLabel(this);
-  zoomText_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Fit width ")));
+  zoomText_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral(" Fit width ")));
   bar->addWidget(zoomText_);
   bar->addSeparator();
   for (const char* name : {"rotateLeft", "rotateRight"}) bar->addAction(Action(name));
@@ -143,10 +152,16 @@ void FaxViewer::CreateThumbnails() {
   thumbnails_->setUniformItemSizes(true);
   const Extent box = ThumbnailBox(kThumbnailWidth);
   thumbnails_->setIconSize(QSize(box.width, box.height));
-  thumbnails_->setSpacing(4);
   const int scrollBar = thumbnails_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  thumbnails_->setFixedWidth(box.width + 24 + scrollBar);
-  for (int page = 0; page < model_.PageCount(); ++page) thumbnails_->addItem(QString::number(page + 1));
+  thumbnails_->setFixedWidth(box.width + 16 + scrollBar + 2 * thumbnails_->frameWidth());
+  // One blank picture, shared by every item until its page is drawn: it
+  // gives each item its room in the strip.
+  QPixmap blank(box.width, box.height);
+  blank.fill(Qt::white);
+  const QIcon placeholder(blank);
+  for (int page = 0; page < model_.PageCount(); ++page)
+    thumbnails_->addItem(new QListWidgetItem(placeholder, QString::number(page + 1)));
+  thumbnailDrawn_.assign(static_cast<size_t>(model_.PageCount()), false);
   thumbnails_->setVisible(pages_ && ShowsThumbnails(model_.PageCount()));
 }
 
@@ -204,6 +219,8 @@ PictureKey FaxViewer::CurrentKey() const {
   return PictureKey::Of(model_.Page(), std::min(model_.ScaleFor(PageExtentNow(), ViewportNow()), 1.0), model_.Turns());
 }
 
+bool FaxViewer::PictureIsCurrent() const { return !view_->Picture().isNull() && pictureKey_ == CurrentKey(); }
+
 void FaxViewer::GoTo(int index) {
   if (!pages_ || !model_.GoTo(index)) return;
   ShowCurrentPage();
@@ -226,8 +243,12 @@ void FaxViewer::ShowCurrentPage() {
   if (!renderer_) return;
   const Extent shown = model_.ShownExtent(PageExtentNow(), ViewportNow());
   const qreal ratio = view_->devicePixelRatioF();
-  view_->ShowNote(QStringLiteral("Page %1 ...").arg(model_.Page() + 1),
-                  QSize(qRound(shown.width / ratio), qRound(shown.height / ratio)));
+  const QSize logical(qRound(shown.width / ratio), qRound(shown.height / ratio));
+  // The same page at another size or turn stays in view, stretched, until
+  // its new picture comes; another page says it is on its way.
+  if (shownPage_ == model_.Page() && shownTurns_ == model_.Turns() && !view_->Picture().isNull())
+    view_->ShowPicture(view_->Picture(), logical);
+  else view_->ShowNote(QStringLiteral("Page %1 ...").arg(model_.Page() + 1), logical);
   renderer_->StartRound(PageRenderer::Kind::Page);
   const PictureKey key = CurrentKey();
   renderer_->Request(PageRenderer::Kind::Page, key.page, key.scale / 1e6, key.turns);
@@ -235,7 +256,10 @@ void FaxViewer::ShowCurrentPage() {
 
 void FaxViewer::OnRendered(PageRenderer::Kind kind, const PictureKey& key, const QImage& picture) {
   if (kind == PageRenderer::Kind::Thumbnail) {
-    if (QListWidgetItem* item = thumbnails_->item(key.page)) item->setIcon(QIcon(QPixmap::fromImage(picture)));
+    if (QListWidgetItem* item = thumbnails_->item(key.page)) {
+      item->setIcon(QIcon(QPixmap::fromImage(picture)));
+      thumbnailDrawn_[static_cast<size_t>(key.page)] = true;
+    }
     return;
   }
   if (!(key == CurrentKey())) return;  // the user has gone on
@@ -245,6 +269,9 @@ void FaxViewer::OnRendered(PageRenderer::Kind kind, const PictureKey& key, const
   const double repeat = std::max(1.0, scale);  // past 1:1 pixels are repeated
   const qreal ratio = view_->devicePixelRatioF();
   view_->ShowPicture(picture, QSize(qRound(picture.width() * repeat / ratio), qRound(picture.height() * repeat / ratio)));
+  shownPage_ = key.page;
+  shownTurns_ = key.turns;
+  pictureKey_ = key;
   emit PageShown();
 }
 
@@ -289,9 +316,11 @@ void FaxViewer::RequestVisibleThumbnails() {
   for (int row = first; row < model_.PageCount(); ++row) {
     QListWidgetItem* item = thumbnails_->item(row);
     if (thumbnails_->visualItemRect(item).top() > area.bottom()) break;
-    if (!item->icon().isNull()) continue;
+    if (thumbnailDrawn_[static_cast<size_t>(row)]) continue;
+    // As wide as the box: headers often claim more rows than a page holds,
+    // and the strip fits what comes into the box anyway.
     const PageExtent claimed = pages_->ClaimedExtent(row);
-    renderer_->Request(PageRenderer::Kind::Thumbnail, row, FitScale({claimed.width, claimed.height}, box), 0);
+    renderer_->Request(PageRenderer::Kind::Thumbnail, row, static_cast<double>(box.width) / std::max(1, claimed.width), 0);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "gui/page_renderer.h"
 #include "window/viewer_model.h"
@@ -90,6 +91,17 @@ class FaxViewer : public QMainWindow {
   QLineEdit* pageBox_ = nullptr;
   QLabel* pageCount_ = nullptr;
   QLabel* zoomText_ = nullptr;
+  int shownPage_ = -1;  // the page and turn of the picture in view
+  int shownTurns_ = 0;
+  PictureKey pictureKey_;  // and its scale
+  std::vector<bool> thumbnailDrawn_;
+
+ public:
+  // True once the picture in view is the page, zoom and turn asked for.
+  bool PictureIsCurrent() const;
+  // The thumbnail of |page| is drawn (it is blank until it comes into
+  // sight).
+  bool HasThumbnail(int page) const { return page >= 0 && page < static_cast<int>(thumbnailDrawn_.size()) && thumbnailDrawn_[page]; }
 };
 
 }  // namespace tamarind::gui

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QHeaderView>
+#include <QListWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
@@ -25,6 +26,8 @@
 #include "gui/about_dialog.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
+#include "gui/fax_viewer.h"
+#include "gui/page_view.h"
 #include "gui/front_end.h"
 #include "gui/hyper_link.h"
 #include "gui/preview_pane.h"
@@ -470,8 +473,9 @@ void SaveShot(QWidget& widget, const std::string& name) {
   }
 }
 
-// A finished run in the window as it opens, one row selected and its fax
-// in the preview; every cell of the list shows its whole text.
+// A finished run in a window grown to most of a small screen, one row
+// selected and its fax in the preview; every cell of the list shows its
+// whole text. Then the viewer on a fax of three pages.
 TEST_F(WindowTest, Screenshots) {
   namespace fs = std::filesystem;
   std::string in = dir.File("faxes");
@@ -482,7 +486,11 @@ TEST_F(WindowTest, Screenshots) {
   // A whole A4 page, as most faxes are.
   const tools::WinFaxPageSpec letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageSpec>{letter}));
+  std::vector<tools::WinFaxPageSpec> pages = {letter, test::WinFaxPageOf(test::RealPageNamed("halftone-g4")),
+                                              test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
   MainDialog& main = Open();
+  main.resize(1060, 520);
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("jpeg"));
   RunAndWait();
@@ -502,6 +510,17 @@ TEST_F(WindowTest, Screenshots) {
   AboutDialog about(&main);
   about.show();
   SaveShot(about, "screenshot-about.png");
+  FaxViewer viewer(QString::fromStdString(in + "/report.fxd"));
+  viewer.resize(820, 560);
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  viewer.FitWidth();
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (int page = 0; page < 3; ++page)
+      if (!viewer.HasThumbnail(page)) return false;
+    return viewer.PictureIsCurrent();
+  }, 10000));
+  SaveShot(viewer, "screenshot-viewer.png");
 }
 
 }  // namespace

@@ -35,8 +35,9 @@ std::string ThreePageFax(const test::ScopedTempDir& dir) {
 
 // Waits until the page in view is drawn at the present zoom and turn.
 bool Shown(FaxViewer& viewer) {
-  return QTest::qWaitFor([&] { return !viewer.View()->Picture().isNull() || !viewer.View()->Note().contains("..."); },
-                         10000);
+  return QTest::qWaitFor(
+      [&] { return viewer.PictureIsCurrent() || (viewer.View()->Picture().isNull() && !viewer.View()->Note().contains("...")); },
+      10000);
 }
 
 // The reference page (independent decoder) at 1:1 with square pixels
@@ -60,7 +61,7 @@ TEST_F(WindowTest, ViewerShowsPageThreeAtOneToOneTurnedAsDecoded) {
   // Three thumbnails, each drawn once its row is in sight.
   EXPECT_TRUE(viewer.Thumbnails()->isVisible());
   ASSERT_EQ(viewer.Thumbnails()->count(), 3);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !viewer.Thumbnails()->item(2)->icon().isNull(); }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.HasThumbnail(2); }, 10000));
 
   QTest::keyClick(&viewer, Qt::Key_End);
   EXPECT_EQ(viewer.Model().Page(), 2);
