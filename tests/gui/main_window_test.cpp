@@ -193,7 +193,7 @@ TEST_F(WindowTest, HelpSaysWhereItLookedOrWhatNothingOpens) {
   Click(kIdHelp);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], ::testing::StartsWith("Tamarind: Help file not found: /"));
-  EXPECT_THAT(messages[0], ::testing::EndsWith("/manual.html"));
+  EXPECT_THAT(messages[0], ::testing::EndsWith("/share/tamarind/manual.html"));
   test::WriteFileText(dir.File("tamarind.html"), "<html></html>");
   Click(kIdHelp);
   EXPECT_EQ(messages.back(), "Tamarind: No program on this desktop opens\n" + dir.File("tamarind.html"));
