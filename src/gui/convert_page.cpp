@@ -193,6 +193,8 @@ void ConvertPage::ExchangeFields(bool toControls) {
 
 QString ConvertPage::StatusText() const { return status_->text(); }
 
+void ConvertPage::FocusSource() { sourceEdit_->setFocus(); }
+
 void ConvertPage::SetSourceText(const std::string& text) {
   if (running_) return;
   sourceText_ = text;

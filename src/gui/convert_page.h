@@ -64,6 +64,8 @@ class ConvertPage : public QWidget {
   void SetFileConverter(FileConverter converter) { job_.converter = std::move(converter); }
 
   QString StatusText() const;
+  // The source box takes the focus: a source is what a user names first.
+  void FocusSource();
   QGroupBox* Group() const { return group_; }
   ResultsList* Results() const { return results_; }
   PreviewPane* Preview() const { return preview_; }

@@ -323,6 +323,13 @@ void MainDialog::OnEscape() {
             });
 }
 
+void MainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  convertPage_->FocusSource();
+}
+
 void MainDialog::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   // Without a notification area at this moment the window must stay in the

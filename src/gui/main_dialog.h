@@ -92,6 +92,7 @@ class MainDialog : public QDialog {
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -118,6 +119,7 @@ class MainDialog : public QDialog {
 
   std::string settingsPath_;
   bool closed_ = false;
+  bool shownOnce_ = false;
   std::string settingsError_;
   QTabWidget* tabs_ = nullptr;
   ConvertPage* convertPage_ = nullptr;
