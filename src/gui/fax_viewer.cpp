@@ -76,7 +76,7 @@ FaxViewer::FaxViewer(const QString& path, QWidget* parent)
   // A portrait page fills most of the screen's height.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QSize room = screen->availableGeometry().size();
-    resize(std::min(room.width(), room.height() * 3 / 4 + (thumbnails_->isVisible() ? 160 : 0)), room.height() * 9 / 10);
+    resize(std::min(room.width(), room.height() * 3 / 4 + (thumbnails_->isHidden() ? 0 : 160)), room.height() * 9 / 10);
   }
   if (!pages_) view_->ShowNote(failure_);
   for (QAction* action : actions()) action->setEnabled(pages_ != nullptr || action->objectName() == "close");
@@ -206,8 +206,8 @@ void FaxViewer::showEvent(QShowEvent* event) {
 
 Extent FaxViewer::PageExtentNow() const {
   if (!pages_) return {};
-  const PageExtent claimed = pages_->ClaimedExtent(model_.Page());
-  return {claimed.width, claimed.height};
+  const PageExtent extent = pages_->Extent(model_.Page());
+  return {extent.width, extent.height};
 }
 
 Extent FaxViewer::ViewportNow() const {
@@ -262,16 +262,22 @@ void FaxViewer::OnRendered(PageRenderer::Kind kind, const PictureKey& key, const
     }
     return;
   }
-  if (!(key == CurrentKey())) return;  // the user has gone on
-  // The decoded page may hold a few rows more or less than its header
-  // claimed: the picture decides the size shown.
+  if (key.page != model_.Page() || key.turns != model_.Turns()) return;  // the user has gone on
+  shownPage_ = key.page;
+  shownTurns_ = key.turns;
+  pictureKey_ = key;
+  if (!(key == CurrentKey())) {
+    // Decoding showed the page's true length (headers often claim more
+    // rows than a page holds): a fit needs another scale. The picture
+    // stands in, stretched, until that one comes.
+    view_->ShowPicture(picture, view_->Picture().isNull() ? picture.size() : view_->Picture().size());
+    ShowCurrentPage();
+    return;
+  }
   const double scale = model_.ScaleFor(PageExtentNow(), ViewportNow());
   const double repeat = std::max(1.0, scale);  // past 1:1 pixels are repeated
   const qreal ratio = view_->devicePixelRatioF();
   view_->ShowPicture(picture, QSize(qRound(picture.width() * repeat / ratio), qRound(picture.height() * repeat / ratio)));
-  shownPage_ = key.page;
-  shownTurns_ = key.turns;
-  pictureKey_ = key;
   emit PageShown();
 }
 
@@ -319,7 +325,7 @@ void FaxViewer::RequestVisibleThumbnails() {
     if (thumbnailDrawn_[static_cast<size_t>(row)]) continue;
     // As wide as the box: headers often claim more rows than a page holds,
     // and the strip fits what comes into the box anyway.
-    const PageExtent claimed = pages_->ClaimedExtent(row);
+    const PageExtent claimed = pages_->Extent(row);
     renderer_->Request(PageRenderer::Kind::Thumbnail, row, static_cast<double>(box.width) / std::max(1, claimed.width), 0);
   }
 }

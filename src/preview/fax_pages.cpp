@@ -87,7 +87,16 @@ platform::Expected<FaxPage> FaxPages::Decode(int index) const {
   reader->DecodePage(index, page);
   ReturnReader(std::move(reader));
   if (page.width < 1 || page.height < 1) return Failure{"the page holds no image"};
+  const double rowHeight = page.y_resolution == 0 ? 1.0 : static_cast<double>(page.x_resolution) / page.y_resolution;
+  std::lock_guard lock(extentsLock_);
+  extents_[static_cast<size_t>(index)] = {page.width, std::max(1, static_cast<int>(std::lround(page.height * rowHeight)))};
   return page;
+}
+
+PageExtent FaxPages::Extent(int index) const {
+  if (index < 0 || index >= pageCount_) return {};
+  std::lock_guard lock(extentsLock_);
+  return extents_[static_cast<size_t>(index)];
 }
 
 platform::Expected<GreyPicture> FaxPages::Render(int index, double scale, int quarterTurns) const {

@@ -34,9 +34,10 @@ class FaxPages {
 
   const std::string& Path() const { return path_; }
   int PageCount() const { return pageCount_; }
-  // The size page |index| claims in its header, for laying out before the
-  // page is decoded; 0 x 0 for a page past the end.
-  PageExtent ClaimedExtent(int index) const { return index >= 0 && index < pageCount_ ? extents_[index] : PageExtent{}; }
+  // The size of page |index|: as decoded once it has been, else as its
+  // header claims (headers often claim the longest page, 3432 rows), for
+  // laying out before it is decoded; 0 x 0 for a page past the end.
+  PageExtent Extent(int index) const;
 
   // Page |index| decoded, judged against the limits first.
   platform::Expected<FaxPage> Decode(int index) const;
@@ -56,7 +57,8 @@ class FaxPages {
   std::string path_;
   PreviewLimits limits_;
   int pageCount_ = 0;
-  std::vector<PageExtent> extents_;
+  mutable std::mutex extentsLock_;
+  mutable std::vector<PageExtent> extents_;
   std::vector<std::string> refusals_;  // why a page cannot be shown; "" when it can
   mutable std::mutex readersLock_;
   mutable std::vector<std::unique_ptr<WinFaxReader>> idleReaders_;

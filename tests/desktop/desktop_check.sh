@@ -36,6 +36,9 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 now_ms() { date +%s%3N; }
+# Whether the text $2 is in $1 (no pipe: with pipefail, grep -q ending a
+# pipe early would fail the writer).
+holds() { [[ "$1" == *"$2"* ]]; }
 
 # A private desktop: its own X display, settings, state and runtime folders.
 mkdir -m 0700 "$work/runtime"
@@ -52,22 +55,49 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -n1 "$work/display")"
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window || fail "openbox did not start"
+# openbox names its theme on the root window once it has read its
+# configuration, just before it starts managing windows; a window mapped
+# before then may stay unmanaged and without the focus.
+wm_ready() { holds "$(xprop -root _OB_THEME 2>/dev/null)" '= "'; }
+ready=""
+for _ in $(seq 200); do wm_ready && { ready=1; break; }; sleep 0.05; done
+[ -n "$ready" ] || fail "openbox did not start: $(cat "$work/openbox.log"; xprop -root _OB_THEME 2>&1)"
+sleep 0.2
 settings="$XDG_CONFIG_HOME/tamarind/tamarind.ini"
 
-# Waits up to $2 seconds for a visible window whose title matches $1.
+# Waits up to $2 seconds for a visible window whose title matches $1 and
+# prints its id (xdotool's own --sync wait has been seen to miss windows).
 window_named() {
-  timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1
+  local deadline=$(( $(now_ms) + $2 * 1000 ))
+  while [ "$(now_ms)" -lt "$deadline" ]; do
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 && return 0
+    sleep 0.02
+  done
+  return 1
 }
 
+# Waits up to 15 s for the program $1 to end and sets $status to its exit
+# status ("still running" when it did not end). Not in a subshell, which
+# could not wait for it.
+status_of() {
+  for _ in $(seq 750); do kill -0 "$1" 2>/dev/null || break; sleep 0.02; done
+  if kill -0 "$1" 2>/dev/null; then
+    status="still running"
+    return
+  fi
+  status=0
+  wait "$1" || status=$?
+}
+
+
 echo "== a typed path and Enter leave the window open"
-"$tamarind" &
+"$tamarind" >"$work/first.log" 2>&1 &
 app=$!
 pids+=("$app")
 main="$(window_named '^Tamarind$' 15)" || true
-[ -n "$main" ] || fail "the window did not appear"
-xprop -id "$main" WM_CLASS | grep -q '"tamarind"' || fail "WM_CLASS is not tamarind: $(xprop -id "$main" WM_CLASS)"
+[ -n "$main" ] || fail "the window did not appear: $(cat "$work/first.log"; xwininfo -root -tree | grep -i tamarind)"
+class="$(xprop -id "$main" WM_CLASS)"
+holds "$class" '"tamarind"' || fail "WM_CLASS is not tamarind: $class"
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
 sleep 0.3
 xdotool type --delay 10 "$work/faxes"
@@ -78,9 +108,8 @@ kill -0 "$app" 2>/dev/null || fail "Enter or Esc ended the program"
 [ -n "$(window_named '^Tamarind$' 2)" ] || fail "the window went after Enter"
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
 xdotool key alt+F4
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 2 ] || fail "the close box ended with $status, not 2"
+status_of "$app"
+[ "$status" = 2 ] || fail "the close box ended with $status, not 2"
 grep -qx "FaxDir=$work/faxes" "$settings" || fail "the typed path was not saved: $(cat "$settings")"
 grep -qx "DirFile=0" "$settings" || fail "the mode was not saved as a folder run"
 echo "   typed into the source box, Enter moved on, the close box saved it (status 2)"
@@ -112,9 +141,8 @@ echo "   viewer with page 1 of 1,024 after $elapsed ms"
 [ "$elapsed" -le "$limit_ms" ] || fail "the viewer took $elapsed ms (limit $limit_ms ms)"
 xdotool windowactivate --sync "$viewer" >/dev/null 2>&1 || true
 xdotool key ctrl+w
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || fail "closing the viewer ended with $status, not 0"
+status_of "$app"
+[ "$status" = 0 ] || fail "closing the viewer ended with $status, not 0"
 cmp -s "$settings" "$work/settings-before" || fail "opening a fax changed the settings: $(diff "$work/settings-before" "$settings")"
 echo "   closed with status 0; settings unchanged"
 
@@ -127,9 +155,8 @@ main="$(window_named '^Tamarind$' 15)" || true
 sleep 0.3
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
 xdotool key alt+F4
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 2 ] || fail "the close box ended with $status, not 2"
+status_of "$app"
+[ "$status" = 2 ] || fail "the close box ended with $status, not 2"
 grep -qx "FaxDir=$work/faxes" "$settings" || fail "the source changed: $(cat "$settings")"
 grep -qx "DirFile=0" "$settings" || fail "the mode changed: $(cat "$settings")"
 echo "   source folder and \"Convert Directory\" as left"

@@ -35,6 +35,7 @@
 #include "gui_fixture.h"
 #include "support/winfax_pages.h"
 #include "window/profile.h"
+#include "window/theme_colours.h"
 
 namespace tamarind::gui {
 namespace {
@@ -197,6 +198,32 @@ TEST_F(WindowTest, HelpSaysWhereItLookedOrWhatNothingOpens) {
   test::WriteFileText(dir.File("tamarind.html"), "<html></html>");
   Click(kIdHelp);
   EXPECT_EQ(messages.back(), "Tamarind: No program on this desktop opens\n" + dir.File("tamarind.html"));
+}
+
+// The window's colours come from the desktop theme: a dark theme gives a
+// dark window whose texts read well, not the fixed mint and blue.
+TEST_F(WindowTest, ColoursFollowALightOrDarkDesktopTheme) {
+  const QPalette desktop = QApplication::palette();
+  for (bool dark : {false, true}) {
+    QPalette theme = desktop;
+    theme.setColor(QPalette::Window, dark ? QColor(49, 54, 59) : QColor(239, 239, 239));
+    theme.setColor(QPalette::WindowText, dark ? QColor(239, 240, 241) : QColor(0, 0, 0));
+    theme.setColor(QPalette::Base, dark ? QColor(35, 38, 41) : QColor(255, 255, 255));
+    theme.setColor(QPalette::Text, dark ? QColor(239, 240, 241) : QColor(0, 0, 0));
+    QApplication::setPalette(theme);
+    Open();
+    for (QWidget* surface : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&Page()),
+                             static_cast<QWidget*>(&Options())}) {
+      const QPalette shown = surface->palette();
+      auto rgb = [](const QColor& c) { return Rgb{c.red(), c.green(), c.blue()}; };
+      EXPECT_EQ(shown.color(QPalette::Window).lightness() < 128, dark);
+      EXPECT_GE(ContrastRatio(rgb(shown.color(QPalette::WindowText)), rgb(shown.color(QPalette::Window))),
+                kReadableContrast);
+      EXPECT_GE(ContrastRatio(rgb(shown.color(QPalette::Text)), rgb(shown.color(QPalette::Base))), kReadableContrast);
+    }
+    window->CloseAll(2);
+  }
+  QApplication::setPalette(desktop);
 }
 
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
