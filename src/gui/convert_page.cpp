@@ -131,7 +131,10 @@ void ConvertPage::CreateControls() {
   status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
   (new FocusMark(this))->Track({browseSource_, browseDestination_, goButton_, stopButton_, results_});
+  AnchorControls();
+}
 
+void ConvertPage::AnchorControls() {
   layout_.Add(group_, kStretchRight | kStretchDown);
   for (QWidget* edit : {filterEdit_, sourceEdit_, destinationEdit_}) layout_.Add(edit, kStretchRight);
   for (QWidget* button : {browseSource_, browseDestination_}) layout_.Add(button, kFollowRight);

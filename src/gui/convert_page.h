@@ -93,6 +93,8 @@ class ConvertPage : public QWidget {
   class WorkerEvents;
 
   void CreateControls();
+  // How each control follows the page's edges as it grows.
+  void AnchorControls();
   void ConnectSignals();  // every signal of the page and its handler, in one place
   void OnBrowseSource();
   void OnBrowseDestination();
