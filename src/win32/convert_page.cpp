@@ -11,6 +11,7 @@
 #include "convert/process.h"
 #include "ocr/languages.h"
 #include "platform/windows/unicode.h"
+#include "window/window_texts.h"
 #include "win32/controls.h"
 #include "win32/resource_ids.h"
 
@@ -21,6 +22,7 @@ namespace {
 constexpr int kSourceColumn = 0;
 constexpr int kOutputColumn = 1;
 constexpr int kResultColumn = 2;
+constexpr int kReasonColumn = 3;
 
 void SetCell(HWND list, int row, int column, std::string_view text) {
   std::wstring wide = platform::Widen(text);
@@ -50,8 +52,8 @@ std::string BrowseForFolder(HWND owner) {
 class ConvertPage::WorkerReports : public RunEvents {
  public:
   explicit WorkerReports(ConvertPage* page) : page_(page) {}
-  void SaveDirFailed() override {
-    Post([page = page_] { ShowMessage(page->window_, kSaveDirErrorMessage, "Error", MB_ICONERROR); });
+  void SaveDirFailed(const std::string& reason) override {
+    Post([page = page_, reason] { ShowMessage(page->window_, SaveDirErrorText(reason), "Error", MB_ICONERROR); });
   }
   void RunPlanned(const RunProgress& progress) override {
     Post([page = page_, progress] {
@@ -67,8 +69,8 @@ class ConvertPage::WorkerReports : public RunEvents {
   void FileFinished(size_t index, const FinishedFile& file, const RunProgress& progress) override {
     Post([page = page_, index, file, progress] { page->FinishRow(static_cast<int>(index), file, progress); });
   }
-  void RunFinished(int converted) override {
-    Post([page = page_, converted] { page->OnRunFinished(converted); });
+  void RunFinished(const RunProgress& progress, bool cancelled) override {
+    Post([page = page_, progress, cancelled] { page->OnRunFinished(progress, cancelled); });
   }
 
  private:
@@ -126,12 +128,14 @@ INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void ConvertPage::Initialise() {
   const HWND list = GetDlgItem(window_, IDC_RESULTS);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  const wchar_t* headers[] = {L"Source Fax Files", L"Destination JPEG Files", L"Results"};
-  for (int column = 0; column < 3; ++column) {
+  const std::wstring headers[] = {L"Source Fax Files", platform::Widen(DestinationColumnHead(OutputFormat::Jpeg)),
+                                  L"Results", L"Reason"};
+  constexpr int kWidths[] = {120, 120, 90, 200};
+  for (int column = 0; column < 4; ++column) {
     LVCOLUMNW header{};
     header.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    header.pszText = const_cast<wchar_t*>(headers[column]);
-    header.cx = column == kResultColumn ? 90 : 120;
+    header.pszText = const_cast<wchar_t*>(headers[column].c_str());
+    header.cx = kWidths[column];
     header.iSubItem = column;
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&header));
   }
@@ -152,6 +156,17 @@ bool ConvertPage::OnCommand(int id, int code) {
     case IDCANCEL: return true;  // Enter and Esc on the page do nothing
   }
   return false;
+}
+
+void ConvertPage::SetOptions(const ConversionOptions& options) {
+  options_ = options;
+  // Captions that name the output format.
+  SetControlText(window_, IDC_CONVERT_GROUP, ConvertGroupCaption(options_.format));
+  std::wstring head = platform::Widen(DestinationColumnHead(options_.format));
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT;
+  column.pszText = head.data();
+  SendDlgItemMessageW(window_, IDC_RESULTS, LVM_SETCOLUMNW, kOutputColumn, reinterpret_cast<LPARAM>(&column));
 }
 
 void ConvertPage::ExchangeFields(bool toControls) {
@@ -188,8 +203,8 @@ bool ConvertPage::PrepareFileList() {
 void ConvertPage::OnGo() {
   if (running_) return ShowMessage(window_, kStopWaitMessage, "Warning", MB_ICONWARNING);
   if (!PrepareFileList()) {
-    return ShowMessage(window_, sourceFolder_.empty() ? kNoSourceMessage : kNoDestinationMessage, "Warning",
-                       MB_ICONWARNING);
+    return ShowMessage(window_, sourceFolder_.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options_.format),
+                       "Warning", MB_ICONWARNING);
   }
   // Without its language data every page would fail its text.
   if (options_.recognizeText) {
@@ -212,6 +227,7 @@ void ConvertPage::StartRun(bool skipExisting) {
   stopRequested_ = false;
   SetRunControls(true);
   SendDlgItemMessageW(window_, IDC_RESULTS, LVM_DELETEALLITEMS, 0, 0);
+  sources_.clear();
   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
   shownDestination_ = plan.options.destination;
   progress_ = RunProgress{};
@@ -277,6 +293,8 @@ void ConvertPage::RunPosted() {
 
 void ConvertPage::AddRow(int index, const std::string& source) {
   const HWND list = GetDlgItem(window_, IDC_RESULTS);
+  if (sources_.size() <= static_cast<size_t>(index)) sources_.resize(static_cast<size_t>(index) + 1);
+  sources_[static_cast<size_t>(index)] = source;
   std::wstring shown = platform::Widen(ShownPath(source, sourceFolder_));
   LVITEMW item{};
   item.mask = LVIF_TEXT;
@@ -290,9 +308,11 @@ void ConvertPage::AddRow(int index, const std::string& source) {
 
 void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgress& progress) {
   const HWND list = GetDlgItem(window_, IDC_RESULTS);
-  const std::string output = ShownPath(file.output, shownDestination_);
+  const std::string output = OutputCellText(file.outputs, shownDestination_);
   SetCell(list, index, kOutputColumn, output);
   SetCell(list, index, kResultColumn, ResultText(file.result));
+  const std::string sourcePath = index < static_cast<int>(sources_.size()) ? sources_[static_cast<size_t>(index)] : "";
+  SetCell(list, index, kReasonColumn, ReasonCellText(file.reason, sourcePath, shownDestination_));
   progress_ = progress;
   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progress.unitsDone), 0);
   wchar_t source[1024] = {};
@@ -302,11 +322,11 @@ void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgre
   item.cchTextMax = static_cast<int>(std::size(source));
   SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
   Trace("row " + std::to_string(index) + ": " + platform::Narrow(source) + " | " + output + " | " +
-        std::string(ResultText(file.result)));
+        std::string(ResultText(file.result)) + (file.reason.empty() ? "" : " | " + file.reason));
 }
 
-void ConvertPage::OnRunFinished(int converted) {
-  statusText_ = DoneText(converted);
+void ConvertPage::OnRunFinished(const RunProgress& progress, bool cancelled) {
+  statusText_ = DoneText(progress, cancelled);
   SetControlText(window_, IDC_STATUS, statusText_);
   EndRun();
   JoinWorker();

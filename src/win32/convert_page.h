@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "convert/conversion_job.h"
 #include "window/file_selection.h"
@@ -32,7 +33,10 @@ class ConvertPage {
   HWND Window() const { return window_; }
 
   // The options of the Options tab, copied when the Convert tab is shown.
-  void SetOptions(const ConversionOptions& options) { options_ = options; }
+  void SetOptions(const ConversionOptions& options);
+  bool Running() const { return running_; }
+  // Cancel, as its button does.
+  void Cancel() { OnCancel(); }
   // Members to controls (true) or back (false).
   void ExchangeFields(bool toControls);
   // A fax or folder the window was asked to open.
@@ -64,7 +68,7 @@ class ConvertPage {
   void RunPosted();
   void AddRow(int index, const std::string& source);
   void FinishRow(int index, const FinishedFile& file, const RunProgress& progress);
-  void OnRunFinished(int converted);
+  void OnRunFinished(const RunProgress& progress, bool cancelled);
 
   HWND window_ = nullptr;
   HBRUSH pageBrush_ = nullptr;
@@ -77,6 +81,7 @@ class ConvertPage {
   std::string destinationText_;
   std::string statusText_;
   std::string shownDestination_;
+  std::vector<std::string> sources_;  // the full source path of each row
   RunProgress progress_;
   bool running_ = false;
   std::atomic<bool> stopRequested_{false};

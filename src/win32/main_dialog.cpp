@@ -7,6 +7,7 @@
 #include "convert/process.h"
 #include "platform/windows/unicode.h"
 #include "window/help.h"
+#include "window/window_texts.h"
 #include "win32/about_dialog.h"
 #include "win32/controls.h"
 #include "win32/resource_ids.h"
@@ -169,7 +170,8 @@ void MainDialog::AddTrayIcon() {
   tray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   tray_.uCallbackMessage = trayMessage_;
   tray_.hIcon = SmallIcon();
-  wcsncpy(tray_.szTip, L"Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to jpg", std::size(tray_.szTip) - 1);
+  const std::wstring tip = platform::Widen(TrayTip(optionsPage_.ReadControls().conversion.format));
+  wcsncpy(tray_.szTip, tip.c_str(), std::size(tray_.szTip) - 1);
   trayInstalled_ = Shell_NotifyIconW(NIM_ADD, &tray_);
 }
 
@@ -195,8 +197,13 @@ void MainDialog::SelectTab(int index) {
 }
 
 void MainDialog::SyncOptionsToConvertPage() {
-  convertPage_.SetOptions(optionsPage_.ReadControls().conversion);
+  const ConversionOptions& options = optionsPage_.ReadControls().conversion;
+  convertPage_.SetOptions(options);
   convertPage_.ExchangeFields(true);
+  if (trayInstalled_) {
+    wcsncpy(tray_.szTip, platform::Widen(TrayTip(options.format)).c_str(), std::size(tray_.szTip) - 1);
+    Shell_NotifyIconW(NIM_MODIFY, &tray_);
+  }
 }
 
 bool MainDialog::OnCommand(int id) {
@@ -204,7 +211,13 @@ bool MainDialog::OnCommand(int id) {
     // Enter never ends the program: a user who typed a path and pressed it
     // would lose the window.
     case IDOK: return true;
-    case IDCANCEL: CloseAll(2); return true;
+    // Esc must not lose the window either: while a run converts it offers
+    // to cancel the run, otherwise it does nothing.
+    case IDCANCEL:
+      if (convertPage_.Running() &&
+          MessageBoxW(window_, platform::Widen(kCancelRunQuestion).c_str(), L"Tamarind", MB_YESNO | MB_ICONQUESTION) == IDYES)
+        convertPage_.Cancel();
+      return true;
     case IDM_EXIT: CloseAll(1); return true;
     case IDM_OPEN: Restore(); return true;
     case IDC_ABOUT: ShowAboutDialog(GetActiveWindow() ? GetActiveWindow() : window_); return true;

@@ -12,7 +12,7 @@ TEST(MakeFolders, AcceptsWhatExistsAndRefusesAFileInTheWay) {
   EXPECT_TRUE(MakeFolders(dir.File("a/b//c/")));
   EXPECT_TRUE(MakeFolders(dir.File("a/b/c")));
   test::WriteFileText(dir.File("file"), "x");
-  EXPECT_FALSE(MakeFolders(dir.File("file/under")));
+  EXPECT_EQ(MakeFolders(dir.File("file/under/more")).reason(), dir.File("file/under") + ": Not a directory");
 }
 
 TEST(MatchesWildcard, StarsAndQuestionMarksIgnoringCase) {

@@ -4,10 +4,12 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <random>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/windows/handles.h"
 #include "platform/windows/unicode.h"
@@ -54,16 +56,35 @@ bool SetDeleteOnClose(HANDLE file, bool remove) {
   return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+// An existing final name must be a regular file the user may write: a
+// folder or a device is never replaced, and the read-only attribute marks a
+// file to keep (MoveFileExW would refuse it too, with a less telling
+// reason).
+Status RefuseNonRegularFinalName(const std::string& finalPath) {
+  const DWORD attributes = GetFileAttributesW(WidePath(finalPath).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // A device name ("NUL", "COM1") has no attributes but opens.
+    if (IsCharacterDevice(finalPath)) return Failure::About(finalPath, "is a device");
+    return {};
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Failure::About(finalPath, "is a folder");
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return Failure::About(finalPath, "is a device");
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Failure::About(finalPath, "is write-protected");
+  return {};
+}
+
 }  // namespace
+
+void AtomicOutputFile::StreamCloser::operator()(std::FILE* stream) const { std::fclose(stream); }
 
 Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::Create(const std::string& finalPath,
                                                                      OutputOptions options) {
   const size_t cut = LastSeparator(finalPath);
   std::string name = cut == std::string::npos ? finalPath.substr(RootLength(finalPath)) : finalPath.substr(cut + 1);
   if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos)
-    return Failure{finalPath + ": is not a file name"};
+    return Failure::About(finalPath, "is not a file name");
   Expected<OutputFolder> folder = OutputFolder::Open(std::string(FolderOf(finalPath)));
-  if (!folder) return Failure{folder.reason()};
+  if (!folder) return std::move(folder).failure();
   return CreateIn(std::move(*folder), std::move(name), finalPath, options);
 }
 
@@ -74,96 +95,98 @@ Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::Create(const Outpu
   std::string name(cut == std::string_view::npos ? relativePath : relativePath.substr(cut + 1));
   std::string finalPath = JoinPath(root.Path(), relativePath);
   if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos)
-    return Failure{finalPath + ": is not a file name"};
+    return Failure::About(finalPath, "is not a file name");
   Expected<OutputFolder> folder = root.Beneath(cut == std::string_view::npos ? "" : relativePath.substr(0, cut));
-  if (!folder) return Failure{folder.reason()};
+  if (!folder) return std::move(folder).failure();
   return CreateIn(std::move(*folder), std::move(name), std::move(finalPath), options);
 }
 
 Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::CreateIn(OutputFolder folder, std::string name,
                                                                        std::string finalPath, OutputOptions options) {
-  auto file = std::make_unique<AtomicOutputFile>(Token(), std::move(folder), std::move(name), std::move(finalPath),
-                                                 options);
+  if (Status allowed = RefuseNonRegularFinalName(finalPath); !allowed) return std::move(allowed).failure();
   HANDLE handle = INVALID_HANDLE_VALUE;
+  std::string temporary;
   for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < kNameAttempts; ++attempt) {
-    std::string temporary = PrivateNameFor(file->name_);
+    temporary = PrivateNameFor(name);
     // CREATE_NEW fails on any existing name, a link included.
-    handle = CreateFileW(WidePath(JoinPath(file->folder_.Path(), temporary)).c_str(), GENERIC_WRITE | DELETE,
+    handle = CreateFileW(WidePath(JoinPath(folder.Path(), temporary)).c_str(), GENERIC_WRITE | DELETE,
                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) file->temporary_name_ = std::move(temporary);
-    else if (GetLastError() != ERROR_FILE_EXISTS) return Failure{file->Fail(GetLastError()).reason()};
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+      return FailureFor(finalPath, GetLastError());
   }
-  if (handle == INVALID_HANDLE_VALUE) return Failure{file->Fail(ERROR_FILE_EXISTS).reason()};
+  if (handle == INVALID_HANDLE_VALUE) return FailureFor(finalPath, ERROR_FILE_EXISTS);
   SetDeleteOnClose(handle, true);  // where refused, Discard() removes it by name
-  const int fd = AdoptHandle(handle, _O_WRONLY);
-  file->stream_ = fd < 0 ? nullptr : _fdopen(fd, "wb");
-  if (!file->stream_) {
-    if (fd >= 0) _close(fd);
-    DeleteFileW(WidePath(JoinPath(file->folder_.Path(), file->temporary_name_)).c_str());
-    file->finished_ = true;
-    return Failure{file->Fail("too many open files").reason()};
+  Parts parts{std::move(folder), std::move(name), std::move(finalPath), std::move(temporary), std::nullopt, options};
+  parts.file = FileHandle(AdoptHandle(handle, _O_WRONLY));
+  // The stream writes through a descriptor of its own on the same file.
+  const int streamFd = parts.file.IsOpen() ? _dup(parts.file.Descriptor()) : -1;
+  parts.stream.reset(streamFd < 0 ? nullptr : _fdopen(streamFd, "wb"));
+  if (!parts.stream) {
+    if (streamFd >= 0) _close(streamFd);
+    parts.file = FileHandle();
+    DeleteFileW(WidePath(JoinPath(parts.folder.Path(), parts.temporaryName)).c_str());
+    return Failure::System(parts.finalPath, EMFILE);
   }
-  file->buffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
-  setvbuf(file->stream_, file->buffer_.get(), _IOFBF, kStreamBufferBytes);
-  return file;
+  parts.sink = std::make_unique<Sink>();
+  parts.buffer = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
+  setvbuf(parts.stream.get(), parts.buffer.get(), _IOFBF, kStreamBufferBytes);
+  return std::make_unique<AtomicOutputFile>(Token(), std::move(parts));
 }
 
-AtomicOutputFile::AtomicOutputFile(Token, OutputFolder folder, std::string name, std::string finalPath,
-                                   OutputOptions options)
-    : folder_(std::move(folder)), name_(std::move(name)), final_path_(std::move(finalPath)), options_(options) {}
+AtomicOutputFile::AtomicOutputFile(Token, Parts&& parts)
+    : folder_(std::move(parts.folder)),
+      name_(std::move(parts.name)),
+      final_path_(std::move(parts.finalPath)),
+      temporary_name_(std::move(parts.temporaryName)),
+      guard_(std::move(parts.guard)),
+      options_(parts.options),
+      file_(std::move(parts.file)),
+      sink_(std::move(parts.sink)),
+      buffer_(std::move(parts.buffer)),
+      stream_(std::move(parts.stream)) {}
 
 AtomicOutputFile::~AtomicOutputFile() { (void)Discard(); }
 
+Failure AtomicOutputFile::Fail(int error) const { return Failure::System(final_path_, error); }
+
+Status AtomicOutputFile::WriteState() const {
+  if (stream_ && std::ferror(stream_.get())) return Fail(errno != 0 ? errno : EIO);
+  return {};
+}
+
 Status AtomicOutputFile::Commit() {
-  if (finished_) return Fail("already finished");
-  finished_ = true;
-  const HANDLE handle = HandleOf(fileno(stream_));
-  bool failed = fflush(stream_) != 0 || ferror(stream_);
-  DWORD error = failed ? GetLastError() : 0;
-  if (!failed && options_.sync && !FlushFileBuffers(handle)) failed = true, error = GetLastError();
-  bool exists = false;
-  Status allowed = failed ? Status() : RefuseWriteProtectedFinalName(exists);
+  if (!stream_) return Failure::About(final_path_, "was already committed or discarded");
+  const HANDLE handle = HandleOf(file_.Descriptor());
+  Status result = WriteState();
+  if (result && std::fflush(stream_.get()) != 0) result = Fail(errno != 0 ? errno : EIO);
+  if (result && options_.sync && !FlushFileBuffers(handle)) result = FailureFor(final_path_, GetLastError());
+  if (result) result = RefuseNonRegularFinalName(final_path_);
   // Only a file about to take its name loses the deletion mark.
-  const bool kept = !failed && allowed && SetDeleteOnClose(handle, false);
-  if (!failed && allowed && !kept) failed = true, error = GetLastError();
-  if (fclose(stream_) != 0 && !failed) failed = true, error = GetLastError();
-  stream_ = nullptr;
-  const FileHandle none;
-  if (!allowed) return RemoveTemporary(none, allowed);
-  if (failed) return RemoveTemporary(none, Fail(error ? error : ERROR_WRITE_FAULT));
+  if (result && !SetDeleteOnClose(handle, false)) result = FailureFor(final_path_, GetLastError());
+  if (std::fclose(stream_.release()) != 0 && result) result = Fail(errno != 0 ? errno : EIO);
+  if (Status closed = file_.Close(); !closed && result) result = std::move(closed).failure().WithPath(final_path_);
+  if (!result) return RemoveTemporary(file_, std::move(result));
   const std::wstring temporary = WidePath(JoinPath(folder_.Path(), temporary_name_));
   if (!MoveFileExW(temporary.c_str(), WidePath(final_path_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return RemoveTemporary(none, Fail(GetLastError()));
+    return RemoveTemporary(file_, FailureFor(final_path_, GetLastError()));
   return {};
 }
 
 Status AtomicOutputFile::Discard() {
-  if (finished_) return {};
-  finished_ = true;
-  // Marked for deletion, the file goes with the close; whatever the stream
-  // still buffers goes nowhere.
-  fclose(stream_);
-  stream_ = nullptr;
-  return RemoveTemporary(FileHandle(), {});
+  if (!stream_) return {};
+  // Marked for deletion, the file goes with its last handle; whatever the
+  // stream still buffers goes nowhere.
+  std::fclose(stream_.release());
+  file_ = FileHandle();
+  return RemoveTemporary(file_, {});
 }
 
-Status AtomicOutputFile::RemoveTemporary(const FileHandle&, Status result) const {
+Status AtomicOutputFile::RemoveTemporary(const FileHandle&, Status result) {
   const std::string path = JoinPath(folder_.Path(), temporary_name_);
   if (DeleteFileW(WidePath(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return result;
-  const std::string why = path + ": cannot be removed (" + SystemMessage(GetLastError()) + ")";
-  return Failure{result.ok() ? final_path_ + ": " + why : result.reason() + "; " + why};
-}
-
-Status AtomicOutputFile::RefuseWriteProtectedFinalName(bool& exists) const {
-  const DWORD attributes = GetFileAttributesW(WidePath(final_path_).c_str());
-  exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (!exists) return {};
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Fail("is a folder");
-  if (attributes & FILE_ATTRIBUTE_DEVICE) return Fail("is a device");
-  // The read-only attribute marks a file to keep; MoveFileExW would refuse
-  // it too, with a less telling reason.
-  if (attributes & FILE_ATTRIBUTE_READONLY) return Fail("is write-protected");
-  return {};
+  Failure left = FailureFor(path, GetLastError(), "cannot be removed");
+  if (result) return Failure::About(final_path_, left.message());
+  return std::move(result).failure().Also(left);
 }
 
 std::string AtomicOutputFile::ReplacementNameFor(std::string_view finalName) {
@@ -174,9 +197,5 @@ std::string AtomicOutputFile::ReplacementNameFor(std::string_view finalName) {
   std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(NameHash(finalName)));
   return "." + std::string(finalName.substr(0, kMaxStemBytes)) + "." + hash + std::string(kSuffix);
 }
-
-Status AtomicOutputFile::Fail(int error) const { return Fail(SystemMessage(static_cast<unsigned long>(error))); }
-
-Status AtomicOutputFile::Fail(std::string_view why) const { return Failure{final_path_ + ": " + std::string(why)}; }
 
 }  // namespace tamarind::platform

@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include "platform/windows/handles.h"
 #include "platform/windows/unicode.h"
@@ -12,7 +15,7 @@ namespace tamarind::platform {
 
 namespace {
 
-Failure Refused(const std::string& path, const char* why) { return Failure{path + ": " + why}; }
+Failure Refused(const std::string& path, const char* why) { return Failure::About(path, why); }
 
 // What a name that is not a regular file leads to, in the user's words.
 const char* KindOf(HANDLE file) {
@@ -30,24 +33,38 @@ const char* KindOf(HANDLE file) {
 
 }  // namespace
 
+const char* KindOfNonRegular(mode_t mode) {
+  if ((mode & _S_IFMT) == _S_IFIFO) return "is a FIFO";
+  if ((mode & _S_IFMT) == _S_IFCHR) return "is a device";
+  if ((mode & _S_IFMT) == _S_IFDIR) return "is a folder";
+  return "is not a regular file";
+}
+
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
+    CloseQuietly();
     fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() { CloseQuietly(); }
 
-bool FileHandle::Close() {
-  if (fd_ < 0) return false;
-  return _close(std::exchange(fd_, -1)) == 0;
+void FileHandle::CloseQuietly() {
+  if (fd_ >= 0) _close(std::exchange(fd_, -1));
 }
 
-int64_t FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const { return ReadAtDescriptor(fd_, offset, out); }
+Status FileHandle::Close() {
+  if (fd_ < 0) return Failure::System({}, EBADF);
+  if (_close(std::exchange(fd_, -1)) != 0) return Failure::System({}, errno);
+  return {};
+}
 
-int64_t ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out) {
+Expected<int64_t> FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
+  return ReadAtDescriptor(fd_, offset, out);
+}
+
+Expected<int64_t> ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out) {
   const HANDLE file = HandleOf(fd);
   int64_t total = 0;
   while (!out.empty()) {
@@ -61,7 +78,7 @@ int64_t ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(out.size(), 1 << 30));
     if (!ReadFile(file, out.data(), chunk, &n, &at)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
-      return -1;
+      return FailureFor({}, GetLastError());
     }
     if (n == 0) break;
     out = out.subspan(n);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <memory>
 
@@ -47,22 +48,33 @@ FolderEntry::Kind KindOf(const std::string& path, const WIN32_FIND_DATAW& found)
 
 }  // namespace
 
-bool MakeFolder(const std::string& path) {
-  if (path.empty()) return false;
-  if (CreateDirectoryW(WidePath(path).c_str(), nullptr)) return true;
-  return GetLastError() == ERROR_ALREADY_EXISTS && IsFolder(path);
+Status MakeFolder(const std::string& path) {
+  if (path.empty()) return Failure::System(path, ENOENT);
+  if (CreateDirectoryW(WidePath(path).c_str(), nullptr)) return {};
+  const DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS && IsFolder(path)) return {};
+  if (code == ERROR_ALREADY_EXISTS) return Failure::System(path, ENOTDIR);
+  return FailureFor(path, code);
 }
 
-bool MakeFolders(const std::string& path) {
-  if (path.empty()) return false;
-  if (IsFolder(path)) return true;
+Status MakeFolders(const std::string& path) {
+  if (path.empty()) return Failure::System(path, ENOENT);
+  if (IsFolder(path)) return {};
   // Every prefix that ends just before a separator past the root, then the
   // whole path; a drive or share itself is never made.
   const size_t root = RootLength(path);
   for (size_t at = FirstSeparator(path, root); at != std::string::npos; at = FirstSeparator(path, at + 1)) {
     if (at == root || IsSeparator(path[at - 1])) continue;
     const std::string prefix = path.substr(0, at);
-    if (!CreateDirectoryW(WidePath(prefix).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (CreateDirectoryW(WidePath(prefix).c_str(), nullptr)) continue;
+    const DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS) return FailureFor(prefix, code);
+    // A file in the way: the level below it cannot be a folder, as Linux
+    // says of it.
+    if (!IsFolder(prefix)) {
+      const size_t next = FirstSeparator(path, at + 1);
+      return Failure::System(path.substr(0, next == std::string::npos ? path.size() : next), ENOTDIR);
+    }
   }
   return MakeFolder(path);
 }
@@ -72,7 +84,7 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, std::string* error) {
+Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   WIN32_FIND_DATAW found{};
   const std::wstring pattern = WidePath(JoinPath(folder.empty() ? "." : folder, "*"));
   std::unique_ptr<void, FindCloser> find(
@@ -81,8 +93,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, st
     find.release();
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) return std::vector<FolderEntry>{};  // an empty drive root
-    if (error) *error = SystemMessage(code);
-    return std::nullopt;
+    return FailureFor(folder, code);
   }
   std::vector<FolderEntry> entries;
   do {
@@ -90,19 +101,16 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, st
     if (name == "." || name == "..") continue;
     entries.push_back({name, KindOf(JoinPath(folder, name), found)});
   } while (FindNextFileW(find.get(), &found));
-  if (const DWORD code = GetLastError(); code != ERROR_NO_MORE_FILES) {
-    if (error) *error = SystemMessage(code);
-    return std::nullopt;
-  }
+  if (const DWORD code = GetLastError(); code != ERROR_NO_MORE_FILES) return FailureFor(folder, code);
   std::sort(entries.begin(), entries.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
 }
 
-std::optional<FileStatus> StatusOf(const std::string& path) {
+Expected<FileStatus> StatusOf(const std::string& path) {
   UniqueHandle file = OpenForAttributes(path);
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return FailureFor(path, GetLastError());
   FileStatus status;
   status.regular = GetFileType(file.get()) == FILE_TYPE_DISK && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   status.size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
@@ -115,18 +123,24 @@ std::optional<FileStatus> StatusOf(const std::string& path) {
   return status;
 }
 
+bool IsCharacterDevice(const std::string& path) {
+  UniqueHandle file = OpenForAttributes(path);
+  return file && GetFileType(file.get()) == FILE_TYPE_CHAR;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   auto first = StatusOf(a);
   auto second = StatusOf(b);
   return first && second && first->device == second->device && first->inode == second->inode;
 }
 
-bool SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified) {
+Status SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified) {
   UniqueHandle file = OpenForAttributes(path, FILE_WRITE_ATTRIBUTES);
-  if (!file) return false;
+  if (!file) return FailureFor(path, GetLastError());
   const FILETIME access = ToFileTime({accessed.seconds, accessed.nanoseconds});
   const FILETIME write = ToFileTime({modified.seconds, modified.nanoseconds});
-  return SetFileTime(file.get(), nullptr, &access, &write);
+  if (!SetFileTime(file.get(), nullptr, &access, &write)) return FailureFor(path, GetLastError());
+  return {};
 }
 
 std::string LocalTimeText(const char* format) {
@@ -160,21 +174,18 @@ Status AppendWhole(const std::string& path, std::string_view bytes) {
   // whole at the end, so entries of concurrent writers never interleave.
   DWORD written = 0;
   const bool ok = WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  if (ok && written == bytes.size()) {
-    if (file->Close()) return {};
-    return Failure{path + ": cannot be closed"};
-  }
+  if (ok && written == bytes.size()) return file->Close().ok() ? Status() : Status(FailureFor(path, ERROR_WRITE_FAULT));
   const DWORD code = GetLastError();
-  if (written == 0) return FailureFor(path, code);
+  if (written == 0) return FailureFor(path, code, "the entry was not added");
   // A short write (a full disk): take the part back when no other writer
   // appended since, so the next entry does not start mid-line.
   if (before >= 0 && file->Size() == before + written) {
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile.QuadPart = before;
     if (SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
-      return Failure{path + ": the entry did not fit (the disk may be full); nothing was added"};
+      return FailureFor(path, code ? code : ERROR_DISK_FULL, "the entry was not added");
   }
-  return Failure{path + ": the entry did not fit (the disk may be full) and stays cut short"};
+  return FailureFor(path, code ? code : ERROR_DISK_FULL, "the entry stays cut short");
 }
 
 }  // namespace tamarind::platform

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
+
 #include "platform/windows/unicode.h"
 
 namespace tamarind::platform {
@@ -22,7 +24,41 @@ int AdoptHandle(HANDLE handle, int flags) {
 
 HANDLE HandleOf(int fd) { return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
-Failure FailureFor(const std::string& path, unsigned long code) { return Failure{path + ": " + SystemMessage(code)}; }
+namespace {
+
+int ErrnoOf(unsigned long code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME: return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_FILE_TOO_LARGE: return EFBIG;
+    case ERROR_DIRECTORY: return ENOTDIR;
+    case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
+    case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return ENOMEM;
+    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+    case ERROR_NOT_SAME_DEVICE: return EXDEV;
+    case ERROR_INVALID_NAME: return EINVAL;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+Failure FailureFor(const std::string& path, unsigned long code, std::string context) {
+  if (const int error = ErrnoOf(code)) return Failure::System(path, error, std::move(context));
+  const std::string words = SystemMessage(code);
+  return Failure::About(path, context.empty() ? words : context + ": " + words);
+}
 
 UnixTime FromFileTime(const FILETIME& time) {
   const int64_t ticks =

@@ -25,8 +25,12 @@ int AdoptHandle(HANDLE handle, int flags);
 // The handle behind descriptor |fd|, or INVALID_HANDLE_VALUE.
 HANDLE HandleOf(int fd);
 
-// "<path>: <the system's words for |code|>".
-Failure FailureFor(const std::string& path, unsigned long code);
+// The failure of a Windows call on |path| that ended with |code|
+// (GetLastError()): the errno value of the same meaning where there is one,
+// so that callers can tell a full disk from a missing folder and messages
+// read as on Linux ("No space left on device"), else Windows' own words
+// ("... being used by another process").
+Failure FailureFor(const std::string& path, unsigned long code, std::string context = {});
 
 // Windows' 100-ns ticks since 1601 and back, as seconds and nanoseconds
 // since 1970.

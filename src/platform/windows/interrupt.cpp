@@ -15,6 +15,7 @@ constexpr UINT kEndedByControlC = 0xC000013A;
 constexpr DWORD kCloseGraceMs = 4500;
 
 std::atomic<int> recordedSignal{0};
+std::atomic<int> eventCount{0};
 std::atomic<bool> endAtOnce{false};
 std::atomic<bool> installed{false};
 
@@ -23,6 +24,7 @@ BOOL WINAPI RecordConsoleEvent(DWORD event) {
   const int signal = closing ? SIGTERM : SIGINT;
   int none = 0;
   const bool first = recordedSignal.compare_exchange_strong(none, signal);
+  eventCount.fetch_add(1);
   // A second Ctrl-C is the user insisting: end at once.
   if (endAtOnce.load() || (!first && !closing)) ExitProcess(kEndedByControlC);
   // Returning from a close event ends the process: wait here while the
@@ -42,7 +44,16 @@ bool InterruptRequested() { return recordedSignal.load() != 0; }
 
 int InterruptSignal() { return recordedSignal.load(); }
 
+int InterruptCount() { return eventCount.load(); }
+
 int InterruptWakeDescriptor() { return -1; }
+
+// An output's temporary file is marked for deletion while it is written,
+// so the system removes it whichever way the process ends: nothing to
+// guard.
+TemporaryNameGuard::TemporaryNameGuard(int, std::string_view) {}
+
+TemporaryNameGuard::~TemporaryNameGuard() = default;
 
 void BlockInterruptSignalsInThisThread() {}
 
@@ -62,7 +73,7 @@ std::string SignalName(int signal) {
   return {};
 }
 
-// Windows has no SIGPIPE: a write to a closed pipe fails with an error.
-void IgnoreBrokenPipes() {}
+// Windows has neither SIGPIPE nor SIGXFSZ: such writes fail with an error.
+void IgnoreWriteSignals() {}
 
 }  // namespace tamarind::platform

@@ -12,7 +12,7 @@ namespace tamarind::platform {
 
 namespace {
 
-Failure Refused(const std::string& path, std::string_view why) { return Failure{path + ": " + std::string(why)}; }
+Failure Refused(const std::string& path, std::string_view why) { return Failure::About(path, std::string(why)); }
 
 // Windows has no openat(): each level is opened by its full name, but the
 // levels above it are held open without FILE_SHARE_DELETE, so none of them
@@ -45,9 +45,10 @@ Expected<FileHandle> OpenFolder(const std::string& path, bool followLinks) {
 }  // namespace
 
 Expected<OutputFolder> OutputFolder::Open(const std::string& root, bool create) {
-  if (create && !root.empty() && !MakeFolders(root)) return FailureFor(root, GetLastError());
+  if (create && !root.empty())
+    if (Status made = MakeFolders(root); !made) return std::move(made).failure();
   Expected<FileHandle> folder = OpenFolder(root, true);
-  if (!folder) return Failure{folder.reason()};
+  if (!folder) return std::move(folder).failure();
   return OutputFolder(std::move(*folder), root);
 }
 
@@ -65,7 +66,7 @@ Expected<OutputFolder> OutputFolder::Beneath(std::string_view relative, bool cre
     if (create && !CreateDirectoryW(WidePath(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
       return FailureFor(path, GetLastError());
     Expected<FileHandle> next = OpenFolder(path, false);
-    if (!next) return Failure{next.reason()};
+    if (!next) return std::move(next).failure();
     held.push_back(std::move(*current));
     current = OutputFolder(std::move(*next), std::move(path));
   }

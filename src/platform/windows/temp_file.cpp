@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cerrno>
 #include <random>
 
 #include "platform/paths.h"
@@ -46,8 +47,8 @@ bool SetPosition(HANDLE file, int64_t offset, DWORD from) {
 
 }  // namespace
 
-std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder, std::string_view prefix,
-                                                         std::string_view suffix, std::string* error) {
+Expected<std::unique_ptr<PrivateTempFile>> PrivateTempFile::Create(std::string_view folder, std::string_view prefix,
+                                                                   std::string_view suffix) {
   std::string name(prefix);
   name += '-' + std::to_string(GetCurrentProcessId()) + '-' + std::to_string(nextSerial.fetch_add(1));
   const std::string folderPath = folder.empty() ? std::string(".") : std::string(folder);
@@ -58,30 +59,36 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
         CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                     FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-      const int fd = AdoptHandle(file, _O_RDWR);
-      if (fd < 0) break;
-      return std::make_unique<PrivateTempFile>(Token(), fd, path);
+      FileHandle handle(AdoptHandle(file, _O_RDWR));
+      if (!handle.IsOpen()) return Failure::System(folderPath, EMFILE, "temporary file");
+      return std::make_unique<PrivateTempFile>(Token(), std::move(handle), path, std::string(folder));
     }
     code = GetLastError();
   }
-  if (error) *error = "temporary folder " + folderPath + ": " + SystemMessage(code);
-  return nullptr;
+  // The folder is what the user can mend (missing, full or read-only).
+  return FailureFor(folderPath, code, "temporary file");
 }
 
 PrivateTempFile::~PrivateTempFile() = default;
 
-bool PrivateTempFile::Truncate() {
-  const HANDLE file = HandleOf(Descriptor());
-  return SetPosition(file, 0, FILE_BEGIN) && SetEndOfFile(file);
+Failure PrivateTempFile::Fail(int error) const {
+  return Failure::System(folder_.empty() ? std::string(".") : folder_, error, "temporary file");
 }
 
-bool PrivateTempFile::Resize(int64_t size) {
+Status PrivateTempFile::Truncate() {
+  const HANDLE file = HandleOf(Descriptor());
+  if (SetPosition(file, 0, FILE_BEGIN) && SetEndOfFile(file)) return {};
+  return FailureFor(folder_, GetLastError(), "temporary file");
+}
+
+Status PrivateTempFile::Resize(int64_t size) {
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = size;
-  return SetFileInformationByHandle(HandleOf(Descriptor()), FileEndOfFileInfo, &end, sizeof end);
+  if (SetFileInformationByHandle(HandleOf(Descriptor()), FileEndOfFileInfo, &end, sizeof end)) return {};
+  return FailureFor(folder_, GetLastError(), "temporary file");
 }
 
-bool PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
+Status PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
   const HANDLE file = HandleOf(Descriptor());
   while (!bytes.empty()) {
     OVERLAPPED at{};
@@ -89,25 +96,31 @@ bool PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
     at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
     DWORD n = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 30));
-    if (!WriteFile(file, bytes.data(), chunk, &n, &at) || n == 0) return false;
+    if (!WriteFile(file, bytes.data(), chunk, &n, &at) || n == 0)
+      return FailureFor(folder_, n == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError(), "temporary file");
     bytes = bytes.subspan(n);
     offset += n;
   }
-  return true;
+  return {};
 }
 
-bool PrivateTempFile::Write(std::span<const uint8_t> bytes) {
+Status PrivateTempFile::Write(std::span<const uint8_t> bytes) {
   const HANDLE file = HandleOf(Descriptor());
   while (!bytes.empty()) {
     DWORD n = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 30));
-    if (!WriteFile(file, bytes.data(), chunk, &n, nullptr) || n == 0) return false;
+    if (!WriteFile(file, bytes.data(), chunk, &n, nullptr) || n == 0)
+      return FailureFor(folder_, n == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError(), "temporary file");
     bytes = bytes.subspan(n);
   }
-  return true;
+  return {};
 }
 
-int64_t PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const { return file_.ReadAt(offset, bytes); }
+Expected<int64_t> PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const {
+  Expected<int64_t> read = file_.ReadAt(offset, bytes);
+  if (!read) return Fail(read.error() != 0 ? read.error() : EIO);
+  return read;
+}
 
 int64_t PrivateTempFile::Size() const { return file_.Size(); }
 
