@@ -99,6 +99,11 @@ platform::Status CheckLanguages(std::string_view languages, const std::string& d
     codes += (codes.empty() ? "" : ", ") + std::string(code);
     packages += " " + PackageForLanguage(code);
   }
+#ifdef _WIN32
+  // No package manager: the data files go into the folder by hand.
+  return platform::Failure{"text recognition data not installed (" + codes + " in " + data_folder +
+                           "): copy the .traineddata file" + (missing.size() > 1 ? "s" : "") + " there"};
+#endif
   return platform::Failure{"text recognition data not installed (" + codes + " in " + data_folder +
                            "): install the package" + (missing.size() > 1 ? "s" : "") + packages};
 }
