@@ -29,7 +29,7 @@ std::string TotalLine(int converted) {
 // |path| relative to |root|, for a |path| that the walk built under it.
 std::string RelativeTo(const std::string& root, const std::string& path) {
   size_t skip = root.size();
-  if (!root.empty() && root.back() != platform::kSeparator) ++skip;
+  if (!root.empty() && !platform::IsSeparator(root.back())) ++skip;
   return path.size() > skip && path.compare(0, root.size(), root) == 0 ? path.substr(skip) : path;
 }
 
@@ -107,7 +107,7 @@ std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomi
   tasks.reserve(job.files.size());
   for (const std::string& entry : job.files) {
     // A listed absolute path is the file itself.
-    std::string source = entry.starts_with(platform::kSeparator) ? entry : platform::JoinPath(job.options.source, entry);
+    std::string source = platform::RootLength(entry) > 0 ? entry : platform::JoinPath(job.options.source, entry);
     tasks.push_back({std::move(source), FolderRunOutput(job.options, entry)});
   }
   ListedFileEvents told;

@@ -8,6 +8,7 @@
 
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 
 namespace tamarind {
@@ -57,10 +58,7 @@ void ReportTally::Add(const FileOutcome& outcome) {
   else ++failed;
 }
 
-std::string SignalName(int signal) {
-  const char* abbreviation = signal > 0 ? sigabbrev_np(signal) : nullptr;
-  return abbreviation ? std::string("SIG") + abbreviation : std::string();
-}
+std::string SignalName(int signal) { return platform::SignalName(signal); }
 
 std::string SummaryReportLine(const ReportTally& tally, double seconds, const RunEnd& end) {
   Json counts;

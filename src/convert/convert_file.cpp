@@ -140,9 +140,9 @@ class ConversionJob::FileConversion {
   }
 
   bool MakeOutputFolder() {
-    size_t cut = destination_.rfind(platform::kSeparator);
-    if (cut == std::string::npos || cut == 0) return true;  // current folder or the root
-    std::string folder = destination_.substr(0, cut);
+    std::string folder(platform::FolderOf(destination_));
+    // The current folder, or a root ("/", "C:\").
+    if (folder.size() == platform::RootLength(destination_)) return true;
     platform::Status made;
     if (std::optional<std::string_view> below = BelowRoot(destination_))
       made = job_.outputRoot->MakeFoldersBeneath(platform::FolderOf(*below));

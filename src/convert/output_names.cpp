@@ -27,7 +27,7 @@ std::optional<unsigned> PageNumberIn(std::string_view digits) {
 }  // namespace
 
 std::string_view LastComponent(std::string_view path) {
-  size_t cut = path.rfind(platform::kSeparator);
+  size_t cut = platform::LastSeparator(path);
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
@@ -81,9 +81,9 @@ namespace {
 
 // An entry that, put under the destination, would land outside it.
 bool LeavesItsFolder(std::string_view entry) {
-  if (entry.starts_with(platform::kSeparator)) return true;
+  if (platform::RootLength(entry) > 0) return true;
   while (!entry.empty()) {
-    const size_t cut = std::min(entry.find(platform::kSeparator), entry.size());
+    const size_t cut = std::min(platform::FirstSeparator(entry), entry.size());
     if (entry.substr(0, cut) == "..") return true;
     entry.remove_prefix(std::min(cut + 1, entry.size()));
   }

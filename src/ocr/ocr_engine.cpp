@@ -1,6 +1,8 @@
 #include "ocr/ocr_engine.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
@@ -47,10 +49,14 @@ int RowRepeat(const Resolution& resolution) {
 // Looked up at run time in the OpenMP runtime Tesseract was linked with; a
 // Tesseract built without OpenMP has none and needs nothing.
 void KeepParallelRegionsOnThisThread() {
+#ifdef _WIN32
+  // The Windows build's Tesseract is built without OpenMP.
+#else
   using SetMaxActiveLevels = void (*)(int);
   static const auto set_max_active_levels =
       reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
   if (set_max_active_levels != nullptr) set_max_active_levels(0);
+#endif
 }
 
 platform::Status CheckPage(const FaxPage& page, int row_repeat) {

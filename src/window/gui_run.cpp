@@ -17,7 +17,7 @@ namespace tamarind {
 
 namespace {
 
-using platform::kSeparator;
+using platform::IsSeparator;
 
 }  // namespace
 
@@ -77,11 +77,11 @@ std::string_view ResultText(FileResult result) {
 }
 
 std::string ShownPath(std::string_view path, std::string_view folder) {
-  while (folder.size() > 1 && folder.back() == kSeparator) folder.remove_suffix(1);
+  while (folder.size() > 1 && IsSeparator(folder.back())) folder.remove_suffix(1);
   if (folder.empty() || !path.starts_with(folder)) return std::string(path);
   std::string_view rest = path.substr(folder.size());
-  if (folder.back() != kSeparator) {  // anything but the root
-    if (rest.empty() || rest.front() != kSeparator) return std::string(path);
+  if (!IsSeparator(folder.back())) {  // anything but the root
+    if (rest.empty() || !IsSeparator(rest.front())) return std::string(path);
     rest.remove_prefix(1);
   }
   return std::string(rest.empty() ? path : rest);
