@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "codec/fax/page_limits.h"
+#include "codec/fax/page_geometry.h"
 #include "codec/pdf/pdf_document_writer.h"
 #include "codec/tiff/tiff_document_writer.h"
 #include "faxdoc/format_code.h"
@@ -13,18 +13,12 @@ namespace tamarind {
 
 namespace {
 
-// The JPEG output takes pages up to these sizes with rows repeated for
-// square pixels; the documents take the same pages, so a fax gives the
-// same pages in every format.
-bool FitsTheOutputs(const FaxPage& page) {
-  const int64_t repeat = page.y_resolution == 0 ? 1 : std::max<int64_t>(1, page.x_resolution / page.y_resolution);
-  const int64_t rows = int64_t{page.height} * repeat;
-  return page.width <= kMaxPageDimension && rows <= kMaxPageDimension && rows * page.width <= kMaxPagePixels;
-}
-
+// The pages the JPEG output takes, so that a fax gives the same pages in
+// every format.
 platform::Status CheckPage(const FaxPage& page) {
-  if (page.width <= 0 || page.height <= 0) return platform::Failure{"no line of it could be decoded"};
-  if (!FitsTheOutputs(page)) return platform::Failure{"it is larger than any fax page"};
+  const PageGeometry geometry(page);
+  if (geometry.Empty()) return platform::Failure{"no line of it could be decoded"};
+  if (!geometry.FitsOutputLimits()) return platform::Failure{"it is larger than any fax page"};
   return {};
 }
 

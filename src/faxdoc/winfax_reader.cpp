@@ -5,6 +5,7 @@
 
 #include "codec/fax/g3_decoder.h"
 #include "codec/fax/mmr_decoder.h"
+#include "codec/fax/page_geometry.h"
 #include "codec/fax/page_limits.h"
 
 namespace tamarind {
@@ -38,10 +39,8 @@ void EmptyPage(FaxPage& page) { page = FaxPage{}; }
 // whatever follows, and a hostile header (65535 x 65535 lines of one bit
 // each) would otherwise make the decoder allocate half a gigabyte first.
 int32_t RowsWorthDecoding(int32_t width, int32_t lines, uint16_t x_resolution, uint16_t y_resolution) {
-  const int64_t repeat = y_resolution == 0 ? 1 : std::max(1, x_resolution / y_resolution);
-  const int64_t by_height = kMaxPageDimension / repeat + 1;
-  const int64_t by_pixels = kMaxPagePixels / (repeat * std::max(width, 1)) + 1;
-  return static_cast<int32_t>(std::min<int64_t>({lines, by_height, by_pixels}));
+  const PageGeometry page(width, lines, x_resolution, y_resolution);
+  return static_cast<int32_t>(std::min<int64_t>(lines, page.MostRowsThatFit() + 1));
 }
 
 }  // namespace
