@@ -87,11 +87,15 @@ int WinFaxReader::ReadHeaderAt(int64_t offset) {
 
 uint16_t WinFaxReader::CountPages() {
   ClearPages();
+  chained_pages_ = 0;
   int64_t offset = 0;
   int status = ReadHeaderAt(offset);
   while (status == 0) {
     AddPageOffset(static_cast<int32_t>(offset));
-    if (PageCount() == kMaxPages) break;
+    if (PageCount() == kMaxPages) {
+      CountPagesBeyond(offset);
+      break;
+    }
     // A link back to a page already found would walk the same pages again
     // for ever; a hostile sum ends the chain as the end of the file does.
     const int64_t next = header_.NextHeaderOffset();
@@ -100,7 +104,21 @@ uint16_t WinFaxReader::CountPages() {
     status = ReadHeaderAt(offset);
   }
   if (PageCount() == 0) Close();
+  chained_pages_ = std::max<int>(chained_pages_, PageCount());
   return PageCount();
+}
+
+void WinFaxReader::CountPagesBeyond(int64_t offset) {
+  chained_pages_ = PageCount();
+  // Forward links only: a loop can then never come round, and the count
+  // costs one header read a page.
+  for (int64_t next = header_.NextHeaderOffset();
+       next > offset && next < FileSize() && chained_pages_ < kMostPagesCounted &&
+       !HasPageAt(static_cast<int32_t>(next)) && ReadHeaderAt(next) == 0;
+       next = header_.NextHeaderOffset()) {
+    ++chained_pages_;
+    offset = next;
+  }
 }
 
 void WinFaxReader::ApplyDefaults(int64_t offset) {
