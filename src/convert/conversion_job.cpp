@@ -24,13 +24,17 @@ void ConversionJob::SetReport(std::string_view text) { report.assign(text); }
 
 std::string ConversionJob::GetReport() const { return report; }
 
-platform::PrivateTempFile* ConversionJob::TempBmp(std::string* error) {
-  if (!tempBmp_)
-    tempBmp_ = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp", error);
+platform::Expected<platform::PrivateTempFile*> ConversionJob::TempBmp() {
+  if (!tempBmp_) {
+    std::string error;
+    tempBmp_ =
+        platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp", &error);
+    if (!tempBmp_) return platform::Failure{error};
+  }
   return tempBmp_.get();
 }
 
-ocr::OcrEngine* ConversionJob::TextRecognizer(std::string* error) {
+platform::Expected<ocr::OcrEngine*> ConversionJob::TextRecognizer() {
   if (ocrLanguages_ != options.ocrLanguages) {
     ocrEngine_.reset();
     ocrFailure_.clear();
@@ -41,8 +45,8 @@ ocr::OcrEngine* ConversionJob::TextRecognizer(std::string* error) {
     if (made) ocrEngine_.emplace(std::move(*made));
     else ocrFailure_ = made.reason();
   }
-  if (!ocrEngine_ && error) *error = ocrFailure_;
-  return ocrEngine_ ? &*ocrEngine_ : nullptr;
+  if (!ocrEngine_) return platform::Failure{ocrFailure_};
+  return &*ocrEngine_;
 }
 
 }  // namespace tamarind

@@ -54,44 +54,49 @@ class DocumentWriter {
   std::unique_ptr<TiffDocumentWriter> tiff_;
 };
 
+// The glyph-less font of a PDF's text layer; without it the pages keep
+// their images but lose their text.
+std::vector<uint8_t> TextLayerFontFor(OutputFormat format, FaxText& text) {
+  if (!text.Enabled() || format != OutputFormat::Pdf) return {};
+  auto font = ocr::TextLayerFont(ocr::DefaultDataFolder());
+  if (!font) {
+    text.Unavailable(font.reason());
+    return {};
+  }
+  return std::move(*font);
+}
+
+void AddPages(FaxDocument& document, DocumentWriter& writer, FaxText& text, DocumentOutcome& outcome) {
+  const uint16_t pages = document.PageCount();
+  for (uint16_t i = 0; i < pages; ++i) {
+    if (i > 0) document.DecodePage(kWinFaxFormat, i);
+    const unsigned number = i + 1u;
+    platform::Status added = CheckPage(document.Page());
+    if (added) added = writer.AddPage(document.Page(), text.Recognise(document.Page(), number));
+    if (added) continue;
+    outcome.missingPages.push_back(number);
+    if (outcome.pageReason.empty()) outcome.pageReason = "page " + std::to_string(number) + ": " + added.reason();
+  }
+  outcome.pagesWritten = writer.PagesWritten();
+}
+
 }  // namespace
 
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info, FaxText& text) {
   DocumentOutcome outcome;
-  auto because = [&](std::string reason) {
-    if (outcome.reason.empty()) outcome.reason = std::move(reason);
-  };
-  std::vector<uint8_t> font;
-  bool withText = text.Enabled();
-  if (withText && format == OutputFormat::Pdf) {
-    auto loaded = ocr::TextLayerFont(ocr::DefaultDataFolder());
-    if (loaded) font = std::move(*loaded);
-    else because(loaded.reason());
-    withText = loaded.ok();
-  }
+  std::vector<uint8_t> font = TextLayerFontFor(format, text);
   DocumentWriter writer(format, file, info, std::move(font));
-  const uint16_t pages = document.PageCount();
-  for (uint16_t i = 0; i < pages; ++i) {
-    if (i > 0) document.DecodePage(kWinFaxFormat, i);
-    platform::Status added = CheckPage(document.Page());
-    const ocr::PageText* words = added && withText ? text.Recognise(document.Page(), i + 1u) : nullptr;
-    if (added) added = writer.AddPage(document.Page(), words);
-    if (added) continue;
-    outcome.missingPages.push_back(i + 1u);
-    because("page " + std::to_string(i + 1) + ": " + added.reason());
-  }
-  outcome.pagesWritten = writer.PagesWritten();
-  if (outcome.pagesWritten == 0) return outcome;  // the file goes unwritten
-  platform::Status finished = writer.Finish();
-  if (finished) finished = file.Commit();
-  else finished = platform::Failure{file.FinalPath() + ": " + finished.reason()};
-  if (finished) {
-    outcome.written = true;
+  AddPages(document, writer, text, outcome);
+  // The file goes unwritten.
+  if (outcome.pagesWritten == 0) {
+    outcome.written = platform::Failure{outcome.pageReason};
     return outcome;
   }
-  because(finished.reason());
-  outcome.pagesWritten = 0;
+  // Both failures name the output already.
+  outcome.written = writer.Finish();
+  if (outcome.written) outcome.written = file.Commit();
+  if (!outcome.written) outcome.pagesWritten = 0;
   return outcome;
 }
 

@@ -15,12 +15,16 @@
 namespace tamarind {
 
 struct DocumentOutcome {
-  // Written and committed under its final name; otherwise nothing was
-  // written (an existing file of that name is untouched).
-  bool written = false;
+  // Ok once the document is committed under its final name. Otherwise
+  // nothing was written (an existing file of that name is untouched): the
+  // failure names the output with its cause, or, when no page could be
+  // written, is the first page's reason.
+  platform::Status written;
   int pagesWritten = 0;
   std::vector<unsigned> missingPages;  // numbered from 1
-  std::string reason;  // why the first missing page or the document failed
+  // Why the first missing page is missing, naming no file ("page 2: no
+  // line of it could be decoded"); "" when none is.
+  std::string pageReason;
 };
 
 // Writes the pages of |document| (page 0 already decoded; later pages are
@@ -29,7 +33,8 @@ struct DocumentOutcome {
 // outputs take, is left out and listed; a document without any page is not
 // written. When |text| is enabled each page is recognised as it is added;
 // a PDF page then carries its words as an invisible layer (turned with a
-// page read upside down).
+// page read upside down), and without the layer's font every page counts
+// as not recognised.
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info, FaxText& text);
 

@@ -44,11 +44,16 @@ std::vector<std::string_view> SplitCodes(std::string_view languages) {
   }
 }
 
+// Where Debian installs the data for this Tesseract's major version.
+std::string DebianDataFolder() {
+  return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
+}
+
 }  // namespace
 
 std::string DefaultDataFolder() {
   if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix != nullptr && *prefix != '\0') return prefix;
-  return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
+  return DebianDataFolder();
 }
 
 std::vector<std::string> InstalledLanguages(const std::string& data_folder) {
@@ -105,6 +110,14 @@ platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_f
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   if (file->ReadAt(0, bytes) != size) return platform::Failure{path + ": cannot be read"};
   return bytes;
+}
+
+platform::Status CheckTextLayerFont(const std::string& data_folder) {
+  if (auto font = TextLayerFont(data_folder); !font) {
+    return platform::Failure{font.reason() + " (the text layer's font: the package libtesseract" +
+                             std::to_string(TESSERACT_MAJOR_VERSION) + " installs it in " + DebianDataFolder() + ")"};
+  }
+  return platform::Status::Ok();
 }
 
 }  // namespace tamarind::ocr

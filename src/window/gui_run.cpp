@@ -28,21 +28,11 @@ std::string GuiReportHeader(std::string_view sourceFolder, std::string_view dest
          "\r\nDestination Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
 }
 
-FileResult ClassifyResult(int convertResult) {
-  switch (convertResult) {
-    case kConverted: return FileResult::Converted;
-    case kSkipped: return FileResult::Skipped;
-    case kNotWinFax:
-    case kNotFax: return FileResult::NotWinFax;
-    default: return FileResult::Failed;
-  }
-}
-
 std::string_view ResultText(FileResult result) {
   switch (result) {
     case FileResult::Converted: return "Converted!";
     case FileResult::Skipped: return "Already exist, skipped!";
-    case FileResult::NotWinFax: return "Not WinFax File!";
+    case FileResult::NotFax: return "Not WinFax File!";
     case FileResult::Failed: break;
   }
   return "Failed!";
@@ -130,14 +120,14 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   job.events.started = [&](size_t i, size_t, const FileTask& task) { events.FileStarted(i, task.source); };
   job.events.finished = [&](size_t i, const FileTask& task, const FileOutcome& outcome) {
     FinishedFile file;
-    file.result = ClassifyResult(outcome.result);
+    file.result = Classify(outcome);
     if (file.result == FileResult::Converted) {
       ++converted;
       file.output = task.output;
     }
     if (!outcome.outputs.empty()) file.firstOutput = outcome.outputs.front();
     else if (file.result == FileResult::Converted) file.firstOutput = task.output;
-    if (file.result == FileResult::NotWinFax || file.result == FileResult::Failed) ++progress.failures;
+    if (IsFailure(file.result)) ++progress.failures;
     ++progress.filesDone;
     progress.pagesDone += pages[i];
     progress.unitsDone += std::max(pages[i], 1);
