@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -89,6 +90,20 @@ FaxPage RandomPage(int width, int height, uint16_t yResolution, uint32_t seed) {
 FaxPage SolidPage(int width, int height, uint16_t yResolution, bool white) {
   FaxPage page = BlankPage(width, height, yResolution);
   std::fill(page.bits.begin(), page.bits.end(), white ? 0xFF : 0x00);
+  return page;
+}
+
+FaxPage BlockPage(int width, int height, uint16_t yResolution, int blocks, uint32_t seed) {
+  FaxPage page = BlankPage(width, height, yResolution);
+  std::mt19937 random(seed);
+  for (int n = 0; n < blocks; ++n) {
+    const int x0 = static_cast<int>(random() % static_cast<uint32_t>(width));
+    const int y0 = static_cast<int>(random() % static_cast<uint32_t>(height));
+    const int x1 = std::min(width, x0 + 1 + static_cast<int>(random() % 40));
+    const int y1 = std::min(height, y0 + 1 + static_cast<int>(random() % 30));
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) page.bits[static_cast<size_t>(y) * page.bytes_per_row + x / 8] &= ~(0x80 >> (x % 8));
+  }
   return page;
 }
 

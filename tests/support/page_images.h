@@ -26,6 +26,11 @@ FaxPage RandomPage(int width, int height, uint16_t yResolution, uint32_t seed);
 // A page of one colour.
 FaxPage SolidPage(int width, int height, uint16_t yResolution, bool white);
 
+// A white page with |blocks| random black rectangles of up to 40 x 30
+// pixels: runs and changes spaced as on a page of text, which codes
+// through every mode of Group 4 (noise codes almost only vertical modes).
+FaxPage BlockPage(int width, int height, uint16_t yResolution, int blocks, uint32_t seed);
+
 // The page in a raw PBM (P4, 1 = black), cut or padded with white to |width|.
 FaxPage PageFromPbm(const std::string& pbm, int width, uint16_t yResolution);
 

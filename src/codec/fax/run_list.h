@@ -12,8 +12,12 @@ struct RunList {
   uint32_t count = 0;   // entries in use
   std::vector<int32_t> entries;
 
-  // Room for |width| entries; throws std::bad_alloc when there is none.
-  explicit RunList(int32_t width) : entries(static_cast<size_t>(width)) {}
+  // Room for every run a line of |width| pixels can have: one a pixel,
+  // after a white run of none when the line starts black. (One fewer, and
+  // a line of alternating pixels that starts black overflows, whose runs
+  // then never all reach the next line's reference: at a width of 1, every
+  // black pixel.) Throws std::bad_alloc when there is no room.
+  explicit RunList(int32_t width) : entries(static_cast<size_t>(width) + 1) {}
 
   void Clear() {
     cursor = 0;

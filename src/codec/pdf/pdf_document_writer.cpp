@@ -8,8 +8,10 @@
 #include <cstring>
 #include <optional>
 
+#include "codec/pdf/flate.h"
 #include "codec/pdf/grey_icc_profile.h"
 #include "codec/pdf/md5.h"
+#include "codec/pdf/page_box.h"
 #include "codec/pdf/pdf_text.h"
 #include "codec/pdf/text_font.h"
 #include "codec/tiff/group4.h"
@@ -67,7 +69,15 @@ std::string XmpDate(const CalendarTime& t) {
   return text + Offset(t, ":", "");
 }
 
-std::string XmpPacket(const std::u32string& title, const CalendarTime& created) {
+// A text as an XMP language alternative in the default language.
+std::string XmpAlternative(const char* property, std::string_view text) {
+  return "<" + std::string(property) + "><rdf:Alt><rdf:li xml:lang=\"x-default\">" +
+         XmlEscaped(EncodeUtf8(MetadataText(text))) + "</rdf:li></rdf:Alt></" + property + ">\n";
+}
+
+// The XMP packet: PDF/A-2b, or PDF/A-3b for a document that carries its
+// source.
+std::string XmpPacket(const DocumentInfo& info, bool withSource) {
   return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
          "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
@@ -76,14 +86,14 @@ std::string XmpPacket(const std::u32string& title, const CalendarTime& created) 
          " xmlns:dc=\"http://purl.org/dc/elements/1.1/\"\n"
          " xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
          " xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\">\n"
-         "<pdfaid:part>2</pdfaid:part>\n"
+         "<pdfaid:part>" +
+         std::string(withSource ? "3" : "2") +
+         "</pdfaid:part>\n"
          "<pdfaid:conformance>B</pdfaid:conformance>\n"
-         "<dc:format>application/pdf</dc:format>\n"
-         "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" +
-         XmlEscaped(EncodeUtf8(title)) +
-         "</rdf:li></rdf:Alt></dc:title>\n"
-         "<xmp:CreateDate>" +
-         XmpDate(created) +
+         "<dc:format>application/pdf</dc:format>\n" +
+         XmpAlternative("dc:title", info.title) +
+         (info.subject.empty() ? "" : XmpAlternative("dc:description", info.subject)) + "<xmp:CreateDate>" +
+         XmpDate(LocalCalendarTime(info.modified)) +
          "</xmp:CreateDate>\n"
          "<pdf:Producer>" +
          std::string(kDocumentProducer) +
@@ -100,11 +110,11 @@ std::span<const uint8_t> Bytes(std::string_view text) {
 
 // Where a page's pixels land in user space.
 struct PageFrame {
-  double unit = 1;      // UserUnit: points per user-space unit
+  int64_t unit = 1;     // UserUnit: points per user-space unit
   double x_scale = 0;   // user-space units per pixel across
   double y_scale = 0;   // and per row down
-  double width = 0;     // the page in user-space units
-  double height = 0;
+  std::string width;    // the page in user-space units, as written
+  std::string height;
 };
 
 PageFrame FrameOf(const FaxPage& page) {
@@ -112,27 +122,49 @@ PageFrame FrameOf(const FaxPage& page) {
   const double widthPoints = page.width * 72.0 / resolution.x_dpi;
   const double heightPoints = page.height * 72.0 / resolution.y_dpi;
   PageFrame frame;
-  frame.unit = std::max(1.0, std::ceil(std::max(widthPoints, heightPoints) / kMaxPageUnits));
-  frame.x_scale = 72.0 / resolution.x_dpi / frame.unit;
-  frame.y_scale = 72.0 / resolution.y_dpi / frame.unit;
-  frame.width = page.width * frame.x_scale;
-  frame.height = page.height * frame.y_scale;
+  frame.unit = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(std::max(widthPoints, heightPoints) / kMaxPageUnits)));
+  frame.x_scale = 72.0 / resolution.x_dpi / static_cast<double>(frame.unit);
+  frame.y_scale = 72.0 / resolution.y_dpi / static_cast<double>(frame.unit);
+  frame.width = PageSide(page.width, resolution.x_dpi, frame.unit);
+  frame.height = PageSide(page.height, resolution.y_dpi, frame.unit);
   return frame;
+}
+
+// The file specification's /F: the name in printable ASCII (others as
+// "_"), as a PDF literal string; /UF has it whole.
+std::string AsciiFileName(std::u32string_view name) {
+  std::string out = "(";
+  for (char32_t c : name) {
+    if (c == '(' || c == ')' || c == '\\') out += '\\';
+    out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '_';
+  }
+  return out + ")";
 }
 
 }  // namespace
 
+constexpr size_t kSourcePieceBytes = 64 * 1024;
+
+// |dictionary|'s entries with the Flate filter's.
+std::string WithFlate(std::string_view dictionary) {
+  return dictionary.empty() ? "/Filter /FlateDecode" : std::string(dictionary) + " /Filter /FlateDecode";
+}
+
 class PdfDocumentWriter::Impl {
  public:
-  Impl(platform::AtomicOutputFile& file, DocumentInfo info, std::vector<uint8_t> textFont)
-      : file_(file), stream_(file.Stream()), info_(std::move(info)), font_(std::move(textFont)) {
+  Impl(platform::AtomicOutputFile& file, DocumentInfo info, std::vector<uint8_t> textFont,
+       std::optional<PdfEmbeddedSource> source)
+      : file_(file),
+        stream_(file.Stream()),
+        info_(std::move(info)),
+        font_(std::move(textFont)),
+        source_(std::move(source)) {
     // The second line marks the file as binary for tools that guess.
     Put("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
     catalog_ = Reserve();
     pages_ = Reserve();
     metadata_ = Reserve();
-    const std::string xmp = XmpPacket(MetadataText(info_.title), LocalCalendarTime(info_.modified));
-    WriteStream(metadata_, "/Type /Metadata /Subtype /XML", Bytes(xmp));
+    WriteStream(metadata_, "/Type /Metadata /Subtype /XML", Bytes(XmpPacket(info_, source_.has_value())));
     profile_ = Reserve();
     WriteStream(profile_, "/N 1 /Alternate /DeviceGray", GreyIccProfile());
   }
@@ -146,6 +178,10 @@ class PdfDocumentWriter::Impl {
     const PageFrame frame = FrameOf(page);
     auto text = TextLayer(page, frame, extras.words, extras.rotate == 180);
     if (!text) return text.status();
+    // A text layer is mostly numbers and codes that Flate takes to a fifth.
+    const std::string drawing = "q " + frame.width + " 0 0 " + frame.height + " 0 0 cm /Im0 Do Q\n" + *text;
+    const std::vector<uint8_t> deflated = extras.words.empty() ? std::vector<uint8_t>() : Deflate(Bytes(drawing));
+    if (!extras.words.empty() && deflated.empty()) return Failure{"out of memory for the text layer"};
 
     const int image = Reserve();
     const std::string columns = std::to_string(page.width), rows = std::to_string(page.height);
@@ -156,19 +192,17 @@ class PdfDocumentWriter::Impl {
                     columns + " /Rows " + rows + " /BlackIs1 false >>",
                 *strip);
     const int contents = Reserve();
-    const std::string drawing =
-        "q " + Number(frame.width, 6) + " 0 0 " + Number(frame.height, 6) + " 0 0 cm /Im0 Do Q\n" + *text;
-    WriteStream(contents, "", Bytes(drawing));
+    if (extras.words.empty()) WriteStream(contents, "", Bytes(drawing));
+    else WriteStream(contents, WithFlate(""), deflated);
 
     const int pageObject = Reserve();
     std::string resources = "<< /XObject << /Im0 " + Ref(image) + " >>";
     if (!extras.words.empty()) resources += " /Font << /F0 " + Ref(FontObject()) + " >>";
     resources += " >>";
-    std::string dictionary = "<< /Type /Page /Parent " + Ref(pages_) + " /MediaBox [0 0 " + Number(frame.width, 6) +
-                             " " + Number(frame.height, 6) + "] /Resources " + resources + " /Contents " +
-                             Ref(contents);
+    std::string dictionary = "<< /Type /Page /Parent " + Ref(pages_) + " /MediaBox [0 0 " + frame.width + " " +
+                             frame.height + "] /Resources " + resources + " /Contents " + Ref(contents);
     if (extras.rotate != 0) dictionary += " /Rotate " + std::to_string(extras.rotate);
-    if (frame.unit != 1) dictionary += " /UserUnit " + Number(frame.unit);
+    if (frame.unit != 1) dictionary += " /UserUnit " + std::to_string(frame.unit);
     WriteObject(pageObject, dictionary + " >>");
     pageObjects_.push_back(pageObject);
     return {};
@@ -178,23 +212,28 @@ class PdfDocumentWriter::Impl {
     if (finished_) return Failure{"the document is already finished"};
     finished_ = true;
     if (pageObjects_.empty()) return Failure{"no page to write"};
-    if (type0_ != 0) WriteFont();
-
+    if (type0_ != 0) {
+      if (Status font = WriteFont(); !font) return font;
+    }
     std::string kids;
     for (int page : pageObjects_) kids += (kids.empty() ? "" : " ") + Ref(page);
     WriteObject(pages_, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageObjects_.size()) + " >>");
+    std::string sourceEntries;
+    if (source_) {
+      platform::Expected<std::string> entries = WriteSource();
+      if (!entries) return entries.status();
+      sourceEntries = *entries;
+    }
     const int info = Reserve();
-    WriteObject(info, "<< /Title " + Utf16HexString(MetadataText(info_.title)) + " /Producer " +
-                          Utf16HexString(DecodeUtf8(kDocumentProducer)) + " /CreationDate " +
-                          PdfDate(LocalCalendarTime(info_.modified)) + " >>");
+    WriteObject(info, InfoDictionary());
     WriteObject(catalog_, "<< /Type /Catalog /Pages " + Ref(pages_) + " /Metadata " + Ref(metadata_) +
                               " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1"
                               " /OutputConditionIdentifier (Custom) /Info (Grey, gamma 2.2)"
                               " /DestOutputProfile " +
-                              Ref(profile_) + " >>] >>");
+                              Ref(profile_) + " >>]" + sourceEntries + " >>");
     WriteTrailer(info);
     if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0)
-      return Failure{file_.FinalPath() + ": " + std::strerror(errno)};
+      return Failure{std::strerror(errno ? errno : EIO)};
     return {};
   }
 
@@ -231,6 +270,54 @@ class PdfDocumentWriter::Impl {
     Put("/Length " + std::to_string(data.size()) + " >>\nstream\n");
     Put(data);
     Put("\nendstream\nendobj\n");
+  }
+
+  // The document information: the XMP packet's texts, alike.
+  std::string InfoDictionary() const {
+    std::string out = "<< /Title " + Utf16HexString(MetadataText(info_.title));
+    if (!info_.subject.empty()) out += " /Subject " + Utf16HexString(MetadataText(info_.subject));
+    return out + " /Producer " + Utf16HexString(DecodeUtf8(kDocumentProducer)) + " /CreationDate " +
+           PdfDate(LocalCalendarTime(info_.modified)) + " >>";
+  }
+
+  // The embedded source and its file specification; gives the catalog's
+  // entries that list it among the embedded files and associate it with
+  // the document.
+  platform::Expected<std::string> WriteSource() {
+    const int64_t size = source_->file.Size();
+    if (size < 0) return Failure{std::string("the source cannot be read: ") + std::strerror(errno)};
+    const int embedded = Reserve(), specification = Reserve();
+    Begin(embedded);
+    const std::string length = std::to_string(size);
+    Put("<< /Type /EmbeddedFile /Subtype /application#2Fx-winfax /Params << /ModDate " +
+        PdfDate(LocalCalendarTime(source_->modified)) + " /Size " + length + " >> /Length " + length +
+        " >>\nstream\n");
+    if (Status copied = CopySource(size); !copied) return Failure{copied.reason()};
+    Put("\nendstream\nendobj\n");
+    const std::u32string name = MetadataText(source_->name);
+    WriteObject(specification, "<< /Type /Filespec /F " + AsciiFileName(name) + " /UF " + Utf16HexString(name) +
+                                   " /Desc (The fax this document shows) /AFRelationship /Source /EF << /F " +
+                                   Ref(embedded) + " /UF " + Ref(embedded) + " >> >>");
+    return " /Names << /EmbeddedFiles << /Names [" + Utf16HexString(name) + " " + Ref(specification) +
+           "] >> >> /AF [" + Ref(specification) + "]";
+  }
+
+  // The source's |size| bytes, a piece at a time; a source that is not
+  // that size as it is read fails, rather than leave the stream's length
+  // wrong.
+  Status CopySource(int64_t size) {
+    std::vector<uint8_t> piece(kSourcePieceBytes);
+    for (int64_t at = 0; at < size;) {
+      const size_t wanted = static_cast<size_t>(std::min<int64_t>(size - at, static_cast<int64_t>(piece.size())));
+      const int64_t got = source_->file.ReadAt(at, std::span(piece).first(wanted));
+      if (got < 0) return Failure{std::string("the source cannot be read: ") + std::strerror(errno)};
+      if (got == 0) return Failure{"the source shrank while it was read"};
+      Put(std::span<const uint8_t>(piece).first(static_cast<size_t>(got)));
+      at += got;
+    }
+    uint8_t past = 0;
+    if (source_->file.ReadAt(size, std::span(&past, 1)) != 0) return Failure{"the source grew while it was read"};
+    return {};
   }
 
   // The invisible words of a page as content-stream operators. On a page
@@ -274,7 +361,7 @@ class PdfDocumentWriter::Impl {
 
   // The text font as a composite font: Identity-H codes, each code's glyph
   // given by the CIDToGIDMap and its character by the ToUnicode map.
-  void WriteFont() {
+  Status WriteFont() {
     const int cidFont = Reserve(), descriptor = Reserve(), program = Reserve(), cidToGid = Reserve(),
               toUnicode = Reserve();
     const std::string name = "/GlyphLessFont";
@@ -293,9 +380,14 @@ class PdfDocumentWriter::Impl {
                                 std::to_string(metrics_->ascent) + " /Descent " + std::to_string(metrics_->descent) +
                                 " /CapHeight " + std::to_string(metrics_->ascent) + " /StemV 80 /FontFile2 " +
                                 Ref(program) + " >>");
-    WriteStream(program, "/Length1 " + std::to_string(font_.size()), font_);
-    WriteStream(cidToGid, "", Bytes(cids_.CidToGidMap()));
-    WriteStream(toUnicode, "", Bytes(cids_.ToUnicodeCMap()));
+    const std::vector<uint8_t> deflated[] = {Deflate(font_), Deflate(Bytes(cids_.CidToGidMap())),
+                                             Deflate(Bytes(cids_.ToUnicodeCMap()))};
+    for (const std::vector<uint8_t>& stream : deflated)
+      if (stream.empty()) return Failure{"out of memory for the text layer's font"};
+    WriteStream(program, WithFlate("/Length1 " + std::to_string(font_.size())), deflated[0]);
+    WriteStream(cidToGid, WithFlate(""), deflated[1]);
+    WriteStream(toUnicode, WithFlate(""), deflated[2]);
+    return {};
   }
 
   // The cross-reference table and the trailer, whose file identifier is
@@ -322,6 +414,7 @@ class PdfDocumentWriter::Impl {
   FILE* stream_;
   DocumentInfo info_;
   std::vector<uint8_t> font_;
+  std::optional<PdfEmbeddedSource> source_;
   std::optional<GlyphOneMetrics> metrics_;
   CidAssigner cids_;
   Md5 digest_;
@@ -337,8 +430,8 @@ class PdfDocumentWriter::Impl {
 };
 
 PdfDocumentWriter::PdfDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info,
-                                     std::vector<uint8_t> textFont)
-    : impl_(std::make_unique<Impl>(file, std::move(info), std::move(textFont))) {}
+                                     std::vector<uint8_t> textFont, std::optional<PdfEmbeddedSource> source)
+    : impl_(std::make_unique<Impl>(file, std::move(info), std::move(textFont), std::move(source))) {}
 
 PdfDocumentWriter::~PdfDocumentWriter() = default;
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/string_extras.h"
+
 namespace tamarind::pdf_internal {
 
 namespace {
@@ -40,10 +42,7 @@ size_t ValidSequence(std::string_view text, char32_t* value) {
   return length;
 }
 
-bool XmlCanHold(char32_t c) {
-  if (c < 0x20) return c == '\t' || c == '\n' || c == '\r';
-  return c != 0x7F && c != 0xFFFE && c != 0xFFFF;
-}
+bool XmlCanHold(char32_t c) { return c != 0xFFFE && c != 0xFFFF; }
 
 }  // namespace
 
@@ -63,7 +62,7 @@ std::u32string DecodeUtf8(std::string_view text) {
 }
 
 std::u32string MetadataText(std::string_view text) {
-  std::u32string out = DecodeUtf8(text);
+  std::u32string out = DecodeUtf8(platform::EscapeControlBytes(text));
   for (char32_t& c : out)
     if (!XmlCanHold(c)) c = kReplacement;
   return out;

@@ -11,9 +11,12 @@ namespace tamarind::pdf_internal {
 // UTF-8 sequence becomes U+FFFD, so any file name has a text form.
 std::u32string DecodeUtf8(std::string_view text);
 
-// DecodeUtf8, with the characters XML cannot hold (controls other than
-// tab, line feed and carriage return; U+FFFE, U+FFFF) also as U+FFFD: the
-// document information dictionary and the XMP packet must say the same.
+// A document's text as both the document information dictionary and the
+// XMP packet can hold it alike, so that they say the same: control bytes
+// shown escaped as the program's every output shows them ("\x1b", "\r";
+// XML can hold no C0 control but tab, line feed and carriage return, and
+// turns a carriage return into a line feed), then DecodeUtf8, with U+FFFE
+// and U+FFFF (no XML characters either) as U+FFFD.
 std::u32string MetadataText(std::string_view text);
 
 std::string EncodeUtf8(std::u32string_view text);

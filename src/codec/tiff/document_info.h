@@ -14,6 +14,7 @@ inline constexpr std::string_view kDocumentProducer = "Tamarind 3.00";
 struct DocumentInfo {
   std::string title;            // the source file's name, as bytes (UTF-8 as a rule)
   platform::FileTime modified;  // the source's modification time
+  std::string subject = {};     // what the document is about (UTF-8); none when empty
 };
 
 // A moment as local calendar time and the local offset from UTC then.

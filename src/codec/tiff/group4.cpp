@@ -18,48 +18,54 @@ using platform::Failure;
 
 namespace {
 
-// The file libtiff's encoder writes into: memory, since all that is wanted
-// of it is the coded strip.
-struct MemoryFile {
-  std::vector<uint8_t> bytes;
-  uint64_t position = 0;
-  std::string error;  // libtiff's last message
+// Pieces of the strip are handed on at this size: libtiff's own choice
+// would be a buffer the size of the uncoded page.
+constexpr tmsize_t kPieceBytes = 64 * 1024;
+
+// The "file" libtiff's encoder writes: it writes the 8-byte TIFF header at
+// the start, then appends the strip. The header is dropped and the strip
+// passed on as it comes; nothing is kept. libtiff never reads it back (the
+// directory, the one thing it would, is never written).
+struct StripClient {
+  explicit StripClient(const Group4Sink& to) : sink(to) {}
+
+  const Group4Sink& sink;
+  uint64_t position = 0;  // where libtiff writes next
+  uint64_t end = 0;       // the length of the file libtiff believes it wrote
+  bool refused = false;   // the sink refused a piece
+  std::string error;      // libtiff's last message
 };
 
-MemoryFile& FileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
+StripClient& ClientOf(thandle_t handle) { return *static_cast<StripClient*>(handle); }
 
-tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
-  MemoryFile& file = FileOf(handle);
-  if (size < 0 || file.position >= file.bytes.size()) return 0;
-  const uint64_t count = std::min<uint64_t>(static_cast<uint64_t>(size), file.bytes.size() - file.position);
-  std::memcpy(data, file.bytes.data() + file.position, count);
-  file.position += count;
-  return static_cast<tmsize_t>(count);
-}
+tmsize_t ReadProc(thandle_t, void*, tmsize_t) { return 0; }
 
 tmsize_t WriteProc(thandle_t handle, void* data, tmsize_t size) {
-  MemoryFile& file = FileOf(handle);
+  StripClient& client = ClientOf(handle);
   if (size < 0) return -1;
-  const uint64_t end = file.position + static_cast<uint64_t>(size);
-  try {
-    if (end > file.bytes.size()) file.bytes.resize(end);
-  } catch (const std::bad_alloc&) {
-    return -1;
+  const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(data), static_cast<size_t>(size));
+  if (client.position != 0) {
+    // Only appending can be passed on: what is handed over is gone.
+    if (client.position != client.end) return -1;
+    if (!client.sink(bytes)) {
+      client.refused = true;
+      return -1;
+    }
   }
-  std::memcpy(file.bytes.data() + file.position, data, static_cast<size_t>(size));
-  file.position = end;
+  client.position += bytes.size();
+  client.end = std::max(client.end, client.position);
   return size;
 }
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
-  MemoryFile& file = FileOf(handle);
-  const uint64_t base = whence == SEEK_CUR ? file.position : whence == SEEK_END ? file.bytes.size() : 0;
-  file.position = base + offset;
-  return file.position;
+  StripClient& client = ClientOf(handle);
+  const uint64_t base = whence == SEEK_CUR ? client.position : whence == SEEK_END ? client.end : 0;
+  client.position = base + offset;
+  return client.position;
 }
 
 int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t handle) { return FileOf(handle).bytes.size(); }
+toff_t SizeProc(thandle_t handle) { return ClientOf(handle).end; }
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
@@ -67,7 +73,7 @@ void UnmapProc(thandle_t, void*, toff_t) {}
 int KeepError(TIFF*, void* user_data, const char* module, const char* format, va_list args) {
   char text[512];
   std::vsnprintf(text, sizeof text, format, args);
-  static_cast<MemoryFile*>(user_data)->error = std::string(module ? module : "libtiff") + ": " + text;
+  static_cast<StripClient*>(user_data)->error = std::string(module ? module : "libtiff") + ": " + text;
   return 1;
 }
 
@@ -82,28 +88,20 @@ struct TiffDeleter {
   void operator()(TIFF* tiff) const { TIFFCleanup(tiff); }
 };
 
-std::string ReasonOf(const MemoryFile& file, const char* fallback) {
-  return file.error.empty() ? fallback : file.error;
+std::string ReasonOf(const StripClient& client, const char* fallback) {
+  if (client.refused) return "the output refused the coded page";
+  return client.error.empty() ? fallback : client.error;
 }
 
-platform::Status CheckPageGeometry(const FaxPage& page) {
-  if (page.width <= 0 || page.height <= 0) return Failure{"the page has no rows"};
-  if (!HoldsRows(page)) return Failure{"the page's bitmap is smaller than its size"};
-  return {};
-}
-
-}  // namespace
-
-platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
-  if (platform::Status geometry = CheckPageGeometry(page); !geometry) return Failure{geometry.reason()};
-  MemoryFile file;
+// libtiff set up to code |page| as one Group 4 strip into |client|.
+std::unique_ptr<TIFF, TiffDeleter> OpenStrip(const FaxPage& page, StripClient& client) {
   std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
-  if (!options) return Failure{"out of memory"};
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepError, &file);
+  if (!options) return nullptr;
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepError, &client);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreWarning, nullptr);
-  std::unique_ptr<TIFF, TiffDeleter> tiff(TIFFClientOpenExt("memory", "wl", &file, ReadProc, WriteProc, SeekProc,
+  std::unique_ptr<TIFF, TiffDeleter> tiff(TIFFClientOpenExt("strip", "wl", &client, ReadProc, WriteProc, SeekProc,
                                                             CloseProc, SizeProc, MapProc, UnmapProc, options.get()));
-  if (!tiff) return Failure{ReasonOf(file, "libtiff cannot start a file")};
+  if (!tiff) return nullptr;
   TIFFSetField(tiff.get(), TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(page.width));
   TIFFSetField(tiff.get(), TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.height));
   TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, 1);
@@ -112,7 +110,23 @@ platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
   TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   TIFFSetField(tiff.get(), TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
   TIFFSetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(page.height));
+  if (!TIFFWriteBufferSetup(tiff.get(), nullptr, kPieceBytes)) return nullptr;
+  return tiff;
+}
 
+}  // namespace
+
+platform::Status CheckCodable(const FaxPage& page) {
+  if (page.width <= 0 || page.height <= 0) return Failure{"the page has no rows"};
+  if (!HoldsRows(page)) return Failure{"the page's bitmap is smaller than its size"};
+  return {};
+}
+
+platform::Status EncodeGroup4(const FaxPage& page, const Group4Sink& sink) {
+  if (platform::Status codable = CheckCodable(page); !codable) return codable;
+  StripClient client(sink);
+  std::unique_ptr<TIFF, TiffDeleter> tiff = OpenStrip(page, client);
+  if (!tiff) return Failure{ReasonOf(client, "libtiff cannot start a strip")};
   // The page has 1 = white; a min-is-white image has 0 = white.
   const size_t rowBytes = static_cast<size_t>(page.width + 7) / 8;
   std::vector<uint8_t> row(rowBytes);
@@ -120,20 +134,24 @@ platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
     std::span<const uint8_t> bits = page.Row(y).first(rowBytes);
     std::transform(bits.begin(), bits.end(), row.begin(), [](uint8_t b) { return static_cast<uint8_t>(~b); });
     if (TIFFWriteScanline(tiff.get(), row.data(), static_cast<uint32_t>(y), 0) < 0)
-      return Failure{ReasonOf(file, "Group 4 coding failed")};
+      return Failure{ReasonOf(client, "Group 4 coding failed")};
   }
-  // Ends the strip (the end-of-block code) and writes it out; the file then
-  // holds its 8-byte header and the strip, whose place libtiff records.
-  if (!TIFFFlushData(tiff.get())) return Failure{ReasonOf(file, "Group 4 coding failed")};
-  uint64_t* offsets = nullptr;
-  uint64_t* counts = nullptr;
-  if (!TIFFGetField(tiff.get(), TIFFTAG_STRIPOFFSETS, &offsets) ||
-      !TIFFGetField(tiff.get(), TIFFTAG_STRIPBYTECOUNTS, &counts) || offsets[0] + counts[0] > file.bytes.size())
-    return Failure{"Group 4 coding lost its strip"};
-  // Cut the strip out in place: a large page's code is not held twice.
-  std::vector<uint8_t> strip = std::move(file.bytes);
-  strip.resize(offsets[0] + counts[0]);
-  strip.erase(strip.begin(), strip.begin() + static_cast<std::ptrdiff_t>(offsets[0]));
+  // Ends the strip (the end-of-block code) and hands over its last piece.
+  if (!TIFFFlushData(tiff.get())) return Failure{ReasonOf(client, "Group 4 coding failed")};
+  return {};
+}
+
+platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
+  std::vector<uint8_t> strip;
+  platform::Status coded = EncodeGroup4(page, [&](std::span<const uint8_t> piece) {
+    try {
+      strip.insert(strip.end(), piece.begin(), piece.end());
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  });
+  if (!coded) return Failure{coded.reason()};
   return strip;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,21 +14,35 @@
 
 namespace tamarind {
 
+struct TiffPageExtras {
+  // A page stored upside down (as recognition found it) gets Orientation 3,
+  // so that viewers show it turned upright; its coded image stays as it
+  // came. Other pages get no Orientation, which readers take as upright.
+  // (Quarter turns, Orientation 6 and 8, are left out: libtiff's RGBA
+  // reader, which many viewers use, draws them wrongly.)
+  bool upside_down = false;
+};
+
 // Usage: construct on a fresh atomic output file, AddPage() each page in
 // order, Finish(), then commit the file; discard it when Finish() fails.
 //
-// Every directory records DocumentName (the title), Software, DateTime (the
-// source's modification time, local time) and PageNumber (n, total). The
-// total is known only once every page has been tried (a page that fails to
-// decode is left out by its caller), so Finish() sets the totals to the
-// pages actually written.
+// Every directory records DocumentName (the title), ImageDescription (the
+// subject, when there is one), Software, DateTime (the source's
+// modification time, local time) and PageNumber (n, total). The total is
+// known only once every page has been tried (a page that fails to decode
+// is left out by its caller), so Finish() sets the totals to the pages
+// actually written. The texts are written as given (UTF-8, which TIFF's
+// 7-bit ASCII type does not know of but readers pass on as bytes), with
+// control bytes shown escaped as everywhere else the program writes a
+// name: "\x1b", "\r". A tag reader that prints them cannot be made to
+// drive a terminal.
 //
-// The strips come from libtiff's encoder; the few bytes of file structure
-// around them are written here. libtiff's own writer reads back what it
-// wrote while it links directories, which the atomic writer's write-only
-// stream cannot serve, and building the document in memory instead would
-// hold every page of a fax at once. This way pages are streamed: memory
-// holds one page's strip, plus eight bytes a page for the closing fix-ups.
+// Pages are streamed: each page's directory is written first, then its
+// strip as libtiff's encoder makes it, then the strip's length goes back
+// into the directory. Memory holds one row of the page being coded and a
+// 64 KiB piece of its code, plus eight bytes a page for the closing
+// fix-ups. (libtiff's own writer reads back what it wrote while it links
+// directories, which the atomic writer's write-only stream cannot serve.)
 class TiffDocumentWriter {
  public:
   TiffDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info);
@@ -35,9 +50,10 @@ class TiffDocumentWriter {
   TiffDocumentWriter& operator=(const TiffDocumentWriter&) = delete;
 
   // Adds |page| as the next page. On failure (no rows, a bitmap that does
-  // not hold them, a document past the 4 GiB of classic TIFF) nothing of
-  // the page is written.
-  platform::Status AddPage(const FaxPage& page);
+  // not hold them, a document past the
+  // 4 GiB of classic TIFF) nothing of the page is written; a failed write
+  // fails the page and, with the same reason, every later call.
+  platform::Status AddPage(const FaxPage& page, const TiffPageExtras& extras = {});
   // Completes the document. Fails when no page was added or the file could
   // not be written.
   platform::Status Finish();
@@ -46,17 +62,21 @@ class TiffDocumentWriter {
 
  private:
   void Put(const std::vector<uint8_t>& bytes);
+  bool Patch(uint32_t at, const std::vector<uint8_t>& bytes);
+  platform::Status WriteFailure(int error);
 
   platform::AtomicOutputFile& file_;
   FILE* stream_;
-  std::string name_;      // DocumentName
-  std::string dateTime_;  // DateTime
-  uint64_t offset_ = 0;   // bytes written
+  std::string name_;         // DocumentName
+  std::string description_;  // ImageDescription; none when empty
+  std::string dateTime_;     // DateTime
+  uint64_t offset_ = 0;      // bytes written
   // Where each page's PageNumber total and the last page's link to a next
   // directory stand, for Finish().
   std::vector<uint32_t> pageNumberOffsets_;
   uint32_t lastLinkOffset_ = 0;
   bool finished_ = false;
+  std::string writeError_;  // why a write failed part way through a page; empty while none did
 };
 
 }  // namespace tamarind

@@ -2,9 +2,14 @@
 // pixels wide.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <regex>
 #include <string>
 
 #include "codec/fax/decode_test_util.h"
+#include "support/test_files.h"
 
 namespace tamarind::test {
 namespace {
@@ -87,9 +92,10 @@ TEST(MmrDecoderTest, ZeroLengthRunPairsMarkNoChangeInTheReference) {
 }
 
 TEST(MmrDecoderTest, LinesWithMoreRunsThanTheListHoldsStillPaintEveryRun) {
-  // Eight pixels wide, so the list holds eight runs: four horizontal codes
-  // of white 1, black 0 fill it, and the fifth (white 1, black 3) no longer
-  // fits. Every white pixel is painted all the same.
+  // Eight pixels wide, so the list holds nine runs (a line that starts
+  // black has an empty white run first): four horizontal codes of white 1,
+  // black 0 fill eight, and the fifth (white 1, black 3) no longer fits.
+  // Every white pixel is painted all the same.
   std::string pair = "001 000111 0000110111 ";
   Decoded d = DecodeMmr(Bits(pair + pair + pair + pair + "001 000111 10"), 8, 10);
   ASSERT_GE(d.page.height, 1);
@@ -160,6 +166,62 @@ TEST(MmrDecoderTest, AllocationFollowsTheRowsDecoded) {
   Decoded none = DecodeMmr(Bits("1111"), 0, 65535);
   EXPECT_EQ(none.result, -1);
   EXPECT_EQ(none.page.height, 0);
+}
+
+// A page |width| pixels wide and 100 high, of random pixels with a white
+// row and a black row every ten.
+Bitmap NarrowPage(int32_t width) {
+  std::mt19937 random(static_cast<uint32_t>(width));
+  Bitmap page{width, 100, (width + 7) / 8, {}};
+  for (int32_t y = 0; y < page.height; ++y) {
+    const uint32_t blackIn16 = y % 10 == 3 ? 0 : y % 10 == 7 ? 16 : random() % 17;
+    for (int32_t byte = 0; byte < page.bytes_per_row; ++byte) {
+      uint8_t bits = 0;
+      for (int bit = 0; bit < 8; ++bit) bits = static_cast<uint8_t>(bits << 1 | (random() % 16 < blackIn16));
+      const int32_t used = std::min(8, width - 8 * byte);  // the pixels past the width stay 0
+      page.rows.push_back(static_cast<uint8_t>(bits & (0xFF << (8 - used))));
+    }
+  }
+  return page;
+}
+
+// |page| coded by netpbm's pnmtotiff (libtiff's encoder) as one Group 4
+// strip, cut out of the TIFF where tiffinfo says it lies.
+std::vector<uint8_t> CodedByLibtiff(const Bitmap& page, const ScopedTempDir& dir) {
+  const std::string pbm = dir.File("page.pbm"), tiff = dir.File("page.tif");
+  const std::string header = "P4\n" + std::to_string(page.width) + " " + std::to_string(page.height) + "\n";
+  std::vector<uint8_t> file(header.begin(), header.end());
+  file.insert(file.end(), page.rows.begin(), page.rows.end());
+  WriteFileBytes(pbm, file);
+  const CommandResult strips = RunCommand("pnmtotiff -g4 -rowsperstrip=" + std::to_string(page.height) + " " +
+                                          ShellQuote(pbm) + " > " + ShellQuote(tiff) + " && tiffinfo -s " +
+                                          ShellQuote(tiff));
+  std::smatch strip;
+  EXPECT_EQ(strips.exitCode, 0) << strips.output;
+  if (!std::regex_search(strips.output, strip, std::regex("1 Strips:\\s+0: \\[\\s*([0-9]+),\\s*([0-9]+)\\]")))
+    return {};
+  const std::vector<uint8_t> bytes = ReadFileBytes(tiff);
+  const size_t offset = std::stoul(strip[1]), length = std::stoul(strip[2]);
+  if (offset + length > bytes.size()) return {};
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
+}
+
+// Pages 1 to 17 pixels wide as libtiff's encoder codes them: each decodes
+// to its every row. A line of alternating pixels that starts black has one
+// run more than it has pixels, which is where narrow pages went wrong (a
+// page 1 pixel wide lost rows from its first black pixel on).
+TEST(MmrDecoderTest, NarrowPagesFromAnotherEncoderDecodeWhole) {
+  ScopedTempDir dir;
+  for (int32_t width = 1; width <= 17; ++width) {
+    SCOPED_TRACE("width " + std::to_string(width));
+    const Bitmap page = NarrowPage(width);
+    const std::vector<uint8_t> coded = CodedByLibtiff(page, dir);
+    ASSERT_FALSE(coded.empty());
+    Decoded d = DecodeMmr(coded, page.width, kRealPageLines);
+    EXPECT_EQ(d.result, 0);
+    ASSERT_EQ(d.page.height, page.height);
+    for (int32_t y = 0; y < page.height; ++y) ASSERT_TRUE(SameRow(page, y, d.page, y)) << "row " << y;
+  }
 }
 
 }  // namespace
