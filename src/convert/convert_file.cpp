@@ -297,9 +297,10 @@ class ConversionJob::FileConversion {
     auto source = platform::StatusOf(source_);
     const DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
     DocumentOutcome document = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
+    if (!document.output) return NoDocument(document.output.reason());
+    // A page's reason is about the fax.
     if (!document.pageReason.empty()) Because(source_ + ": " + document.pageReason);
-    // Without a page the reason is the first page's, said above.
-    if (!document.written) return NoDocument(document.written.reason());
+    if (!document.Written()) return NoDocument({});
     outcome().outputs.push_back(destination_);
     outcome().pagesWritten = document.pagesWritten;
     outcome().pagesMissing = std::move(document.missingPages);
@@ -308,7 +309,7 @@ class ConversionJob::FileConversion {
 
   // The document was not written: every page it would have held is lost.
   bool NoDocument(std::string reason) {
-    Because(std::move(reason));
+    if (!reason.empty()) Because(std::move(reason));
     for (unsigned n = 1; n <= document_->PageCount(); ++n) outcome().pagesMissing.push_back(n);
     return false;
   }

@@ -1,5 +1,6 @@
 #include "convert/document_output.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "codec/fax/page_geometry.h"
@@ -66,7 +67,17 @@ std::vector<uint8_t> TextLayerFontFor(OutputFormat format, FaxText& text) {
   return std::move(*font);
 }
 
-void AddPages(FaxDocument& document, DocumentWriter& writer, FaxText& text, DocumentOutcome& outcome) {
+// A failure of |file|'s writes, not of the page or document being added:
+// said with the output's name. (The writers give the system's words only.)
+bool WriteFailed(const platform::AtomicOutputFile& file) { return file.Stream() && std::ferror(file.Stream()); }
+
+platform::Status OutputFailure(const platform::AtomicOutputFile& file, const platform::Status& failure) {
+  return platform::Failure{file.FinalPath() + ": " + failure.reason()};
+}
+
+// Adds every page that decodes and fits; fails only when the output does.
+platform::Status AddPages(FaxDocument& document, DocumentWriter& writer, platform::AtomicOutputFile& file,
+                          FaxText& text, DocumentOutcome& outcome) {
   const uint16_t pages = document.PageCount();
   for (uint16_t i = 0; i < pages; ++i) {
     if (i > 0) document.DecodePage(kWinFaxFormat, i);
@@ -74,10 +85,12 @@ void AddPages(FaxDocument& document, DocumentWriter& writer, FaxText& text, Docu
     platform::Status added = CheckPage(document.Page());
     if (added) added = writer.AddPage(document.Page(), text.Recognise(document.Page(), number));
     if (added) continue;
+    if (WriteFailed(file)) return OutputFailure(file, added);
     outcome.missingPages.push_back(number);
     if (outcome.pageReason.empty()) outcome.pageReason = "page " + std::to_string(number) + ": " + added.reason();
   }
   outcome.pagesWritten = writer.PagesWritten();
+  return {};
 }
 
 }  // namespace
@@ -87,16 +100,12 @@ DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, pla
   DocumentOutcome outcome;
   std::vector<uint8_t> font = TextLayerFontFor(format, text);
   DocumentWriter writer(format, file, info, std::move(font));
-  AddPages(document, writer, text, outcome);
-  // The file goes unwritten.
-  if (outcome.pagesWritten == 0) {
-    outcome.written = platform::Failure{outcome.pageReason};
-    return outcome;
-  }
-  // Both failures name the output already.
-  outcome.written = writer.Finish();
-  if (outcome.written) outcome.written = file.Commit();
-  if (!outcome.written) outcome.pagesWritten = 0;
+  outcome.output = AddPages(document, writer, file, text, outcome);
+  // Without a page the file goes unwritten.
+  if (!outcome.output || outcome.pagesWritten == 0) return outcome;
+  // Whatever fails from here on is the output's.
+  if (platform::Status finished = writer.Finish(); !finished) outcome.output = OutputFailure(file, finished);
+  else outcome.output = file.Commit();
   return outcome;
 }
 

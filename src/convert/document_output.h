@@ -15,16 +15,20 @@
 namespace tamarind {
 
 struct DocumentOutcome {
-  // Ok once the document is committed under its final name. Otherwise
-  // nothing was written (an existing file of that name is untouched): the
-  // failure names the output with its cause, or, when no page could be
-  // written, is the first page's reason.
-  platform::Status written;
+  // The output's failure, naming it with its cause ("out/a.pdf: File too
+  // large"); nothing was then written, and an existing file of that name
+  // is untouched. Ok when its writes and its commit went through.
+  platform::Status output;
+  // The pages the document holds; 0 when no page could be written (the
+  // file is then not written either).
   int pagesWritten = 0;
   std::vector<unsigned> missingPages;  // numbered from 1
   // Why the first missing page is missing, naming no file ("page 2: no
   // line of it could be decoded"); "" when none is.
   std::string pageReason;
+
+  // Committed under its final name.
+  bool Written() const { return output.ok() && pagesWritten > 0; }
 };
 
 // Writes the pages of |document| (page 0 already decoded; later pages are
