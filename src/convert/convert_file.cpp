@@ -267,16 +267,20 @@ class ConversionJob::FileConversion {
     // An empty page fails in the JPEG library, which only knows it has no
     // rows.
     const bool empty = output && PageGeometry(document_->Page()).Empty();
-    Because(empty ? source_ + ": page " + std::to_string(number) + ": no line of it could be decoded" : written.reason());
+    Because(empty ? PageFailure(number, "no line of it could be decoded") : written.reason());
     return false;
+  }
+
+  // "a.fxd: page 2: |why|".
+  std::string PageFailure(unsigned number, std::string_view why) const {
+    return source_ + ": page " + std::to_string(number) + ": " + std::string(why);
   }
 
   // Why WritePageBmp could not prepare page |number| (its result |status|).
   std::string PreparationFailure(int status, unsigned number) const {
-    const std::string page = source_ + ": page " + std::to_string(number) + ": ";
-    if (status == -1) return page + "no memory for its image";
-    if (status == -4) return page + "it is larger than any fax page";
-    return page + "its image cannot be written in " + processPaths.tempFolder;
+    if (status == -1) return PageFailure(number, "no memory for its image");
+    if (status == -4) return PageFailure(number, "it is larger than any fax page");
+    return PageFailure(number, "its image cannot be written in " + processPaths.tempFolder);
   }
 
   // ---- PDF and TIFF ---------------------------------------------------------

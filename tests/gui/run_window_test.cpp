@@ -176,8 +176,8 @@ TEST_F(WindowTest, EveryResultWordFitsItsColumnAndThePathsShareTheRest) {
   for (auto [name, result] : files) names.push_back(name);
   RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
     for (auto [name, result] : files)
-      if (source.ends_with(name)) return result;
-    return kException;
+      if (source.ends_with(name)) return FileOutcome{.result = result};
+    return FileOutcome{.result = kException};
   });
   RunAndWait();
   EXPECT_THAT(Results(&main), ElementsAre("Converted!", "Already exist, skipped!", "Not WinFax File!", "Failed!"));

@@ -65,12 +65,13 @@ TEST(FileSelection, FormattedTextReadsBack) {
   EXPECT_EQ(FormatFileSelection("/srv/fax", std::vector<std::string>{"a.fxd", "b.fxd"}), "/srv/fax a.fxd b.fxd");
 }
 
-TEST(RunResults, WordsForEveryCode) {
-  EXPECT_EQ(ResultText(ClassifyResult(0)), "Converted!");
-  EXPECT_EQ(ResultText(ClassifyResult(1)), "Already exist, skipped!");
-  EXPECT_EQ(ResultText(ClassifyResult(-1)), "Not WinFax File!");
-  EXPECT_EQ(ResultText(ClassifyResult(-5)), "Not WinFax File!");
-  for (int failure : {-2, -7, -9}) EXPECT_EQ(ResultText(ClassifyResult(failure)), "Failed!") << failure;
+TEST(RunResults, WordsForEveryResult) {
+  auto word = [](int result) { return ResultText(Classify(FileOutcome{.result = result})); };
+  EXPECT_EQ(word(kConverted), "Converted!");
+  EXPECT_EQ(word(kSkipped), "Already exist, skipped!");
+  EXPECT_EQ(word(kNotWinFax), "Not WinFax File!");
+  EXPECT_EQ(word(kNotFax), "Not WinFax File!");
+  for (int failure : {kFolderNotCreated, kOutputIsSource, kJpegFailed, kException}) EXPECT_EQ(word(failure), "Failed!");
 }
 
 TEST(RunTexts, Exact) {
@@ -151,7 +152,7 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
     EXPECT_EQ(j.options, plan.options);
     j.report += "line for " + s + "\r\n";
     if (s.ends_with("b.fxd")) stop = true;  // Cancel while b converts
-    return s.ends_with("a.fxd") ? 0 : -7;
+    return FileOutcome{.result = s.ends_with("a.fxd") ? kConverted : kJpegFailed};
   };
   EXPECT_EQ(RunConversion(job, plan, stop, events), 1);
   EXPECT_TRUE(test::FileExists(plan.options.destination));
@@ -252,7 +253,7 @@ TEST(RunConversion, SeveralWorkersTellRowsAndReportInListOrder) {
     const int n = s[s.size() - 5] - '0';
     std::this_thread::sleep_for(std::chrono::milliseconds(16 - 2 * n));
     j.report += std::to_string(n) + "\r\n";
-    return n % 3 == 0 ? kConverted : kJpegFailed;
+    return FileOutcome{.result = n % 3 == 0 ? kConverted : kJpegFailed};
   };
   EXPECT_EQ(RunConversion(job, plan, stop, events), 3);
   std::vector<std::string> expected;
@@ -289,7 +290,9 @@ TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
   plan.options.destination = dir.File("file/out");
   std::atomic<bool> stop{false};
   Recorder events;
-  job.converter = [](ConversionJob&, const std::string&, const std::string&) { return -2; };
+  job.converter = [](ConversionJob&, const std::string&, const std::string&) {
+    return FileOutcome{.result = kFolderNotCreated};
+  };
   RunConversion(job, plan, stop, events);
   EXPECT_THAT(events.lines, ElementsAre("savedir", "0 " + dir.File("a.fxd"), "0  Failed!", "done 0"));
 }
