@@ -13,6 +13,7 @@
 #include "cli/startup.h"
 #include "convert/conversion_log.h"
 #include "convert/fax_text.h"
+#include "convert/output_names.h"
 #include "convert/process.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
@@ -153,9 +154,25 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   Tell(job);
 }
 
+// The output is named as given, whatever its extension says: "/sf=x.pdf"
+// without "/fmt=pdf" writes JPEG. An extension of another format is most
+// likely a forgotten /fmt=, so it is said before anything is written.
+void WarnOfForeignExtension(const ConversionOptions& options) {
+  constexpr std::pair<std::string_view, OutputFormat> kExtensions[] = {
+      {".jpg", OutputFormat::Jpeg}, {".jpeg", OutputFormat::Jpeg}, {".pdf", OutputFormat::Pdf},
+      {".tif", OutputFormat::Tiff}, {".tiff", OutputFormat::Tiff}};
+  const std::string_view name = LastComponent(options.destination);
+  const std::string_view extension = name.substr(WithoutExtension(name).size());
+  for (const auto& [known, format] : kExtensions)
+    if (format != options.format && platform::EqualsIgnoringCase(extension, known))
+      Complain(options.destination + ": written as " + std::string(OutputFormatName(options.format)) +
+               ", not as its name says; /fmt=" + std::string(OutputFormatName(format)) + " writes that format");
+}
+
 void RunSingleFile(ConversionJob& job) {
   const ConversionOptions& options = job.options;
   const auto start = std::chrono::steady_clock::now();
+  WarnOfForeignExtension(options);
   std::optional<JsonReport> json;
   if (!OpenJsonReport(job, json)) return;
   job.SetReport("Tamarind command line mode : convert file\r\n");

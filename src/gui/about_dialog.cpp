@@ -43,6 +43,12 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   for (HyperLink* link : {homeLink_, supportLink_})
     link->resize(link->width(), std::max(link->height(), link->sizeHint().height()));
 
+  // Whoever passes the program on should see what they may do with it.
+  auto* licence = new QLabel(QStringLiteral("\u00a9 2026 The Tamarind developers, MIT License"), this);
+  units.Place(licence, 0, 7, 84, 203, 18);
+  licence->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  licence->setWordWrap(true);
+
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   units.Place(ok_, kIdOk, 80, 118, 50, 14);
   ok_->setDefault(true);

@@ -9,7 +9,7 @@
 namespace tamarind {
 
 // Where the installed HTML manual lies, relative to the executable's
-// folder ("../share/doc/tamarind/manual.html"); the build sets it from its
+// folder ("../share/tamarind/manual.html"); the build sets it from its
 // install folders, so an installed tree can be moved as a whole.
 extern const std::string_view kInstalledManual;
 

@@ -16,12 +16,12 @@ using test::ShellQuote;
 class CommandLineRun : public ::testing::Test {
  protected:
   // Runs tamarind with |arguments| in the scratch folder, its per-user
-  // folders inside it.
-  test::CommandResult Tamarind(const std::string& arguments, const std::string& errors = "2>/dev/null") {
+  // folders inside it; collects standard output, or what |redirect| says.
+  test::CommandResult Tamarind(const std::string& arguments, const std::string& redirect = " 2>/dev/null") {
     std::string command = "cd " + ShellQuote(dir.Path()) + " && XDG_STATE_HOME=" + ShellQuote(dir.File("state")) +
                           " XDG_CONFIG_HOME=" + ShellQuote(dir.File("config")) + " TMPDIR=" +
                           ShellQuote(dir.Path()) + " " + ShellQuote(test::BinaryDir() + "/tamarind") + " " +
-                          arguments + " " + errors;
+                          arguments + redirect;
     return test::RunCommand(command);
   }
   std::string Log() { return test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt")); }
@@ -41,6 +41,30 @@ TEST_F(CommandLineRun, SingleFileConvertsPrintsAndLogs) {
   auto entries = platform::ListFolder(dir.Path());
   ASSERT_TRUE(entries);
   EXPECT_EQ(entries->size(), 3u);  // a.fxd, out, state
+}
+
+// The output is named as given; a name with another format's extension is
+// said on standard error, so a forgotten /fmt= does not pass unnoticed.
+TEST_F(CommandLineRun, DestinationNamedForAnotherFormatIsSaid) {
+  test::WriteFaxFile(dir.File("a.fxd"), {"text-standard-g4"});
+  const struct {
+    std::string switches;
+    std::string warning;
+  } cases[] = {
+      {"/sf=x.pdf", "tamarind: x.pdf: written as jpg, not as its name says; /fmt=pdf writes that format\n"},
+      {"/sf=x.TIFF /fmt=pdf", "tamarind: x.TIFF: written as pdf, not as its name says; /fmt=tif writes that format\n"},
+      {"/sf=x.jpeg /fmt=tif", "tamarind: x.jpeg: written as tif, not as its name says; /fmt=jpg writes that format\n"},
+      {"/sf=x.JPG", ""},
+      {"/sf=y.pdf /fmt=pdf", ""},
+      {"/sf=x.out", ""},
+      {"/sf=pdf", ""},
+  };
+  for (const auto& c : cases) {
+    test::CommandResult run = Tamarind("/q /f=a.fxd " + c.switches, " 2>&1 >/dev/null");
+    EXPECT_EQ(run.exitCode, 0) << c.switches;
+    EXPECT_EQ(run.output, c.warning) << c.switches;
+  }
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("x.pdf")));
 }
 
 TEST_F(CommandLineRun, FailuresGiveExitStatusTwo) {
@@ -85,7 +109,7 @@ TEST_F(CommandLineRun, RunFilesNamingInputsOrOutputsAreRefused) {
       {"/ocr /report=out/a.txt", "tamarind: /report=out/a.txt: an output of a.fxd may take its name"},
   };
   for (const auto& [switches, said] : refused) {
-    test::CommandResult run = Tamarind("/f=a.fxd /sf=out/a.jpg " + std::string(switches), "2>&1");
+    test::CommandResult run = Tamarind("/f=a.fxd /sf=out/a.jpg " + std::string(switches), " 2>&1");
     EXPECT_EQ(run.exitCode, 64) << switches;
     EXPECT_EQ(run.output.substr(0, run.output.find('\n')), said) << switches;
   }

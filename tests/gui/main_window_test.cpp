@@ -129,7 +129,7 @@ TEST_F(WindowTest, HelpWithoutAManualSaysWhereItLooked) {
   Click(kIdHelp);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], ::testing::StartsWith("Tamarind: Help file not found: /"));
-  EXPECT_THAT(messages[0], ::testing::EndsWith("/share/doc/tamarind/manual.html"));
+  EXPECT_THAT(messages[0], ::testing::EndsWith("/share/tamarind/manual.html"));
 }
 
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {

@@ -287,7 +287,9 @@ TEST_F(WindowTest, RunOverNothingStillEndsAndLogsTheHeader) {
 TEST_F(WindowTest, FailuresShowAsFailed) {
   MainDialog& main = Open();
   Page().SetFileConverter([](ConversionJob&, const std::string& source, const std::string&) {
-    return source.ends_with("a.fxd") ? kJpegFailed : source.ends_with("b.fxd") ? kException : kFolderNotCreated;
+    return FileOutcome{.result = source.ends_with("a.fxd")   ? kJpegFailed
+                                 : source.ends_with("b.fxd") ? kException
+                                                             : kFolderNotCreated};
   });
   main.Tabs()->setCurrentIndex(1);
   Click(kIdConvertFiles);
@@ -304,7 +306,7 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ++converted;
-    return kConverted;
+    return FileOutcome{};
   });
   main.Tabs()->setCurrentIndex(1);
   Click(kIdConvertFiles);
@@ -339,7 +341,8 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   EXPECT_THAT(test::ReadFileText(processPaths.logPath), HasSubstr("Tamarind in GUI mode : convert folder\r\n"));
 
   // The next run starts afresh.
-  Page().SetFileConverter([](ConversionJob&, const std::string&, const std::string&) { return kSkipped; });
+  Page().SetFileConverter(
+      [](ConversionJob&, const std::string&, const std::string&) { return FileOutcome{.result = kSkipped}; });
   RunAndWait();
   EXPECT_EQ(Rows(&main).size(), 200u);
 }
@@ -353,7 +356,7 @@ TEST_F(WindowTest, ClosingDuringARunStopsTheWorkerFirstThenSaves) {
     ++started;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     inside = false;
-    return kConverted;
+    return FileOutcome{};
   });
   main.Tabs()->setCurrentIndex(1);
   Click(kIdConvertFiles);

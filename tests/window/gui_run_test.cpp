@@ -91,11 +91,11 @@ TEST(AutoConvert, PeriodHeldToWhatATimerCounts) {
 
 TEST(HelpDocument, BesideTheProgramFirstThenInstalledElseSaysWhereItLooked) {
   ScopedTempDir dir;
-  constexpr std::string_view kFromBin = "../share/doc/tamarind/manual.html";
+  constexpr std::string_view kFromBin = "../share/tamarind/manual.html";
   const std::string module = dir.File("bin/tamarind");
-  const std::string installed = dir.File("share/doc/tamarind/manual.html");
+  const std::string installed = dir.File("share/tamarind/manual.html");
   std::filesystem::create_directories(dir.File("bin"));
-  std::filesystem::create_directories(dir.File("share/doc/tamarind"));
+  std::filesystem::create_directories(dir.File("share/tamarind"));
   EXPECT_EQ(HelpDocumentPath(module, kFromBin).reason(), "Help file not found: " + installed);
   test::WriteFileText(installed, "<html></html>");
   EXPECT_EQ(HelpDocumentPath(module, kFromBin).value(), installed);
