@@ -7,7 +7,6 @@
 #include "codec/fax/page_geometry.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
-#include "platform/paths.h"
 
 namespace tamarind {
 
@@ -125,17 +124,18 @@ GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight) {
 
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits) {
-  if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure{"not a WinFax file"};
+  if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure{path + ": not a WinFax file"};
   return RenderFirstPageAnyName(path, maxWidth, maxHeight, limits);
 }
 
 platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, int maxWidth, int maxHeight,
                                                        const PreviewLimits& limits) {
-  // Opening a pipe would wait for a writer, and a device may never end.
-  if (!platform::IsRegularFile(path)) return Failure{"not a regular file"};
+  auto refuse = [&](std::string_view why) { return Failure{path + ": " + std::string(why)}; };
+  // A pipe (which would wait for a writer) or a device (which may never
+  // end) is refused as it is opened, with what it is.
   WinFaxReader reader;
-  if (!reader.Open(path)) return Failure{"cannot be read"};
-  if (reader.CountPages() == 0) return Failure{"not a WinFax file"};
+  if (platform::Status opened = reader.Open(path); !opened) return Failure{opened.reason()};
+  if (reader.CountPages() == 0) return refuse("not a WinFax file");
   // Judge what the page claims before reading its data or decoding it.
   reader.ReadHeaderAt(reader.PageOffset(0));
   const WinFaxPageHeader& header = reader.Header();
@@ -143,10 +143,10 @@ platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, 
   const int64_t rows = header.length == 0 ? WinFaxPageHeader::kDefaultLength : header.length;
   const int64_t coded = std::min<int64_t>(header.data_length, reader.FileSize());
   if (width > limits.maxWidth || width * rows > limits.maxPixels || coded > limits.maxCodedBytes)
-    return Failure{"page too large to preview"};
+    return refuse("page too large to preview");
   FaxPage page;
   reader.DecodePage(0, page);
-  if (page.width < 1 || page.height < 1) return Failure{"the page holds no image"};
+  if (page.width < 1 || page.height < 1) return refuse("the page holds no image");
   return ScalePage(page, maxWidth, maxHeight);
 }
 
