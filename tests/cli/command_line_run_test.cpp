@@ -78,23 +78,6 @@ TEST_F(CommandLineRun, FailuresGiveExitStatusTwo) {
   EXPECT_EQ(Tamarind("/q /d=missing /sd=out").exitCode, 2);
 }
 
-TEST_F(CommandLineRun, AFaxThatLostAPageFailsTheRunAndIsNotCounted) {
-  ASSERT_TRUE(platform::MakeFolders(dir.File("in")));
-  test::WriteFaxFile(dir.File("in/good.fxd"), {"text-fine-g3"});
-  test::WriteFaxFile(dir.File("in/torn.fxd"), {"text-fine-g3", test::kEmptyPage, "text-fine-g3"});
-  test::CommandResult run = Tamarind("/d=in /sd=out /log=" + ShellQuote(dir.File("my.log")));
-  EXPECT_EQ(run.exitCode, 2);
-  const std::string lastLines =
-      "page 003 --> out/torn003.jpg : Success !\nFailed : in/torn.fxd - page 002 of 3 missing\n";
-  EXPECT_NE(run.output.find(lastLines), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("Total converted FAX files: 1\n"), std::string::npos) << run.output;
-  EXPECT_NE(test::ReadFileText(dir.File("my.log")).find("Failed :  Error in converting FAX to JPEG!\r\n"),
-            std::string::npos);
-
-  test::CommandResult clean = Tamarind("/q /d=in /sd=out /filter=good*");
-  EXPECT_EQ(clean.exitCode, 0);
-}
-
 // The report and the log never replace an input or an output: refused as a
 // switch is, before anything is written, with the file named.
 TEST_F(CommandLineRun, RunFilesNamingInputsOrOutputsAreRefused) {
