@@ -235,9 +235,12 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
             (Json{{"files", 6}, {"converted", 4}, {"skipped", 0}, {"failed", 1}, {"not-fax", 1},
                   {"seconds", lines.back()["summary"]["seconds"]}, {"complete", true}, {"signal", nullptr}}));
 
-  // A single file that is no WinFax file has its line too.
+  // A single file that is no WinFax file has its line too, and fails the
+  // run.
   test::WriteFileText(dir.File("in/notes.tif"), "tiff");
   EXPECT_EQ(Tamarind("/q /f=in/notes.tif /sf=out/notes.jpg /report=one.jsonl").exitCode, 2);
+  EXPECT_THAT(test::ReadFileText(dir.File("log.txt")),
+              HasSubstr("Tamarind command line mode : convert file\r\nFailed : in/notes.tif - Not WinFax File\r\n"));
   auto one = FileObjects(JsonLines(test::ReadFileText(dir.File("one.jsonl"))));
   ASSERT_EQ(one.size(), 1u);
   EXPECT_EQ(one["in/notes.tif"]["status"], "not-fax");

@@ -68,16 +68,6 @@ TEST_F(ConvertFileTest, ThreePagesGiveNumberedFilesAndTheWorkedReport) {
   EXPECT_GT(outcome.seconds, 0);
 }
 
-TEST_F(ConvertFileTest, OnePageIsWrittenUnderTheDestinationItself) {
-  std::string source = Path("one.fxs");
-  WriteFaxFile(source, {"wide-g4"});
-  std::string destination = Path("deep/er/one.jpg");  // missing folders are made
-
-  EXPECT_EQ(job.ConvertFile(source, destination), kConverted);
-  EXPECT_EQ(job.report, source + " --> " + destination + " : Success !\r\n");
-  EXPECT_TRUE(test::IsWholeJpeg(destination));
-}
-
 TEST_F(ConvertFileTest, FailuresReportTheirOwnLines) {
   // Not a WinFax name: nothing at all in the report.
   job.report = "before\r\n";
