@@ -19,8 +19,14 @@ namespace {
 // |path| absolute and without "." and ".." steps, so that two spellings of
 // one name compare equal.
 std::string Normal(std::string_view path) {
-  std::error_code ignored;
-  return std::filesystem::absolute(std::filesystem::path(path), ignored).lexically_normal().string();
+  // The program never changes its working folder, so it is asked once (a
+  // run may name a million files).
+  static const std::filesystem::path working = [] {
+    std::error_code ignored;
+    return std::filesystem::current_path(ignored);
+  }();
+  const std::filesystem::path given(path);
+  return (given.is_absolute() ? given : working / given).lexically_normal().string();
 }
 
 std::string Shown(std::string_view path) { return platform::EscapeControlBytes(path); }
