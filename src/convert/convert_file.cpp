@@ -7,6 +7,7 @@
 
 #include "codec/bmp/page_bmp.h"
 #include "codec/fax/page_geometry.h"
+#include "codec/jpeg/bilevel_jpeg.h"
 #include "codec/jpeg/jpeg_writer.h"
 #include "convert/conversion_job.h"
 #include "convert/document_output.h"
@@ -245,10 +246,22 @@ class ConversionJob::FileConversion {
         std::string(kLineEnd));
   }
 
-  // The current page, page |number|, through the private BMP into
-  // |jpegPath|. A BMP that could not be written is never handed on: it may
-  // still hold an earlier page.
+  // The current page, page |number|, into |jpegPath|, straight from its
+  // bitmap. A page the bilevel encoder does not take goes the way every
+  // page once went, through the private BMP and libjpeg, which report it
+  // as they always have.
   bool WritePage(const std::string& jpegPath, unsigned number) {
+    const ConversionOptions& options = job_.options;
+    std::optional<BilevelJpeg> jpeg = BilevelJpeg::Prepare(document_->Page(), options.quality, options.optimize);
+    if (!jpeg) return WritePageThroughBmp(jpegPath, number);
+    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, std::string* why) {
+      return WriteBilevelJpeg(*jpeg, output, why);
+    });
+  }
+
+  // A BMP that could not be written is never handed on: it may still hold
+  // an earlier page.
+  bool WritePageThroughBmp(const std::string& jpegPath, unsigned number) {
     platform::Expected<platform::PrivateTempFile*> bmp = job_.TempBmp();
     const int prepared = bmp ? WritePageBmp(document_->Page(), **bmp) : 0;
     if (!bmp || prepared != 0) {
@@ -256,12 +269,20 @@ class ConversionJob::FileConversion {
       Because(bmp ? PreparationFailure(prepared, number) : bmp.reason());
       return false;
     }
+    const ConversionOptions& options = job_.options;
+    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, std::string* why) {
+      return WriteJpegFromBmp(**bmp, output, options.quality, true, options.optimize, why);
+    });
+  }
+
+  // Makes the output of page |number| and has |write| fill and commit it
+  // (0 when it did).
+  template <typename Write>
+  bool WriteJpeg(const std::string& jpegPath, unsigned number, Write write) {
     auto output = CreateOutput(jpegPath);
     platform::Status written = output.status();
     std::string why;
-    const ConversionOptions& options = job_.options;
-    if (output && WriteJpegFromBmp(**bmp, **output, options.quality, true, options.optimize, &why) != 0)
-      written = platform::Failure{why};
+    if (output && write(**output, &why) != 0) written = platform::Failure{why};
     if (written) return true;
     Say(kJpegFailedLine);
     // An empty page fails in the JPEG library, which only knows it has no
