@@ -2,7 +2,6 @@
 // per listed file.
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "batch/convert_folder.h"
 
@@ -37,8 +36,7 @@ std::string RelativeTo(const std::string& root, const std::string& path) {
 // A file the pass could not hand to ConvertFile, with its own line.
 FileOutcome NotConverted(ConversionJob& worker, int result, const std::string& line, std::string reason) {
   worker.report += line;
-  FileOutcome outcome;
-  outcome.result = result;
+  FileOutcome outcome = FileOutcome::Of(result);
   outcome.reason = std::move(reason);
   return outcome;
 }
@@ -51,12 +49,12 @@ FileOutcome ConvertListedFile(ConversionJob& worker, const std::string& source, 
   if (output.empty())
     return NotConverted(worker, kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
                         source + ": outside the source folder, so its output would be outside the destination");
-  if (!platform::StatusOf(source) && (errno == ENOENT || errno == ENOTDIR)) {
-    const std::string why = std::strerror(errno);
+  if (auto status = platform::StatusOf(source); !status && (status.error() == ENOENT || status.error() == ENOTDIR)) {
+    const std::string why = platform::ErrorText(status.error());
     return NotConverted(
         worker, kSourceMissing,
         shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
-        source + ": " + why);
+        status.reason());
   }
   worker.ConvertFile(source, output);
   return std::move(worker.lastOutcome);
@@ -68,10 +66,10 @@ void CollectFiles(ConversionJob& job, const std::string& folder, bool walkSubfol
   // An empty folder text would otherwise mean the current folder, or the
   // root when a separator is put in front of the filter.
   if (folder.empty()) return;
-  std::string why;
-  auto entries = platform::ListFolder(folder, &why);
+  auto entries = platform::ListFolder(folder);
   if (!entries) {
-    job.walkFailures.push_back("Failed to read folder: " + platform::EscapeControlBytes(folder) + " - " + why + "\r\n");
+    job.walkFailures.push_back("Failed to read folder: " + platform::EscapeControlBytes(folder) + " - " +
+                               platform::ErrorText(entries.error()) + "\r\n");
     ++job.failures;
     return;
   }

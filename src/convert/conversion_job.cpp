@@ -26,10 +26,9 @@ std::string ConversionJob::GetReport() const { return report; }
 
 platform::Expected<platform::PrivateTempFile*> ConversionJob::TempBmp() {
   if (!tempBmp_) {
-    std::string error;
-    tempBmp_ =
-        platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp", &error);
-    if (!tempBmp_) return platform::Failure{error};
+    auto made = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp");
+    if (!made) return std::move(made).failure();
+    tempBmp_ = std::move(*made);
   }
   return tempBmp_.get();
 }
@@ -37,15 +36,15 @@ platform::Expected<platform::PrivateTempFile*> ConversionJob::TempBmp() {
 platform::Expected<ocr::OcrEngine*> ConversionJob::TextRecognizer() {
   if (ocrLanguages_ != options.ocrLanguages) {
     ocrEngine_.reset();
-    ocrFailure_.clear();
+    ocrFailure_.reset();
     ocrLanguages_ = options.ocrLanguages;
   }
-  if (!ocrEngine_ && ocrFailure_.empty()) {
+  if (!ocrEngine_ && !ocrFailure_) {
     platform::Expected<ocr::OcrEngine> made = ocr::OcrEngine::Create(options.ocrLanguages);
     if (made) ocrEngine_.emplace(std::move(*made));
-    else ocrFailure_ = made.reason();
+    else ocrFailure_ = std::move(made).failure();
   }
-  if (!ocrEngine_) return platform::Failure{ocrFailure_};
+  if (!ocrEngine_) return *ocrFailure_;
   return &*ocrEngine_;
 }
 

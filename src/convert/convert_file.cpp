@@ -1,7 +1,6 @@
 // One fax file into one JPEG per page, or into one PDF or TIFF.
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -13,7 +12,6 @@
 #include "convert/document_output.h"
 #include "convert/fax_text.h"
 #include "convert/output_names.h"
-#include "convert/process.h"
 #include "faxdoc/fax_document.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
@@ -47,15 +45,28 @@ bool UpToDate(const std::string& output, const platform::FileTime& sourceModifie
 
 int CreateFolderTree(const std::string& path) { return platform::MakeFolders(path) ? 1 : 0; }
 
+// Looks without opening: a FIFO or a device at an output's name would make
+// an open wait, or read forever. Only a regular file counts.
 bool ConversionJob::OutputExists(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  return file && file.tellg() > 0;
+  auto status = platform::StatusOf(path);
+  return status && status->regular && status->size > 0;
 }
 
-int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::string& outputPath) {
+namespace {
+
+// The access and modification times of |sourcePath| onto |outputPath|; the
+// failure names the file and says why.
+platform::Status CopyTimes(const std::string& sourcePath, const std::string& outputPath) {
   auto source = platform::StatusOf(sourcePath);
-  if (!source) return -1;
-  return platform::SetFileTimes(outputPath, source->accessed, source->modified) ? 0 : -2;
+  if (!source) return std::move(source).failure().WithPath(sourcePath);
+  return platform::SetFileTimes(outputPath, source->accessed, source->modified);
+}
+
+}  // namespace
+
+int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::string& outputPath) {
+  if (!platform::StatusOf(sourcePath)) return -1;
+  return CopyTimes(sourcePath, outputPath) ? 0 : -2;
 }
 
 // The work of one ConvertFile call from the prefix on: it fills the job's
@@ -148,8 +159,8 @@ class ConversionJob::FileConversion {
     platform::Status made;
     if (std::optional<std::string_view> below = BelowRoot(destination_))
       made = job_.outputRoot->MakeFoldersBeneath(platform::FolderOf(*below));
-    else if (!CreateFolderTree(folder))
-      made = platform::Failure{folder + ": cannot be created"};
+    else
+      made = platform::MakeFolders(folder);
     if (made) return true;
     Say("Failed to create dir: " + Shown(folder) + "\r\n");
     Because(made.reason());
@@ -192,7 +203,7 @@ class ConversionJob::FileConversion {
 
   platform::Status WriteText(const std::string& path, const std::string& text) const {
     auto file = CreateOutput(path);
-    if (!file) return file.status();
+    if (!file) return std::move(file).failure();
     std::fwrite(text.data(), 1, text.size(), (*file)->Stream());
     return (*file)->Commit();
   }
@@ -254,7 +265,7 @@ class ConversionJob::FileConversion {
     const ConversionOptions& options = job_.options;
     std::optional<BilevelJpeg> jpeg = BilevelJpeg::Prepare(document_->Page(), options.quality, options.optimize);
     if (!jpeg) return WritePageThroughBmp(jpegPath, number);
-    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, std::string* why) {
+    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, platform::Status* why) {
       return WriteBilevelJpeg(*jpeg, output, why);
     });
   }
@@ -263,14 +274,15 @@ class ConversionJob::FileConversion {
   // an earlier page.
   bool WritePageThroughBmp(const std::string& jpegPath, unsigned number) {
     platform::Expected<platform::PrivateTempFile*> bmp = job_.TempBmp();
-    const int prepared = bmp ? WritePageBmp(document_->Page(), **bmp) : 0;
+    platform::Status cause;
+    const int prepared = bmp ? WritePageBmp(document_->Page(), **bmp, &cause) : 0;
     if (!bmp || prepared != 0) {
       Say("Failed : " + shownSource_ + " - Error in preparing jpeg\r\n");
-      Because(bmp ? PreparationFailure(prepared, number) : bmp.reason());
+      Because(bmp ? PreparationFailure(prepared, number, cause) : bmp.reason());
       return false;
     }
     const ConversionOptions& options = job_.options;
-    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, std::string* why) {
+    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, platform::Status* why) {
       return WriteJpegFromBmp(**bmp, output, options.quality, true, options.optimize, why);
     });
   }
@@ -281,8 +293,8 @@ class ConversionJob::FileConversion {
   bool WriteJpeg(const std::string& jpegPath, unsigned number, Write write) {
     auto output = CreateOutput(jpegPath);
     platform::Status written = output.status();
-    std::string why;
-    if (output && write(**output, &why) != 0) written = platform::Failure{why};
+    if (output && write(**output, &written) != 0 && written.ok())
+      written = platform::Failure::About(jpegPath, "not written");
     if (written) return true;
     Say(kJpegFailedLine);
     // An empty page fails in the JPEG library, which only knows it has no
@@ -297,11 +309,13 @@ class ConversionJob::FileConversion {
     return source_ + ": page " + std::to_string(number) + ": " + std::string(why);
   }
 
-  // Why WritePageBmp could not prepare page |number| (its result |status|).
-  std::string PreparationFailure(int status, unsigned number) const {
+  // Why WritePageBmp could not prepare page |number| (its result |status|):
+  // no memory, a page too large for the outputs, or the temporary file's
+  // own cause (a full disk, a file-size limit), which names that file.
+  std::string PreparationFailure(int status, unsigned number, const platform::Status& cause) const {
     if (status == -1) return PageFailure(number, "no memory for its image");
-    if (status == -4) return PageFailure(number, "it is larger than any fax page");
-    return PageFailure(number, "its image cannot be written in " + processPaths.tempFolder);
+    if (status == -4 || cause.ok()) return PageFailure(number, "it is larger than any fax page");
+    return PageFailure(number, "its image: " + cause.reason());
   }
 
   // ---- PDF and TIFF ---------------------------------------------------------
@@ -348,9 +362,10 @@ class ConversionJob::FileConversion {
   // file of the same name is not this conversion's output.
   void KeepDates() {
     for (const std::string& name : outcome().outputs) {
-      if (job_.CopyFileTimes(source_, name) == 0) continue;
+      platform::Status kept = CopyTimes(source_, name);
+      if (kept) continue;
       Say("Failed to keep date: " + Shown(name) + std::string(kLineEnd));
-      Because(name + ": its date cannot be set");
+      Because(kept.reason());
       ++outcome().extrasFailed;
     }
   }

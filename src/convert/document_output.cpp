@@ -1,6 +1,5 @@
 #include "convert/document_output.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "codec/fax/page_geometry.h"
@@ -67,12 +66,11 @@ std::vector<uint8_t> TextLayerFontFor(OutputFormat format, FaxText& text) {
   return std::move(*font);
 }
 
-// A failure of |file|'s writes, not of the page or document being added:
-// said with the output's name. (The writers give the system's words only.)
-bool WriteFailed(const platform::AtomicOutputFile& file) { return file.Stream() && std::ferror(file.Stream()); }
-
-platform::Status OutputFailure(const platform::AtomicOutputFile& file, const platform::Status& failure) {
-  return platform::Failure{file.FinalPath() + ": " + failure.reason()};
+// What failed: |file|'s writes (the system's cause, naming the output) or
+// else |failure| itself, which is then the output's too.
+platform::Status OutputFailure(const platform::AtomicOutputFile& file, platform::Status failure) {
+  if (platform::Status written = file.WriteState(); !written) return written;
+  return std::move(failure).failure().WithPath(file.FinalPath());
 }
 
 // Adds every page that decodes and fits; fails only when the output does.
@@ -85,7 +83,8 @@ platform::Status AddPages(FaxDocument& document, DocumentWriter& writer, platfor
     platform::Status added = CheckPage(document.Page());
     if (added) added = writer.AddPage(document.Page(), text.Recognise(document.Page(), number));
     if (added) continue;
-    if (WriteFailed(file)) return OutputFailure(file, added);
+    // A write that failed is the output's failure, not the page's.
+    if (platform::Status written = file.WriteState(); !written) return written;
     outcome.missingPages.push_back(number);
     if (outcome.pageReason.empty()) outcome.pageReason = "page " + std::to_string(number) + ": " + added.reason();
   }
@@ -104,7 +103,7 @@ DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, pla
   // Without a page the file goes unwritten.
   if (!outcome.output || outcome.pagesWritten == 0) return outcome;
   // Whatever fails from here on is the output's.
-  if (platform::Status finished = writer.Finish(); !finished) outcome.output = OutputFailure(file, finished);
+  if (platform::Status finished = writer.Finish(); !finished) outcome.output = OutputFailure(file, std::move(finished));
   else outcome.output = file.Commit();
   return outcome;
 }

@@ -43,6 +43,14 @@ struct FileOutcome {
   // it did not).
   std::string reason;
   double seconds = 0;  // time the conversion took
+
+  // An outcome of |result| alone, as a file that was never converted (or a
+  // scripted conversion) has it.
+  static FileOutcome Of(int result) {
+    FileOutcome outcome;
+    outcome.result = result;
+    return outcome;
+  }
 };
 
 enum class FileResult { Converted, Skipped, NotFax, Failed };

@@ -6,7 +6,7 @@
 
 #include "codec/fax/page_geometry.h"
 #include "faxdoc/format_code.h"
-#include "faxdoc/winfax_reader.h"
+#include "preview/fax_pages.h"
 
 namespace tamarind {
 
@@ -124,30 +124,17 @@ GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight) {
 
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits) {
-  if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure{path + ": not a WinFax file"};
+  if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure::About(path, "not a WinFax file");
   return RenderFirstPageAnyName(path, maxWidth, maxHeight, limits);
 }
 
 platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, int maxWidth, int maxHeight,
                                                        const PreviewLimits& limits) {
-  auto refuse = [&](std::string_view why) { return Failure{path + ": " + std::string(why)}; };
-  // A pipe (which would wait for a writer) or a device (which may never
-  // end) is refused as it is opened, with what it is.
-  WinFaxReader reader;
-  if (platform::Status opened = reader.Open(path); !opened) return Failure{opened.reason()};
-  if (reader.CountPages() == 0) return refuse("not a WinFax file");
-  // Judge what the page claims before reading its data or decoding it.
-  reader.ReadHeaderAt(reader.PageOffset(0));
-  const WinFaxPageHeader& header = reader.Header();
-  const int64_t width = header.width == 0 ? WinFaxPageHeader::kDefaultWidth : header.width;
-  const int64_t rows = header.length == 0 ? WinFaxPageHeader::kDefaultLength : header.length;
-  const int64_t coded = std::min<int64_t>(header.data_length, reader.FileSize());
-  if (width > limits.maxWidth || width * rows > limits.maxPixels || coded > limits.maxCodedBytes)
-    return refuse("page too large to preview");
-  FaxPage page;
-  reader.DecodePage(0, page);
-  if (page.width < 1 || page.height < 1) return refuse("the page holds no image");
-  return ScalePage(page, maxWidth, maxHeight);
+  platform::Expected<std::unique_ptr<FaxPages>> pages = FaxPages::Open(path, limits);
+  if (!pages) return std::move(pages).failure();
+  platform::Expected<FaxPage> page = (*pages)->Decode(0);
+  if (!page) return std::move(page).failure().WithPath(path);
+  return ScalePage(*page, maxWidth, maxHeight);
 }
 
 }  // namespace tamarind

@@ -72,7 +72,7 @@ struct RecordingConverter {
     std::this_thread::sleep_for(pause);
     worker.report += source + "\r\n";
     --running;
-    return FileOutcome{.result = source.ends_with("bad") ? kNotFax : kConverted};
+    return FileOutcome::Of(source.ends_with("bad") ? kNotFax : kConverted);
   }
 };
 

@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* buffer = nullptr;
   size_t length = 0;
   std::FILE* memory = open_memstream(&buffer, &length);
-  if (!memory || jpeg->Write(memory) != 0 || std::fclose(memory) != 0) abort();
+  if (!memory || !jpeg->Write(memory) || std::fclose(memory) != 0) abort();
   const bool same = Bytes(reference) == std::vector<uint8_t>(buffer, buffer + length);
   std::free(buffer);
   std::filesystem::remove(reference);

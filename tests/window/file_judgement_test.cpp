@@ -44,11 +44,11 @@ constexpr const char* kConsumerNames[] = {"the text report's total", "the JSON r
 
 struct RunWords : RunEvents {
   std::string word;
-  void SaveDirFailed() override {}
+  void SaveDirFailed(const std::string&) override {}
   void RunPlanned(const RunProgress&) override {}
   void FileStarted(size_t, const std::string&) override {}
   void FileFinished(size_t, const FinishedFile& file, const RunProgress&) override { word = ResultText(file.result); }
-  void RunFinished(int) override {}
+  void RunFinished(const RunProgress&, bool) override {}
 };
 
 // The fax alone in a folder, converted by the program (whose report, JSON

@@ -1,7 +1,5 @@
 #include "codec/jpeg/bilevel_jpeg.h"
 
-#include <cstring>
-
 #include "codec/jpeg/block_symbols.h"
 #include "codec/jpeg/entropy_writer.h"
 #include "codec/jpeg/jpeg_markers.h"
@@ -9,6 +7,9 @@
 namespace tamarind {
 
 namespace {
+
+// libjpeg's message for a failed write to its output file.
+constexpr const char* kWriteFailed = "Output file write error --- out of disk space?";
 
 // As much as the page's own bitmap and one row of blocks' coefficients.
 size_t CacheBudget(const FaxPage& page, const BlockGeometry& geometry) {
@@ -203,7 +204,7 @@ bool BilevelJpeg::BuildCodes(const SymbolCounts& dc, const SymbolCounts& ac, boo
   return true;
 }
 
-int BilevelJpeg::Write(std::FILE* out) {
+bool BilevelJpeg::Write(std::FILE* out) {
   EntropyWriter writer(out);
   GreyscaleFrame frame;
   frame.width = static_cast<uint16_t>(geometry_.width);
@@ -217,19 +218,20 @@ int BilevelJpeg::Write(std::FILE* out) {
   emitter.EndRun();
   writer.EndSegment();
   writer.PutBytes(kEndOfImage);
-  writer.Flush();
-  return writer.Error();
+  return writer.Flush();
 }
 
-int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, std::string* reason) {
+int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, platform::Status* cause) {
   if (!output.Stream()) return 1;
-  if (const int error = jpeg.Write(output.Stream()); error != 0) {
-    if (reason) *reason = output.FinalPath() + ": " + std::strerror(error);
+  if (!jpeg.Write(output.Stream())) {
+    // A failed write keeps the system's own cause.
+    platform::Status written = output.WriteState();
+    if (cause) *cause = written ? platform::Failure::About(output.FinalPath(), kWriteFailed) : std::move(written);
     (void)output.Discard();
     return 3;
   }
   if (platform::Status committed = output.Commit(); !committed) {
-    if (reason) *reason = committed.reason();
+    if (cause) *cause = std::move(committed);
     return 3;
   }
   return 0;

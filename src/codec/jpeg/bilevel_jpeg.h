@@ -49,9 +49,9 @@ class BilevelJpeg {
   // libjpeg itself could not build a table.
   static std::optional<BilevelJpeg> Prepare(const FaxPage& page, int quality, bool optimize);
 
-  // Writes the whole file to |out| (the second read of the page). 0, or
-  // the system's error of the write that failed (errno).
-  int Write(std::FILE* out);
+  // Writes the whole file to |out| (the second read of the page). False
+  // when the stream reported an error.
+  bool Write(std::FILE* out);
 
  private:
   BilevelJpeg(const FaxPage& page, const BlockGeometry& geometry, const GreyscaleTables& tables,
@@ -73,7 +73,7 @@ class BilevelJpeg {
 
 // Writes |jpeg| into |output| and commits it; on failure discards it. The
 // results of WriteJpegFromBmp: 0 written; 1 |output| has no stream; 3 not
-// written, with |reason| (when given) naming the output and saying why.
-int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, std::string* reason = nullptr);
+// written, with |cause| (when given) naming the output and saying why.
+int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, platform::Status* cause = nullptr);
 
 }  // namespace tamarind

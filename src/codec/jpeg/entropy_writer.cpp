@@ -1,7 +1,5 @@
 #include "codec/jpeg/entropy_writer.h"
 
-#include <cerrno>
-
 #include <bit>
 #include <cstring>
 
@@ -91,12 +89,9 @@ void EntropyWriter::Drain(uint64_t word) {
 }
 
 bool EntropyWriter::Flush() {
-  // The cause is read at once: later calls may set errno again.
-  errno = 0;
-  if (used_ > 0 && std::fwrite(bytes_.get(), 1, used_, out_) != used_ && error_ == 0) error_ = errno ? errno : EIO;
+  if (used_ > 0 && std::fwrite(bytes_.get(), 1, used_, out_) != used_) failed_ = true;
   used_ = 0;
-  if (error_ == 0 && std::ferror(out_)) error_ = EIO;
-  return error_ == 0;
+  return !failed_ && !std::ferror(out_);
 }
 
 }  // namespace tamarind

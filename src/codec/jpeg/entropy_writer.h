@@ -51,9 +51,6 @@ class EntropyWriter {
   // Hands everything buffered to the stream; false when the stream
   // reported an error (then or earlier).
   bool Flush();
-  // The system's error of the first write that failed (EIO when the stream
-  // had failed before it was handed here); 0 while none did.
-  int Error() const { return error_; }
 
  private:
   void PutSplit(uint32_t bits, int count);
@@ -76,7 +73,7 @@ class EntropyWriter {
   int free_ = 64;  // bits of |buffer_| not yet holding data
   std::unique_ptr<uint8_t[]> bytes_;
   size_t used_ = 0;
-  int error_ = 0;
+  bool failed_ = false;
 };
 
 }  // namespace tamarind

@@ -76,7 +76,7 @@ class TiffDocumentWriter {
   std::vector<uint32_t> pageNumberOffsets_;
   uint32_t lastLinkOffset_ = 0;
   bool finished_ = false;
-  std::string writeError_;  // why a write failed part way through a page; empty while none did
+  platform::Status writeError_;  // why a write failed part way through a page; ok while none did
 };
 
 }  // namespace tamarind
