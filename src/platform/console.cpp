@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace tamarind::platform {
@@ -30,7 +29,7 @@ bool WriteOut(std::string_view text) { return WriteTo(stdout, text) == 0; }
 Status WriteStandardOutput(std::string_view text) {
   const int error = WriteTo(stdout, text);
   if (error == 0) return {};
-  return Failure{"standard output: " + std::string(std::strerror(error))};
+  return Failure::System("standard output", error);
 }
 
 bool WriteErr(std::string_view text) { return WriteTo(stderr, text) == 0; }
