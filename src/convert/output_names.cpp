@@ -106,6 +106,20 @@ std::string FolderRunOutput(const ConversionOptions& options, std::string_view e
   return platform::JoinPath(options.destination, name);
 }
 
+std::vector<std::string> BasesWriting(std::string_view path, const ConversionOptions& options) {
+  std::vector<std::string> bases;
+  constexpr std::string_view kTextExtension = ".txt";
+  if (options.recognizeText && options.format != OutputFormat::Pdf && path.ends_with(kTextExtension))
+    bases.emplace_back(path.substr(0, path.size() - kTextExtension.size()));
+  if (options.format != OutputFormat::Jpeg || !path.ends_with(kJpegExtension)) return bases;
+  const std::string_view stem = path.substr(0, path.size() - kJpegExtension.size());
+  for (size_t digits : {size_t{3}, size_t{4}}) {
+    if (stem.size() >= digits && PageNumberIn(stem.substr(stem.size() - digits)))
+      bases.emplace_back(stem.substr(0, stem.size() - digits));
+  }
+  return bases;
+}
+
 // A conversion with base b writes b's own output or b + "001" ... b +
 // "1024" + ".jpg". It reaches the conversions whose page names its own
 // output is, and the base b without a trailing "1" (page 1001 of base b is

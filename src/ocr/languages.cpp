@@ -49,6 +49,11 @@ std::vector<std::string_view> SplitCodes(std::string_view languages) {
   }
 }
 
+// Where Debian installs the data for this Tesseract's major version.
+std::string DebianDataFolder() {
+  return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
+}
+
 }  // namespace
 
 std::string DefaultDataFolder() {
@@ -57,7 +62,7 @@ std::string DefaultDataFolder() {
   // Installed with the program, in its folder.
   return platform::JoinPath(platform::FolderOf(platform::ModulePath()), "tessdata");
 #endif
-  return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
+  return DebianDataFolder();
 }
 
 std::vector<std::string> InstalledLanguages(const std::string& data_folder) {
@@ -121,6 +126,14 @@ platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_f
   if (!read) return std::move(read).failure().WithPath(path);
   if (*read != size) return platform::Failure::About(path, "changed while it was read");
   return bytes;
+}
+
+platform::Status CheckTextLayerFont(const std::string& data_folder) {
+  if (auto font = TextLayerFont(data_folder); !font) {
+    return platform::Failure{font.reason() + " (the text layer's font: the package libtesseract" +
+                             std::to_string(TESSERACT_MAJOR_VERSION) + " installs it in " + DebianDataFolder() + ")"};
+  }
+  return platform::Status::Ok();
 }
 
 }  // namespace tamarind::ocr

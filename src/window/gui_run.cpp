@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "batch/convert_folder.h"
-#include "batch/run_report.h"
 #include "convert/conversion_log.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
@@ -58,19 +57,11 @@ std::string GuiReportHeader(std::string_view sourceFolder, std::string_view dest
          "\r\nDestination Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
 }
 
-FileResult ClassifyResult(const FileOutcome& outcome) {
-  const std::string_view status = StatusName(outcome);
-  if (status == "converted") return FileResult::Converted;
-  if (status == "skipped") return FileResult::Skipped;
-  if (status == "not-fax") return FileResult::NotWinFax;
-  return FileResult::Failed;
-}
-
 std::string_view ResultText(FileResult result) {
   switch (result) {
     case FileResult::Converted: return "Converted!";
     case FileResult::Skipped: return "Already exist, skipped!";
-    case FileResult::NotWinFax: return "Not WinFax File!";
+    case FileResult::NotFax: return "Not WinFax File!";
     case FileResult::Failed: break;
   }
   return "Failed!";
@@ -151,18 +142,18 @@ void Tally(RunProgress& progress, FileResult result) {
   switch (result) {
     case FileResult::Converted: ++progress.converted; break;
     case FileResult::Skipped: ++progress.skipped; break;
-    case FileResult::NotWinFax:
+    case FileResult::NotFax:
     case FileResult::Failed: ++progress.failures; break;
   }
 }
 
 FinishedFile FinishedFileOf(const FileTask& task, const FileOutcome& outcome) {
   FinishedFile file;
-  file.result = ClassifyResult(outcome);
+  file.result = Classify(outcome);
   file.outputs = outcome.outputs;
   // A conversion that names no files (a scripted one) wrote its output.
-  if (file.outputs.empty() && outcome.result == kConverted) file.outputs.push_back(task.output);
-  if (file.result == FileResult::NotWinFax || file.result == FileResult::Failed) file.reason = outcome.reason;
+  if (file.outputs.empty() && file.result == FileResult::Converted) file.outputs.push_back(task.output);
+  if (IsFailure(file.result)) file.reason = outcome.reason;
   return file;
 }
 
