@@ -20,8 +20,8 @@ using ::testing::HasSubstr;
 struct Format {
   const char* name;       // the /fmt= value
   const char* extension;  // of the outputs
-  // Prints the page count of the file named last; "" for JPEG, whose pages
-  // are files.
+  // Prints the page count of the file named last, failing when the reader
+  // fails; "" for JPEG, whose pages are files.
   const char* pageCounter;
 };
 
@@ -88,9 +88,9 @@ TEST_P(FormatRun, LostPagesAreNamedAndFailTheFax) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, FormatRun,
                          ::testing::Values(Format{"jpg", ".jpg", ""},
-                                           Format{"pdf", ".pdf", "sh -c 'pdfinfo \"$0\" | sed -n \"s/^Pages: *//p\"'"},
+                                           Format{"pdf", ".pdf", "sh -c 'info=$(pdfinfo \"$0\") && echo \"$info\" | sed -n \"s/^Pages: *//p\"'"},
                                            Format{"TIF", ".tif",
-                                                  "sh -c 'tiffinfo \"$0\" 2>/dev/null | grep -c \"TIFF Directory\"'"}),
+                                                  "sh -c 'info=$(tiffinfo \"$0\" 2>/dev/null) && echo \"$info\" | grep -c \"TIFF Directory\"'"}),
                          [](const auto& info) { return std::string(info.param.extension + 1); });
 
 TEST(FormatSwitch, AnUnknownFormatIsRefusedAndNothingConverted) {
