@@ -106,6 +106,7 @@ class Scheduler {
       ConversionJob worker;
       worker.options = run.options;
       worker.outputRoot = run.outputRoot;
+      worker.systemCalls = run.systemCalls;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
         FileOutcome outcome = convert(worker, tasks_[*index].source, tasks_[*index].output);
@@ -234,6 +235,7 @@ std::vector<FileOutcome> ConvertInParallel(ConversionJob& job, std::span<const F
   ConversionJob run;
   run.options = job.options;
   run.outputRoot = job.outputRoot;
+  run.systemCalls = job.systemCalls;
   const size_t count = std::clamp<size_t>(tasks.size(), 1, std::max(workers, 1u));
   Scheduler scheduler(tasks, stop, count);
   std::vector<std::jthread> threads;

@@ -16,6 +16,7 @@
 #include "convert/file_outcome.h"
 #include "ocr/ocr_engine.h"
 #include "platform/output_folder.h"
+#include "platform/system_calls.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -80,6 +81,10 @@ class ConversionJob {
   // are made through this handle. Null outside a pass, or when the folder
   // cannot be opened (outputs are then made by their paths).
   std::shared_ptr<const platform::OutputFolder> outputRoot;
+  // The system calls every output is written with; null: the system's
+  // own. Tests count or fail them here (what /sync asks is unseen
+  // otherwise).
+  const platform::SystemCalls* systemCalls = nullptr;
   // What the last ConvertFile call did, filled whole by it.
   FileOutcome lastOutcome;
   // What the last ParseCommandLine or ParseArguments call found wrong.
