@@ -49,7 +49,7 @@ int ConvertListedFile(ConversionJob& worker, const std::string& source, const st
     return fail(kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
                 source + ": outside the source folder, so its output would be outside the destination");
   if (!platform::StatusOf(source) && (errno == ENOENT || errno == ENOTDIR)) {
-    const std::string why = std::strerror(errno);
+    const std::string why = platform::ErrorText(errno);
     return fail(kSourceMissing,
                 shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
                 source + ": " + why);

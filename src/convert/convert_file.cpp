@@ -324,7 +324,7 @@ class ConversionJob::FileConversion {
   bool partlyFailed_ = false;
 };
 
-int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPath) {
+int ConversionJob::ConvertFile(const std::string& sourcePath, const std::string& destinationPath) {
   lastOutcome = {};
   if (FormatCodeFromExtension(sourcePath) != kWinFaxFormat) {
     lastOutcome.reason = sourcePath + ": not a WinFax file (.fxd, .fxm, .fxr, .fxs)";

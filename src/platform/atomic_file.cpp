@@ -163,7 +163,7 @@ Status AtomicOutputFile::RemoveTemporary(const FileHandle& file, Status result) 
   // keep a complete copy that nobody knows of.
   const int error = errno;
   const bool emptied = file.IsOpen() && ftruncate(file.Descriptor(), 0) == 0;
-  std::string why = JoinPath(folder_.Path(), temporary_name_) + ": cannot be removed (" + std::strerror(error) +
+  std::string why = JoinPath(folder_.Path(), temporary_name_) + ": cannot be removed (" + ErrorText(error) +
                     (emptied ? "), emptied" : ")");
   return Failure{result.ok() ? final_path_ + ": " + why : result.reason() + "; " + why};
 }
@@ -223,7 +223,7 @@ Status AtomicOutputFile::LinkUnnamed(int fd, bool finalNameExists) {
   return Fail(EEXIST);
 }
 
-Status AtomicOutputFile::Fail(int error) const { return Fail(std::strerror(error)); }
+Status AtomicOutputFile::Fail(int error) const { return Fail(ErrorText(error)); }
 
 Status AtomicOutputFile::Fail(std::string_view why) const { return Failure{final_path_ + ": " + std::string(why)}; }
 

@@ -21,7 +21,7 @@ const char* KindOf(mode_t mode) {
   return "is not a regular file";
 }
 
-Failure Refused(const std::string& path, const char* why) { return Failure{path + ": " + why}; }
+Failure Refused(const std::string& path, const std::string& why) { return Failure{path + ": " + why}; }
 
 }  // namespace
 
@@ -89,14 +89,14 @@ Expected<FileHandle> OpenRegularFile(const std::string& path, OpenFor purpose) {
     struct stat info {};
     if (error == ENXIO && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
       return Refused(path, KindOf(info.st_mode));
-    return Refused(path, std::strerror(error));
+    return Refused(path, ErrorText(error));
   }
   struct stat info {};
-  if (fstat(file.Descriptor(), &info) != 0) return Refused(path, std::strerror(errno));
+  if (fstat(file.Descriptor(), &info) != 0) return Refused(path, ErrorText(errno));
   if (!S_ISREG(info.st_mode)) return Refused(path, KindOf(info.st_mode));
   const int status = fcntl(file.Descriptor(), F_GETFL);
   if (status < 0 || fcntl(file.Descriptor(), F_SETFL, status & ~O_NONBLOCK) != 0)
-    return Refused(path, std::strerror(errno));
+    return Refused(path, ErrorText(errno));
   return file;
 }
 

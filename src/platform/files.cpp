@@ -79,7 +79,7 @@ bool IsFolder(const std::string& path) {
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, std::string* error) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
   if (!dir) {
-    if (error) *error = std::strerror(errno);
+    if (error) *error = ErrorText(errno);
     return std::nullopt;
   }
   std::vector<FolderEntry> entries;
@@ -91,7 +91,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, st
     errno = 0;
   }
   if (errno != 0) {
-    if (error) *error = std::strerror(errno);
+    if (error) *error = ErrorText(errno);
     return std::nullopt;
   }
   std::sort(entries.begin(), entries.end(),
@@ -166,9 +166,9 @@ Status AppendWhole(const std::string& path, std::string_view bytes) {
   while (n < 0 && errno == EINTR);
   if (n == static_cast<ssize_t>(bytes.size())) {
     if (file->Close()) return {};
-    return Failure{path + ": " + std::strerror(errno)};
+    return Failure{path + ": " + ErrorText(errno)};
   }
-  if (n < 0) return Failure{path + ": " + std::strerror(errno)};
+  if (n < 0) return Failure{path + ": " + ErrorText(errno)};
   // A short write (a full disk, a file-size limit): take the part back, so
   // the next entry does not start in the middle of a line. The write left
   // the position at the end of our bytes; if another writer appended since,

@@ -9,6 +9,11 @@
 
 namespace tamarind::platform {
 
+// The system's text for the errno value |error| ("File too large"). Safe
+// from any thread, unlike strerror, whose buffer another thread may be
+// rewriting; use it wherever errno is shown.
+std::string ErrorText(int error);
+
 struct Failure {
   std::string reason;
 };

@@ -24,15 +24,15 @@ Failure WhyNotAFolder(int parent, const std::string& name, const std::string& pa
   struct stat info {};
   if (fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
     return Refused(path, "is a symbolic link");
-  return Refused(path, std::strerror(error));
+  return Refused(path, ErrorText(error));
 }
 
 }  // namespace
 
 Expected<OutputFolder> OutputFolder::Open(const std::string& root, bool create) {
-  if (create && !root.empty() && !MakeFolders(root)) return Refused(root, std::strerror(errno));
+  if (create && !root.empty() && !MakeFolders(root)) return Refused(root, ErrorText(errno));
   FileHandle folder(open(root.empty() ? "." : root.c_str(), kFolderFlags));
-  if (!folder.IsOpen()) return Refused(root.empty() ? "." : root, std::strerror(errno));
+  if (!folder.IsOpen()) return Refused(root.empty() ? "." : root, ErrorText(errno));
   return OutputFolder(std::move(folder), root);
 }
 
@@ -47,7 +47,7 @@ Expected<OutputFolder> OutputFolder::Beneath(std::string_view relative, bool cre
     std::string path = JoinPath(current->Path(), name);
     if (name == "..") return Refused(path, "leaves the destination folder");
     if (create && mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
-      return Refused(path, std::strerror(errno));
+      return Refused(path, ErrorText(errno));
     FileHandle next(openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW));
     if (!next.IsOpen()) return WhyNotAFolder(parent, name, path, errno);
     current = OutputFolder(std::move(next), std::move(path));
@@ -61,7 +61,7 @@ Status OutputFolder::MakeFoldersBeneath(std::string_view relative) const {
 
 Expected<OutputFolder> OutputFolder::Duplicate() const {
   FileHandle copy(fcntl(folder_.Descriptor(), F_DUPFD_CLOEXEC, 0));
-  if (!copy.IsOpen()) return Refused(path_.empty() ? "." : path_, std::strerror(errno));
+  if (!copy.IsOpen()) return Refused(path_.empty() ? "." : path_, ErrorText(errno));
   return OutputFolder(std::move(copy), path_);
 }
 

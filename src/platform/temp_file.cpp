@@ -45,7 +45,7 @@ std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder
   }
   // The folder is what the user can mend ($TMPDIR missing, full or
   // read-only); the file's name means nothing to them.
-  if (error) *error = "temporary folder " + folderPath + ": " + std::strerror(errno);
+  if (error) *error = "temporary folder " + folderPath + ": " + ErrorText(errno);
   return nullptr;
 }
 

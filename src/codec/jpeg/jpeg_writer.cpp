@@ -159,7 +159,7 @@ int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath
                          bool optimize, std::string* reason) {
   int fd = open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    if (reason) *reason = bmpPath + ": " + std::strerror(errno);
+    if (reason) *reason = bmpPath + ": " + platform::ErrorText(errno);
     return kCannotOpen;
   }
   const int result = CompressInto(fd, {}, jpegPath, quality, grayscale, optimize, reason);

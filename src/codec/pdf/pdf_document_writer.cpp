@@ -143,7 +143,7 @@ std::string AsciiFileName(std::u32string_view name) {
 
 }  // namespace
 
-constexpr size_t kSourcePieceBytes = 64 * 1024;
+constexpr size_t kSourcePieceBytes = size_t{64} * 1024;
 
 // |dictionary|'s entries with the Flate filter's.
 std::string WithFlate(std::string_view dictionary) {
@@ -233,7 +233,7 @@ class PdfDocumentWriter::Impl {
                               Ref(profile_) + " >>]" + sourceEntries + " >>");
     WriteTrailer(info);
     if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0)
-      return Failure{std::strerror(errno ? errno : EIO)};
+      return Failure{platform::ErrorText(errno ? errno : EIO)};
     return {};
   }
 
@@ -285,7 +285,7 @@ class PdfDocumentWriter::Impl {
   // the document.
   platform::Expected<std::string> WriteSource() {
     const int64_t size = source_->file.Size();
-    if (size < 0) return Failure{std::string("the source cannot be read: ") + std::strerror(errno)};
+    if (size < 0) return Failure{std::string("the source cannot be read: ") + platform::ErrorText(errno)};
     const int embedded = Reserve(), specification = Reserve();
     Begin(embedded);
     const std::string length = std::to_string(size);
@@ -310,7 +310,7 @@ class PdfDocumentWriter::Impl {
     for (int64_t at = 0; at < size;) {
       const size_t wanted = static_cast<size_t>(std::min<int64_t>(size - at, static_cast<int64_t>(piece.size())));
       const int64_t got = source_->file.ReadAt(at, std::span(piece).first(wanted));
-      if (got < 0) return Failure{std::string("the source cannot be read: ") + std::strerror(errno)};
+      if (got < 0) return Failure{std::string("the source cannot be read: ") + platform::ErrorText(errno)};
       if (got == 0) return Failure{"the source shrank while it was read"};
       Put(std::span<const uint8_t>(piece).first(static_cast<size_t>(got)));
       at += got;

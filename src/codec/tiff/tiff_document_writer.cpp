@@ -134,7 +134,7 @@ platform::Expected<uint64_t> StripEndWithinReach(const FaxPage& page, uint64_t s
 
 }  // namespace
 
-TiffDocumentWriter::TiffDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info)
+TiffDocumentWriter::TiffDocumentWriter(platform::AtomicOutputFile& file, const DocumentInfo& info)
     : file_(file),
       stream_(file.Stream()),
       name_(platform::EscapeControlBytes(info.title)),
@@ -156,7 +156,7 @@ bool TiffDocumentWriter::Patch(uint32_t at, const std::vector<uint8_t>& bytes) {
 }
 
 Status TiffDocumentWriter::WriteFailure(int error) {
-  writeError_ = std::strerror(error ? error : EIO);
+  writeError_ = platform::ErrorText(error ? error : EIO);
   return Failure{writeError_};
 }
 
@@ -226,7 +226,7 @@ Status TiffDocumentWriter::Finish() {
   bool written = Patch(lastLinkOffset_, Le32(0));
   for (uint32_t at : pageNumberOffsets_) written = written && Patch(at, Le16(total));
   if (!written || std::fseek(stream_, 0, SEEK_END) != 0 || std::ferror(stream_) || std::fflush(stream_) != 0)
-    return Failure{std::strerror(errno ? errno : EIO)};
+    return Failure{platform::ErrorText(errno ? errno : EIO)};
   return {};
 }
 
