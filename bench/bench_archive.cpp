@@ -4,7 +4,8 @@
 //   all workers   the same with one worker per hardware thread
 //   floor         libjpeg alone compressing the same pages' grey samples
 //                 (rows repeated for square pixels) from memory into files:
-//                 the work no converter can avoid
+//                 the least a converter built on libjpeg pays (the program's
+//                 own encoder goes below it)
 //   pipeline      what a user would script, one page at a time:
 //                 g3topbm [-stretch] | pnmtojpeg, and for Group 4 pages
 //                 fax2tiff -4 [-s] && tifftopnm | pnmtojpeg

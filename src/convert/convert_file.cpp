@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "codec/bmp/page_bmp.h"
+#include "codec/jpeg/bilevel_jpeg.h"
 #include "codec/jpeg/jpeg_writer.h"
 #include "convert/conversion_job.h"
 #include "convert/document_output.h"
@@ -277,10 +278,22 @@ class ConversionJob::FileConversion {
     return text + " of " + std::to_string(document_->PageCount()) + " missing";
   }
 
-  // The current page through the private BMP into |jpegPath|. A BMP that
-  // could not be written is never handed on: it may still hold an earlier
-  // page.
+  // The current page into |jpegPath|, straight from its bitmap. A page the
+  // bilevel encoder does not take goes the way every page once went,
+  // through the private BMP and libjpeg, which report it as they always
+  // have.
   int WritePage(const std::string& jpegPath) {
+    const ConversionOptions& options = job_.options;
+    std::optional<BilevelJpeg> jpeg = BilevelJpeg::Prepare(document_->Page(), options.quality, options.optimize);
+    if (!jpeg) return WritePageThroughBmp(jpegPath);
+    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, std::string* why) {
+      return WriteBilevelJpeg(*jpeg, output, why);
+    });
+  }
+
+  // A BMP that could not be written is never handed on: it may still hold
+  // an earlier page.
+  int WritePageThroughBmp(const std::string& jpegPath) {
     std::string why;
     platform::PrivateTempFile* bmp = job_.TempBmp(&why);
     if (!bmp || WritePageBmp(document_->Page(), *bmp) != 0) {
@@ -288,14 +301,23 @@ class ConversionJob::FileConversion {
       Because(bmp ? jpegPath + ": the page cannot be prepared (too large, or no space for its image)" : why);
       return kJpegFailed;
     }
+    const ConversionOptions& options = job_.options;
+    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, std::string* reason) {
+      return WriteJpegFromBmp(*bmp, output, options.quality, true, options.optimize, reason);
+    });
+  }
+
+  // Makes the output and has |write| fill and commit it (0 when it did).
+  template <typename Write>
+  int WriteJpeg(const std::string& jpegPath, Write write) {
     auto output = CreateOutput(jpegPath);
     if (!output) {
       Say(kJpegFailedLine);
       Because(output.reason());
       return kJpegFailed;
     }
-    const ConversionOptions& options = job_.options;
-    if (WriteJpegFromBmp(*bmp, **output, options.quality, true, options.optimize, &why) != 0) {
+    std::string why;
+    if (write(**output, &why) != 0) {
       Say(kJpegFailedLine);
       Because(why);
       return kJpegFailed;

@@ -7,6 +7,9 @@
 
 #include "convert/conversion_job.h"
 #include "convert/process.h"
+#include "codec/bmp/page_bmp.h"
+#include "codec/jpeg/jpeg_writer.h"
+#include "faxdoc/fax_document.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/fax_files.h"
@@ -131,18 +134,47 @@ TEST_F(ConvertFileTest, FailedMiddlePageLeavesTheOthersAndTheLastResult) {
   EXPECT_EQ(ReportLines(job.report).back(), "Failed :  Error in converting FAX to JPEG!");
 }
 
-TEST_F(ConvertFileTest, UnwritableTemporaryBmpFailsEachPageWithItsOwnLine) {
+// Pages go straight from their bitmaps into JPEGs; only a page the
+// bilevel encoder refuses (here one with no rows) takes the temporary BMP,
+// which then fails it as it always failed pages it could not prepare.
+TEST_F(ConvertFileTest, OnlyARefusedPageNeedsTheTemporaryBmp) {
   processPaths.tempFolder = Path("no/such/folder");
   ConversionJob isolated;  // its temporary BMP is made on first use
   isolated.Reset();
   std::string source = Path("t.fxd");
-  WriteFaxFile(source, {"text-fine-g3", "text-fine-g4"});
+  WriteFaxFile(source, {"text-fine-g3", test::kEmptyPage});
 
   EXPECT_EQ(isolated.ConvertFile(source, Path("t.jpg")), kJpegFailed);
-  EXPECT_EQ(isolated.report, source + " --> " + Path("t.jpg") + " : Failed : " + source +
-                                 " - Error in preparing jpeg\r\nFailed : " + source +
-                                 " - Error in preparing jpeg\r\n");
-  EXPECT_FALSE(test::FileExists(Path("t001.jpg")));
+  EXPECT_EQ(isolated.report, source + " --> " + Path("t.jpg") + " : Multiple pages as following :\r\n" +
+                                 "        page 001 --> " + Path("t001.jpg") + " : Success !\r\n" + "Failed : " +
+                                 source + " - Error in preparing jpeg\r\n");
+  EXPECT_NE(isolated.lastOutcome.reason.find("no/such/folder"), std::string::npos) << isolated.lastOutcome.reason;
+  EXPECT_TRUE(JpegShowsPage(Path("t001.jpg"), RealPageNamed("text-fine-g3")));
+  EXPECT_FALSE(test::FileExists(Path("t002.jpg")));
+}
+
+// Each page's file is the one the temporary BMP and libjpeg write for the
+// decoded page, at the job's quality and with its choice of tables.
+TEST_F(ConvertFileTest, EveryPageIsTheFileTheBmpPathWrites) {
+  std::string source = Path("all.fxm");
+  const std::vector<std::string_view> pages = {"text-standard-g3", "text-fine-g4", "halftone-g3", "wide-g4"};
+  WriteFaxFile(source, pages);
+  FaxDocument document;
+  ASSERT_EQ(document.Load(source, kWinFaxFormat), 0);
+  auto bmp = platform::PrivateTempFile::Create(dir.Path(), "page", ".bmp");
+  for (auto [quality, optimize] : {std::pair{20, true}, std::pair{85, false}}) {
+    job.options.quality = quality;
+    job.options.optimize = optimize;
+    ASSERT_EQ(job.ConvertFile(source, Path("all.jpg")), kConverted) << job.report;
+    for (size_t i = 0; i < pages.size(); ++i) {
+      SCOPED_TRACE(std::string(pages[i]) + " at quality " + std::to_string(quality));
+      ASSERT_EQ(document.DecodePage(kWinFaxFormat, static_cast<int>(i)), 0);
+      ASSERT_EQ(WritePageBmp(document.Page(), *bmp), 0);
+      ASSERT_EQ(WriteJpegFromBmp(*bmp, Path("reference.jpg"), quality, true, optimize), 0);
+      EXPECT_TRUE(test::ReadFileBytes(Path("all00" + std::to_string(i + 1) + ".jpg")) ==
+                  test::ReadFileBytes(Path("reference.jpg")));
+    }
+  }
 }
 
 TEST_F(ConvertFileTest, KeepDateStampsEveryPageFileWrittenAndNothingElse) {

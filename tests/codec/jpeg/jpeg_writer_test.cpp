@@ -17,17 +17,6 @@ namespace {
 
 using test::GreyImage;
 
-// The reference encoder run on the same samples: libjpeg's colour
-// conversion turns the BMP's palette colour (i, i, i) into the grey sample
-// i exactly, so the compressed bytes must be identical.
-std::vector<uint8_t> Cjpeg(const std::string& pnmPath, int quality, bool optimize, bool grayscale = true) {
-  std::string command = "cjpeg -quality " + std::to_string(quality) + (optimize ? " -optimize" : "") +
-                        (grayscale ? " -grayscale " : " ") + test::ShellQuote(pnmPath);
-  test::CommandResult result = test::RunCommand(command);
-  EXPECT_EQ(result.exitCode, 0) << command;
-  return std::vector<uint8_t>(result.output.begin(), result.output.end());
-}
-
 GreyImage Djpeg(const std::string& jpegPath) {
   test::CommandResult result = test::RunCommand("djpeg -pnm " + test::ShellQuote(jpegPath));
   EXPECT_EQ(result.exitCode, 0);
@@ -60,23 +49,6 @@ class JpegWriterTest : public ::testing::Test {
 
 FaxPage DocumentPage(int width, uint16_t yResolution) {
   return test::PageFromPbm(test::DocumentPagePbm(), width, yResolution);
-}
-
-TEST_F(JpegWriterTest, ByteIdenticalToCjpegOnTheSameSamples) {
-  struct Case {
-    int width;
-    uint16_t yResolution;
-    int quality;
-    bool optimize;
-  };
-  for (Case c : {Case{1728, 100, 50, false}, Case{1728, 100, 50, true}, Case{1728, 100, 75, false},
-                 Case{1728, 100, 75, true}, Case{1731, 200, 75, true}, Case{1733, 400, 50, false}}) {
-    SCOPED_TRACE(std::to_string(c.width) + " " + std::to_string(c.quality) + (c.optimize ? " optimized" : ""));
-    FaxPage page = DocumentPage(c.width, c.yResolution);
-    ASSERT_EQ(Convert(page, c.quality, c.optimize), 0);
-    test::WriteFileText(dir_.File("page.pgm"), test::EncodePgm(test::SquareSamples(page)));
-    EXPECT_TRUE(Output() == Cjpeg(dir_.File("page.pgm"), c.quality, c.optimize));
-  }
 }
 
 TEST_F(JpegWriterTest, GreyscaleJfifWithUnitDensity) {
