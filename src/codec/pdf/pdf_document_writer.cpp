@@ -154,8 +154,7 @@ class PdfDocumentWriter::Impl {
  public:
   Impl(platform::AtomicOutputFile& file, DocumentInfo info, std::vector<uint8_t> textFont,
        std::optional<PdfEmbeddedSource> source)
-      : file_(file),
-        stream_(file.Stream()),
+      : stream_(file.Stream()),
         info_(std::move(info)),
         font_(std::move(textFont)),
         source_(std::move(source)) {
@@ -410,7 +409,6 @@ class PdfDocumentWriter::Impl {
         Ref(info) + " /ID [<" + id + "> <" + id + ">] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
   }
 
-  platform::AtomicOutputFile& file_;
   FILE* stream_;
   DocumentInfo info_;
   std::vector<uint8_t> font_;

@@ -135,8 +135,7 @@ platform::Expected<uint64_t> StripEndWithinReach(const FaxPage& page, uint64_t s
 }  // namespace
 
 TiffDocumentWriter::TiffDocumentWriter(platform::AtomicOutputFile& file, const DocumentInfo& info)
-    : file_(file),
-      stream_(file.Stream()),
+    : stream_(file.Stream()),
       name_(platform::EscapeControlBytes(info.title)),
       description_(platform::EscapeControlBytes(info.subject)),
       dateTime_(TiffDateTime(info.modified)) {

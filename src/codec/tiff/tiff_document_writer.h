@@ -65,7 +65,6 @@ class TiffDocumentWriter {
   bool Patch(uint32_t at, const std::vector<uint8_t>& bytes);
   platform::Status WriteFailure(int error);
 
-  platform::AtomicOutputFile& file_;
   FILE* stream_;
   std::string name_;         // DocumentName
   std::string description_;  // ImageDescription; none when empty
