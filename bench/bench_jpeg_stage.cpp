@@ -335,7 +335,7 @@ int main(int argc, char** argv) try {
   auto bmp = tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "bench", ".bmp");
   const unsigned workers = tamarind::WorkerCount(0);
   if (const std::string only = StringOption(argc, argv, "--only"); !only.empty()) {
-    RunOnly(only, sets, out, *bmp);
+    RunOnly(only, sets, out, **bmp);
     return 0;
   }
   for (const PageSet& set : sets) Best(1, out, [&](const std::string& f) { CheckIdentity(set, f); });
@@ -345,7 +345,7 @@ int main(int argc, char** argv) try {
   // Round by round, so that a busy spell on a shared machine hits every
   // kind alike.
   for (int round = 0; round < repeat; ++round)
-    for (size_t s = 0; s < sets.size(); ++s) Measure(sets[s], out, workers, *bmp, times[s]);
+    for (size_t s = 0; s < sets.size(); ++s) Measure(sets[s], out, workers, **bmp, times[s]);
   fs::remove_all(out);
   for (size_t s = 0; s < sets.size(); ++s) Report(sets[s], times[s], workers);
   return 0;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "faxdoc/winfax_reader.h"
+#include "preview/fax_pages.h"
 #include "preview/page_preview.h"
 #include "tools/winfax_writer.h"
 
@@ -140,3 +142,25 @@ BENCHMARK(BM_ThumbnailerNoise)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 BENCHMARK_MAIN();
+
+// What the viewer does before its first page shows, on a fax of 1,024
+// pages (the most the reader keeps): open it, walk its chain once, read
+// every page's header, and render page 1 to fit a window.
+void BM_ViewerOpenLargestFax(benchmark::State& state) {
+  tamarind::WinFaxReader reader;
+  if (!reader.Open(SamplePath("standard-g3.fxd")) || reader.CountPages() == 0 || reader.ReadPage(0) != 0) std::abort();
+  WinFaxPageSpec page;
+  page.resolution_code = 0;
+  page.coded.assign(reader.CodedData().begin(), reader.CodedData().end());
+  const std::string path = std::string(TAMARIND_BINARY_DIR) + "/bench-viewer-1024.fxd";
+  if (!tamarind::tools::WriteWinFaxFile(path, std::vector<WinFaxPageSpec>(1024, page))) std::abort();
+  for (auto _ : state) {
+    auto pages = tamarind::FaxPages::Open(path);
+    if (!pages || (*pages)->PageCount() != 1024) std::abort();
+    const tamarind::PageExtent extent = (*pages)->Extent(0);
+    const double fit = std::min(800.0 / extent.width, 1000.0 / extent.height);
+    benchmark::DoNotOptimize((*pages)->Render(0, fit).ok());
+  }
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_ViewerOpenLargestFax)->Unit(benchmark::kMillisecond);

@@ -2,7 +2,6 @@
 // per listed file.
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "batch/convert_folder.h"
 
@@ -48,11 +47,11 @@ int ConvertListedFile(ConversionJob& worker, const std::string& source, const st
   if (output.empty())
     return fail(kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
                 source + ": outside the source folder, so its output would be outside the destination");
-  if (!platform::StatusOf(source) && (errno == ENOENT || errno == ENOTDIR)) {
-    const std::string why = platform::ErrorText(errno);
+  if (auto status = platform::StatusOf(source); !status && (status.error() == ENOENT || status.error() == ENOTDIR)) {
+    const std::string why = platform::ErrorText(status.error());
     return fail(kSourceMissing,
                 shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
-                source + ": " + why);
+                status.reason());
   }
   return worker.ConvertFile(source, output);
 }
@@ -63,10 +62,10 @@ void CollectFiles(ConversionJob& job, const std::string& folder, bool walkSubfol
   // An empty folder text would otherwise mean the current folder, or the
   // root when a separator is put in front of the filter.
   if (folder.empty()) return;
-  std::string why;
-  auto entries = platform::ListFolder(folder, &why);
+  auto entries = platform::ListFolder(folder);
   if (!entries) {
-    job.walkFailures.push_back("Failed to read folder: " + platform::EscapeControlBytes(folder) + " - " + why + "\r\n");
+    job.walkFailures.push_back("Failed to read folder: " + platform::EscapeControlBytes(folder) + " - " +
+                               platform::ErrorText(entries.error()) + "\r\n");
     ++job.failures;
     return;
   }

@@ -41,7 +41,7 @@ platform::Expected<std::string> ReadAll(std::FILE* file, const std::string& name
     got = std::fread(text.data() + used, 1, kReadChunk, file);
     text.resize(used + got);
   } while (got == kReadChunk);
-  if (std::ferror(file)) return platform::Failure{name + ": " + platform::ErrorText(errno)};
+  if (std::ferror(file)) return platform::Failure::System(name, errno);
   return text;
 }
 
@@ -67,10 +67,10 @@ platform::Expected<std::vector<std::string>> ReadFileList(const std::string& pat
   std::unique_ptr<std::FILE, FileCloser> file;
   if (path != "-") {
     file.reset(std::fopen(path.c_str(), "rb"));
-    if (!file) return platform::Failure{path + ": " + platform::ErrorText(errno)};
+    if (!file) return platform::Failure::System(path, errno);
   }
   auto text = ReadAll(file ? file.get() : stdin, file ? path : "standard input");
-  if (!text) return platform::Failure{text.reason()};
+  if (!text) return std::move(text).failure();
   // find "$PWD/in" lists absolute names for /d=in.
   std::error_code ignored;
   const std::string absolute =

@@ -81,9 +81,11 @@ std::string SummaryReportLine(const ReportTally& tally, double seconds, const Ru
 platform::Expected<JsonReport> JsonReport::Open(const std::string& path) {
   if (path == "-") return JsonReport(nullptr);
   const std::string folder(platform::FolderOf(path));
-  if (!folder.empty()) platform::MakeFolders(folder);  // Create() says why it cannot write
+  if (!folder.empty()) {
+    if (platform::Status made = platform::MakeFolders(folder); !made) return std::move(made).failure();
+  }
   auto file = platform::AtomicOutputFile::Create(path);
-  if (!file) return platform::Failure{file.reason()};
+  if (!file) return std::move(file).failure();
   return JsonReport(std::move(*file));
 }
 

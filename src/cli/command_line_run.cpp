@@ -62,19 +62,19 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Opens the run's JSON report into |json| when one is asked for. False
-// (said, and counted as a failure) when it cannot be written: the run then
-// converts nothing rather than work without the record it was asked for.
-bool OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
-  if (job.options.reportPath.empty()) return true;
+// Opens the run's JSON report into |json| when one is asked for. One that
+// cannot be written (an unwritable folder, a device or a descriptor's name)
+// is said and fails the run, but stops no conversion: the outputs are
+// worth more than their record, and a watch must go on.
+void OpenJsonReport(ConversionJob& job, std::optional<JsonReport>& json) {
+  if (job.options.reportPath.empty()) return;
   auto report = JsonReport::Open(job.options.reportPath);
   if (report) {
     json.emplace(std::move(*report));
-    return true;
+    return;
   }
   Complain("the report cannot be written: " + report.reason());
   ++job.failures;
-  return false;
 }
 
 void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, double seconds, const RunEnd& end) {
@@ -124,7 +124,7 @@ std::string InterruptedLine(int signal, size_t done, size_t listed) {
 void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
-  if (!OpenJsonReport(job, json)) return;
+  OpenJsonReport(job, json);
   const size_t listed = files.size();
   size_t done = 0;
   job.files = std::move(files);
@@ -172,7 +172,7 @@ void RunSingleFile(ConversionJob& job) {
   const auto start = std::chrono::steady_clock::now();
   WarnOfForeignExtension(options);
   std::optional<JsonReport> json;
-  if (!OpenJsonReport(job, json)) return;
+  OpenJsonReport(job, json);
   job.SetReport("Tamarind command line mode : convert file\r\n");
   const int result = job.ConvertFile(options.source, options.destination);
   if (result == kNotWinFax)

@@ -21,8 +21,9 @@ bool IsHelpSwitch(std::string_view a) { return a == "/?" || a == "-h" || a == "-
 
 void PrepareProcess() {
   platform::ReturnFreedPageMemory();
-  // A closed standard output must not end the run; its writes fail instead.
-  platform::IgnoreBrokenPipes();
+  // A closed standard output or a file-size limit must not end the run;
+  // the writes that meet them fail instead, with their reason.
+  platform::IgnoreWriteSignals();
   // Outputs have no name until they are complete, so a signal may end the
   // process at once until a run starts polling for it.
   platform::InstallInterruptHandlers(platform::OnInterrupt::kRecordAndEnd);

@@ -25,8 +25,10 @@ void ConversionJob::SetReport(std::string_view text) { report.assign(text); }
 std::string ConversionJob::GetReport() const { return report; }
 
 platform::PrivateTempFile* ConversionJob::TempBmp(std::string* error) {
-  if (!tempBmp_)
-    tempBmp_ = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp", error);
+  if (tempBmp_) return tempBmp_.get();
+  auto made = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp");
+  if (made) tempBmp_ = std::move(*made);
+  else if (error) *error = made.reason();
   return tempBmp_.get();
 }
 

@@ -14,12 +14,13 @@ constexpr std::string_view kDashesLine = "--------------------------------------
 }  // namespace
 
 platform::Status AppendToLog(const std::string& path, std::string_view text, bool createParents) {
-  if (path.empty()) return {};
+  // A device (/dev/null) as the log is the way to run without one.
+  if (path.empty() || platform::IsCharacterDevice(path)) return {};
   std::string_view folder = platform::FolderOf(path);
   if (!folder.empty()) {
     std::string folderText(folder);
-    bool ready = createParents ? platform::MakeFolders(folderText) : platform::MakeFolder(folderText);
-    if (!ready) return platform::Failure{folderText + ": the log's folder cannot be made"};
+    platform::Status ready = createParents ? platform::MakeFolders(folderText) : platform::MakeFolder(folderText);
+    if (!ready) return std::move(ready).failure().WithPath(folderText);
   }
   std::string entry = platform::LocalTimeText("%Y-%m-%d %H:%M:%S\n");
   entry += text;

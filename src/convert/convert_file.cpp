@@ -1,6 +1,5 @@
 // One fax file into one JPEG per page, or into one PDF or TIFF.
 #include <algorithm>
-#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -44,9 +43,11 @@ bool UpToDate(const std::string& output, const platform::FileTime& sourceModifie
 
 int CreateFolderTree(const std::string& path) { return platform::MakeFolders(path) ? 1 : 0; }
 
+// Looks without opening: a FIFO or a device at an output's name would make
+// an open wait, or read forever. Only a regular file counts.
 bool ConversionJob::OutputExists(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  return file && file.tellg() > 0;
+  auto status = platform::StatusOf(path);
+  return status && status->regular && status->size > 0;
 }
 
 int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::string& outputPath) {
@@ -145,8 +146,8 @@ class ConversionJob::FileConversion {
     platform::Status made;
     if (std::optional<std::string_view> below = BelowRoot(destination_))
       made = job_.outputRoot->MakeFoldersBeneath(platform::FolderOf(*below));
-    else if (!CreateFolderTree(folder))
-      made = platform::Failure{folder + ": cannot be created"};
+    else
+      made = platform::MakeFolders(folder);
     if (made) return true;
     Say("Failed to create dir: " + Shown(folder) + "\r\n");
     Because(made.reason());
@@ -195,7 +196,7 @@ class ConversionJob::FileConversion {
 
   platform::Status WriteText(const std::string& path, const std::string& text) const {
     auto file = CreateOutput(path);
-    if (!file) return platform::Failure{file.reason()};
+    if (!file) return std::move(file).failure();
     std::fwrite(text.data(), 1, text.size(), (*file)->Stream());
     return (*file)->Commit();
   }
@@ -242,7 +243,8 @@ class ConversionJob::FileConversion {
     }
     DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
     if (written.written) outcome().outputs.push_back(destination_);
-    if (!written.reason.empty()) Because(source_ + ": " + written.reason);
+    // A page's failure is named after the fax; the output's names itself.
+    if (!written.reason.ok()) Because(std::move(written.reason).failure().WithPath(source_).message());
     if (written.written && written.missingPages.empty()) {
       Say("Success !" + UnrecognisedPagesNote() + std::string(kLineEnd));
       return kConverted;
@@ -286,8 +288,8 @@ class ConversionJob::FileConversion {
     const ConversionOptions& options = job_.options;
     std::optional<BilevelJpeg> jpeg = BilevelJpeg::Prepare(document_->Page(), options.quality, options.optimize);
     if (!jpeg) return WritePageThroughBmp(jpegPath);
-    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, std::string* why) {
-      return WriteBilevelJpeg(*jpeg, output, why);
+    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, platform::Status* cause) {
+      return WriteBilevelJpeg(*jpeg, output, cause);
     });
   }
 
@@ -296,14 +298,15 @@ class ConversionJob::FileConversion {
   int WritePageThroughBmp(const std::string& jpegPath) {
     std::string why;
     platform::PrivateTempFile* bmp = job_.TempBmp(&why);
-    if (!bmp || WritePageBmp(document_->Page(), *bmp) != 0) {
+    platform::Status prepared;
+    if (const int bmpResult = bmp ? WritePageBmp(document_->Page(), *bmp, &prepared) : 0; !bmp || bmpResult != 0) {
       Say("Failed : " + shownSource_ + " - Error in preparing jpeg\r\n");
-      Because(bmp ? jpegPath + ": the page cannot be prepared (too large, or no space for its image)" : why);
+      Because(!bmp ? why : PreparationFailure(jpegPath, bmpResult, prepared));
       return kJpegFailed;
     }
     const ConversionOptions& options = job_.options;
-    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, std::string* reason) {
-      return WriteJpegFromBmp(*bmp, output, options.quality, true, options.optimize, reason);
+    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, platform::Status* cause) {
+      return WriteJpegFromBmp(*bmp, output, options.quality, true, options.optimize, cause);
     });
   }
 
@@ -316,13 +319,23 @@ class ConversionJob::FileConversion {
       Because(output.reason());
       return kJpegFailed;
     }
-    std::string why;
-    if (write(**output, &why) != 0) {
+    platform::Status written;
+    if (write(**output, &written) != 0) {
       Say(kJpegFailedLine);
-      Because(why);
+      Because(written.reason());
       return kJpegFailed;
     }
     return kConverted;
+  }
+
+  // Why the page's image for |jpegPath| could not be made (|bmpResult| as
+  // WritePageBmp gives it): no memory, a page too large for the outputs,
+  // or the temporary file's own cause (a full disk, a file-size limit).
+  static std::string PreparationFailure(const std::string& jpegPath, int bmpResult, const platform::Status& prepared) {
+    if (bmpResult == -1) return jpegPath + ": no memory for the page's image";
+    if (prepared.ok()) return jpegPath + ": the page is too large to be prepared";
+    return platform::Failure::System(jpegPath, prepared.error(), "the page's image in " + prepared.failure().path())
+        .message();
   }
 
   // Only the page files written in this call get the source's times: an

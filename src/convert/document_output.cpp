@@ -65,15 +65,15 @@ class DocumentWriter {
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info, FaxText& text) {
   DocumentOutcome outcome;
-  auto because = [&](std::string reason) {
-    if (outcome.reason.empty()) outcome.reason = std::move(reason);
+  auto because = [&](platform::Status reason) {
+    if (outcome.reason.ok()) outcome.reason = std::move(reason);
   };
   std::vector<uint8_t> font;
   bool withText = text.Enabled();
   if (withText && format == OutputFormat::Pdf) {
     auto loaded = ocr::TextLayerFont(ocr::DefaultDataFolder());
     if (loaded) font = std::move(*loaded);
-    else because(loaded.reason());
+    else because(loaded.status());
     withText = loaded.ok();
   }
   DocumentWriter writer(format, file, info, std::move(font));
@@ -85,18 +85,21 @@ DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, pla
     if (added) added = writer.AddPage(document.Page(), words);
     if (added) continue;
     outcome.missingPages.push_back(i + 1u);
-    because("page " + std::to_string(i + 1) + ": " + added.reason());
+    // A write that failed names the output and its cause already; a page
+    // that could not be taken is named by its number.
+    if (added.error() != 0) because(std::move(added));
+    else because(platform::Failure{"page " + std::to_string(i + 1) + ": " + added.reason()});
   }
   outcome.pagesWritten = writer.PagesWritten();
   if (outcome.pagesWritten == 0) return outcome;  // the file goes unwritten
   platform::Status finished = writer.Finish();
   if (finished) finished = file.Commit();
-  else finished = platform::Failure{file.FinalPath() + ": " + finished.reason()};
+  else finished = std::move(finished).failure().WithPath(file.FinalPath());
   if (finished) {
     outcome.written = true;
     return outcome;
   }
-  because(finished.reason());
+  because(std::move(finished));
   outcome.pagesWritten = 0;
   return outcome;
 }

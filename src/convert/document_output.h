@@ -20,7 +20,9 @@ struct DocumentOutcome {
   bool written = false;
   int pagesWritten = 0;
   std::vector<unsigned> missingPages;  // numbered from 1
-  std::string reason;  // why the first missing page or the document failed
+  // Why the first missing page or the document failed: naming the output
+  // when it was the output that failed, no file for a page's failure.
+  platform::Status reason;
 };
 
 // Writes the pages of |document| (page 0 already decoded; later pages are

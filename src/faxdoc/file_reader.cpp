@@ -14,7 +14,7 @@ platform::Status FileReader::Open(const std::string& path) {
   platform::Expected<platform::FileHandle> file = platform::OpenRegularFile(path);
   if (!file) return file.status();
   const int64_t size = file->Size();
-  if (size < 0) return platform::Failure{path + ": cannot read its size"};
+  if (size < 0) return platform::Failure::About(path, "cannot read its size");
   file_size_ = size;
   file_ = std::move(*file);
   return {};
@@ -24,7 +24,7 @@ int FileReader::Close() {
   coded_.clear();
   coded_.shrink_to_fit();
   if (!file_.IsOpen()) return 0;
-  return file_.Close() ? 0 : -1;
+  return file_.Close().ok() ? 0 : -1;
 }
 
 int FileReader::AddPageOffset(int32_t offset) {
@@ -44,7 +44,8 @@ bool FileReader::HasPageAt(int32_t offset) const {
 
 size_t FileReader::ReadAt(int64_t offset, std::span<uint8_t> out) {
   if (!file_.IsOpen() || offset < 0) return 0;
-  return static_cast<size_t>(std::max<int64_t>(file_.ReadAt(offset, out), 0));
+  // A read error counts as the end of the data: the chain walk stops there.
+  return static_cast<size_t>(file_.ReadAt(offset, out).value_or(0));
 }
 
 void FileReader::ClearPages() {

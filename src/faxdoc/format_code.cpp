@@ -58,7 +58,7 @@ FormatCode ContentFormatCode(const std::string& path) {
   platform::Expected<platform::FileHandle> file = platform::OpenRegularFile(path);
   if (!file) return kUnknownFormat;
   std::array<uint8_t, 18> head{};  // bytes the file lacks stay 0
-  file->ReadAt(0, head);
+  (void)file->ReadAt(0, head);  // an unreadable file keeps its zeros: no format
   if (head[2] == 0x2A && head[3] == 0) return 17;
   const std::string_view signature(reinterpret_cast<const char*>(head.data() + 1), kFormat12Signature.size());
   return signature == kFormat12Signature ? 12 : kUnknownFormat;

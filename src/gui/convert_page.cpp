@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTime>
 #include <QPushButton>
 #include <limits>
 
@@ -20,6 +21,7 @@
 #include "gui/results_list.h"
 #include "ocr/languages.h"
 #include "window/file_selection.h"
+#include "window/window_texts.h"
 
 namespace tamarind::gui {
 
@@ -29,7 +31,9 @@ class ConvertPage::WorkerEvents : public RunEvents {
  public:
   explicit WorkerEvents(ConvertPage* page) : page_(page) {}
 
-  void SaveDirFailed() override { Post([page = page_] { page->ShowSaveDirError(); }); }
+  void SaveDirFailed(const std::string& reason) override {
+    Post([page = page_, reason] { page->ShowSaveDirError(reason); });
+  }
   void RunPlanned(const RunProgress& progress) override {
     Post([page = page_, progress] { page->OnRunPlanned(progress); });
   }
@@ -39,8 +43,8 @@ class ConvertPage::WorkerEvents : public RunEvents {
   void FileFinished(size_t index, const FinishedFile& file, const RunProgress& progress) override {
     Post([page = page_, row = static_cast<int>(index), file, progress] { page->OnFileFinished(row, file, progress); });
   }
-  void RunFinished(int converted) override {
-    Post([page = page_, converted] { page->OnWorkerFinished(converted); });
+  void RunFinished(const RunProgress& progress, bool cancelled) override {
+    Post([page = page_, progress, cancelled] { page->OnWorkerFinished(progress, cancelled); });
   }
 
  private:
@@ -63,7 +67,7 @@ ConvertPage::ConvertPage(const MainFields& saved, QWidget* parent)
   CreateControls();
   ConnectSignals();
   ExchangeFields(true);
-  ApplyColours(this, kPageBackground, kConvertEditBackground);
+  ApplyColours(this, Surface::Page);
   UseSystemColours(results_);
   UseSystemColours(progress_);
   stopButton_->setEnabled(false);
@@ -74,8 +78,8 @@ ConvertPage::~ConvertPage() { StopAndWait(); }
 void ConvertPage::CreateControls() {
   DialogUnits units(font());
 
-  auto* group = new QGroupBox(QStringLiteral("Convert Fax to Jpeg"), this);
-  units.Place(group, kIdConvertGroup, 7, 9, 269, 118);
+  group_ = new QGroupBox(ToDisplay(ConvertGroupCaption(OutputFormat::Jpeg)), this);
+  units.Place(group_, kIdConvertGroup, 7, 9, 269, 118);
   auto label = [&](const char* text, int id, int y) {
     auto* widget = new QLabel(QString::fromUtf8(text), this);
     widget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -111,6 +115,10 @@ void ConvertPage::CreateControls() {
   units.Place(results_, kIdResults, 64, 58, 207, 68);
   resultsArea_ = results_->geometry();
   preview_ = new PreviewPane(this);
+  // Under the list, while the timer runs.
+  autoLine_ = new QLabel(this);
+  autoLine_->setObjectName(QStringLiteral("autoConvertLine"));
+  autoLine_->setVisible(false);
 
   progress_ = new QProgressBar(this);
   units.Place(progress_, kIdProgress, 7, 128, 270, 10);
@@ -123,8 +131,11 @@ void ConvertPage::CreateControls() {
   status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
   (new FocusMark(this))->Track({browseSource_, browseDestination_, goButton_, stopButton_, results_});
+  AnchorControls();
+}
 
-  layout_.Add(group, kStretchRight | kStretchDown);
+void ConvertPage::AnchorControls() {
+  layout_.Add(group_, kStretchRight | kStretchDown);
   for (QWidget* edit : {filterEdit_, sourceEdit_, destinationEdit_}) layout_.Add(edit, kStretchRight);
   for (QWidget* button : {browseSource_, browseDestination_}) layout_.Add(button, kFollowRight);
   for (QWidget* line : std::initializer_list<QWidget*>{progress_, status_}) layout_.Add(line, kFollowBottom | kStretchRight);
@@ -132,13 +143,19 @@ void ConvertPage::CreateControls() {
 }
 
 void ConvertPage::Stretch(QSize extra) {
+  lastExtra_ = extra;
   layout_.Apply(extra);
   // The preview is as wide as a portrait page as high as the list, at most
   // a third of the room, and only there when the list beside it can still
   // show its rows: at the layout's own size the list has the room alone.
   constexpr double kPageAspect = 0.71;  // width over height of A4 and letter pages
-  const QRect area = Anchored(resultsArea_, kStretchRight | kStretchDown, extra);
+  QRect area = Anchored(resultsArea_, kStretchRight | kStretchDown, extra);
   const int gap = DialogUnits(font()).X(2);
+  if (autoLine_->isVisibleTo(this)) {
+    const int line = fontMetrics().height();
+    autoLine_->setGeometry(area.left(), area.bottom() - line + 1, area.width(), line);
+    area.setBottom(area.bottom() - line - gap);
+  }
   const int previewWidth = std::min(static_cast<int>(area.height() * kPageAspect), area.width() / 3);
   const bool preview = area.width() - previewWidth - gap >= results_->ReadableWidth();
   preview_->setVisible(preview);
@@ -158,6 +175,9 @@ void ConvertPage::ConnectSignals() {
   connect(filterEdit_, &QLineEdit::editingFinished, this, &ConvertPage::OnFilterCommitted);
   connect(&autoTimer_, &QTimer::timeout, this, &ConvertPage::OnAutoConvertTick);
   connect(results_, &ResultsList::FaxSelected, preview_, &PreviewPane::ShowFax);
+  connect(results_, &ResultsList::ViewRequested, this, &ConvertPage::ViewRequested);
+  connect(preview_, &PreviewPane::ViewRequested, this, &ConvertPage::ViewRequested);
+  connect(results_, &ResultsList::NothingOpens, this, &ConvertPage::ShowNothingOpens);
 }
 
 void ConvertPage::ExchangeFields(bool toControls) {
@@ -176,6 +196,8 @@ void ConvertPage::ExchangeFields(bool toControls) {
 
 QString ConvertPage::StatusText() const { return status_->text(); }
 
+void ConvertPage::FocusSource() { sourceEdit_->setFocus(); }
+
 void ConvertPage::SetSourceText(const std::string& text) {
   if (running_) return;
   sourceText_ = text;
@@ -188,9 +210,15 @@ void ConvertPage::ShowStatus() {
   status_->setText(ToDisplay(statusText_));
 }
 
-void ConvertPage::Save(ProfileFile& profile) {
+MainFields ConvertPage::Fields() {
   ExchangeFields(false);
-  WriteMainFields(profile, {sourceText_, destinationText_});
+  return {sourceText_, destinationText_};
+}
+
+void ConvertPage::SetOptions(const ConversionOptions& options) {
+  options_ = options;
+  group_->setTitle(ToDisplay(ConvertGroupCaption(options.format)));
+  results_->SetFormat(options.format);
 }
 
 // The filter reaches the job when the next run is prepared.
@@ -218,7 +246,8 @@ void ConvertPage::OnGo() {
     return;
   }
   if (!PrepareFileList()) {
-    std::string_view text = sourceFolder_.empty() ? kNoSourceMessage : kNoDestinationMessage;
+    const std::string text =
+        sourceFolder_.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options_.format);
     ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(text));
     return;
   }
@@ -234,25 +263,30 @@ void ConvertPage::OnGo() {
 }
 
 void ConvertPage::OnAutoConvertTick() {
+  UpdateAutoConvertLine();
   if (running_) return;
   if (!PrepareFileList()) return;
   StartRun(true);
 }
 
-void ConvertPage::StartRun(bool skipExisting) {
+void ConvertPage::StartRun(bool byTimer) {
   JoinWorker();
   RunPlan plan{RunOptions(), processPaths.logPath, processPaths.logPathIsDefault};
-  plan.options.skipExisting = skipExisting;
+  plan.options.skipExisting = byTimer;
   running_ = true;
   stopRequested_ = false;
-  SetRunControls(true);
+  timerRun_ = byTimer;
+  runError_.clear();
+  if (byTimer) stopButton_->setEnabled(true);
+  else SetRunControls(true);
   // A busy bar while the pages are counted.
   progress_->setRange(0, 0);
   results_->BeginRun(plan.options.source, plan.options.destination);
   preview_->ShowFax(QString());
   progressSoFar_ = RunProgress{};
   setCursor(Qt::BusyCursor);
-  ExchangeFields(true);
+  // Rewriting the edits would move the cursor of one being typed in.
+  if (!byTimer) ExchangeFields(true);
   worker_ = std::thread([this, plan = std::move(plan)] {
     WorkerEvents events(this);
     RunConversion(job_, plan, stopRequested_, events);
@@ -310,8 +344,10 @@ void ConvertPage::OnFileFinished(int index, const FinishedFile& file, const RunP
   ShowStatus();
 }
 
-void ConvertPage::OnWorkerFinished(int converted) {
-  statusText_ = DoneText(converted);
+void ConvertPage::OnWorkerFinished(const RunProgress& progress, bool cancelled) {
+  const int converted = progress.converted;
+  statusText_ = DoneText(progress, cancelled);
+  if (!runError_.empty()) statusText_ += ". " + runError_;
   if (progress_->maximum() == 0) progress_->setRange(0, 1);  // stopped while counting
   ShowStatus();
   EndRun();
@@ -324,22 +360,46 @@ void ConvertPage::OnWorkerFinished(int converted) {
 void ConvertPage::AutoConvert(int minutes, int state) {
   if (state == 1) autoTimer_.start(tamarind::AutoConvertIntervalMs(minutes));
   else autoTimer_.stop();
+  UpdateAutoConvertLine();
+}
+
+QString ConvertPage::AutoConvertLine() const {
+  if (!autoTimer_.isActive()) return {};
+  const QTime next = QTime::currentTime().addMSecs(autoTimer_.remainingTime());
+  return ToDisplay(AutoConvertText(autoTimer_.interval() / 60000, next.hour(), next.minute()));
+}
+
+void ConvertPage::UpdateAutoConvertLine() {
+  const bool shown = autoTimer_.isActive();
+  autoLine_->setText(AutoConvertLine());
+  if (autoLine_->isVisibleTo(this) == shown) return;
+  autoLine_->setVisible(shown);
+  Stretch(lastExtra_);
 }
 
 void ConvertPage::ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text) {
   presenter_(this, {icon, caption, text});
 }
 
-void ConvertPage::ShowSaveDirError() {
-  // A timer run must not stack another box on one the user has not closed.
+void ConvertPage::ShowSaveDirError(const std::string& reason) {
+  // A run the timer started says it in the status line when it ends: a
+  // box would take the focus from whatever the user is typing.
+  if (timerRun_) {
+    runError_ = std::string(kSaveDirErrorMessage) + ": " + reason;
+    return;
+  }
   if (saveDirErrorBox_) return;
-  saveDirErrorBox_ = presenter_(this, {QMessageBox::Critical, QStringLiteral("Error"), ToDisplay(kSaveDirErrorMessage)});
+  saveDirErrorBox_ = presenter_(this, {QMessageBox::Critical, QStringLiteral("Error"), ToDisplay(SaveDirErrorText(reason))});
+}
+
+void ConvertPage::ShowNothingOpens(const QString& path) {
+  ShowMessage(QMessageBox::Warning, QStringLiteral("Tamarind"), ToDisplay(NothingOpensText(FromControl(path))));
 }
 
 void ConvertPage::OnBrowseSource() {
   ExchangeFields(false);
   if (options_.convertFiles) {
-    QStringList chosen = QFileDialog::getOpenFileNames(window(), QString(), QString(), ToDisplay(filterText_));
+    QStringList chosen = QFileDialog::getOpenFileNames(window(), QString(), QString(), ToDisplay(kFaxFileFilters));
     if (chosen.isEmpty()) return;
     std::string folder = FromControl(QFileInfo(chosen.front()).absolutePath());
     std::vector<std::string> names;

@@ -16,6 +16,7 @@
 #include "window/front_settings.h"
 #include "window/gui_run.h"
 
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -37,17 +38,21 @@ class ConvertPage : public QWidget {
   // true: members into the controls; false: controls into the members.
   void ExchangeFields(bool toControls);
   // The options the next run uses, as the Options tab set them; the source,
-  // destination and filter come from this page's fields.
-  void SetOptions(const ConversionOptions& options) { options_ = options; }
+  // destination and filter come from this page's fields. The captions
+  // follow the output format.
+  void SetOptions(const ConversionOptions& options);
   const ConversionOptions& Options() const { return options_; }
-  // Reads the fields and writes "FaxDir" and "SaveDir".
-  void Save(ProfileFile& profile);
+  // Reads the fields: what "FaxDir" and "SaveDir" save.
+  MainFields Fields();
 
   // Starts (|state| 1) or stops (anything else) the automatic conversion
   // every |minutes|.
   void AutoConvert(int minutes, int state);
   bool AutoConvertActive() const { return autoTimer_.isActive(); }
   int AutoConvertIntervalMs() const { return autoTimer_.interval(); }
+  // "Automatic conversion every N minutes, next at HH:MM" while the timer
+  // runs, else "".
+  QString AutoConvertLine() const;
 
   bool Running() const { return running_.load(); }
   // Asks the worker to stop after the file in progress and waits for it;
@@ -59,6 +64,9 @@ class ConvertPage : public QWidget {
   void SetFileConverter(FileConverter converter) { job_.converter = std::move(converter); }
 
   QString StatusText() const;
+  // The source box takes the focus: a source is what a user names first.
+  void FocusSource();
+  QGroupBox* Group() const { return group_; }
   ResultsList* Results() const { return results_; }
   PreviewPane* Preview() const { return preview_; }
 
@@ -78,11 +86,15 @@ class ConvertPage : public QWidget {
  signals:
   // A run ended and the page is idle again.
   void RunFinished(int converted);
+  // The user asked to see the fax at |path| (a row, the preview).
+  void ViewRequested(const QString& path);
 
  private:
   class WorkerEvents;
 
   void CreateControls();
+  // How each control follows the page's edges as it grows.
+  void AnchorControls();
   void ConnectSignals();  // every signal of the page and its handler, in one place
   void OnBrowseSource();
   void OnBrowseDestination();
@@ -94,18 +106,23 @@ class ConvertPage : public QWidget {
   // Lists the files from the source text; false when the source folder or
   // the destination is missing.
   bool PrepareFileList();
-  void StartRun(bool skipExisting);
+  // A run started by the timer leaves every control as it is: the user may
+  // be typing, and the run has its own copy of the fields.
+  void StartRun(bool byTimer);
   void SetRunControls(bool running);
   void EndRun();
   void ShowStatus();
   void ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
-  void ShowSaveDirError();
+  void ShowSaveDirError(const std::string& reason);
+  // Names |path| when no program opens it.
+  void ShowNothingOpens(const QString& path);
+  void UpdateAutoConvertLine();
 
   // Handlers of the worker's reports, run on the window's thread.
   void OnRunPlanned(const RunProgress& progress);
   void OnFileStarted(int index, const std::string& source);
   void OnFileFinished(int index, const FinishedFile& file, const RunProgress& progress);
-  void OnWorkerFinished(int converted);
+  void OnWorkerFinished(const RunProgress& progress, bool cancelled);
   void JoinWorker();
 
   std::atomic<bool> running_{false};
@@ -120,12 +137,16 @@ class ConvertPage : public QWidget {
   std::string statusText_;
   ConversionOptions options_;
   RunProgress progressSoFar_;
+  bool timerRun_ = false;
+  std::string runError_;  // said after the counts when the run ends
   QString doing_;  // the file handed out last, as the list shows it
 
   QTimer autoTimer_;
   MessagePresenter presenter_;
   QPointer<QWidget> saveDirErrorBox_;
 
+  QGroupBox* group_ = nullptr;
+  QLabel* autoLine_ = nullptr;
   QLineEdit* filterEdit_ = nullptr;
   QLineEdit* sourceEdit_ = nullptr;
   QLineEdit* destinationEdit_ = nullptr;
@@ -137,6 +158,7 @@ class ConvertPage : public QWidget {
   PreviewPane* preview_ = nullptr;
   QRect resultsArea_;  // the list's place at the base size; the preview shares it
   AnchoredLayout layout_;
+  QSize lastExtra_;
   QProgressBar* progress_ = nullptr;
   QLabel* status_ = nullptr;
 };

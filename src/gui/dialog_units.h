@@ -20,6 +20,11 @@ class DialogUnits {
   QSize Size(int width, int height) const;
   int X(int units) const { return units * charWidth_ / 4; }
   int Y(int units) const { return units * charHeight_ / 8; }
+  // |pixels| in units, rounded up: what Size() takes to give at least
+  // that many pixels.
+  QSize UnitsOf(QSize pixels) const {
+    return QSize((pixels.width() * 4 + charWidth_ - 1) / charWidth_, (pixels.height() * 8 + charHeight_ - 1) / charHeight_);
+  }
 
   // Moves |widget| to the rectangle and gives it the object name "id<n>"
   // when |id| is not 0.

@@ -67,7 +67,7 @@ bool FocusMark::eventFilter(QObject* watched, QEvent* event) {
 
 void FocusMark::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), kTextBlue);
+  painter.fillRect(rect(), palette().color(QPalette::Highlight));
 }
 
 }  // namespace tamarind::gui

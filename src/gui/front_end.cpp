@@ -2,16 +2,18 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <memory>
 #include <cstdlib>
 #include <vector>
 
 #include "cli/startup.h"
 #include "convert/process.h"
 #include "gui/artwork.h"
+#include "gui/fax_viewer.h"
 #include "gui/look.h"
 #include "gui/main_dialog.h"
 #include "platform/console.h"
-#include "window/file_selection.h"
 #include "window/gui_run.h"
 
 namespace tamarind::gui {
@@ -21,6 +23,41 @@ bool DisplayAvailable(const std::function<std::string(const char*)>& environment
     if (!environment(name).empty()) return true;
   return false;
 }
+
+namespace {
+
+// The viewer alone, as a desktop opens a fax with the program: nothing is
+// read from or written to the settings until "Convert..." opens the main
+// window, which then takes the fax for this session only. Ends with 0 when
+// the viewer closes before any main window, else with the main window's
+// status.
+int RunViewer(const std::string& path) {
+  std::unique_ptr<MainDialog> dialog;
+  QPointer<FaxViewer> viewer = new FaxViewer(ToDisplay(path));
+  QObject::connect(viewer, &FaxViewer::ConvertRequested, viewer, [&dialog](const QString& fax) {
+    if (!dialog) {
+      dialog = std::make_unique<MainDialog>(processPaths.settingsPath);
+      QObject::connect(dialog.get(), &MainDialog::Closed, qApp, [](int code) { QApplication::exit(code); });
+      dialog->TakeOneOffSource(FromControl(fax));
+      dialog->ApplyAutoConvert();
+      dialog->show();
+    } else {
+      dialog->TakeOneOffSource(FromControl(fax));
+    }
+  });
+  QObject::connect(viewer, &QObject::destroyed, qApp, [&dialog] {
+    if (!dialog) QApplication::exit(0);
+  });
+  viewer->show();
+  const int exitCode = QApplication::exec();
+  delete viewer.data();
+  if (dialog && !dialog->SettingsError().empty())
+    QMessageBox::warning(nullptr, QStringLiteral("Tamarind"),
+                         QStringLiteral("The settings could not be saved:\n") + ToDisplay(dialog->SettingsError()));
+  return exitCode;
+}
+
+}  // namespace
 
 int RunFrontEnd(int argc, char** argv, const std::string& fileToOpen) {
   auto environment = [](const char* name) {
@@ -38,11 +75,9 @@ int RunFrontEnd(int argc, char** argv, const std::string& fileToOpen) {
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(AppIcon());
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+  if (!fileToOpen.empty()) return RunViewer(fileToOpen);
   MainDialog dialog(processPaths.settingsPath);
   QObject::connect(&dialog, &MainDialog::Closed, &application, [](int code) { QApplication::exit(code); });
-  // Before the timer starts: a file as the source leaves no automatic
-  // conversion running.
-  if (!fileToOpen.empty()) dialog.TakeSource(SourceFromDrop(std::vector<std::string>{fileToOpen}));
   dialog.ApplyAutoConvert();
   dialog.show();
   const int exitCode = QApplication::exec();

@@ -11,9 +11,11 @@ namespace tamarind::gui {
 // entry (icon, name).
 inline constexpr const char* kDesktopFileName = "io.github.tamarind_fax.tamarind";
 
-// Opens the main window and runs it, with |fileToOpen| (when not "") as
-// the source of "Convert File(s)"; returns 1 after "E&xit" or Enter, 2
-// after the close box or Esc, and 3 when no display can be reached.
+// Opens the main window and runs it; returns 1 after "E&xit", 2 after the
+// close box, and 3 when no display can be reached. With |fileToOpen| (not
+// "") the viewer opens on that fax instead, changing no setting; it ends
+// with 0 when it closes, unless its "Convert..." opened the main window,
+// whose status it then ends with.
 int RunFrontEnd(int argc, char** argv, const std::string& fileToOpen = {});
 
 // True when Qt can be expected to reach a display: a platform was chosen

@@ -11,16 +11,13 @@ class QWidget;
 
 namespace tamarind::gui {
 
-inline const QColor kTextBlue(0, 0, 255);
-inline const QColor kMainBackground(236, 255, 245);
-inline const QColor kMainEditBackground(249, 249, 249);
-inline const QColor kPageBackground(196, 255, 225);
-inline const QColor kConvertEditBackground(252, 252, 252);
-inline const QColor kOptionsEditBackground(255, 255, 255);
+// The two backgrounds of the window: around the tabs, and the tabs' pages.
+enum class Surface { Main, Page };
 
-// Blue text on |background| for the widget and its children, edits on
-// |editBackground|.
-void ApplyColours(QWidget* widget, const QColor& background, const QColor& editBackground);
+// The program's colours for |surface|, made from the desktop theme's
+// (ThemedColours): a touch of mint in the background, of blue in the
+// texts, readable on a light and a dark theme alike.
+void ApplyColours(QWidget* widget, Surface surface);
 // Gives a child back the desktop's own colours (lists, progress bars).
 void UseSystemColours(QWidget* widget);
 

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -21,16 +22,21 @@
 #include "gui/control_ids.h"
 #include "gui/convert_page.h"
 #include "gui/dialog_units.h"
+#include "gui/fax_viewer.h"
 #include "gui/look.h"
 #include "gui/options_page.h"
+#include "gui/preview_pane.h"
 #include "platform/console.h"
 #include "window/gui_run.h"
 #include "window/help.h"
+#include "window/window_texts.h"
 
 namespace tamarind::gui {
 
 MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
-    : QDialog(parent), settingsPath_(std::move(settingsPath)) {
+    : QDialog(parent),
+      settingsPath_(std::move(settingsPath)),
+      opener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   setWindowTitle(QStringLiteral("Tamarind"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -40,23 +46,34 @@ MainDialog::MainDialog(std::string settingsPath, QWidget* parent)
   convertPage_ = new ConvertPage(ReadMainFields(profile));
   optionsPage_ = new OptionsPage(ReadPageOptions(profile, conversionSettings.recalcLines));
   CreateControls();
-  ApplyColours(this, kMainBackground, kMainEditBackground);
+  ApplyColours(this, Surface::Main);
   CreateTrayIcon();
   ConnectSignals();
   tabs_->setCurrentIndex(0);
   SyncOptionsToConvertPage();
   resize(StartSize(ReadWindowSize(profile)));
+  startSize_ = size();
   Stretch();
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
-QSize MainDialog::StartSize(WindowSize saved) const {
+QSize MainDialog::StartSize(WindowSize saved) {
   // Without a saved size the window opens wide enough for the results and
-  // the preview side by side.
-  const QSize opening = minimumSize() + DialogUnits(font()).Size(110, 40);
-  QSize size = saved.width > 0 ? QSize(saved.width, saved.height).expandedTo(minimumSize()) : opening;
+  // the preview side by side. Sizes are kept in dialog units, so a font or
+  // display scale of another start gives the same layout.
+  const DialogUnits units(font());
+  wantedUnits_ = saved.width > 0 ? QSize(saved.width, saved.height) : units.UnitsOf(minimumSize()) + QSize(110, 40);
+  QSize size = units.Size(wantedUnits_.width(), wantedUnits_.height()).expandedTo(minimumSize());
   if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
   return size.expandedTo(minimumSize());
+}
+
+QSize MainDialog::SizeToSave() const {
+  const QSize shown = isMaximized() || isFullScreen() ? normalGeometry().size() : size();
+  // A screen too small for the size asked (a display scaled up) held the
+  // window smaller; that is no size the user chose.
+  if (shown == startSize_) return wantedUnits_;
+  return DialogUnits(font()).UnitsOf(shown);
 }
 
 MainDialog::~MainDialog() { tray_->hide(); }
@@ -81,9 +98,12 @@ void MainDialog::CreateControls() {
   layout_.Add(tabs_, kStretchRight | kStretchDown);
   layout_.Add(buttonFrame_, kStretchRight | kFollowBottom);
   for (QWidget* button : {helpButton_, aboutButton_}) layout_.Add(button, kFollowBottom);
-  // Enter ends the program from anywhere in the window, so no button may
-  // look as if Enter pressed it.
-  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+  // Enter presses the button that has the focus; no button is pressed by
+  // an Enter elsewhere.
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    button->setAutoDefault(true);
+    button->setDefault(false);
+  }
 
   trayMenu_ = new QMenu(this);
   openAction_ = trayMenu_->addAction(QStringLiteral("&Open..."));
@@ -100,6 +120,7 @@ void MainDialog::Stretch() {
   layout_.Apply(extra);
   CentreButtons();
   convertPage_->Stretch(extra);
+  optionsPage_->Stretch(extra);
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event) {
@@ -149,7 +170,7 @@ void MainDialog::CreateTrayIcon() {
   // Made even when the desktop has no notification area yet (it may start
   // after the program, as at login): the icon appears once it does.
   tray_ = new QSystemTrayIcon(AppIcon(), this);
-  tray_->setToolTip(QString::fromLatin1(kTrayTip));
+  tray_->setToolTip(ToDisplay(TrayTip(OutputFormat::Jpeg)));
   tray_->setContextMenu(trayMenu_);
   tray_->show();
 }
@@ -163,6 +184,7 @@ void MainDialog::ConnectSignals() {
   connect(exitAction_, &QAction::triggered, this, [this] { CloseAll(1); });
   connect(optionsPage_, &OptionsPage::AutoConvertRequested, convertPage_, &ConvertPage::AutoConvert);
   connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
+  connect(convertPage_, &ConvertPage::ViewRequested, this, &MainDialog::ShowViewer);
 }
 
 void MainDialog::ApplyAutoConvert() { optionsPage_->ApplyAutoConvert(); }
@@ -173,6 +195,7 @@ void MainDialog::SyncOptionsToConvertPage() {
   optionsPage_->ReadControls();
   convertPage_->SetOptions(optionsPage_->Options().conversion);
   convertPage_->ExchangeFields(true);
+  tray_->setToolTip(ToDisplay(TrayTip(optionsPage_->Options().conversion.format)));
 }
 
 void MainDialog::OnTabChanged(int index) {
@@ -204,7 +227,34 @@ void MainDialog::ShowHelp() {
     presenter_(this, {QMessageBox::Warning, QStringLiteral("Tamarind"), ToDisplay(document.reason())});
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(ToDisplay(*document)));
+  if (!opener_(QUrl::fromLocalFile(ToDisplay(*document))))
+    presenter_(this, {QMessageBox::Warning, QStringLiteral("Tamarind"), ToDisplay(NothingOpensText(*document))});
+}
+
+void MainDialog::TakeOneOffSource(const std::string& path) {
+  if (convertPage_->Running()) return;
+  const DroppedSource dropped = SourceFromDrop(std::vector<std::string>{path});
+  if (dropped.sourceText.empty()) return;
+  // What would be saved now is what the end keeps, whatever this changes.
+  OneOffSource oneOff{dropped.sourceText, convertPage_->Fields(), {}};
+  optionsPage_->ReadControls();
+  oneOff.savedOptions = optionsPage_->Options();
+  if (oneOff_) {
+    oneOff.savedFields = oneOff_->savedFields;
+    oneOff.savedOptions = oneOff_->savedOptions;
+  }
+  oneOff_ = std::move(oneOff);
+  TakeSource(dropped);
+  convertPage_->Preview()->ShowFax(ToDisplay(path));
+  Restore();
+}
+
+FaxViewer* MainDialog::ShowViewer(const QString& path) {
+  auto* viewer = new FaxViewer(path);
+  connect(viewer, &FaxViewer::ConvertRequested, this, [this](const QString& fax) { TakeOneOffSource(FromControl(fax)); });
+  viewers_.emplace_back(viewer);
+  viewer->show();
+  return viewer;
 }
 
 void MainDialog::SetMessagePresenter(const MessagePresenter& presenter) {
@@ -217,12 +267,17 @@ void MainDialog::CloseAll(int exitCode) {
   closed_ = true;
   convertPage_->AutoConvert(0, 0);  // no run may start while the window goes
   convertPage_->StopAndWait();
+  for (const QPointer<FaxViewer>& viewer : viewers_)
+    if (viewer) viewer->close();
   // Read again so that lines written by anyone else meanwhile are kept.
   ProfileFile profile = ProfileFile::Load(settingsPath_);
-  convertPage_->Save(profile);
-  const QSize shown = isMaximized() || isFullScreen() ? normalGeometry().size() : size();
-  WriteWindowSize(profile, {shown.width(), shown.height()});
-  optionsPage_->Save(profile);
+  MainFields fields = convertPage_->Fields();
+  PageOptions options = optionsPage_->ReadForSaving();
+  if (oneOff_) KeepSavedSource(*oneOff_, fields, options);
+  WriteMainFields(profile, fields);
+  const QSize units = SizeToSave();
+  WriteWindowSize(profile, {units.width(), units.height()});
+  WritePageOptions(profile, options);
   if (platform::Status saved = profile.Save(); !saved) {
     settingsError_ = saved.reason();
     platform::WriteErr("tamarind: the settings were not saved: " + settingsError_ + "\n");
@@ -232,7 +287,7 @@ void MainDialog::CloseAll(int exitCode) {
   emit Closed(exitCode);
 }
 
-void MainDialog::accept() { CloseAll(1); }
+void MainDialog::accept() {}
 
 void MainDialog::reject() { CloseAll(2); }
 
@@ -242,12 +297,37 @@ void MainDialog::closeEvent(QCloseEvent* event) {
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {
-  bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
-    accept();
+  // Only plain keys: Alt+letter and the like are mnemonics and shortcuts.
+  if ((event->modifiers() & ~Qt::KeypadModifier) != 0) {
+    QDialog::keyPressEvent(event);
     return;
   }
-  QDialog::keyPressEvent(event);
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // A button that has the focus takes Enter itself; a box hands it on
+      // to the next control, as a typed path is done.
+      if (qobject_cast<QLineEdit*>(QApplication::focusWidget())) focusNextChild();
+      return;
+    case Qt::Key_Escape: OnEscape(); return;
+    default: QDialog::keyPressEvent(event);
+  }
+}
+
+void MainDialog::OnEscape() {
+  // Nothing to cancel, nothing to do: Esc must not lose the window.
+  if (!convertPage_->Running()) return;
+  question_(this, {QMessageBox::Question, QStringLiteral("Tamarind"), ToDisplay(kCancelRunQuestion)},
+            [page = QPointer<ConvertPage>(convertPage_)] {
+              if (page) page->OnStop();
+            });
+}
+
+void MainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  convertPage_->FocusSource();
 }
 
 void MainDialog::changeEvent(QEvent* event) {

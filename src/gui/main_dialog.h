@@ -5,8 +5,12 @@
 
 #include <QDialog>
 #include <QSystemTrayIcon>
+#include <QPointer>
+#include <QUrl>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "gui/anchored_layout.h"
 #include "gui/messages.h"
@@ -23,9 +27,8 @@ class QTabWidget;
 namespace tamarind::gui {
 
 class ConvertPage;
+class FaxViewer;
 class OptionsPage;
-
-inline constexpr const char* kTrayTip = "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to jpg";
 
 class MainDialog : public QDialog {
   Q_OBJECT
@@ -43,8 +46,12 @@ class MainDialog : public QDialog {
   // Replaces the question whether the desktop shows a notification area
   // now (tests).
   void SetTrayProbe(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
-  // How the window and its Convert tab show message boxes (tests read them).
+  // How the window and its Convert tab show message boxes and ask
+  // questions (tests read and answer them).
   void SetMessagePresenter(const MessagePresenter& presenter);
+  void SetQuestionPresenter(QuestionPresenter presenter) { question_ = std::move(presenter); }
+  // Replaces the desktop's handler of documents (tests).
+  void SetOpener(std::function<bool(const QUrl&)> opener) { opener_ = std::move(opener); }
 
   // A saved automatic conversion starts its timer (called once at start).
   void ApplyAutoConvert();
@@ -66,18 +73,26 @@ class MainDialog : public QDialog {
   // A dropped folder or dropped fax files become the source, with the
   // source kind they need; the Convert tab shows them.
   void TakeSource(const DroppedSource& dropped);
+  // The fax at |path| becomes the source for this session only: the
+  // settings saved at the end keep the source they had (OneOffSource).
+  void TakeOneOffSource(const std::string& path);
+  // Opens the viewer on the fax at |path|; its "Convert..." comes back
+  // here as a one-off source.
+  FaxViewer* ShowViewer(const QString& path);
+  const std::vector<QPointer<FaxViewer>>& Viewers() const { return viewers_; }
 
  signals:
   void Closed(int exitCode);
 
  public slots:
-  void accept() override;  // Enter
-  void reject() override;  // Esc
+  void accept() override;  // never: Enter does not close the window
+  void reject() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -91,14 +106,20 @@ class MainDialog : public QDialog {
   void Stretch();
   // The saved size, no smaller than the layout's and no larger than the
   // screen.
-  QSize StartSize(WindowSize saved) const;
+  QSize StartSize(WindowSize saved);
   static DroppedSource DroppedSourceOf(const QMimeData* data);
   void ConnectSignals();  // every signal of the window and its handler, in one place
   void OnTabChanged(int index);
   void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+  // Esc: while a run converts, asks whether to cancel it.
+  void OnEscape();
+  // The size to save, in dialog units: the size shown, or the size asked
+  // for when the screen held the window smaller and the user left it so.
+  QSize SizeToSave() const;
 
   std::string settingsPath_;
   bool closed_ = false;
+  bool shownOnce_ = false;
   std::string settingsError_;
   QTabWidget* tabs_ = nullptr;
   ConvertPage* convertPage_ = nullptr;
@@ -114,6 +135,12 @@ class MainDialog : public QDialog {
   QSystemTrayIcon* tray_ = nullptr;
   std::function<bool()> trayAvailable_ = &QSystemTrayIcon::isSystemTrayAvailable;
   MessagePresenter presenter_ = WindowModalPresenter();
+  QuestionPresenter question_ = WindowModalQuestion();
+  std::function<bool(const QUrl&)> opener_;
+  std::optional<OneOffSource> oneOff_;
+  std::vector<QPointer<FaxViewer>> viewers_;
+  QSize wantedUnits_;  // the size asked for at start, in dialog units
+  QSize startSize_;    // the size it got, in pixels
 };
 
 }  // namespace tamarind::gui

@@ -12,4 +12,17 @@ MessagePresenter WindowModalPresenter() {
   };
 }
 
+QuestionPresenter WindowModalQuestion() {
+  return [](QWidget* owner, const Message& message, std::function<void()> onYes) {
+    auto* box = new QMessageBox(message.icon, message.caption, message.text, QMessageBox::Yes | QMessageBox::No, owner);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    QObject::connect(box, &QMessageBox::finished, box, [onYes = std::move(onYes)](int answer) {
+      if (answer == QMessageBox::Yes) onYes();
+    });
+    box->open();
+  };
+}
+
 }  // namespace tamarind::gui

@@ -21,4 +21,9 @@ using MessagePresenter = std::function<QWidget*(QWidget* owner, const Message& m
 // A window-modal box with an OK button that does not block the caller.
 MessagePresenter WindowModalPresenter();
 
+// Asks |message| as a question over |owner|, No the default; |onYes| runs
+// when the user answers Yes.
+using QuestionPresenter = std::function<void(QWidget* owner, const Message& message, std::function<void()> onYes)>;
+QuestionPresenter WindowModalQuestion();
+
 }  // namespace tamarind::gui

@@ -56,7 +56,7 @@ OptionsPage::OptionsPage(const PageOptions& saved, QWidget* parent) : QWidget(pa
   CreateControls();
   ConnectSignals();
   WriteControls();
-  ApplyColours(this, kPageBackground, kOptionsEditBackground);
+  ApplyColours(this, Surface::Page);
 }
 
 void OptionsPage::CreateControls() {
@@ -110,6 +110,11 @@ void OptionsPage::CreateControls() {
   for (const std::string& language : ocr::InstalledLanguages()) ocrLanguages_->addItem(ToDisplay(language));
   ocrLanguages_->setToolTip(QStringLiteral("Languages of the text, joined by +: eng+deu"));
 
+  layout_.SetBaseSize(units.Size(285, 150));
+  for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const bool group = qobject_cast<QGroupBox*>(control) != nullptr;
+    layout_.Add(control, kSpreadAcross | kSpreadAlong | (group ? kSpreadDown : 0u));
+  }
   for (auto [edit, range] : NumberBoxes()) {
     edit->setValidator(new RangeValidator(range, edit));
     edit->setToolTip(QStringLiteral("%1 to %2").arg(range.low).arg(range.high));
@@ -210,9 +215,9 @@ void OptionsPage::ApplyAutoConvert() {
   emit AutoConvertRequested(options_.cycleMinutes, state);
 }
 
-void OptionsPage::Save(ProfileFile& profile) {
+const PageOptions& OptionsPage::ReadForSaving() {
   ReadControlValues();
-  WritePageOptions(profile, options_);
+  return options_;
 }
 
 }  // namespace tamarind::gui

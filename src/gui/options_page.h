@@ -7,6 +7,7 @@
 #include <array>
 #include <utility>
 
+#include "gui/anchored_layout.h"
 #include "window/front_settings.h"
 
 class QCheckBox;
@@ -31,10 +32,15 @@ class OptionsPage : public QWidget {
   // Checks "Convert File(s)" (|files|) or "Convert Directory" as a click
   // on it would, unless it is checked already.
   void ChooseSourceKind(bool files);
-  // Reads the controls and writes the "Options" keys.
-  void Save(ProfileFile& profile);
+  // Reads the controls: what the "Options" keys save.
+  const PageOptions& ReadForSaving();
 
   const PageOptions& Options() const { return options_; }
+
+  // Spreads the controls over a page |extra| larger than its base size,
+  // in proportion: the groups grow, and the controls keep their places
+  // relative to them.
+  void Stretch(QSize extra) { layout_.Apply(extra); }
 
  signals:
   // (minutes, 1 on / 0 off), for ConvertPage::AutoConvert.
@@ -54,6 +60,7 @@ class OptionsPage : public QWidget {
   void OnTextRecognitionToggled();
 
   PageOptions options_;
+  AnchoredLayout layout_;
 
   QRadioButton* convertDirectory_ = nullptr;
   QRadioButton* convertFiles_ = nullptr;

@@ -78,6 +78,11 @@ void PreviewPane::showEvent(QShowEvent* event) {
   if (!path_.isEmpty() && picture_.isNull() && note_.isEmpty()) Render();
 }
 
+void PreviewPane::mouseDoubleClickEvent(QMouseEvent* event) {
+  QFrame::mouseDoubleClickEvent(event);
+  if (!path_.isEmpty()) emit ViewRequested(path_);
+}
+
 void PreviewPane::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
   if (!path_.isEmpty()) resizeSettled_.start();

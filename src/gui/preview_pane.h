@@ -31,11 +31,14 @@ class PreviewPane : public QFrame {
  signals:
   // The picture or the note for the fax asked for last is in place.
   void Shown();
+  // A double-click: the fax shown should open in the viewer.
+  void ViewRequested(const QString& path);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   void Render();

@@ -6,10 +6,13 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 
 #include "gui/look.h"
+#include "window/window_texts.h"
 
 namespace tamarind::gui {
 
@@ -25,30 +28,34 @@ ResultsList::ResultsList(QWidget* parent)
     : QTreeWidget(parent), opener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   setRootIsDecorated(false);
   setUniformRowHeights(true);
-  setColumnCount(3);
-  setHeaderLabels({QStringLiteral("Source Fax Files"), QStringLiteral("Destination JPEG Files"),
-                   QStringLiteral("Results")});
+  setColumnCount(4);
+  setHeaderLabels({QStringLiteral("Source Fax Files"), ToDisplay(DestinationColumnHead(OutputFormat::Jpeg)),
+                   QStringLiteral("Results"), QStringLiteral("Reason")});
   header()->setDefaultAlignment(Qt::AlignLeft);
   header()->setStretchLastSection(false);
   setTextElideMode(Qt::ElideMiddle);
   SizeColumns();
 
   rowMenu_ = new QMenu(this);
-  openAction_ = rowMenu_->addAction(QStringLiteral("Open"));
+  viewAction_ = rowMenu_->addAction(QStringLiteral("View fax"));
+  openAction_ = rowMenu_->addAction(QStringLiteral("Open output"));
   folderAction_ = rowMenu_->addAction(QStringLiteral("Open containing folder"));
   copyAction_ = rowMenu_->addAction(QStringLiteral("Copy path"));
-  rowMenu_->setDefaultAction(openAction_);
+  rowMenu_->setDefaultAction(viewAction_);
+  connect(viewAction_, &QAction::triggered, this, &ResultsList::ViewFax);
   connect(openAction_, &QAction::triggered, this, &ResultsList::OpenOutput);
   connect(folderAction_, &QAction::triggered, this, &ResultsList::OpenContainingFolder);
   connect(copyAction_, &QAction::triggered, this, &ResultsList::CopyPath);
-  // A double-click only: Enter, which would also activate the row, ends
-  // the program.
   connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* row) {
     setCurrentItem(row);
-    OpenOutput();
+    ViewFax();
   });
   connect(this, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* row) { emit FaxSelected(row ? SourcePath(row) : QString()); });
+}
+
+void ResultsList::SetFormat(OutputFormat format) {
+  headerItem()->setText(kOutputColumn, ToDisplay(DestinationColumnHead(format)));
 }
 
 int ResultsList::CellWidth(const QString& text) const {
@@ -61,19 +68,19 @@ int ResultsList::CellWidth(const QString& text) const {
 
 void ResultsList::SizeColumns() {
   // The result words never change, so their column never does; the paths
-  // get everything else, in equal shares.
+  // and the reason get everything else, in equal shares.
   int widest = header()->sectionSizeHint(kResultColumn);
   for (FileResult result : kAllFileResults) widest = std::max(widest, CellWidth(ToDisplay(ResultText(result))));
-  header()->setSectionResizeMode(kSourceColumn, QHeaderView::Stretch);
-  header()->setSectionResizeMode(kOutputColumn, QHeaderView::Stretch);
+  for (Column column : {kSourceColumn, kOutputColumn, kReasonColumn})
+    header()->setSectionResizeMode(column, QHeaderView::Stretch);
   header()->setSectionResizeMode(kResultColumn, QHeaderView::Fixed);
   header()->resizeSection(kResultColumn, widest);
 }
 
 int ResultsList::ReadableWidth() const {
-  constexpr int kNameCharacters = 14;
+  constexpr int kNameCharacters = 12;
   const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  return header()->sectionSize(kResultColumn) + 2 * kNameCharacters * fontMetrics().averageCharWidth() + scrollBar +
+  return header()->sectionSize(kResultColumn) + 3 * kNameCharacters * fontMetrics().averageCharWidth() + scrollBar +
          2 * frameWidth();
 }
 
@@ -86,21 +93,28 @@ void ResultsList::BeginRun(std::string sourceFolder, std::string destination) {
 QString ResultsList::ShownSource(const std::string& path) const { return ToDisplay(ShownPath(path, sourceFolder_)); }
 
 void ResultsList::AddFile(int index, const std::string& sourcePath) {
+  const QScrollBar* bar = verticalScrollBar();
+  const bool following = bar->value() == bar->maximum();
   auto* row = new QTreeWidgetItem(QStringList{ShownSource(sourcePath)});
   row->setToolTip(kSourceColumn, ToDisplay(sourcePath));
   row->setData(kSourceColumn, kFullPathRole, ToDisplay(sourcePath));
   insertTopLevelItem(index, row);
-  scrollToItem(row);
+  if (following) scrollToItem(row);
 }
 
 void ResultsList::FinishFile(int index, const FinishedFile& file) {
   QTreeWidgetItem* row = topLevelItem(index);
   if (!row) return;
-  row->setText(kOutputColumn, ToDisplay(ShownPath(file.output, destination_)));
-  row->setToolTip(kOutputColumn, ToDisplay(file.output));
-  row->setData(kOutputColumn, kFullPathRole, ToDisplay(file.output));
-  row->setData(kOutputColumn, kOpenPathRole, ToDisplay(file.firstOutput));
+  const std::string first = file.outputs.empty() ? std::string() : file.outputs.front();
+  row->setText(kOutputColumn, ToDisplay(OutputCellText(file.outputs, destination_)));
+  row->setToolTip(kOutputColumn, ToDisplay(OutputsToolTip(file.outputs)));
+  row->setData(kOutputColumn, kFullPathRole, ToDisplay(first));
+  row->setData(kOutputColumn, kOpenPathRole, ToDisplay(first));
   row->setText(kResultColumn, ToDisplay(ResultText(file.result)));
+  const std::string source = FromControl(SourcePath(row));
+  row->setText(kReasonColumn, ToDisplay(ReasonCellText(file.reason, source, destination_)));
+  row->setToolTip(kResultColumn, ToDisplay(file.reason));
+  row->setToolTip(kReasonColumn, ToDisplay(file.reason));
 }
 
 QString ResultsList::SourcePath(const QTreeWidgetItem* row) { return row->data(kSourceColumn, kFullPathRole).toString(); }
@@ -109,6 +123,7 @@ QString ResultsList::OpenPath(const QTreeWidgetItem* row) { return row->data(kOu
 
 void ResultsList::UpdateMenu() {
   const QTreeWidgetItem* row = currentItem();
+  viewAction_->setEnabled(row != nullptr);
   openAction_->setEnabled(row && !OpenPath(row).isEmpty());
   folderAction_->setEnabled(row != nullptr);
   copyAction_->setEnabled(row != nullptr);
@@ -124,9 +139,26 @@ void ResultsList::contextMenuEvent(QContextMenuEvent* event) {
   rowMenu_->popup(event->globalPos());
 }
 
+void ResultsList::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && currentItem()) {
+    ViewFax();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
+void ResultsList::ViewFax() {
+  if (const QTreeWidgetItem* row = currentItem()) emit ViewRequested(SourcePath(row));
+}
+
+void ResultsList::Open(const QString& path) {
+  if (!opener_(QUrl::fromLocalFile(path))) emit NothingOpens(path);
+}
+
 void ResultsList::OpenOutput() {
   const QTreeWidgetItem* row = currentItem();
-  if (row && !OpenPath(row).isEmpty()) opener_(QUrl::fromLocalFile(OpenPath(row)));
+  if (row && !OpenPath(row).isEmpty()) Open(OpenPath(row));
 }
 
 // The output's folder, or the source's when nothing was written.
@@ -134,7 +166,7 @@ void ResultsList::OpenContainingFolder() {
   const QTreeWidgetItem* row = currentItem();
   if (!row) return;
   const QString file = OpenPath(row).isEmpty() ? SourcePath(row) : OpenPath(row);
-  opener_(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
+  Open(QFileInfo(file).absolutePath());
 }
 
 void ResultsList::CopyPath() {

@@ -97,13 +97,15 @@ platform::Status CheckLanguages(std::string_view languages, const std::string& d
 platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_folder) {
   const std::string path = data_folder + "/pdf.ttf";
   auto file = platform::OpenRegularFile(path);
-  if (!file) return platform::Failure{file.reason()};
+  if (!file) return std::move(file).failure();
   // The font is a few hundred bytes; anything large is not it.
   constexpr int64_t kMostBytes = 1 << 20;
   const int64_t size = file->Size();
-  if (size <= 0 || size > kMostBytes) return platform::Failure{path + ": not the text layer's font"};
+  if (size <= 0 || size > kMostBytes) return platform::Failure::About(path, "not the text layer's font");
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (file->ReadAt(0, bytes) != size) return platform::Failure{path + ": cannot be read"};
+  platform::Expected<int64_t> read = file->ReadAt(0, bytes);
+  if (!read) return std::move(read).failure().WithPath(path);
+  if (*read != size) return platform::Failure::About(path, "changed while it was read");
   return bytes;
 }
 

@@ -178,7 +178,7 @@ platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const
 // reading is kept.
 platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, int row_repeat) {
   platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping(pix, row_repeat, false));
-  if (!upright) return platform::Failure{upright.reason()};
+  if (!upright) return std::move(upright).failure();
   if (upright->confidence >= kConfidentReading || !IsUpsideDown(pix, dpi)) return std::move(upright->text);
 
   PixPtr turned_pix = Rotated180(pix);
@@ -195,12 +195,12 @@ platform::Expected<OcrEngine> OcrEngine::Create(std::string_view languages) {
 
 platform::Expected<OcrEngine> OcrEngine::Create(std::string_view languages, const std::string& data_folder) {
   if (platform::Status installed = CheckLanguages(languages, data_folder); !installed)
-    return platform::Failure{installed.reason()};
+    return std::move(installed).failure();
   auto tesseracts = std::make_unique<Tesseracts>();
   std::lock_guard<std::mutex> hold(SetupLock());
   platform::Status loaded = Load(tesseracts->reader, data_folder, std::string(languages), tesseract::OEM_LSTM_ONLY);
   if (loaded) loaded = Load(tesseracts->orientation, data_folder, "osd", tesseract::OEM_TESSERACT_ONLY);
-  if (!loaded) return platform::Failure{loaded.reason()};
+  if (!loaded) return std::move(loaded).failure();
   // Fax pages mix letterheads, columns and tables: find the blocks first.
   tesseracts->reader.SetPageSegMode(tesseract::PSM_AUTO);
   tesseracts->orientation.SetPageSegMode(tesseract::PSM_OSD_ONLY);
@@ -215,7 +215,7 @@ OcrEngine::~OcrEngine() = default;
 platform::Expected<PageText> OcrEngine::Recognise(const FaxPage& page) {
   const Resolution resolution = TrueResolution(page);
   const int row_repeat = RowRepeat(resolution);
-  if (platform::Status fits = CheckPage(page, row_repeat); !fits) return platform::Failure{fits.reason()};
+  if (platform::Status fits = CheckPage(page, row_repeat); !fits) return std::move(fits).failure();
   KeepParallelRegionsOnThisThread();
   try {
     PixPtr pix = PixOfPage(page, row_repeat);

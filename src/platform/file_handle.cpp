@@ -6,47 +6,45 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace tamarind::platform {
 
-namespace {
-
-// What a name that is not a regular file leads to, in the user's words.
-const char* KindOf(mode_t mode) {
+const char* KindOfNonRegular(mode_t mode) {
   if (S_ISFIFO(mode)) return "is a FIFO";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
   if (S_ISDIR(mode)) return "is a folder";
   if (S_ISSOCK(mode)) return "is a socket";
+  if (S_ISLNK(mode)) return "is a symbolic link";
   return "is not a regular file";
 }
 
-Failure Refused(const std::string& path, const std::string& why) { return Failure{path + ": " + why}; }
-
-}  // namespace
-
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
+    CloseQuietly();
     fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() { CloseQuietly(); }
 
-bool FileHandle::Close() {
-  if (fd_ < 0) return false;
-  // Linux releases the descriptor even when close() fails; never retry.
-  return close(std::exchange(fd_, -1)) == 0;
+void FileHandle::CloseQuietly() {
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
 }
 
-int64_t FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
+Status FileHandle::Close() {
+  if (fd_ < 0) return Failure::System({}, EBADF);
+  // Linux releases the descriptor even when close() fails; never retry.
+  if (close(std::exchange(fd_, -1)) != 0) return Failure::System({}, errno);
+  return {};
+}
+
+Expected<int64_t> FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
   int64_t total = 0;
   while (!out.empty()) {
     const ssize_t n = pread(fd_, out.data(), out.size(), static_cast<off_t>(offset + total));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
+    if (n < 0) return Failure::System({}, errno);
     if (n == 0) break;
     out = out.subspan(static_cast<size_t>(n));
     total += n;
@@ -88,15 +86,15 @@ Expected<FileHandle> OpenRegularFile(const std::string& path, OpenFor purpose) {
     // open itself; say what they are rather than "No such device".
     struct stat info {};
     if (error == ENXIO && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-      return Refused(path, KindOf(info.st_mode));
-    return Refused(path, ErrorText(error));
+      return Failure::About(path, KindOfNonRegular(info.st_mode));
+    return Failure::System(path, error);
   }
   struct stat info {};
-  if (fstat(file.Descriptor(), &info) != 0) return Refused(path, ErrorText(errno));
-  if (!S_ISREG(info.st_mode)) return Refused(path, KindOf(info.st_mode));
+  if (fstat(file.Descriptor(), &info) != 0) return Failure::System(path, errno);
+  if (!S_ISREG(info.st_mode)) return Failure::About(path, KindOfNonRegular(info.st_mode));
   const int status = fcntl(file.Descriptor(), F_GETFL);
   if (status < 0 || fcntl(file.Descriptor(), F_SETFL, status & ~O_NONBLOCK) != 0)
-    return Refused(path, ErrorText(errno));
+    return Failure::System(path, errno);
   return file;
 }
 

@@ -9,6 +9,8 @@
 // and fstat then refuses anything but a regular file, with a reason.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -32,12 +34,15 @@ class FileHandle {
   int Descriptor() const { return fd_; }
   // Hands the descriptor over to the caller, who then closes it.
   int Release() { return std::exchange(fd_, -1); }
-  // Closes now; false when close() reported an error (or nothing was open).
-  bool Close();
+  // Closes now; fails with the system's error when close() reported one
+  // (EBADF when nothing was open). The failure names no file: the caller
+  // knows which (WithPath).
+  Status Close();
 
   // Reads up to |out|.size() bytes at |offset| without moving the file
-  // position: the count read (short only at the end of the file), or -1.
-  int64_t ReadAt(int64_t offset, std::span<uint8_t> out) const;
+  // position: the count read (short only at the end of the file), or the
+  // system's error (naming no file).
+  Expected<int64_t> ReadAt(int64_t offset, std::span<uint8_t> out) const;
 
   // The size in bytes, and the bytes the file system holds for it (less
   // than the size for a sparse file; what the file system reports, so 0 on
@@ -52,8 +57,15 @@ class FileHandle {
   int64_t EndOfDataWithin(int64_t begin, int64_t end) const;
 
  private:
+  // Where no one is left to hear of a failure.
+  void CloseQuietly();
+
   int fd_ = -1;
 };
+
+// What a file that is not a regular one is, in the user's words: "is a
+// FIFO", "is a device", "is a folder", "is a socket", "is a symbolic link".
+const char* KindOfNonRegular(mode_t mode);
 
 enum class OpenFor {
   kReading,    // O_RDONLY

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <memory>
 
@@ -53,20 +52,22 @@ FolderEntry::Kind KindOf(const std::string& path, unsigned char type) {
 
 }  // namespace
 
-bool MakeFolder(const std::string& path) {
-  if (path.empty()) return false;
-  if (mkdir(path.c_str(), 0777) == 0) return true;
-  return errno == EEXIST && IsFolder(path);
+Status MakeFolder(const std::string& path) {
+  if (path.empty()) return Failure{"a folder without a name cannot be made"};
+  if (mkdir(path.c_str(), 0777) == 0) return {};
+  const int error = errno;
+  if (error == EEXIST && IsFolder(path)) return {};
+  return Failure::System(path, error == EEXIST ? ENOTDIR : error);
 }
 
-bool MakeFolders(const std::string& path) {
-  if (path.empty()) return false;
-  if (IsFolder(path)) return true;
+Status MakeFolders(const std::string& path) {
+  if (path.empty()) return Failure{"a folder without a name cannot be made"};
+  if (IsFolder(path)) return {};
   // Every prefix that ends just before a separator, then the whole path.
   for (size_t at = path.find(kSeparator, 1); at != std::string::npos; at = path.find(kSeparator, at + 1)) {
     if (path[at - 1] == kSeparator) continue;
     std::string prefix = path.substr(0, at);
-    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return Failure::System(std::move(prefix), errno);
   }
   return MakeFolder(path);
 }
@@ -76,12 +77,9 @@ bool IsFolder(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, std::string* error) {
+Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-  if (!dir) {
-    if (error) *error = ErrorText(errno);
-    return std::nullopt;
-  }
+  if (!dir) return Failure::System(folder, errno);
   std::vector<FolderEntry> entries;
   errno = 0;
   while (const dirent* entry = readdir(dir.get())) {
@@ -90,10 +88,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, st
     entries.push_back({name, KindOf(JoinPath(folder, name), entry->d_type)});
     errno = 0;
   }
-  if (errno != 0) {
-    if (error) *error = ErrorText(errno);
-    return std::nullopt;
-  }
+  if (errno != 0) return Failure::System(folder, errno);
   std::sort(entries.begin(), entries.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
@@ -122,9 +117,9 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
-std::optional<FileStatus> StatusOf(const std::string& path) {
+Expected<FileStatus> StatusOf(const std::string& path) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  if (stat(path.c_str(), &info) != 0) return Failure::System(path, errno);
   FileStatus status;
   status.regular = S_ISREG(info.st_mode);
   status.size = static_cast<int64_t>(info.st_size);
@@ -135,15 +130,21 @@ std::optional<FileStatus> StatusOf(const std::string& path) {
   return status;
 }
 
+bool IsCharacterDevice(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   auto first = StatusOf(a);
   auto second = StatusOf(b);
   return first && second && first->device == second->device && first->inode == second->inode;
 }
 
-bool SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified) {
+Status SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified) {
   const timespec times[2] = {TimespecOf(accessed), TimespecOf(modified)};
-  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+  if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return Failure::System(path, errno);
+  return {};
 }
 
 std::string LocalTimeText(const char* format) {
@@ -155,28 +156,46 @@ std::string LocalTimeText(const char* format) {
   return std::string(buffer, length);
 }
 
+namespace {
+
+ssize_t WriteOnce(int fd, std::string_view bytes) {
+  ssize_t n;
+  do n = write(fd, bytes.data(), bytes.size());
+  while (n < 0 && errno == EINTR);
+  return n;
+}
+
+}  // namespace
+
 Status AppendWhole(const std::string& path, std::string_view bytes) {
   Expected<FileHandle> file = OpenRegularFile(path, OpenFor::kAppending);
   if (!file) return file.status();
   const int fd = file->Descriptor();
   // One write: O_APPEND places it whole at the end, so entries of
   // concurrent writers never interleave.
-  ssize_t n;
-  do n = write(fd, bytes.data(), bytes.size());
-  while (n < 0 && errno == EINTR);
+  const ssize_t n = WriteOnce(fd, bytes);
   if (n == static_cast<ssize_t>(bytes.size())) {
-    if (file->Close()) return {};
-    return Failure{path + ": " + ErrorText(errno)};
+    if (Status closed = file->Close(); !closed) return std::move(closed).failure().WithPath(path);
+    return {};
   }
-  if (n < 0) return Failure{path + ": " + ErrorText(errno)};
-  // A short write (a full disk, a file-size limit): take the part back, so
-  // the next entry does not start in the middle of a line. The write left
-  // the position at the end of our bytes; if another writer appended since,
-  // cutting would take its entry too, and ours stays as it is.
+  if (n < 0) return Failure::System(path, errno);
+  // A short write (a full disk, a file-size limit). The rest, written on,
+  // fails with the cause; should it go through after all, the entry is
+  // whole.
+  size_t written = static_cast<size_t>(n);
+  ssize_t more = 0;
+  while (written < bytes.size() && (more = WriteOnce(fd, bytes.substr(written))) > 0) written += static_cast<size_t>(more);
+  if (written == bytes.size()) return {};
+  const int error = more < 0 ? errno : EIO;
+  // Take the part back, so the next entry does not start in the middle of
+  // a line. The write left the position at the end of our bytes; if
+  // another writer appended since, cutting would take its entry too, and
+  // ours stays as it is.
   const off_t end = lseek(fd, 0, SEEK_CUR);
-  if (end >= n && file->Size() == end && ftruncate(fd, end - n) == 0)
-    return Failure{path + ": the entry did not fit (the disk may be full); nothing was added"};
-  return Failure{path + ": the entry did not fit (the disk may be full) and stays cut short"};
+  const off_t ours = static_cast<off_t>(written);
+  if (end >= ours && file->Size() == end && ftruncate(fd, end - ours) == 0)
+    return Failure::System(path, error, "the entry was not added");
+  return Failure::System(path, error, "the entry stays cut short");
 }
 
 }  // namespace tamarind::platform

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,11 +14,12 @@ namespace tamarind::platform {
 
 // Creates |path| and every missing ancestor, like `mkdir -p`. A folder that
 // already exists (or that another process makes meanwhile) is success; a
-// trailing separator is harmless. False when |path| cannot be a folder.
-bool MakeFolders(const std::string& path);
+// trailing separator is harmless. Fails naming the level that could not be
+// made, with the system's reason.
+Status MakeFolders(const std::string& path);
 
 // Creates the last level of |path| only; an existing folder is success.
-bool MakeFolder(const std::string& path);
+Status MakeFolder(const std::string& path);
 
 bool IsFolder(const std::string& path);
 
@@ -32,9 +32,9 @@ struct FolderEntry {
 // The entries of |folder| in byte order of their names, without "." and
 // "..". Regular files (also through a link) are Files; real folders are
 // Folders; links to folders, devices, pipes and sockets are Other, so a
-// walk never follows a link into a folder. nullopt with |error| set when
-// the folder cannot be read.
-std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, std::string* error = nullptr);
+// walk never follows a link into a folder. Fails, naming the folder, when
+// it cannot be read.
+Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
 // Matches |name| against |pattern| with `*` (any run) and `?` (one
 // character), ignoring ASCII case. "*.*" matches every name, also one
@@ -56,14 +56,19 @@ struct FileStatus {
   uint64_t inode = 0;
 };
 
-// Status of |path| with links followed; nullopt when it does not exist.
-std::optional<FileStatus> StatusOf(const std::string& path);
+// Status of |path| with links followed; the failure keeps stat's error
+// (ENOENT when it does not exist). Never opens the file, so a FIFO or a
+// device cannot make it wait.
+Expected<FileStatus> StatusOf(const std::string& path);
+
+// True when |path| leads to a character device (/dev/null).
+bool IsCharacterDevice(const std::string& path);
 
 // True when |a| and |b| name the same existing file (links followed).
 bool SameFile(const std::string& a, const std::string& b);
 
 // Sets the access and modification times of |path| (links followed).
-bool SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified);
+Status SetFileTimes(const std::string& path, const FileTime& accessed, const FileTime& modified);
 
 // The local time formatted with strftime |format|.
 std::string LocalTimeText(const char* format);
@@ -71,8 +76,9 @@ std::string LocalTimeText(const char* format);
 // Appends |bytes| to |path| (created 0666 less the umask when missing)
 // whole or not at all: with a single write, so entries of concurrent
 // writers never interleave, and a part that a full disk cut short is taken
-// back. Only a regular file is written: a pipe or a device named as the
-// log fails at once (see OpenRegularFile).
+// back (the failure then says the system's reason: "No space left on
+// device", "File too large"). Only a regular file is written: a pipe or a
+// device named as the log fails at once (see OpenRegularFile).
 Status AppendWhole(const std::string& path, std::string_view bytes);
 
 }  // namespace tamarind::platform

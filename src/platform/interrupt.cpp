@@ -1,10 +1,13 @@
 #include "platform/interrupt.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 namespace tamarind::platform {
 
@@ -12,13 +15,35 @@ namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// What the handler may touch: lock-free atomics and a pipe's write end.
-// Process-wide by nature (a signal disposition is).
-std::atomic<int> recordedSignal{0};
+// What the handler may touch: lock-free atomics, a pipe's write end and the
+// guarded names. Process-wide by nature (a signal disposition is).
+std::atomic<int> firstSignal{0};
+std::atomic<int> signalCount{0};
 std::atomic<bool> endAtOnce{false};
 std::atomic<int> wakeRead{-1};
 std::atomic<int> wakeWrite{-1};
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+// A guarded name's slot. Its owner claims it (kFree -> kFilling), writes
+// the folder and the name, and publishes it (kReady); the handler takes a
+// published slot (kReady -> kRemoving) before it reads it, so the owner can
+// never rewrite a slot under the handler's eyes. A slot the handler took
+// stays taken: the process is ending.
+enum SlotState : int { kFree, kFilling, kReady, kRemoving };
+struct GuardedName {
+  std::atomic<int> state{kFree};
+  int folder = -1;
+  char name[NAME_MAX + 1] = {};
+};
+std::array<GuardedName, kMaxGuardedNames> guardedNames;
+
+// Async-signal-safe: only unlinkat and atomics.
+void RemoveGuardedNames() {
+  for (GuardedName& slot : guardedNames) {
+    int ready = kReady;
+    if (slot.state.compare_exchange_strong(ready, kRemoving)) unlinkat(slot.folder, slot.name, 0);
+  }
+}
 
 sigset_t InterruptSignalSet() {
   sigset_t set;
@@ -44,13 +69,19 @@ void EndWith(int signal) {
 
 extern "C" void RecordInterrupt(int signal) {
   const int savedErrno = errno;
+  const int before = signalCount.fetch_add(1);
   int none = 0;
-  recordedSignal.compare_exchange_strong(none, signal);
+  firstSignal.compare_exchange_strong(none, signal);
   if (const int fd = wakeWrite.load(); fd >= 0) {
     const char byte = 1;
     [[maybe_unused]] ssize_t ignored = write(fd, &byte, 1);  // a full pipe is awake already
   }
-  if (endAtOnce.load()) EndWith(signal);
+  // A second signal means the user will not wait for the files in
+  // progress to end.
+  if (endAtOnce.load() || before > 0) {
+    RemoveGuardedNames();
+    EndWith(signal);
+  }
   errno = savedErrno;
 }
 
@@ -62,7 +93,35 @@ void MakeWakePipe() {
   wakeWrite.store(fds[1]);
 }
 
+void Ignore(int signal) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(signal, &ignore, nullptr);
+}
+
 }  // namespace
+
+TemporaryNameGuard::TemporaryNameGuard(int folder, std::string_view name) {
+  if (folder < 0 || name.empty() || name.size() > NAME_MAX) return;
+  for (int i = 0; i < kMaxGuardedNames; ++i) {
+    GuardedName& slot = guardedNames[static_cast<size_t>(i)];
+    int free = kFree;
+    if (!slot.state.compare_exchange_strong(free, kFilling)) continue;
+    slot.folder = folder;
+    std::memcpy(slot.name, name.data(), name.size());
+    slot.name[name.size()] = '\0';
+    slot.state.store(kReady);
+    slot_ = i;
+    return;
+  }
+}
+
+TemporaryNameGuard::~TemporaryNameGuard() {
+  if (slot_ < 0) return;
+  int ready = kReady;
+  guardedNames[static_cast<size_t>(slot_)].state.compare_exchange_strong(ready, kFree);
+}
 
 void InstallInterruptHandlers(OnInterrupt action) {
   endAtOnce.store(action == OnInterrupt::kRecordAndEnd);
@@ -73,15 +132,18 @@ void InstallInterruptHandlers(OnInterrupt action) {
     struct sigaction handler {};
     handler.sa_handler = RecordInterrupt;
     handler.sa_mask = InterruptSignalSet();
-    // Interrupted system calls resume; the program looks at the flag.
-    handler.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call the main thread waits in (an open or a read of
+    // a pipe) returns EINTR, and the program looks at the flag.
+    handler.sa_flags = 0;
     sigaction(signal, &handler, nullptr);
   }
 }
 
-bool InterruptRequested() { return recordedSignal.load() != 0; }
+bool InterruptRequested() { return firstSignal.load() != 0; }
 
-int InterruptSignal() { return recordedSignal.load(); }
+int InterruptSignal() { return firstSignal.load(); }
+
+int InterruptCount() { return signalCount.load(); }
 
 int InterruptWakeDescriptor() { return wakeRead.load(); }
 
@@ -98,7 +160,7 @@ InterruptSignalsBlocked::InterruptSignalsBlocked() {
 InterruptSignalsBlocked::~InterruptSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
 void EndProcessWithPendingSignal() {
-  const int signal = recordedSignal.load();
+  const int signal = firstSignal.load();
   if (signal == 0) return;
   EndWith(signal);
   // A signal whose default action does not end the process: end anyway,
@@ -106,11 +168,9 @@ void EndProcessWithPendingSignal() {
   _exit(128 + signal);
 }
 
-void IgnoreBrokenPipes() {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
+void IgnoreWriteSignals() {
+  Ignore(SIGPIPE);
+  Ignore(SIGXFSZ);
 }
 
 }  // namespace tamarind::platform

@@ -91,15 +91,20 @@ struct MemoryController {
 // from the mount's own top.
 std::optional<int64_t> RoomInGroup(const std::string& root, const MemoryController& controller,
                                    const std::string& group) {
+  // The kernel writes the group from the hierarchy's top, "/a/b"; one
+  // without its leading separator is taken from the top all the same.
+  const std::string start = group.starts_with('/') ? group : "/" + group;
   std::optional<int64_t> room;
   for (const std::string& mount : controller.mounts) {
-    for (std::string level = group;; level = level.substr(0, level.rfind('/'))) {
+    // Each step cuts one level off, so the walk ends on any text.
+    for (std::string level = start;;) {
       const std::string folder = root + mount + level;
       std::optional<int64_t> limit = ReadNumber(folder + "/" + controller.limitFile);
       std::optional<int64_t> usage = ReadNumber(folder + "/" + controller.usageFile);
       if (limit && usage && *limit < kUnlimited)
         room = std::min(room.value_or(kUnlimited), std::max<int64_t>(*limit - *usage, 0));
-      if (level.empty() || level == "/") break;
+      if (level.empty()) break;
+      level.resize(level.rfind('/'));
     }
   }
   return room;

@@ -21,4 +21,43 @@ std::string ErrorText(int error) {
   return "error " + std::to_string(error);
 }
 
+const std::string& NoReason() {
+  static const std::string kNone;
+  return kNone;
+}
+
+Failure::Failure(std::string path, int error, std::string context)
+    : path_(std::move(path)), error_(error), context_(std::move(context)) {
+  Form();
+}
+
+void Failure::Form() {
+  message_.clear();
+  for (std::string_view part : {std::string_view(path_), std::string_view(context_)}) {
+    if (part.empty()) continue;
+    if (!message_.empty()) message_ += ": ";
+    message_ += part;
+  }
+  if (error_ != 0) {
+    if (!message_.empty()) message_ += ": ";
+    message_ += ErrorText(error_);
+  }
+  if (!also_.empty()) message_ += "; " + also_;
+}
+
+Failure Failure::WithPath(std::string path) && {
+  if (path_.empty()) {
+    path_ = std::move(path);
+    Form();
+  }
+  return std::move(*this);
+}
+
+Failure Failure::Also(const Failure& later) && {
+  if (!also_.empty()) also_ += "; ";
+  also_ += later.message();
+  Form();
+  return std::move(*this);
+}
+
 }  // namespace tamarind::platform

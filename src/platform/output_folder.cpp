@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -16,23 +15,23 @@ namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-Failure Refused(const std::string& path, std::string_view why) { return Failure{path + ": " + std::string(why)}; }
-
 // Why |name| in the folder |parent| could not be opened as a folder without
 // following a link.
 Failure WhyNotAFolder(int parent, const std::string& name, const std::string& path, int error) {
   struct stat info {};
   if (fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
-    return Refused(path, "is a symbolic link");
-  return Refused(path, ErrorText(error));
+    return Failure::About(path, "is a symbolic link");
+  return Failure::System(path, error);
 }
 
 }  // namespace
 
 Expected<OutputFolder> OutputFolder::Open(const std::string& root, bool create) {
-  if (create && !root.empty() && !MakeFolders(root)) return Refused(root, ErrorText(errno));
+  if (create && !root.empty()) {
+    if (Status made = MakeFolders(root); !made) return std::move(made).failure();
+  }
   FileHandle folder(open(root.empty() ? "." : root.c_str(), kFolderFlags));
-  if (!folder.IsOpen()) return Refused(root.empty() ? "." : root, ErrorText(errno));
+  if (!folder.IsOpen()) return Failure::System(root.empty() ? "." : root, errno);
   return OutputFolder(std::move(folder), root);
 }
 
@@ -45,9 +44,8 @@ Expected<OutputFolder> OutputFolder::Beneath(std::string_view relative, bool cre
     if (name.empty() || name == ".") continue;
     const int parent = current->Descriptor();
     std::string path = JoinPath(current->Path(), name);
-    if (name == "..") return Refused(path, "leaves the destination folder");
-    if (create && mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
-      return Refused(path, ErrorText(errno));
+    if (name == "..") return Failure::About(path, "leaves the destination folder");
+    if (create && mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) return Failure::System(path, errno);
     FileHandle next(openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW));
     if (!next.IsOpen()) return WhyNotAFolder(parent, name, path, errno);
     current = OutputFolder(std::move(next), std::move(path));
@@ -61,7 +59,7 @@ Status OutputFolder::MakeFoldersBeneath(std::string_view relative) const {
 
 Expected<OutputFolder> OutputFolder::Duplicate() const {
   FileHandle copy(fcntl(folder_.Descriptor(), F_DUPFD_CLOEXEC, 0));
-  if (!copy.IsOpen()) return Refused(path_.empty() ? "." : path_, ErrorText(errno));
+  if (!copy.IsOpen()) return Failure::System(path_.empty() ? "." : path_, errno);
   return OutputFolder(std::move(copy), path_);
 }
 

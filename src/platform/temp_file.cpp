@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "platform/paths.h"
@@ -21,66 +20,77 @@ std::atomic<unsigned> nextSerial{0};
 
 }  // namespace
 
-std::unique_ptr<PrivateTempFile> PrivateTempFile::Create(std::string_view folder, std::string_view prefix,
-                                                         std::string_view suffix, std::string* error) {
+Expected<std::unique_ptr<PrivateTempFile>> PrivateTempFile::Create(std::string_view folder, std::string_view prefix,
+                                                                   std::string_view suffix) {
   std::string name(prefix);
   name += '-' + std::to_string(getpid()) + '-' + std::to_string(nextSerial.fetch_add(1));
   const std::string folderPath = folder.empty() ? std::string(".") : std::string(folder);
   // A file without a name from the start: not even a kill between creating
   // and unlinking it can leave one behind.
-  int fd = open(folderPath.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return std::make_unique<PrivateTempFile>(Token(), fd, JoinPath(folder, name + std::string(suffix)));
-  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+  FileHandle file(open(folderPath.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (file.IsOpen())
+    return std::make_unique<PrivateTempFile>(Token(), std::move(file), JoinPath(folder, name + std::string(suffix)),
+                                             folderPath);
+  int error = errno;
+  if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
     // A file system without unnamed files: a name of our own, removed at once.
     std::string pattern = JoinPath(folder, name + "-XXXXXX") + std::string(suffix);
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     // mkstemps opens with O_CREAT | O_EXCL and mode 0600, so an existing
     // file or a planted link is never followed.
-    fd = mkostemps(buffer.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
-    if (fd >= 0) {
+    file = FileHandle(mkostemps(buffer.data(), static_cast<int>(suffix.size()), O_CLOEXEC));
+    if (file.IsOpen()) {
       unlink(buffer.data());
-      return std::make_unique<PrivateTempFile>(Token(), fd, std::string(buffer.data()));
+      return std::make_unique<PrivateTempFile>(Token(), std::move(file), std::string(buffer.data()), folderPath);
     }
+    error = errno;
   }
-  // The folder is what the user can mend ($TMPDIR missing, full or
-  // read-only); the file's name means nothing to them.
-  if (error) *error = "temporary folder " + folderPath + ": " + ErrorText(errno);
-  return nullptr;
+  return Failure::System(folderPath, error, "temporary folder");
 }
+
+Failure PrivateTempFile::Fail(int error) const { return Failure::System(folder_, error, "temporary file"); }
 
 PrivateTempFile::~PrivateTempFile() {
   if (map_) munmap(map_, mapBytes_);
 }
 
-bool PrivateTempFile::Truncate() {
-  return ftruncate(Descriptor(), 0) == 0 && lseek(Descriptor(), 0, SEEK_SET) == 0;
+Status PrivateTempFile::Truncate() {
+  if (ftruncate(Descriptor(), 0) != 0 || lseek(Descriptor(), 0, SEEK_SET) != 0) return Fail(errno);
+  return {};
 }
 
-bool PrivateTempFile::Resize(int64_t size) { return ftruncate(Descriptor(), size) == 0; }
+Status PrivateTempFile::Resize(int64_t size) {
+  if (ftruncate(Descriptor(), size) != 0) return Fail(errno);
+  return {};
+}
 
-bool PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
+Status PrivateTempFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
     ssize_t n = pwrite(Descriptor(), bytes.data(), bytes.size(), offset);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return Fail(n < 0 ? errno : EIO);
     bytes = bytes.subspan(static_cast<size_t>(n));
     offset += n;
   }
-  return true;
+  return {};
 }
 
-bool PrivateTempFile::Write(std::span<const uint8_t> bytes) {
+Status PrivateTempFile::Write(std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(Descriptor(), bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return Fail(n < 0 ? errno : EIO);
     bytes = bytes.subspan(static_cast<size_t>(n));
   }
-  return true;
+  return {};
 }
 
-int64_t PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const { return file_.ReadAt(offset, bytes); }
+Expected<int64_t> PrivateTempFile::ReadAt(int64_t offset, std::span<uint8_t> bytes) const {
+  Expected<int64_t> read = file_.ReadAt(offset, bytes);
+  if (!read) return Fail(read.error());
+  return read;
+}
 
 int64_t PrivateTempFile::Size() const { return file_.Size(); }
 

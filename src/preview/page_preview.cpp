@@ -5,8 +5,7 @@
 #include <span>
 
 #include "faxdoc/format_code.h"
-#include "faxdoc/winfax_reader.h"
-#include "platform/paths.h"
+#include "preview/fax_pages.h"
 
 namespace tamarind {
 
@@ -131,23 +130,11 @@ platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int max
 
 platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, int maxWidth, int maxHeight,
                                                        const PreviewLimits& limits) {
-  // Opening a pipe would wait for a writer, and a device may never end.
-  if (!platform::IsRegularFile(path)) return Failure{"not a regular file"};
-  WinFaxReader reader;
-  if (!reader.Open(path)) return Failure{"cannot be read"};
-  if (reader.CountPages() == 0) return Failure{"not a WinFax file"};
-  // Judge what the page claims before reading its data or decoding it.
-  reader.ReadHeaderAt(reader.PageOffset(0));
-  const WinFaxPageHeader& header = reader.Header();
-  const int64_t width = header.width == 0 ? WinFaxPageHeader::kDefaultWidth : header.width;
-  const int64_t rows = header.length == 0 ? WinFaxPageHeader::kDefaultLength : header.length;
-  const int64_t coded = std::min<int64_t>(header.data_length, reader.FileSize());
-  if (width > limits.maxWidth || width * rows > limits.maxPixels || coded > limits.maxCodedBytes)
-    return Failure{"page too large to preview"};
-  FaxPage page;
-  reader.DecodePage(0, page);
-  if (page.width < 1 || page.height < 1) return Failure{"the page holds no image"};
-  return ScalePage(page, maxWidth, maxHeight);
+  platform::Expected<std::unique_ptr<FaxPages>> pages = FaxPages::Open(path, limits);
+  if (!pages) return Failure{pages.reason()};
+  platform::Expected<FaxPage> page = (*pages)->Decode(0);
+  if (!page) return Failure{page.reason()};
+  return ScalePage(*page, maxWidth, maxHeight);
 }
 
 }  // namespace tamarind

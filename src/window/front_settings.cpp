@@ -87,6 +87,16 @@ void WriteMainFields(ProfileFile& profile, const MainFields& fields) {
   profile.SetString(kMainSection, "SaveDir", fields.destinationText);
 }
 
+void KeepSavedSource(const OneOffSource& oneOff, MainFields& fields, PageOptions& options) {
+  if (fields.sourceText != oneOff.sourceText || !options.conversion.convertFiles) return;
+  fields.sourceText = oneOff.savedFields.sourceText;
+  const ConversionOptions& saved = oneOff.savedOptions.conversion;
+  options.conversion.convertFiles = saved.convertFiles;
+  options.conversion.includeSubfolders = saved.includeSubfolders;
+  options.conversion.keepHierarchy = saved.keepHierarchy;
+  options.autoConvert = oneOff.savedOptions.autoConvert;
+}
+
 WindowSize ReadWindowSize(const ProfileFile& profile) {
   const std::string text = profile.GetString(kMainSection, kWindowSizeKey, "");
   const size_t cross = text.find('x');

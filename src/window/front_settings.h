@@ -62,8 +62,23 @@ struct MainFields {
 MainFields ReadMainFields(const ProfileFile& profile);
 void WriteMainFields(ProfileFile& profile, const MainFields& fields);
 
-// The window's size in pixels, key "WindowSize" of section "Main" as
-// "640x420"; 0 x 0 when none (or no sensible one) is saved.
+// A source the window takes for this session only: a fax the viewer hands
+// to the window ("Convert..."). Taking it switches to "Convert File(s)",
+// which clears the folder-only options; none of that is saved while the
+// source is still the one taken: the saved source and those options stay
+// as they were.
+struct OneOffSource {
+  std::string sourceText;  // the source text it gave
+  MainFields savedFields;  // the settings before it
+  PageOptions savedOptions;
+};
+// What to save for |fields| and |options| now on screen.
+void KeepSavedSource(const OneOffSource& oneOff, MainFields& fields, PageOptions& options);
+
+// The window's size in dialog units (a quarter of the font's average
+// character width, an eighth of its height), key "WindowSize" of section
+// "Main" as "425x248", so that it means the same at any font size and
+// display scale; 0 x 0 when none (or no sensible one) is saved.
 struct WindowSize {
   int width = 0;
   int height = 0;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 
 #include "batch/convert_folder.h"
+#include "batch/run_report.h"
 #include "convert/conversion_log.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
@@ -21,21 +23,47 @@ using platform::kSeparator;
 
 std::string DoingText(std::string_view sourcePath) { return "Doing: " + std::string(sourcePath); }
 
-std::string DoneText(int converted) { return "Done. " + std::to_string(converted) + " FAX files converted"; }
+std::string DoneText(const RunProgress& progress, bool cancelled) {
+  std::string text = std::string(cancelled ? "Cancelled. " : "Done. ") + std::to_string(progress.converted) +
+                     " FAX files converted, " + std::to_string(progress.skipped) + " skipped, " +
+                     std::to_string(progress.failures) + " failed";
+  if (cancelled) text += ", " + std::to_string(progress.files - progress.filesDone) + " not started";
+  return text;
+}
+
+std::string OutputCellText(const std::vector<std::string>& outputs, std::string_view destination) {
+  if (outputs.empty()) return {};
+  std::string text = ShownPath(outputs.front(), destination);
+  if (outputs.size() > 1) text += " (+" + std::to_string(outputs.size() - 1) + ")";
+  return text;
+}
+
+std::string ReasonCellText(std::string_view reason, std::string_view sourcePath, std::string_view destination) {
+  const std::string prefix = std::string(sourcePath) + ": ";
+  if (!sourcePath.empty() && reason.starts_with(prefix)) return std::string(reason.substr(prefix.size()));
+  const size_t colon = reason.find(": ");
+  if (colon == std::string_view::npos) return std::string(reason);
+  return ShownPath(reason.substr(0, colon), destination) + std::string(reason.substr(colon));
+}
+
+std::string OutputsToolTip(const std::vector<std::string>& outputs, size_t most) {
+  std::string text;
+  for (size_t i = 0; i < outputs.size() && i < most; ++i) text += (i ? "\n" : "") + outputs[i];
+  if (outputs.size() > most) text += "\n... " + std::to_string(outputs.size() - most) + " more";
+  return text;
+}
 
 std::string GuiReportHeader(std::string_view sourceFolder, std::string_view destination) {
   return "Tamarind in GUI mode : convert folder\r\nSource Folder: " + platform::EscapeControlBytes(sourceFolder) +
          "\r\nDestination Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
 }
 
-FileResult ClassifyResult(int convertResult) {
-  switch (convertResult) {
-    case kConverted: return FileResult::Converted;
-    case kSkipped: return FileResult::Skipped;
-    case kNotWinFax:
-    case kNotFax: return FileResult::NotWinFax;
-    default: return FileResult::Failed;
-  }
+FileResult ClassifyResult(const FileOutcome& outcome) {
+  const std::string_view status = StatusName(outcome);
+  if (status == "converted") return FileResult::Converted;
+  if (status == "skipped") return FileResult::Skipped;
+  if (status == "not-fax") return FileResult::NotWinFax;
+  return FileResult::Failed;
 }
 
 std::string_view ResultText(FileResult result) {
@@ -109,10 +137,41 @@ std::vector<int> PageCounts(const ConversionJob& job, const std::atomic<bool>& s
 
 }  // namespace
 
+namespace {
+
+// Why |folder| cannot be made, in the words of the system ("out: Not a
+// directory").
+std::string FolderFailure(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return folder + ": " + (error ? error.message() : std::string("cannot be created"));
+}
+
+void Tally(RunProgress& progress, FileResult result) {
+  switch (result) {
+    case FileResult::Converted: ++progress.converted; break;
+    case FileResult::Skipped: ++progress.skipped; break;
+    case FileResult::NotWinFax:
+    case FileResult::Failed: ++progress.failures; break;
+  }
+}
+
+FinishedFile FinishedFileOf(const FileTask& task, const FileOutcome& outcome) {
+  FinishedFile file;
+  file.result = ClassifyResult(outcome);
+  file.outputs = outcome.outputs;
+  // A conversion that names no files (a scripted one) wrote its output.
+  if (file.outputs.empty() && outcome.result == kConverted) file.outputs.push_back(task.output);
+  if (file.result == FileResult::NotWinFax || file.result == FileResult::Failed) file.reason = outcome.reason;
+  return file;
+}
+
+}  // namespace
+
 int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<bool>& stop, RunEvents& events) {
   job.options = plan.options;
   const std::string& destination = plan.options.destination;
-  if (CreateFolderTree(destination) == 0) events.SaveDirFailed();
+  if (CreateFolderTree(destination) == 0) events.SaveDirFailed(FolderFailure(destination));
   job.SetReport(GuiReportHeader(plan.options.source, destination));
 
   const std::vector<int> pages = PageCounts(job, stop);
@@ -126,18 +185,10 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
-  int converted = 0;
   job.events.started = [&](size_t i, size_t, const FileTask& task) { events.FileStarted(i, task.source); };
   job.events.finished = [&](size_t i, const FileTask& task, const FileOutcome& outcome) {
-    FinishedFile file;
-    file.result = ClassifyResult(outcome.result);
-    if (file.result == FileResult::Converted) {
-      ++converted;
-      file.output = task.output;
-    }
-    if (!outcome.outputs.empty()) file.firstOutput = outcome.outputs.front();
-    else if (file.result == FileResult::Converted) file.firstOutput = task.output;
-    if (file.result == FileResult::NotWinFax || file.result == FileResult::Failed) ++progress.failures;
+    const FinishedFile file = FinishedFileOf(task, outcome);
+    Tally(progress, file.result);
     ++progress.filesDone;
     progress.pagesDone += pages[i];
     progress.unitsDone += std::max(pages[i], 1);
@@ -147,8 +198,8 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   ConvertListedFiles(job, &stop);
   job.events = {};
   AppendToLogOrSay(plan.logPath, job.GetReport(), plan.createLogFolders);
-  events.RunFinished(converted);
-  return converted;
+  events.RunFinished(progress, stop && progress.filesDone < progress.files);
+  return progress.converted;
 }
 
 int AutoConvertIntervalMs(int minutes) { return kCycleMinutesRange.Clamp(minutes) * 60000; }

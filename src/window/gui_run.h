@@ -21,11 +21,9 @@ namespace tamarind {
 inline constexpr std::string_view kFirstStatusText = "It's a GOOD idea to backup your fax files, and NEVER delete them";
 inline constexpr std::string_view kStopWaitMessage = "Please wait while running conversion stops";
 inline constexpr std::string_view kNoSourceMessage = "Select Source Dir,\nwhere your fax files to be converted should be";
-inline constexpr std::string_view kNoDestinationMessage = "Select Save Dir,\nwhere your converted jpg files should be";
 inline constexpr std::string_view kSaveDirErrorMessage = "Error Save Dir";
 
 std::string DoingText(std::string_view sourcePath);
-std::string DoneText(int converted);
 std::string GuiReportHeader(std::string_view sourceFolder, std::string_view destination);
 
 // Everything a run needs, copied when it starts so that nothing the user
@@ -42,7 +40,9 @@ struct RunPlan {
 enum class FileResult { Converted, Skipped, NotWinFax, Failed };
 inline constexpr FileResult kAllFileResults[] = {FileResult::Converted, FileResult::Skipped, FileResult::NotWinFax,
                                                  FileResult::Failed};
-FileResult ClassifyResult(int convertResult);
+// The result as the JSON report's "status" judges it: a fax that lost a
+// page failed, whatever its result code.
+FileResult ClassifyResult(const FileOutcome& outcome);
 std::string_view ResultText(FileResult result);
 
 // |path| as the results list shows it: relative to |folder| when it lies
@@ -63,6 +63,8 @@ struct RunProgress {
   int64_t pagesDone = 0;
   int64_t units = 0;  // the work in all, and done: pages, at least one a file
   int64_t unitsDone = 0;
+  int converted = 0;
+  int skipped = 0;
   int failures = 0;    // files failed or refused so far
   double seconds = 0;  // since the first file was handed out
 
@@ -80,24 +82,42 @@ std::string TimeLeftText(double seconds);
 // handed out last ("... 1 failed. Doing: sub/a.fxd").
 std::string RunningText(const RunProgress& progress, std::string_view sourceShown);
 
+// The status line once a run has ended: "Done. 6 FAX files converted, 1
+// skipped, 2 failed"; a run stopped by Cancel starts "Cancelled." and says
+// how many files it did not start.
+std::string DoneText(const RunProgress& progress, bool cancelled);
+
 // What became of one file of a run.
 struct FinishedFile {
   FileResult result = FileResult::Failed;
-  std::string output;       // the output name; empty unless converted
-  std::string firstOutput;  // the first file written (page 1); empty when none
+  std::vector<std::string> outputs;  // the files written, page 1 first
+  std::string reason;                // why it failed, as the JSON report says it; "" otherwise
 };
+
+// The output cell of a row: the first file written, relative to
+// |destination|, and how many more there are ("multipage001.jpg (+2)");
+// "" when nothing was written.
+std::string OutputCellText(const std::vector<std::string>& outputs, std::string_view destination);
+// The reason cell of a failed row: |reason| without the leading source
+// path or destination folder the row already shows; whole in the tooltip.
+std::string ReasonCellText(std::string_view reason, std::string_view sourcePath, std::string_view destination);
+// Its tooltip: every file written, one a line; past |most| lines, how many
+// more there are.
+std::string OutputsToolTip(const std::vector<std::string>& outputs, size_t most = 20);
 
 // How the loop reports; called on the thread that runs it.
 class RunEvents {
  public:
   virtual ~RunEvents() = default;
-  virtual void SaveDirFailed() = 0;
+  // The destination folder cannot be made, for |reason| ("PATH: cause").
+  virtual void SaveDirFailed(const std::string& reason) = 0;
   // The pages are counted, the first file is about to start.
   virtual void RunPlanned(const RunProgress& progress) = 0;
   virtual void FileStarted(size_t index, const std::string& sourcePath) = 0;
   virtual void FileFinished(size_t index, const FinishedFile& file, const RunProgress& progress) = 0;
-  // After the report went to the log.
-  virtual void RunFinished(int converted) = 0;
+  // After the report went to the log; |cancelled| when |stop| ended the
+  // run before every file was handed out.
+  virtual void RunFinished(const RunProgress& progress, bool cancelled) = 0;
 };
 
 // Counts the pages of the job's listed files, then converts them with the

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
+#include <span>
 
 #include "platform/atomic_file.h"
+#include "platform/file_handle.h"
 #include "platform/files.h"
 #include "platform/string_extras.h"
 
@@ -79,9 +79,13 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 
 ProfileFile ProfileFile::Load(const std::string& path) {
   ProfileFile profile(path);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return profile;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Only a regular file is read: a FIFO or a device under the settings'
+  // name would make the start wait, or read forever.
+  auto file = platform::OpenRegularFile(path);
+  if (!file || file->Size() <= 0) return profile;
+  std::string text(static_cast<size_t>(file->Size()), '\0');
+  auto read = file->ReadAt(0, std::span(reinterpret_cast<uint8_t*>(text.data()), text.size()));
+  text.resize(static_cast<size_t>(read.value_or(0)));
   size_t firstBreak = text.find('\n');
   if (firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') profile.newline_ = "\r\n";
   size_t start = 0;
@@ -176,8 +180,9 @@ platform::Status ProfileFile::Save() const {
   fs::path target = fs::weakly_canonical(fs::path(path_), error);
   if (error) target = path_;
   const std::string folder = target.parent_path().string();
-  if (!folder.empty() && !platform::MakeFolders(folder))
-    return platform::Failure{folder + ": the folder cannot be created"};
+  if (!folder.empty()) {
+    if (platform::Status made = platform::MakeFolders(folder); !made) return made;
+  }
   auto file = platform::AtomicOutputFile::Create(target.string());
   if (!file) return file.status();
   // A file the user made private stays private.

@@ -169,8 +169,8 @@ TEST_F(ConvertFileTest, EveryPageIsTheFileTheBmpPathWrites) {
     for (size_t i = 0; i < pages.size(); ++i) {
       SCOPED_TRACE(std::string(pages[i]) + " at quality " + std::to_string(quality));
       ASSERT_EQ(document.DecodePage(kWinFaxFormat, static_cast<int>(i)), 0);
-      ASSERT_EQ(WritePageBmp(document.Page(), *bmp), 0);
-      ASSERT_EQ(WriteJpegFromBmp(*bmp, Path("reference.jpg"), quality, true, optimize), 0);
+      ASSERT_EQ(WritePageBmp(document.Page(), **bmp), 0);
+      ASSERT_EQ(WriteJpegFromBmp(**bmp, Path("reference.jpg"), quality, true, optimize), 0);
       EXPECT_TRUE(test::ReadFileBytes(Path("all00" + std::to_string(i + 1) + ".jpg")) ==
                   test::ReadFileBytes(Path("reference.jpg")));
     }

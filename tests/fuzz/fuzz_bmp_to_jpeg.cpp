@@ -22,8 +22,9 @@ struct Workspace {
     std::string pattern = tamarind::platform::JoinPath(tamarind::platform::TempFolder(), "fuzz-jpeg-XXXXXX");
     if (!mkdtemp(pattern.data())) abort();
     folder = pattern;
-    bmp = tamarind::platform::PrivateTempFile::Create(folder, "input", ".bmp");
-    if (!bmp) abort();
+    auto made = tamarind::platform::PrivateTempFile::Create(folder, "input", ".bmp");
+    if (!made) abort();
+    bmp = std::move(*made);
   }
   ~Workspace() {
     bmp.reset();

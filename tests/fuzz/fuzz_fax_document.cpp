@@ -14,10 +14,10 @@
 namespace {
 
 tamarind::platform::PrivateTempFile& InputFile() {
-  static const std::unique_ptr<tamarind::platform::PrivateTempFile> file =
+  static auto made =
       tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "fuzz-fax-document", ".fxd");
-  if (!file) std::abort();
-  return *file;
+  if (!made) std::abort();
+  return **made;
 }
 
 // The page must hold every row it claims, as the BMP writer reads them all.

@@ -9,10 +9,13 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QEnterEvent>
+#include <QGroupBox>
+#include <thread>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QHeaderView>
+#include <QListWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
@@ -23,6 +26,8 @@
 #include "gui/about_dialog.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
+#include "gui/fax_viewer.h"
+#include "gui/page_view.h"
 #include "gui/front_end.h"
 #include "gui/hyper_link.h"
 #include "gui/preview_pane.h"
@@ -30,6 +35,7 @@
 #include "gui_fixture.h"
 #include "support/winfax_pages.h"
 #include "window/profile.h"
+#include "window/theme_colours.h"
 
 namespace tamarind::gui {
 namespace {
@@ -46,7 +52,7 @@ int ClosedWith(MainDialog& main, const std::function<void()>& action) {
   return closed.isEmpty() ? -1 : closed.front().front().toInt();
 }
 
-TEST_F(WindowTest, ExitAndEnterEndWithOneCloseBoxAndEscWithTwo) {
+TEST_F(WindowTest, ExitEndsWithOneAndTheCloseBoxWithTwo) {
   {
     MainDialog& main = Open();
     QAction* exit = main.TrayMenu()->actions().at(2);
@@ -55,29 +61,87 @@ TEST_F(WindowTest, ExitAndEnterEndWithOneCloseBoxAndEscWithTwo) {
   }
   {
     MainDialog& main = Open();
-    Control<QWidget>(&main, kIdFilter)->setFocus();
-    EXPECT_EQ(ClosedWith(main, [&] { QTest::keyClick(&main, Qt::Key_Return); }), 1);
-  }
-  {
-    MainDialog& main = Open();
-    EXPECT_EQ(ClosedWith(main, [&] { QTest::keyClick(&main, Qt::Key_Escape); }), 2);
-  }
-  {
-    MainDialog& main = Open();
     EXPECT_EQ(ClosedWith(main, [&] { main.close(); }), 2);
   }
 }
 
-TEST_F(WindowTest, NoButtonLooksDefaultAndEnterOnAnyOfThemEnds) {
-  for (int id : {kIdGo, kIdHelp, kIdAbout}) {
-    MainDialog& main = Open();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
-    auto* button = Control<QPushButton>(&main, id);
-    button->setFocus();
-    ASSERT_FALSE(button->isDefault()) << id;  // else Enter would press it
-    EXPECT_EQ(ClosedWith(main, [&] { QTest::keyClick(button, Qt::Key_Return); }), 1) << id;
-    EXPECT_TRUE(messages.empty()) << id;
+// Enter in a box moves on to the next control, as a typed path is done;
+// Enter anywhere, Esc with nothing running, never closes the window.
+TEST_F(WindowTest, EnterInABoxMovesOnAndNeitherEnterNorEscCloses) {
+  MainDialog& main = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  QSignalSpy closed(&main, &MainDialog::Closed);
+  for (int id : {kIdFilter, kIdSource, kIdDestination}) {
+    auto* box = Control<QLineEdit>(&main, id);
+    box->setFocus();
+    QTest::keyClicks(box, "/srv/fax");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_FALSE(box->hasFocus()) << id;
+    EXPECT_THAT(box->text().toStdString(), ::testing::EndsWith("/srv/fax")) << id;
   }
+  main.Tabs()->setCurrentIndex(1);
+  for (int id : {kIdQuality, kIdMinutes}) {
+    auto* box = Control<QLineEdit>(&main, id);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(box->hasFocus()) << id;
+  }
+  main.Tabs()->setCurrentIndex(0);
+  Control<QWidget>(&main, kIdResults)->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(closed.count(), 0);
+  EXPECT_FALSE(main.IsClosed());
+  EXPECT_TRUE(main.isVisible());
+  EXPECT_TRUE(messages.empty());
+}
+
+// Enter presses the button that has the focus: Go starts a run; Esc during
+// a run asks, and only Yes cancels it.
+TEST_F(WindowTest, EnterPressesTheFocusedButtonAndEscAsksBeforeCancelling) {
+  MainDialog& main = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  std::atomic<bool> release{false};
+  Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return kConverted;
+  });
+  main.Tabs()->setCurrentIndex(1);
+  Options().ChooseSourceKind(true);
+  main.Tabs()->setCurrentIndex(0);
+  SetText(kIdSource, dir.Path() + " a.fxd b.fxd c.fxd");
+  SetText(kIdDestination, dir.File("out"));
+  std::vector<std::string> questions;
+  bool answerYes = false;
+  main.SetQuestionPresenter([&](QWidget*, const Message& message, std::function<void()> onYes) {
+    questions.push_back(message.text.toStdString());
+    if (answerYes) onYes();
+  });
+  QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
+  auto* go = Control<QPushButton>(&main, kIdGo);
+  go->setFocus();
+  QTest::keyClick(go, Qt::Key_Return);
+  ASSERT_TRUE(Page().Running());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_THAT(questions, ElementsAre("A conversion is running.\nCancel it after the file in progress?"));
+  EXPECT_TRUE(Page().Running());
+  answerYes = true;
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  release = true;
+  ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
+  EXPECT_THAT(Page().StatusText().toStdString(), ::testing::StartsWith("Cancelled. "));
+  EXPECT_FALSE(main.IsClosed());
+  // Help and About answer Enter too.
+  std::vector<QUrl> opened;
+  main.SetOpener([&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  test::WriteFileText(dir.File("tamarind.html"), "<html></html>");
+  auto* help = Control<QPushButton>(&main, kIdHelp);
+  help->setFocus();
+  QTest::keyClick(help, Qt::Key_Return);
+  EXPECT_THAT(opened, ElementsAre(QUrl::fromLocalFile(QString::fromStdString(dir.File("tamarind.html")))));
 }
 
 // The control and what is drawn just around it.
@@ -123,13 +187,43 @@ TEST_F(WindowTest, HelpAndAboutSitInTheMiddleOfTheirFrameAtEveryFontSize) {
 }
 
 // Without a manual beside the program or installed, Help says where the
-// installed one should be instead of doing nothing.
-TEST_F(WindowTest, HelpWithoutAManualSaysWhereItLooked) {
-  Open();
+// installed one should be; with one that no program opens, it names it.
+TEST_F(WindowTest, HelpSaysWhereItLookedOrWhatNothingOpens) {
+  MainDialog& main = Open();
+  main.SetOpener([](const QUrl&) { return false; });
   Click(kIdHelp);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], ::testing::StartsWith("Tamarind: Help file not found: /"));
   EXPECT_THAT(messages[0], ::testing::EndsWith("/share/tamarind/manual.html"));
+  test::WriteFileText(dir.File("tamarind.html"), "<html></html>");
+  Click(kIdHelp);
+  EXPECT_EQ(messages.back(), "Tamarind: No program on this desktop opens\n" + dir.File("tamarind.html"));
+}
+
+// The window's colours come from the desktop theme: a dark theme gives a
+// dark window whose texts read well, not the fixed mint and blue.
+TEST_F(WindowTest, ColoursFollowALightOrDarkDesktopTheme) {
+  const QPalette desktop = QApplication::palette();
+  for (bool dark : {false, true}) {
+    QPalette theme = desktop;
+    theme.setColor(QPalette::Window, dark ? QColor(49, 54, 59) : QColor(239, 239, 239));
+    theme.setColor(QPalette::WindowText, dark ? QColor(239, 240, 241) : QColor(0, 0, 0));
+    theme.setColor(QPalette::Base, dark ? QColor(35, 38, 41) : QColor(255, 255, 255));
+    theme.setColor(QPalette::Text, dark ? QColor(239, 240, 241) : QColor(0, 0, 0));
+    QApplication::setPalette(theme);
+    Open();
+    for (QWidget* surface : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&Page()),
+                             static_cast<QWidget*>(&Options())}) {
+      const QPalette shown = surface->palette();
+      auto rgb = [](const QColor& c) { return Rgb{c.red(), c.green(), c.blue()}; };
+      EXPECT_EQ(shown.color(QPalette::Window).lightness() < 128, dark);
+      EXPECT_GE(ContrastRatio(rgb(shown.color(QPalette::WindowText)), rgb(shown.color(QPalette::Window))),
+                kReadableContrast);
+      EXPECT_GE(ContrastRatio(rgb(shown.color(QPalette::Text)), rgb(shown.color(QPalette::Base))), kReadableContrast);
+    }
+    window->CloseAll(2);
+  }
+  QApplication::setPalette(desktop);
 }
 
 TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
@@ -190,7 +284,7 @@ TEST_F(WindowTest, GrowingTheWindowGivesTheRoomToTheListAndTheSizeIsRemembered) 
     before[id] = placeOf(id);
   const QRect areaBefore = listArea();
   std::vector<QRect> options;
-  for (QWidget* control : Options().findChildren<QWidget*>()) options.push_back(control->geometry());
+  for (QGroupBox* group : Options().findChildren<QGroupBox*>()) options.push_back(group->geometry());
 
   const QSize extra(240, 100);  // the offscreen screen is 800 x 600
   main.resize(base + extra);
@@ -203,16 +297,26 @@ TEST_F(WindowTest, GrowingTheWindowGivesTheRoomToTheListAndTheSizeIsRemembered) 
   EXPECT_EQ(listArea(), areaBefore.adjusted(0, 0, extra.width(), extra.height()));
   EXPECT_TRUE(Page().Preview()->isVisible());
   EXPECT_GT(placeOf(kIdResults).width(), Page().Preview()->width());
-  std::vector<QRect> optionsNow;
-  for (QWidget* control : Options().findChildren<QWidget*>()) optionsNow.push_back(control->geometry());
-  EXPECT_EQ(optionsNow, options);
+  // The options spread over the room: both groups grow, the right one
+  // moves right, and every control stays inside its group.
+  auto* sourceGroup = Options().findChildren<QGroupBox*>().at(0);
+  auto* destinationGroup = Options().findChildren<QGroupBox*>().at(1);
+  EXPECT_GT(sourceGroup->width(), options[0].width());
+  EXPECT_GT(destinationGroup->x(), options[1].x());
+  for (int id : {kIdKeepDate, kIdQuality, kIdOptimize})
+    EXPECT_TRUE(destinationGroup->geometry().contains(Control<QWidget>(&main, id)->geometry())) << id;
   const QRect frame = placeOf(kIdButtonFrame);
   EXPECT_NEAR(placeOf(kIdHelp).left() - frame.left(), frame.right() - placeOf(kIdAbout).right(), 1);
 
+  // The size comes back, kept in dialog units.
   main.CloseAll(2);
+  const DialogUnits units(main.font());
+  const QSize saved = units.UnitsOf(base + extra);
   EXPECT_EQ(ProfileFile::Load(processPaths.settingsPath).GetString("Main", "WindowSize", ""),
-            std::to_string(base.width() + extra.width()) + "x" + std::to_string(base.height() + extra.height()));
-  EXPECT_EQ(Open().size(), base + extra);
+            std::to_string(saved.width()) + "x" + std::to_string(saved.height()));
+  const QSize again = Open().size();
+  EXPECT_NEAR(again.width(), base.width() + extra.width(), 4);
+  EXPECT_NEAR(again.height(), base.height() + extra.height(), 4);
   // A saved size below the layout's gives the layout's; none, the opening
   // size.
   window->CloseAll(2);
@@ -221,6 +325,13 @@ TEST_F(WindowTest, GrowingTheWindowGivesTheRoomToTheListAndTheSizeIsRemembered) 
   window->CloseAll(2);
   test::WriteFileText(processPaths.settingsPath, "[Main]\nWindowSize=20x10\n");
   EXPECT_EQ(Open().size(), base);
+  window->CloseAll(2);
+  // A screen too small for the size saved (as a display scaled up makes
+  // it) holds the window to itself, and the size saved stays.
+  test::WriteFileText(processPaths.settingsPath, "[Main]\nWindowSize=2000x1500\n");
+  EXPECT_LE(Open().width(), 800);
+  window->CloseAll(2);
+  EXPECT_EQ(ProfileFile::Load(processPaths.settingsPath).GetString("Main", "WindowSize", ""), "2000x1500");
 }
 
 // What dropping |paths| on the window does, from the Options tab in the
@@ -389,8 +500,9 @@ void SaveShot(QWidget& widget, const std::string& name) {
   }
 }
 
-// A finished run in the window as it opens, one row selected and its fax
-// in the preview; every cell of the list shows its whole text.
+// A finished run in a window grown to most of a small screen, one row
+// selected and its fax in the preview; every cell of the list shows its
+// whole text. Then the viewer on a fax of three pages.
 TEST_F(WindowTest, Screenshots) {
   namespace fs = std::filesystem;
   std::string in = dir.File("faxes");
@@ -401,7 +513,11 @@ TEST_F(WindowTest, Screenshots) {
   // A whole A4 page, as most faxes are.
   const tools::WinFaxPageSpec letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageSpec>{letter}));
+  std::vector<tools::WinFaxPageSpec> pages = {letter, test::WinFaxPageOf(test::RealPageNamed("halftone-g4")),
+                                              test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
   MainDialog& main = Open();
+  main.resize(1060, 520);
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("jpeg"));
   RunAndWait();
@@ -421,6 +537,17 @@ TEST_F(WindowTest, Screenshots) {
   AboutDialog about(&main);
   about.show();
   SaveShot(about, "screenshot-about.png");
+  FaxViewer viewer(QString::fromStdString(in + "/report.fxd"));
+  viewer.resize(820, 560);
+  viewer.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
+  viewer.FitWidth();
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (int page = 0; page < 3; ++page)
+      if (!viewer.HasThumbnail(page)) return false;
+    return viewer.PictureIsCurrent();
+  }, 10000));
+  SaveShot(viewer, "screenshot-viewer.png");
 }
 
 }  // namespace

@@ -8,7 +8,12 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QMenu>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTime>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -16,9 +21,11 @@
 #include <filesystem>
 #include <thread>
 
+#include "gui/fax_viewer.h"
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "gui_fixture.h"
+#include "tools/winfax_writer.h"
 #include "window/file_selection.h"
 
 namespace tamarind::gui {
@@ -87,10 +94,21 @@ TEST_F(WindowTest, FolderRunFillsTheListStepsTheBarAndLogsThenTimerRunSkips) {
   EXPECT_EQ(rows[0].sourcePath, in + "/broken.fxd");
   EXPECT_EQ(rows[0].output, "");
   EXPECT_EQ(rows[0].result, "Not WinFax File!");
+  // Each row names the files really written: a multi-page fax its first
+  // page file and how many follow, every one of them in the tooltip.
   for (size_t i = 1; i < rows.size(); ++i) {
     EXPECT_EQ(rows[i].result, "Converted!") << rows[i].source;
-    EXPECT_EQ(rows[i].output, rows[i].source + ".jpg");
-    EXPECT_EQ(rows[i].outputPath, out + "/" + rows[i].output);
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(out))
+      if (entry.path().filename().string().starts_with(rows[i].source)) written.push_back(entry.path().string());
+    std::sort(written.begin(), written.end());
+    ASSERT_FALSE(written.empty()) << rows[i].source;
+    const std::string first = written.front().substr(out.size() + 1);
+    EXPECT_EQ(rows[i].output, written.size() == 1 ? first : first + " (+" + std::to_string(written.size() - 1) + ")");
+    std::string all;
+    for (const std::string& path : written) all += (all.empty() ? "" : "\n") + path;
+    EXPECT_EQ(rows[i].outputPath, all);
+    EXPECT_TRUE(test::FileExists(written.front()));
   }
   EXPECT_TRUE(test::FileExists(out + "/fine-g3.fxs.jpg"));
   EXPECT_TRUE(test::FileExists(out + "/multipage.fxd004.jpg"));
@@ -101,7 +119,7 @@ TEST_F(WindowTest, FolderRunFillsTheListStepsTheBarAndLogsThenTimerRunSkips) {
   auto* bar = Control<QProgressBar>(&main, kIdProgress);
   EXPECT_EQ(bar->maximum(), pages + 1);
   EXPECT_EQ(bar->value(), pages + 1);
-  EXPECT_EQ(Page().StatusText(), "Done. 6 FAX files converted");
+  EXPECT_EQ(Page().StatusText(), "Done. 6 FAX files converted, 0 skipped, 1 failed");
   EXPECT_TRUE(Control<QPushButton>(&main, kIdGo)->isEnabled());
   EXPECT_FALSE(Control<QPushButton>(&main, kIdStop)->isEnabled());
   std::string log = test::ReadFileText(processPaths.logPath);
@@ -114,9 +132,9 @@ TEST_F(WindowTest, FolderRunFillsTheListStepsTheBarAndLogsThenTimerRunSkips) {
   EXPECT_THAT(Results(&main), ElementsAre("Not WinFax File!", "Already exist, skipped!", "Already exist, skipped!",
                                           "Already exist, skipped!", "Already exist, skipped!",
                                           "Already exist, skipped!", "Already exist, skipped!"));
-  EXPECT_EQ(Page().StatusText(), "Done. 0 FAX files converted");
+  EXPECT_EQ(Page().StatusText(), "Done. 0 FAX files converted, 6 skipped, 1 failed");
   RunAndWait();
-  EXPECT_EQ(Page().StatusText(), "Done. 6 FAX files converted");
+  EXPECT_EQ(Page().StatusText(), "Done. 6 FAX files converted, 0 skipped, 1 failed");
 }
 
 TEST_F(WindowTest, OptionsChosenBeforeTheRunNameTheOutputs) {
@@ -134,7 +152,7 @@ TEST_F(WindowTest, OptionsChosenBeforeTheRunNameTheOutputs) {
   EXPECT_EQ(rows[0].outputPath, dir.File("out/standard-g4.jpg"));
   EXPECT_EQ(rows[0].result, "Converted!");
   EXPECT_EQ(rows[1].result, "Not WinFax File!");
-  EXPECT_EQ(Page().StatusText(), "Done. 1 FAX files converted");
+  EXPECT_EQ(Page().StatusText(), "Done. 1 FAX files converted, 0 skipped, 1 failed");
 }
 
 TEST_F(WindowTest, FilterTypedAndStartedWithAltGIsTheRunsFilter) {
@@ -189,7 +207,9 @@ TEST_F(WindowTest, EveryResultWordFitsItsColumnAndThePathsShareTheRest) {
     QApplication::processEvents();
     EXPECT_GE(header->sectionSize(2), WidestCell(list, 2));
     EXPECT_NEAR(header->sectionSize(0), header->sectionSize(1), 1);
-    EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2), list->viewport()->width());
+    EXPECT_NEAR(header->sectionSize(0), header->sectionSize(3), 1);
+    EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2) + header->sectionSize(3),
+              list->viewport()->width());
   }
   EXPECT_EQ(list->textElideMode(), Qt::ElideMiddle);
 }
@@ -227,7 +247,9 @@ TEST_F(WindowTest, SelectingARowPreviewsItsFaxWithSquarePixels) {
   EXPECT_THAT(Page().Preview()->Note().toStdString(), HasSubstr("No preview"));
 }
 
-TEST_F(WindowTest, ARowOpensItsOutputItsFolderOrCopiesItsPath) {
+// A double-click, or Enter, shows the row's fax in the viewer; the menu
+// also opens the output or its folder, and says so when no program does.
+TEST_F(WindowTest, ARowShowsItsFaxOpensItsOutputItsFolderOrCopiesItsPath) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   SetText(kIdSource, in);
@@ -235,10 +257,12 @@ TEST_F(WindowTest, ARowOpensItsOutputItsFolderOrCopiesItsPath) {
   RunAndWait();
   auto* list = Control<ResultsList>(&main, kIdResults);
   std::vector<QUrl> opened;
+  bool opens = true;
   list->SetOpener([&](const QUrl& url) {
     opened.push_back(url);
-    return true;
+    return opens;
   });
+  QSignalSpy viewed(list, &ResultsList::ViewRequested);
   QTreeWidgetItem* multipage = list->findItems("multipage.fxd", Qt::MatchExactly).front();
   const QString firstPage = QString::fromStdString(dir.File("out/multipage.fxd001.jpg"));
   list->scrollToItem(multipage);
@@ -247,17 +271,29 @@ TEST_F(WindowTest, ARowOpensItsOutputItsFolderOrCopiesItsPath) {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
   QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened.back(), QUrl::fromLocalFile(firstPage));
+  QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_EQ(viewed.count(), 2);
+  EXPECT_EQ(viewed.at(0).at(0).toString().toStdString(), in + "/multipage.fxd");
+  EXPECT_TRUE(opened.empty());
+  EXPECT_FALSE(main.IsClosed());
+  ASSERT_EQ(main.Viewers().size(), 2u);  // the window opened them
+  EXPECT_EQ(main.Viewers().front()->Path().toStdString(), in + "/multipage.fxd");
 
   QList<QAction*> items = list->RowMenu()->actions();
-  ASSERT_EQ(items.size(), 3);
-  EXPECT_EQ(items[0]->text(), "Open");
-  EXPECT_EQ(items[1]->text(), "Open containing folder");
-  EXPECT_EQ(items[2]->text(), "Copy path");
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[0]->text(), "View fax");
+  EXPECT_EQ(items[1]->text(), "Open output");
+  EXPECT_EQ(items[2]->text(), "Open containing folder");
+  EXPECT_EQ(items[3]->text(), "Copy path");
+  EXPECT_EQ(list->RowMenu()->defaultAction(), items[0]);
   items[1]->trigger();
-  EXPECT_EQ(opened.back(), QUrl::fromLocalFile(QString::fromStdString(dir.File("out"))));
+  EXPECT_EQ(opened.back(), QUrl::fromLocalFile(firstPage));
   items[2]->trigger();
+  EXPECT_EQ(opened.back(), QUrl::fromLocalFile(QString::fromStdString(dir.File("out"))));
+  opens = false;
+  items[2]->trigger();
+  EXPECT_THAT(messages, ElementsAre("Tamarind: No program on this desktop opens\n" + dir.File("out")));
+  items[3]->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), firstPage);
   // Nothing to open for a file that is no fax; its own folder and path
   // remain.
@@ -267,9 +303,9 @@ TEST_F(WindowTest, ARowOpensItsOutputItsFolderOrCopiesItsPath) {
   QContextMenuEvent menu(QContextMenuEvent::Mouse, over, list->viewport()->mapToGlobal(over));
   QApplication::sendEvent(list->viewport(), &menu);
   EXPECT_EQ(list->currentItem(), broken);
-  EXPECT_FALSE(items[0]->isEnabled());
+  EXPECT_FALSE(items[1]->isEnabled());
   list->RowMenu()->hide();
-  items[2]->trigger();
+  items[3]->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(in + "/broken.fxd"));
 }
 
@@ -280,22 +316,46 @@ TEST_F(WindowTest, RunOverNothingStillEndsAndLogsTheHeader) {
   SetText(kIdDestination, dir.File("out"));
   RunAndWait();
   EXPECT_TRUE(Rows(&main).empty());
-  EXPECT_EQ(Page().StatusText(), "Done. 0 FAX files converted");
+  EXPECT_EQ(Page().StatusText(), "Done. 0 FAX files converted, 0 skipped, 0 failed");
   EXPECT_THAT(test::ReadFileText(processPaths.logPath), HasSubstr("Destination Folder: " + dir.File("out") + "\r\n"));
 }
 
-TEST_F(WindowTest, FailuresShowAsFailed) {
+// A failed row says why, in the words the JSON report of the same files
+// uses; the status line counts the failures.
+TEST_F(WindowTest, FailedRowsGiveTheReasonTheJsonReportGives) {
   MainDialog& main = Open();
-  Page().SetFileConverter([](ConversionJob&, const std::string& source, const std::string&) {
-    return source.ends_with("a.fxd") ? kJpegFailed : source.ends_with("b.fxd") ? kException : kFolderNotCreated;
-  });
-  main.Tabs()->setCurrentIndex(1);
-  Click(kIdConvertFiles);
-  main.Tabs()->setCurrentIndex(0);
-  SetText(kIdSource, dir.Path() + " a.fxd b.fxd c.fxd");
+  std::string in = MakeSourceFolder(dir);
+  // A fax with a page that holds no image: failed, though it opens.
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageSpec>{tools::WinFaxPageSpec{}}));
+  SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("out"));
   RunAndWait();
-  EXPECT_THAT(Results(&main), ElementsAre("Failed!", "Failed!", "Failed!"));
+  test::CommandResult cli = test::RunCommand(test::ShellQuote(test::BinaryDir() + "/tamarind") + " /d=" +
+                                             test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) +
+                                             " /report=- /q 2>/dev/null");
+  ASSERT_TRUE(cli.exitCode == 2) << cli.output;
+  auto* list = Control<ResultsList>(&main, kIdResults);
+  int failed = 0;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = list->topLevelItem(i);
+    const std::string source = ResultsList::SourcePath(row).toStdString();
+    const size_t at = cli.output.find("{\"source\":\"" + source + "\"");
+    ASSERT_NE(at, std::string::npos) << source;
+    const std::string line = cli.output.substr(at, cli.output.find('\n', at) - at);
+    const std::string reason = row->toolTip(ResultsList::kReasonColumn).toStdString();
+    if (row->text(ResultsList::kResultColumn) == "Converted!") {
+      EXPECT_THAT(line, HasSubstr("\"reason\":null")) << source;
+      EXPECT_EQ(reason, "");
+      continue;
+    }
+    ++failed;
+    ASSERT_FALSE(reason.empty()) << source;
+    EXPECT_THAT(line, HasSubstr("\"reason\":\"" + reason + "\"")) << source;
+    // The cell leaves out the path the row already shows.
+    EXPECT_EQ(reason, source + ": " + row->text(ResultsList::kReasonColumn).toStdString());
+  }
+  EXPECT_EQ(failed, 2);  // broken.fxd and empty.fxd
+  EXPECT_THAT(Page().StatusText().toStdString(), ::testing::EndsWith(", 2 failed"));
 }
 
 TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
@@ -335,7 +395,10 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   EXPECT_FALSE(Page().Running());
   EXPECT_LT(converted.load(), 200);
   EXPECT_EQ(Rows(&main).size(), static_cast<size_t>(converted.load()));
-  EXPECT_EQ(Page().StatusText().toStdString(), DoneText(converted.load()));
+  const int done = converted.load();
+  EXPECT_EQ(Page().StatusText().toStdString(), "Cancelled. " + std::to_string(done) +
+                                                   " FAX files converted, 0 skipped, 0 failed, " +
+                                                   std::to_string(200 - done) + " not started");
   EXPECT_THAT(test::ReadFileText(processPaths.logPath), HasSubstr("Tamarind in GUI mode : convert folder\r\n"));
 
   // The next run starts afresh.
@@ -372,14 +435,14 @@ TEST_F(WindowTest, ClosingDuringARunStopsTheWorkerFirstThenSaves) {
   EXPECT_TRUE(test::FileExists(processPaths.settingsPath));
 }
 
-TEST_F(WindowTest, ErrorSaveDirDoesNotStackBoxes) {
+// A destination that cannot be made is named with the cause: in a box for
+// a run the user started (never two at once), in the status line for a
+// run the timer started, which must not take the focus.
+TEST_F(WindowTest, ErrorSaveDirNamesThePathAndTheCause) {
   MainDialog& main = Open();
   std::vector<std::unique_ptr<QWidget>> boxes;
-  int shown = 0;
   Page().SetMessagePresenter([&](QWidget*, const Message& message) -> QWidget* {
-    EXPECT_EQ(message.caption, "Error");
-    EXPECT_EQ(message.text, "Error Save Dir");
-    ++shown;
+    messages.push_back(message.caption.toStdString() + ": " + message.text.toStdString());
     boxes.push_back(std::make_unique<QWidget>());
     return boxes.back().get();
   });
@@ -389,13 +452,105 @@ TEST_F(WindowTest, ErrorSaveDirDoesNotStackBoxes) {
   main.Tabs()->setCurrentIndex(0);
   SetText(kIdSource, dir.File("a.fxd"));
   SetText(kIdDestination, dir.File("blocker/out"));
-  RunAndWait(/*byTimer=*/true);
-  RunAndWait(/*byTimer=*/true);
-  EXPECT_EQ(shown, 1);
+  const std::string cause = dir.File("blocker/out") + ": Not a directory";
+  RunAndWait();
+  RunAndWait();
+  EXPECT_THAT(messages, ElementsAre("Error: Error Save Dir\n" + cause));
   boxes.clear();  // the user closed it
   RunAndWait(/*byTimer=*/true);
-  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_THAT(Page().StatusText().toStdString(), ::testing::EndsWith("1 failed. Error Save Dir: " + cause));
   EXPECT_THAT(Results(&main), ElementsAre("Failed!"));
+}
+
+// The timer starts a run while the user types a path: the box keeps the
+// focus, stays enabled and keeps what is typed; the Convert tab says when
+// the timer runs next.
+TEST_F(WindowTest, TimerRunLeavesTheBoxBeingTypedInAlone) {
+  MainDialog& main = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  std::atomic<bool> release{false};
+  RunScripted(main, dir.Path(), {"a.fxd", "b.fxd"}, [&](ConversionJob&, const std::string&, const std::string&) {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return kConverted;
+  });
+  main.Tabs()->setCurrentIndex(1);
+  main.Options()->ChooseSourceKind(false);
+  Click(kIdAutoConvert);
+  main.Tabs()->setCurrentIndex(0);
+  const QTime next = QTime::currentTime().addSecs(60 * 60);
+  auto* line = Page().findChild<QLabel*>(QStringLiteral("autoConvertLine"));
+  ASSERT_NE(line, nullptr);
+  EXPECT_TRUE(line->isVisible());
+  EXPECT_EQ(line->text(), QStringLiteral("Automatic conversion every 60 minutes, next at %1").arg(next.toString("HH:mm")));
+  EXPECT_FALSE(line->geometry().intersects(Control<QWidget>(&main, kIdResults)->geometry()));
+
+  SetText(kIdSource, dir.Path());
+  auto* source = Control<QLineEdit>(&main, kIdSource);
+  source->setFocus();
+  source->setCursorPosition(3);
+  QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
+  Page().OnAutoConvertTick();
+  ASSERT_TRUE(Page().Running());
+  QTest::keyClicks(source, "xy");
+  EXPECT_TRUE(source->hasFocus());
+  EXPECT_TRUE(source->isEnabled());
+  EXPECT_EQ(source->text(), QString::fromStdString(dir.Path()).insert(3, "xy"));
+  EXPECT_TRUE(Control<QPushButton>(&main, kIdStop)->isEnabled());
+  release = true;
+  ASSERT_TRUE(finished.wait(10000));
+  EXPECT_TRUE(source->hasFocus());
+  EXPECT_EQ(source->cursorPosition(), 5);
+  main.AutoConvert(0, 0);
+  EXPECT_FALSE(line->isVisible());
+}
+
+// Rows keep coming; a user who scrolled up to read keeps the place, and
+// one at the bottom follows the new rows.
+TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
+  MainDialog& main = Open();
+  std::atomic<int> allowed{60};  // files below this number may convert
+  std::vector<std::string> names;
+  for (int i = 0; i < 120; ++i) names.push_back("f" + std::to_string(i) + ".fxd");
+  RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
+    const int number = std::stoi(source.substr(source.rfind('/') + 2));
+    while (number >= allowed.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return kConverted;
+  });
+  auto* list = Control<QTreeWidget>(&main, kIdResults);
+  QScrollBar* bar = list->verticalScrollBar();
+  QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
+  Click(kIdGo);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() >= 60; }, 10000));
+  QApplication::processEvents();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());  // followed so far
+  bar->setValue(0);
+  allowed = 1000;
+  ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
+  QApplication::processEvents();
+  EXPECT_EQ(list->topLevelItemCount(), 120);
+  EXPECT_EQ(bar->value(), 0);
+}
+
+// The captions, the column head, the tray tip and the warning name the
+// format chosen; JPEG keeps the long-standing texts.
+TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
+  MainDialog& main = Open();
+  auto* list = Control<QTreeWidget>(&main, kIdResults);
+  const std::tuple<OutputFormat, const char*, const char*, const char*> cases[] = {
+      {OutputFormat::Pdf, "Convert Fax to PDF", "Destination PDF Files", "to pdf"},
+      {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "to tif"},
+      {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "to jpg"},
+  };
+  for (auto [format, group, column, tip] : cases) {
+    main.Tabs()->setCurrentIndex(1);
+    Control<QComboBox>(&main, kIdFormat)->setCurrentIndex(static_cast<int>(format));
+    main.Tabs()->setCurrentIndex(0);
+    EXPECT_EQ(Page().Group()->title(), group);
+    EXPECT_EQ(list->headerItem()->text(ResultsList::kOutputColumn), column);
+    EXPECT_EQ(main.TrayIcon()->toolTip(), QString("Tamarind\nConvert WinFax fxd/fxm/fxr/fxs ") + tip);
+  }
 }
 
 TEST_F(WindowTest, TimerTickWithoutFoldersDoesNothingSilently) {

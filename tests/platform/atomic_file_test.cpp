@@ -1,12 +1,23 @@
 #include "platform/atomic_file.h"
 
-#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "support/test_files.h"
@@ -14,144 +25,326 @@
 namespace tamarind::platform {
 namespace {
 
-// Unnamed files (the usual case) and the named temporary file of file
-// systems that refuse them; each once with a flush to the disk.
-class AtomicOutputFileTest : public ::testing::TestWithParam<OutputOptions> {
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// The writer's system calls, in the order made; the one numbered |failAt|
+// fails with the errno its name is given in kFailures.
+class ScriptedCalls : public SystemCalls {
+ public:
+  explicit ScriptedCalls(int failAt = -1) : failAt_(failAt) {}
+
+  // A cause a real system gives for each call, all different, so that the
+  // message shows which one reached the user.
+  static int FailureOf(const std::string& call) {
+    static const std::map<std::string, int> kFailures = {
+        {"openat", EACCES},   {"write", EFBIG},    {"fflush", ENOSPC},    {"fclose", EIO},
+        {"close", EDQUOT},    {"fsync", EROFS},    {"dup", EMFILE},       {"fstatat", ELOOP},
+        {"faccessat", EACCES}, {"linkat", EMLINK}, {"renameat", EXDEV},   {"unlinkat", EPERM},
+        {"ftruncate", ETXTBSY}};
+    return kFailures.at(call);
+  }
+
+  const std::vector<std::string>& Made() const { return made_; }
+  // More calls whose next use fails, whatever |failAt| says.
+  void AlsoFail(std::string call) { alsoFail_.insert(std::move(call)); }
+
+  int OpenAt(int folder, const char* name, int flags, mode_t mode) const override {
+    return Fails("openat") ? -1 : Real().OpenAt(folder, name, flags, mode);
+  }
+  ssize_t Write(int fd, const void* bytes, size_t size) const override {
+    return Fails("write") ? -1 : Real().Write(fd, bytes, size);
+  }
+  int Flush(std::FILE* stream) const override { return Fails("fflush") ? EOF : Real().Flush(stream); }
+  // The stream and the descriptor are released even when their close
+  // fails, as on Linux.
+  int CloseStream(std::FILE* stream) const override {
+    const bool fails = Fails("fclose");
+    const int result = Real().CloseStream(stream);
+    return fails ? Failed(EOF) : result;
+  }
+  int Close(int fd) const override {
+    const bool fails = Fails("close");
+    const int result = Real().Close(fd);
+    return fails ? Failed(-1) : result;
+  }
+  int Sync(int fd) const override { return Fails("fsync") ? -1 : Real().Sync(fd); }
+  int Duplicate(int fd) const override { return Fails("dup") ? -1 : Real().Duplicate(fd); }
+  int StatAt(int folder, const char* name, struct stat* info, int flags) const override {
+    return Fails("fstatat") ? -1 : Real().StatAt(folder, name, info, flags);
+  }
+  int AccessAt(int folder, const char* name, int mode, int flags) const override {
+    return Fails("faccessat") ? -1 : Real().AccessAt(folder, name, mode, flags);
+  }
+  int LinkAt(int fromFolder, const char* from, int toFolder, const char* to, int flags) const override {
+    return Fails("linkat") ? -1 : Real().LinkAt(fromFolder, from, toFolder, to, flags);
+  }
+  int RenameAt(int fromFolder, const char* from, int toFolder, const char* to) const override {
+    return Fails("renameat") ? -1 : Real().RenameAt(fromFolder, from, toFolder, to);
+  }
+  int UnlinkAt(int folder, const char* name, int flags) const override {
+    return Fails("unlinkat") ? -1 : Real().UnlinkAt(folder, name, flags);
+  }
+  int Truncate(int fd, off_t size) const override { return Fails("ftruncate") ? -1 : Real().Truncate(fd, size); }
+
+ private:
+  bool Fails(const char* call) const {
+    made_.push_back(call);
+    if (static_cast<int>(made_.size()) - 1 != failAt_ && !alsoFail_.contains(call)) return false;
+    errno = FailureOf(call);
+    return true;
+  }
+  int Failed(int result) const {
+    errno = FailureOf(made_.back());
+    return result;
+  }
+
+  int failAt_;
+  std::set<std::string> alsoFail_;
+  mutable std::vector<std::string> made_;
+};
+
+struct Setting {
+  bool unnamed;       // else the named temporary file of file systems without unnamed ones
+  bool targetExists;  // an earlier output to replace
+};
+
+void PrintTo(const Setting& s, std::ostream* out) {
+  *out << (s.unnamed ? "unnamed" : "named") << (s.targetExists ? ", over an earlier output" : ", new");
+}
+
+class AtomicOutputFileTest : public ::testing::TestWithParam<Setting> {
  protected:
-  std::set<std::string> Names() const {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
-      names.insert(entry.path().filename().string());
-    return names;
+  void SetUp() override {
+    if (GetParam().targetExists) test::WriteFileText(Target(), "old");
   }
 
-  std::unique_ptr<AtomicOutputFile> CreateWith(const std::string& name, const std::string& text) {
-    Expected<std::unique_ptr<AtomicOutputFile>> file = AtomicOutputFile::Create(dir_.File(name), GetParam());
-    EXPECT_TRUE(file) << file.reason();
-    if (!file) return nullptr;
-    fputs(text.c_str(), (*file)->Stream());
-    return std::move(*file);
+  std::string Target() const { return dir_.File("page.jpg"); }
+  OutputOptions Options(const SystemCalls* calls = nullptr) const {
+    return {.sync = true, .unnamed = GetParam().unnamed, .calls = calls};
+  }
+  std::set<std::string> Before() const {
+    return GetParam().targetExists ? std::set<std::string>{"page.jpg"} : std::set<std::string>{};
   }
 
-  // What the folder may hold besides |names| while a file is written.
-  std::set<std::string> WhileWriting(std::set<std::string> names, const AtomicOutputFile& file) const {
-    if (!GetParam().unnamed) names.insert(file.TemporaryName());
-    return names;
+  // Creates, writes "new" and commits through |calls|; the first failure.
+  Status Write(const SystemCalls& calls) {
+    auto file = AtomicOutputFile::Create(Target(), Options(&calls));
+    if (!file) return file.status();
+    std::fputs("new", (*file)->Stream());
+    return (*file)->Commit();
   }
 
   test::ScopedTempDir dir_;
 };
 
 TEST_P(AtomicOutputFileTest, TheFinalNameAppearsOnlyOnCommitWithTheUsualMode) {
-  test::WriteFileText(dir_.File("page.jpg"), "old");
-  auto file = CreateWith("page.jpg", "new");
-  ASSERT_TRUE(file);
-  fflush(file->Stream());
-  EXPECT_EQ(GetParam().unnamed, file->TemporaryName().empty());
-  if (!GetParam().unnamed) {
-    EXPECT_TRUE(file->TemporaryName().starts_with("page.jpg.") && file->TemporaryName().ends_with(".tmp"));
+  auto file = AtomicOutputFile::Create(Target(), Options());
+  ASSERT_TRUE(file) << file.reason();
+  std::fputs("new", (*file)->Stream());
+  std::fflush((*file)->Stream());
+  EXPECT_EQ(GetParam().unnamed, (*file)->TemporaryName().empty());
+  std::set<std::string> whileWriting = Before();
+  if (!GetParam().unnamed) whileWriting.insert((*file)->TemporaryName());
+  EXPECT_EQ(Names(dir_.Path()), whileWriting);
+  if (GetParam().targetExists) {
+    EXPECT_EQ(test::ReadFileText(Target()), "old");
   }
-  EXPECT_EQ(Names(), WhileWriting({"page.jpg"}, *file));
-  EXPECT_EQ(test::ReadFileText(dir_.File("page.jpg")), "old");
-  // Writers that take a descriptor (libtiff) write through it.
-  ASSERT_EQ(write(file->Descriptor(), "!", 1), 1);
+  // Calls that need a descriptor (fchmod) reach the same file.
+  ASSERT_EQ(fchmod((*file)->Descriptor(), 0640), 0);
 
-  ASSERT_TRUE(file->Commit());
-  EXPECT_EQ(test::ReadFileText(dir_.File("page.jpg")), "new!");
-  EXPECT_EQ(Names(), std::set<std::string>{"page.jpg"});
-  const mode_t mask = umask(0);
-  umask(mask);
+  ASSERT_TRUE((*file)->Commit());
+  EXPECT_EQ(test::ReadFileText(Target()), "new");
+  EXPECT_EQ(Names(dir_.Path()), std::set<std::string>{"page.jpg"});
   struct stat info {};
-  ASSERT_EQ(stat(dir_.File("page.jpg").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
-  file.reset();  // a committed file stays
-  EXPECT_EQ(Names(), std::set<std::string>{"page.jpg"});
+  ASSERT_EQ(stat(Target().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  file->reset();  // a committed file stays
+  EXPECT_EQ(Names(dir_.Path()), std::set<std::string>{"page.jpg"});
 }
 
-TEST_P(AtomicOutputFileTest, DiscardOrDestructionKeepsTheOldFile) {
-  test::WriteFileText(dir_.File("page.jpg"), "old");
-  EXPECT_TRUE(CreateWith("page.jpg", "new")->Discard());
-  CreateWith("page.jpg", "new");  // destroyed without a commit
-  EXPECT_EQ(Names(), std::set<std::string>{"page.jpg"});
-  EXPECT_EQ(test::ReadFileText(dir_.File("page.jpg")), "old");
-}
-
-TEST_P(AtomicOutputFileTest, FailuresNameTheOutputAndLeaveNothing) {
-  // The final name is a folder; the disk is full; the final name is
-  // write-protected (for root too, whom its mode would not stop).
-  std::filesystem::create_directories(dir_.File("folder.jpg/inside"));
-  test::WriteFileText(dir_.File("kept.jpg"), "old");
-  ASSERT_EQ(chmod(dir_.File("kept.jpg").c_str(), 0444), 0);
-  for (const char* name : {"folder.jpg", "full.jpg", "kept.jpg"}) {
-    auto file = CreateWith(name, "new");
-    ASSERT_TRUE(file);
-    if (std::string_view(name) == "full.jpg") {
-      if (!test::FileExists("/dev/full")) continue;
-      ASSERT_NE(freopen("/dev/full", "wb", file->Stream()), nullptr);
-      fputs("data that cannot be written", file->Stream());
-    }
-    Status committed = file->Commit();
-    ASSERT_FALSE(committed) << name;
-    EXPECT_TRUE(committed.reason().starts_with(dir_.File(name) + ": ")) << committed.reason();
-    EXPECT_FALSE(file->Commit()) << "a second commit must not succeed";
-  }
-  EXPECT_EQ(Names(), (std::set<std::string>{"folder.jpg", "kept.jpg"}));
-  EXPECT_EQ(test::ReadFileText(dir_.File("kept.jpg")), "old");
-}
-
-TEST_P(AtomicOutputFileTest, LongNamesStillGetATemporaryName) {
-  const std::string name(250, 'n');
-  auto file = CreateWith(name, "x");
+TEST_P(AtomicOutputFileTest, DiscardOrDestructionLeavesTheFolderAsItWas) {
+  auto file = AtomicOutputFile::Create(Target(), Options());
   ASSERT_TRUE(file);
-  EXPECT_TRUE(file->Commit());
-  EXPECT_EQ(Names(), std::set<std::string>{name});
+  std::fputs("new", (*file)->Stream());
+  EXPECT_TRUE((*file)->Discard());
+  EXPECT_TRUE((*file)->Discard()) << "a second discard is harmless";
+  EXPECT_FALSE((*file)->Commit()) << "a discarded file cannot be committed";
+  AtomicOutputFile::Create(Target(), Options()).value().reset();  // destroyed unfinished
+  EXPECT_EQ(Names(dir_.Path()), Before());
+  if (GetParam().targetExists) {
+    EXPECT_EQ(test::ReadFileText(Target()), "old");
+  }
+}
+
+// Every system call the writer makes fails in turn, with a cause a real
+// system gives. No crash, the output fails with its name and that cause,
+// and the folder is as it was: an earlier output untouched, no temporary
+// name left. The one exception is the flush of the folder after the
+// rename: the new file is then in place, and the failure says so.
+TEST_P(AtomicOutputFileTest, EachFailingCallFailsTheOutputWithItsCauseAndLeavesNothing) {
+  ScriptedCalls record;
+  ASSERT_TRUE(Write(record));
+  const std::vector<std::string> calls = record.Made();
+  // With |sync| the data reaches the disk before the name, the name after.
+  const auto firstSync = std::find(calls.begin(), calls.end(), "fsync");
+  const auto naming = std::find_if(calls.begin(), calls.end(), [](auto& c) { return c == "linkat" || c == "renameat"; });
+  ASSERT_TRUE(firstSync < naming && naming != calls.end());
+  ASSERT_EQ(calls.back(), "fsync");
+
+  for (size_t i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE("call " + std::to_string(i) + ": " + calls[i]);
+    std::filesystem::remove(Target());
+    SetUp();
+    ScriptedCalls failing(static_cast<int>(i));
+    const Status written = Write(failing);
+    ASSERT_FALSE(written);
+    EXPECT_TRUE(written.reason().starts_with(Target() + ": ")) << written.reason();
+    EXPECT_TRUE(written.reason().ends_with(ErrorText(ScriptedCalls::FailureOf(calls[i])))) << written.reason();
+    EXPECT_EQ(written.error(), ScriptedCalls::FailureOf(calls[i]));
+    EXPECT_EQ(Names(dir_.Path()), (i + 1 == calls.size() ? std::set<std::string>{"page.jpg"} : Before()));
+    const std::string kept = i + 1 == calls.size() ? "new" : GetParam().targetExists ? "old" : "";
+    if (!kept.empty()) {
+      EXPECT_EQ(test::ReadFileText(Target()), kept);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, AtomicOutputFileTest,
-                         ::testing::Values(OutputOptions{.sync = false, .unnamed = true},
-                                           OutputOptions{.sync = true, .unnamed = false}),
-                         [](const auto& info) { return std::string(info.param.unnamed ? "Unnamed" : "Named"); });
+                         ::testing::Values(Setting{true, false}, Setting{true, true}, Setting{false, false},
+                                           Setting{false, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.unnamed ? "Unnamed" : "Named") +
+                                  (info.param.targetExists ? "OverAnEarlierOne" : "New");
+                         });
+
+// A folder that lets nothing be removed (append-only): the temporary file
+// is emptied, and both failures are said.
+TEST(AtomicOutputFile, ATemporaryFileThatCannotBeRemovedIsEmptiedAndSaidSo) {
+  test::ScopedTempDir dir;
+  ScriptedCalls calls;
+  calls.AlsoFail("write");
+  calls.AlsoFail("unlinkat");
+  auto file = AtomicOutputFile::Create(dir.File("page.jpg"), {.unnamed = false, .calls = &calls});
+  ASSERT_TRUE(file);
+  const std::string temporary = (*file)->TemporaryName();
+  std::fputs("a whole page", (*file)->Stream());
+  const Status committed = (*file)->Commit();
+  EXPECT_EQ(committed.reason(), dir.File("page.jpg") + ": File too large; " + dir.File(temporary) +
+                                    ": emptied, but cannot be removed: Operation not permitted");
+  EXPECT_EQ(test::ReadFileText(dir.File(temporary)), "");
+}
 
 TEST(AtomicOutputFile, CreateFailsInAMissingFolderNamingIt) {
   test::ScopedTempDir dir;
-  Expected<std::unique_ptr<AtomicOutputFile>> file = AtomicOutputFile::Create(dir.File("missing/page.jpg"));
-  ASSERT_FALSE(file);
-  EXPECT_NE(file.reason().find(dir.File("missing")), std::string::npos) << file.reason();
+  auto file = AtomicOutputFile::Create(dir.File("missing/page.jpg"));
+  EXPECT_EQ(file.reason(), dir.File("missing") + ": No such file or directory");
 }
 
-TEST(AtomicOutputFile, AKilledWriterLeavesNothingBehind) {
+TEST(AtomicOutputFile, LongNamesStillGetATemporaryName) {
   test::ScopedTempDir dir;
-  test::WriteFileText(dir.File("page.jpg"), "old");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    auto file = AtomicOutputFile::Create(dir.File("page.jpg"));
-    if (!file) _exit(1);
-    fputs("half a page", (*file)->Stream());
-    fflush((*file)->Stream());
-    raise(SIGKILL);
+  const std::string name(250, 'n');
+  for (bool unnamed : {true, false}) {
+    test::WriteFileText(dir.File(name), "old");
+    auto file = AtomicOutputFile::Create(dir.File(name), {.unnamed = unnamed});
+    ASSERT_TRUE(file) << file.reason();
+    EXPECT_TRUE((*file)->Commit());
+    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{name});
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the child could not create the file";
-  EXPECT_EQ(test::RunCommand("ls -A " + dir.Path()).output, "page.jpg\n");
-  EXPECT_EQ(test::ReadFileText(dir.File("page.jpg")), "old");
 }
 
-TEST(AtomicOutputFile, ATemporaryFileThatCannotBeRemovedIsEmptiedAndSaidSo) {
+// What may stand under an output's name besides a regular file, made in
+// |folder| as |name|; false when this system does not let us.
+bool MakeSpecial(const std::string& kind, const std::string& path) {
+  if (kind == "FIFO") return mkfifo(path.c_str(), 0600) == 0;
+  if (kind == "folder") return mkdir(path.c_str(), 0700) == 0;
+  if (kind == "device") return mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;  // a null device
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return bound;
+}
+
+// Outputs only ever replace regular files: anything else under the name
+// fails the output with what it is, whether it was there when the output
+// began or appeared just before its commit, and stays.
+TEST(AtomicOutputFile, NeverReplacesAnythingButARegularFile) {
   test::ScopedTempDir dir;
-  ASSERT_TRUE(std::filesystem::create_directory(dir.File("drop")));
-  auto file = AtomicOutputFile::Create(dir.File("drop/page.jpg"), {.unnamed = false});
-  ASSERT_TRUE(file);
-  fputs("a whole page", (*file)->Stream());
-  if (test::RunCommand("chattr +a " + dir.File("drop") + " 2>/dev/null && echo ok").output != "ok\n")
-    GTEST_SKIP() << "no append-only folders here";
-  Status discarded = (*file)->Discard();
-  test::RunCommand("chattr -a " + dir.File("drop"));
-  ASSERT_FALSE(discarded);
-  EXPECT_NE(discarded.reason().find((*file)->TemporaryName() + ": cannot be removed"), std::string::npos)
-      << discarded.reason();
-  EXPECT_EQ(test::ReadFileText(dir.File("drop/" + (*file)->TemporaryName())), "");
+  const std::string path = dir.File("out.jpg");
+  const std::map<std::string, std::string> said = {
+      {"FIFO", "is a FIFO"}, {"socket", "is a socket"}, {"folder", "is a folder"}, {"device", "is a device"}};
+  for (const auto& [kind, reason] : said) {
+    if (!MakeSpecial(kind, path)) {
+      std::printf("no %s can be made here (it needs root); not tried\n", kind.c_str());
+      continue;
+    }
+    for (bool appearsLate : {false, true}) {
+      for (bool unnamed : {true, false}) {
+        SCOPED_TRACE(kind + (appearsLate ? " appearing before the commit" : "") + (unnamed ? "" : ", named"));
+        std::filesystem::remove_all(path);
+        if (!appearsLate) {
+          ASSERT_TRUE(MakeSpecial(kind, path));
+        }
+        auto file = AtomicOutputFile::Create(path, {.unnamed = unnamed});
+        Status result = file.status();
+        if (appearsLate) {
+          ASSERT_TRUE(file) << file.reason();
+          std::fputs("new", (*file)->Stream());
+          ASSERT_TRUE(MakeSpecial(kind, path));
+          result = (*file)->Commit();
+        }
+        EXPECT_EQ(result.reason(), path + ": " + reason);
+        EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"out.jpg"});
+        EXPECT_FALSE(std::filesystem::is_regular_file(path));
+      }
+    }
+    std::filesystem::remove_all(path);
+  }
+}
+
+// Whether this process may make a mount namespace of its own (root, or a
+// user namespace where the system allows one).
+bool PrivateMountsAllowed() {
+  const pid_t child = fork();
+  if (child == 0) _exit(unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : 1);
+  int status = 1;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// /dev and a process's descriptor folder hold devices and the links to
+// standard output and error; no output goes there. Tried on stand-ins in a
+// /dev of this process's own (a private mount namespace), so a writer that
+// went wrong cannot harm the system's.
+TEST(AtomicOutputFile, NeverReplacesADeviceOrAStandardStreamName) {
+  if (!PrivateMountsAllowed()) GTEST_SKIP() << "this process may not make a mount namespace of its own";
+  EXPECT_EXIT(
+      {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", "/dev", "tmpfs", 0, "size=64k") != 0)
+          std::_Exit(2);
+        if (symlink("/proc/self/fd/1", "/dev/stdout") != 0 || symlink("/proc/self/fd", "/dev/fd") != 0) std::_Exit(2);
+        const bool device = mknod("/dev/null", S_IFCHR | 0666, makedev(1, 3)) == 0;
+        for (const char* path : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "/dev/null", "/dev/new.jpg"}) {
+          auto file = AtomicOutputFile::Create(path);
+          if (file || !file.reason().starts_with(std::string(path) + ": ")) {
+            std::fprintf(stderr, "%s: %s\n", path, file ? "accepted" : file.reason().c_str());
+            std::_Exit(3);
+          }
+        }
+        struct stat info {};
+        if (lstat("/dev/stdout", &info) != 0 || !S_ISLNK(info.st_mode)) std::_Exit(4);
+        if (device && (stat("/dev/null", &info) != 0 || !S_ISCHR(info.st_mode))) std::_Exit(5);
+        std::fputs("all refused", stderr);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "all refused");
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST(OpenRegularFile, GivesABlockingHandleThatReadsAndAppends) {
   ASSERT_TRUE(file) << file.reason();
   EXPECT_EQ(file->Size(), 8);
   std::vector<uint8_t> bytes(10, 0xEE);
-  EXPECT_EQ(file->ReadAt(4, bytes), 4);
+  EXPECT_EQ(file->ReadAt(4, bytes).value_or(-1), 4);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "two\n");
 }
 

@@ -18,7 +18,7 @@ TEST(MakeFolders, AcceptsWhatExistsAndRefusesAFileInTheWay) {
   EXPECT_TRUE(MakeFolders(dir.File("a/b//c/")));
   EXPECT_TRUE(MakeFolders(dir.File("a/b/c")));
   test::WriteFileText(dir.File("file"), "x");
-  EXPECT_FALSE(MakeFolders(dir.File("file/under")));
+  EXPECT_EQ(MakeFolders(dir.File("file/under/more")).reason(), dir.File("file/under") + ": Not a directory");
 }
 
 TEST(MatchesWildcard, StarsAndQuestionMarksIgnoringCase) {
@@ -68,11 +68,13 @@ TEST(AppendWhole, AnEntryThatDoesNotFitLeavesTheLogAsItWas) {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{first.size() + 50, first.size() + 50};
     setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(AppendWhole(path, std::string(100, 'x') + "\n") ? 1 : 0);
+    const Status appended = AppendWhole(path, std::string(100, 'x') + "\n");
+    // The system's cause, not a guess.
+    _exit(appended.reason() == path + ": the entry was not added: File too large" ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the cut entry was reported written";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the cut entry was reported written, or not why";
   EXPECT_EQ(test::ReadFileText(path), first);
 }
 

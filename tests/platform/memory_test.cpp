@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
+#include <random>
 
 #include "support/test_files.h"
 
@@ -41,6 +44,13 @@ INSTANTIATE_TEST_SUITE_P(
                     {"sys/fs/cgroup/app/memory.max", "max\n"},
                     {"sys/fs/cgroup/app/memory.current", "900000\n"}},
                    600000},
+        // Seen from a namespace that shows no leading separator.
+        MemoryCase{"V2GroupWithoutLeadingSeparator",
+                   {{"proc/meminfo", kMeminfo},
+                    {"proc/self/cgroup", "0::app/job\n"},
+                    {"sys/fs/cgroup/app/job/memory.max", "1000000\n"},
+                    {"sys/fs/cgroup/app/job/memory.current", "400000\n"}},
+                   600000},
         MemoryCase{"V2AncestorIsTighter",
                    {{"proc/meminfo", kMeminfo},
                     {"proc/self/cgroup", "0::/app/job\n"},
@@ -68,6 +78,35 @@ INSTANTIATE_TEST_SUITE_P(
                    1500000000},
         MemoryCase{"NothingToRead", {}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Reads memory files of every shape (lines cut anywhere, groups without a
+// leading separator, "..", separators alone, no line end), then ends the
+// process; the alarm ends a reading that loops.
+[[noreturn]] void ReadMalformedFiles(const test::ScopedTempDir& root) {
+  alarm(30);
+  std::filesystem::create_directories(root.File("proc/self"));
+  std::filesystem::create_directories(root.File("sys/fs/cgroup/memory/a/b"));
+  const std::string_view pieces[] = {"0", ":", "::", "/", "//", "memory", ",", "a", "b", "..", ".", "\n",
+                                     "cpu,memory", "max", "-1", " ", "MemAvailable:", "kB", "99999999999999999999"};
+  std::mt19937 random(21);
+  auto text = [&] {
+    std::string made;
+    for (uint32_t i = random() % 16; i > 0; --i) made += pieces[random() % std::size(pieces)];
+    return made;
+  };
+  for (int round = 0; round < 300; ++round) {
+    test::WriteFileText(root.File("proc/self/cgroup"), text());
+    test::WriteFileText(root.File("proc/meminfo"), text());
+    (void)AvailableMemoryBytesBelow(root.Path());
+  }
+  std::fputs("read them all", stderr);
+  std::_Exit(0);
+}
+
+TEST(AvailableMemory, EndsOnAnyText) {
+  test::ScopedTempDir root;
+  EXPECT_EXIT(ReadMalformedFiles(root), ::testing::ExitedWithCode(0), "read them all");
+}
 
 TEST(AvailableMemory, IsKnownOnThisSystem) {
   std::optional<int64_t> available = AvailableMemoryBytes();

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
@@ -56,12 +57,35 @@ void ReadTimeReport(const std::string& path, ChildResult& result) {
   result.peakRssKb = std::atol(text.c_str() + (lastLine == std::string::npos ? 0 : lastLine + 1));
 }
 
+// Ends the program at its time limit: a planned signal (again, as often as
+// asked), or SIGKILL for a hang. A signal the program handles must still
+// end it, and soon.
+void Stop(pid_t pid, int output, const ChildOptions& options, ChildResult& result) {
+  using Clock = std::chrono::steady_clock;
+  result.timedOut = !options.killAtLimit;
+  const bool graceful = options.killAtLimit && options.killSignal != SIGKILL;
+  const int sends = graceful ? std::max(options.killRepeats, 1) : 1;
+  for (int sent = 1; sent <= sends; ++sent) {
+    kill(-pid, graceful ? options.killSignal : SIGKILL);
+    const auto signalled = Clock::now();
+    if (!graceful) return;
+    const auto wait = sent < sends ? options.signalGap : std::chrono::milliseconds(std::chrono::seconds(20));
+    if (Drain(output, result.output, signalled + wait)) {
+      result.endedAfterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - signalled);
+      return;
+    }
+  }
+  kill(-pid, SIGKILL);
+  result.timedOut = true;
+}
+
 }  // namespace
 
 ChildResult RunTamarind(const ChildOptions& options) {
   ScopedTempDir scratch;
   std::vector<std::string> argv;
   if (options.measureMemory) argv = {"/usr/bin/time", "-f", "%M", "-o", scratch.File("time")};
+  argv.insert(argv.end(), options.runUnder.begin(), options.runUnder.end());
   argv.push_back(BinaryDir() + "/tamarind");
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
   std::vector<std::string> envp;
@@ -78,12 +102,13 @@ ChildResult RunTamarind(const ChildOptions& options) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const std::string errorsFile = scratch.File("stderr");
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (!options.workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.workingFolder.c_str());
   std::vector<char*> argPointers = Pointers(argv);
   std::vector<char*> envPointers = Pointers(envp);
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, argPointers.data(), envPointers.data());
+  const int spawned = posix_spawnp(&pid, argv[0].c_str(), &actions, &attributes, argPointers.data(), envPointers.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(pipeFds[1]);
@@ -94,16 +119,7 @@ ChildResult RunTamarind(const ChildOptions& options) {
 
   ChildResult result;
   const auto deadline = std::chrono::steady_clock::now() + options.limit;
-  if (!Drain(pipeFds[0], result.output, deadline)) {
-    result.timedOut = !options.killAtLimit;
-    // A signal the program handles must still end it, and soon.
-    const bool graceful = options.killAtLimit && options.killSignal != SIGKILL;
-    kill(-pid, graceful ? options.killSignal : SIGKILL);
-    if (graceful && !Drain(pipeFds[0], result.output, std::chrono::steady_clock::now() + std::chrono::seconds(20))) {
-      kill(-pid, SIGKILL);
-      result.timedOut = true;
-    }
-  }
+  if (!Drain(pipeFds[0], result.output, deadline)) Stop(pid, pipeFds[0], options, result);
   close(pipeFds[0]);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -112,6 +128,7 @@ ChildResult RunTamarind(const ChildOptions& options) {
   result.exitCode = result.exited ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   if (options.measureMemory && result.exited) ReadTimeReport(scratch.File("time"), result);
+  result.errors = ReadFileText(errorsFile);
   return result;
 }
 

@@ -16,16 +16,26 @@ struct ChildResult {
   bool timedOut = false;   // still running at the time limit, then killed
   long peakRssKb = 0;      // with measureMemory: the program's peak resident set
   std::string output;      // standard output
+  std::string errors;      // standard error
+  // From the last planned signal to the program's end; -1 when none was sent.
+  std::chrono::milliseconds endedAfterSignal{-1};
 };
 
 struct ChildOptions {
   std::vector<std::string> arguments;  // without the program name
   std::vector<std::string> environment;  // NAME=value, added to ours
   std::string workingFolder;             // empty: ours
+  // A command the program runs under, its path and arguments following:
+  // {"setpriv", "--reuid=65534", ...}, {"unshare", "-m", "sh", "-c", script}.
+  std::vector<std::string> runUnder;
   // The child is killed with SIGKILL once this has passed.
   std::chrono::milliseconds limit{std::chrono::minutes(5)};
   bool killAtLimit = false;  // the limit is a planned kill, not a hang
   int killSignal = SIGKILL;  // what a planned kill sends
+  // A planned signal other than SIGKILL is sent this many times, |signalGap|
+  // apart while the program runs (a second Ctrl-C).
+  int killRepeats = 1;
+  std::chrono::milliseconds signalGap{300};
   // Runs the program under /usr/bin/time for its peak resident set. (A
   // child spawned straight from this process may inherit our own peak in
   // its accounts: the kernel counts the address space it had before exec.)

@@ -68,10 +68,10 @@ class InterruptedRun : public ::testing::TestWithParam<Interruption> {
   // What a kill may leave: whole outputs of the set, and nothing else but,
   // for an output being replaced at that very instant, a whole copy under
   // the name it takes just before the rename (which the next run removes).
-  // Returns the number of those copies.
-  int ExpectOnlyWholeOutputs(const std::set<std::string>& outputs, int kill) {
+  // A new output never has such a name. Returns the number of those copies.
+  int ExpectOnlyWholeOutputs(const std::set<std::string>& outputs, const std::set<std::string>& before, int kill) {
     std::set<std::string> allowed = outputs;
-    for (const std::string& name : outputs) allowed.insert(platform::AtomicOutputFile::ReplacementNameFor(name));
+    for (const std::string& name : before) allowed.insert(platform::AtomicOutputFile::ReplacementNameFor(name));
     int copies = 0;
     for (const std::string& name : Names(dir.File("out"))) {
       EXPECT_TRUE(allowed.contains(name)) << "kill " << kill << " left " << name;
@@ -112,13 +112,14 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
   int interrupted = 0, copies = 0;
   for (int kill = 0; kill < kills; ++kill) {
     const auto delay = std::chrono::milliseconds(1 + random() % static_cast<uint32_t>(full.count() + 1));
+    const std::set<std::string> before = Names(dir.File("out"));
     test::ChildResult run = Run("out", delay, true);
     ASSERT_FALSE(run.timedOut) << "the run did not end on signal " << GetParam().signal;
     if (!run.exited) {
       ++interrupted;
       EXPECT_EQ(run.signal, GetParam().signal);
     }
-    copies += ExpectOnlyWholeOutputs(outputs, kill);
+    copies += ExpectOnlyWholeOutputs(outputs, before, kill);
   }
   EXPECT_GT(interrupted, kills / 2);
 
@@ -141,6 +142,35 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRun,
                            return std::string(sigabbrev_np(info.param.signal)) + "_j" +
                                   std::to_string(info.param.workers);
                          });
+
+// Ctrl-C lets the page in progress finish; a second Ctrl-C does not wait:
+// the program ends at once, by the signal, and leaves no temporary name,
+// only the pages it had finished.
+TEST(SecondInterrupt, EndsALongRunAtOnce) {
+  test::ScopedTempDir dir;
+  ASSERT_TRUE(platform::MakeFolders(dir.File("out")));
+  // Far longer than the test waits (about 15 ms a page).
+  const std::vector<tools::WinFaxPageSpec> pages(test::UnderSanitizer() ? 300 : 2000, Page("text-fine-g4"));
+  test::WriteFileBytes(dir.File("long.fxd"), tools::BuildWinFaxFile(pages));
+  test::ChildOptions options;
+  options.arguments = {"/f=" + dir.File("long.fxd"), "/sf=" + dir.File("out/long.jpg"), "/log=/dev/null"};
+  options.environment = {"TMPDIR=" + dir.Path()};
+  options.limit = std::chrono::milliseconds(1000);
+  options.killAtLimit = true;
+  options.killSignal = SIGINT;
+  options.killRepeats = 2;
+  options.signalGap = std::chrono::milliseconds(300);
+  const test::ChildResult run = test::RunTamarind(options);
+  ASSERT_FALSE(run.timedOut) << "a second Ctrl-C did not end the run";
+  EXPECT_FALSE(run.exited);
+  EXPECT_EQ(run.signal, SIGINT);
+  EXPECT_LT(run.endedAfterSignal.count(), 2000);
+  std::set<std::string> names = Names(dir.File("out"));
+  EXPECT_LT(names.size(), pages.size()) << "the run was not stopped";
+  for (const std::string& name : names) EXPECT_TRUE(name.starts_with("long") && name.ends_with(".jpg")) << name;
+  names = Names(dir.Path());
+  EXPECT_EQ(names, (std::set<std::string>{"long.fxd", "out"}));
+}
 
 }  // namespace
 }  // namespace tamarind

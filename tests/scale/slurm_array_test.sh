@@ -20,7 +20,7 @@ tamarind=$(realpath "$1")
 make_winfax=$(realpath "$2")
 doc=$(realpath "$3")
 shard_count=4
-fax_count=300
+fax_count=1200
 
 skip() {
   echo "SKIPPED: $*"
@@ -188,8 +188,8 @@ localise() {
 # Faxes of one page of text, in three folders (the doc's /i /kh).
 make_faxes() {
   mkdir -p "$T/fax/a" "$T/fax/b/c" "$T/fax/d"
-  (for i in $(seq 12); do echo "line $i of a fax page sent to the archive"; done) | pbmtext |
-    pnmpad -width=1728 -height=500 | pbmtog3 -nofixedwidth >"$T/page.g3"
+  (for i in $(seq 60); do echo "line $i of a fax page sent to the archive, long enough to fill it"; done) | pbmtext |
+    pnmpad -width=1728 -height=1100 | pbmtog3 -nofixedwidth >"$T/page.g3"
   "$make_winfax" -o "$T/page.fxd" --msb --res 1 "$T/page.g3"
   local names=()
   for i in $(seq 0 $((fax_count - 1))); do

@@ -15,7 +15,10 @@
 
 #include "support/test_files.h"
 #include "window/file_selection.h"
+#include "convert/output_names.h"
 #include "window/help.h"
+#include "window/theme_colours.h"
+#include "window/window_texts.h"
 
 namespace tamarind {
 namespace {
@@ -65,19 +68,116 @@ TEST(FileSelection, FormattedTextReadsBack) {
   EXPECT_EQ(FormatFileSelection("/srv/fax", std::vector<std::string>{"a.fxd", "b.fxd"}), "/srv/fax a.fxd b.fxd");
 }
 
-TEST(RunResults, WordsForEveryCode) {
-  EXPECT_EQ(ResultText(ClassifyResult(0)), "Converted!");
-  EXPECT_EQ(ResultText(ClassifyResult(1)), "Already exist, skipped!");
-  EXPECT_EQ(ResultText(ClassifyResult(-1)), "Not WinFax File!");
-  EXPECT_EQ(ResultText(ClassifyResult(-5)), "Not WinFax File!");
-  for (int failure : {-2, -7, -9}) EXPECT_EQ(ResultText(ClassifyResult(failure)), "Failed!") << failure;
+// The words of a row follow the JSON report's status: a fax that lost a
+// page is failed though its result code says converted.
+TEST(RunResults, WordsForEveryOutcome) {
+  const std::tuple<int, int, const char*> cases[] = {
+      {0, 0, "Converted!"},        {1, 0, "Already exist, skipped!"}, {-1, 0, "Not WinFax File!"},
+      {-5, 0, "Not WinFax File!"}, {-2, 0, "Failed!"},                {-7, 0, "Failed!"},
+      {-9, 0, "Failed!"},          {0, 1, "Failed!"},
+  };
+  for (auto [result, failures, words] : cases) {
+    FileOutcome outcome;
+    outcome.result = result;
+    outcome.failures = failures;
+    EXPECT_EQ(ResultText(ClassifyResult(outcome)), words) << result << " " << failures;
+  }
 }
 
-TEST(RunTexts, Exact) {
+TEST(RunTexts, StatusCountsEveryResultAndSaysCancelled) {
   EXPECT_EQ(DoingText("/in/a.fxd"), "Doing: /in/a.fxd");
-  EXPECT_EQ(DoneText(3), "Done. 3 FAX files converted");
+  RunProgress progress{.files = 10, .filesDone = 6, .converted = 3, .skipped = 2, .failures = 1};
+  EXPECT_EQ(DoneText(progress, false), "Done. 3 FAX files converted, 2 skipped, 1 failed");
+  EXPECT_EQ(DoneText(progress, true), "Cancelled. 3 FAX files converted, 2 skipped, 1 failed, 4 not started");
   EXPECT_EQ(GuiReportHeader("/in", "/out"),
             "Tamarind in GUI mode : convert folder\r\nSource Folder: /in\r\nDestination Folder: /out\r\n");
+}
+
+// A multi-page fax shows its first page file and how many follow; the
+// tooltip lists them all, up to a limit.
+TEST(RunTexts, OutputCellNamesTheFilesWritten) {
+  const std::vector<std::string> pages = {"/out/m001.jpg", "/out/m002.jpg", "/out/m003.jpg"};
+  EXPECT_EQ(OutputCellText(pages, "/out"), "m001.jpg (+2)");
+  EXPECT_EQ(OutputCellText({"/out/a.pdf"}, "/out"), "a.pdf");
+  EXPECT_EQ(OutputCellText({}, "/out"), "");
+  EXPECT_EQ(OutputsToolTip(pages), "/out/m001.jpg\n/out/m002.jpg\n/out/m003.jpg");
+  EXPECT_EQ(OutputsToolTip(pages, 2), "/out/m001.jpg\n/out/m002.jpg\n... 1 more");
+}
+
+// Where the format is JPEG the texts are the long-standing ones, word for
+// word; the other formats name themselves.
+TEST(WindowTexts, CaptionsFollowTheFormat) {
+  struct Case {
+    OutputFormat format;
+    const char *group, *column, *tip, *noDestination;
+  };
+  const Case cases[] = {
+      {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to jpg",
+       "Select Save Dir,\nwhere your converted jpg files should be"},
+      {OutputFormat::Pdf, "Convert Fax to PDF", "Destination PDF Files", "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to pdf",
+       "Select Save Dir,\nwhere your converted pdf files should be"},
+      {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to tif",
+       "Select Save Dir,\nwhere your converted tif files should be"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ConvertGroupCaption(c.format), c.group);
+    EXPECT_EQ(DestinationColumnHead(c.format), c.column);
+    EXPECT_EQ(TrayTip(c.format), c.tip);
+    EXPECT_LE(TrayTip(c.format).size(), 63u);  // what a notification area shows
+    EXPECT_EQ(NoDestinationMessage(c.format), c.noDestination);
+  }
+  EXPECT_EQ(AutoConvertText(5, 14, 5), "Automatic conversion every 5 minutes, next at 14:05");
+  EXPECT_EQ(AutoConvertText(1, 0, 0), "Automatic conversion every 1 minute, next at 00:00");
+}
+
+// Light and dark desktops both give text that reads well on every
+// background of the window; a light desktop still looks like the program.
+TEST(ThemeColours, ReadableOnLightAndDarkDesktops) {
+  const DesktopColours desktops[] = {
+      {{239, 239, 239}, {0, 0, 0}, {255, 255, 255}, {0, 0, 0}},        // light
+      {{49, 54, 59}, {239, 240, 241}, {35, 38, 41}, {239, 240, 241}},  // dark
+      {{255, 255, 255}, {90, 90, 90}, {255, 255, 255}, {90, 90, 90}},  // light with grey text
+  };
+  for (const DesktopColours& desktop : desktops) {
+    const WindowColours colours = ThemedColours(desktop);
+    const double wanted = std::min(kReadableContrast, ContrastRatio(desktop.windowText, desktop.window));
+    EXPECT_GE(ContrastRatio(colours.text, colours.pageBackground), wanted - 0.05);
+    EXPECT_GE(ContrastRatio(colours.text, colours.mainBackground), wanted - 0.05);
+    EXPECT_GE(ContrastRatio(colours.editText, colours.editBackground),
+              std::min(kReadableContrast, ContrastRatio(desktop.text, desktop.base)) - 0.05);
+    // Dark stays dark, light stays light.
+    EXPECT_LT(std::abs(ContrastRatio(colours.pageBackground, desktop.window)), 1.5);
+  }
+  const WindowColours light = ThemedColours(desktops[0]);
+  EXPECT_GT(light.pageBackground.green, light.pageBackground.red);  // mint
+  EXPECT_GT(light.text.blue, light.text.red);                       // blue
+}
+
+// A fax taken for one session leaves the saved source and the options its
+// source kind cleared as they were, unless the user changed the source.
+TEST(OneOffSource, TheSavedSourceAndKindStay) {
+  OneOffSource oneOff;
+  oneOff.sourceText = "/faxes/a.fxd";
+  oneOff.savedFields = {"/srv/in", "/srv/out"};
+  oneOff.savedOptions.conversion.includeSubfolders = true;
+  oneOff.savedOptions.autoConvert = true;
+  PageOptions now;
+  now.conversion.convertFiles = true;
+  now.conversion.quality = 80;  // changed meanwhile: saved
+  MainFields fields{"/faxes/a.fxd", "/new/out"};
+  KeepSavedSource(oneOff, fields, now);
+  EXPECT_EQ(fields.sourceText, "/srv/in");
+  EXPECT_EQ(fields.destinationText, "/new/out");
+  EXPECT_FALSE(now.conversion.convertFiles);
+  EXPECT_TRUE(now.conversion.includeSubfolders);
+  EXPECT_TRUE(now.autoConvert);
+  EXPECT_EQ(now.conversion.quality, 80);
+  MainFields typed{"/typed/in", "/new/out"};
+  PageOptions kept;
+  kept.conversion.convertFiles = true;
+  KeepSavedSource(oneOff, typed, kept);
+  EXPECT_EQ(typed.sourceText, "/typed/in");
+  EXPECT_TRUE(kept.conversion.convertFiles);
 }
 
 TEST(AutoConvert, PeriodHeldToWhatATimerCounts) {
@@ -109,15 +209,18 @@ struct Recorder : RunEvents {
   std::vector<std::string> lines;
   std::vector<FinishedFile> finished;
   std::vector<RunProgress> progress;  // as planned, then after each file
-  void SaveDirFailed() override { lines.push_back("savedir"); }
+  void SaveDirFailed(const std::string& reason) override { lines.push_back("savedir " + reason); }
   void RunPlanned(const RunProgress& planned) override { progress.push_back(planned); }
   void FileStarted(size_t i, const std::string& s) override { lines.push_back(std::to_string(i) + " " + s); }
   void FileFinished(size_t i, const FinishedFile& file, const RunProgress& now) override {
-    lines.push_back(std::to_string(i) + " " + file.output + " " + std::string(ResultText(file.result)));
+    lines.push_back(std::to_string(i) + " " + (file.outputs.empty() ? "" : file.outputs.front()) + " " +
+                    std::string(ResultText(file.result)));
     finished.push_back(file);
     progress.push_back(now);
   }
-  void RunFinished(int converted) override { lines.push_back("done " + std::to_string(converted)); }
+  void RunFinished(const RunProgress& progress, bool cancelled) override {
+    lines.push_back((cancelled ? "cancelled " : "done ") + std::to_string(progress.converted));
+  }
 };
 
 // Counting the pages before a run must not wait on a pipe for a writer nor
@@ -156,7 +259,7 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
   EXPECT_EQ(RunConversion(job, plan, stop, events), 1);
   EXPECT_TRUE(test::FileExists(plan.options.destination));
   EXPECT_THAT(events.lines, ElementsAre("0 " + dir.File("in/a.fxd"), "0 " + dir.File("out/deeper/a.jpg") + " Converted!",
-                                        "1 " + dir.File("in/b.fxd"), "1  Failed!", "done 1"));
+                                        "1 " + dir.File("in/b.fxd"), "1  Failed!", "cancelled 1"));
   std::string log = test::ReadFileText(plan.logPath);
   EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.options.source, plan.options.destination) + "line for " + dir.File("in/a.fxd") +
                              "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
@@ -199,10 +302,15 @@ TEST(RunConversion, ProgressCountsPagesFilesAndFailures) {
   EXPECT_THAT(failures, ElementsAre(0, 0, 1, 1));
   EXPECT_EQ(events.progress.back().pagesDone, planned.pages);
   EXPECT_EQ(events.progress.back().filesDone, 3u);
-  // Page 1 is what a viewer should open; a refused file has nothing.
-  EXPECT_EQ(events.finished[0].firstOutput, dir.File("out/multipage.fxd001.jpg"));
-  EXPECT_EQ(events.finished[1].firstOutput, "");
-  EXPECT_EQ(events.finished[2].firstOutput, dir.File("out/fine-g3.fxs.jpg"));
+  // The files really written, page 1 first; a refused file has none, and
+  // says why as the JSON report does.
+  std::vector<std::string> multipage;
+  for (int page = 1; page <= planned.pages - 1; ++page) multipage.push_back(dir.File("out/multipage.fxd") + PageNumber(page) + ".jpg");
+  EXPECT_EQ(events.finished[0].outputs, multipage);
+  EXPECT_TRUE(events.finished[1].outputs.empty());
+  EXPECT_THAT(events.finished[1].reason, ::testing::StartsWith(dir.File("in/broken.fxd") + ": "));
+  EXPECT_THAT(events.finished[2].outputs, ElementsAre(dir.File("out/fine-g3.fxs.jpg")));
+  EXPECT_EQ(events.finished[2].reason, "");
 }
 
 TEST(RunProgress, TextShowsFilesPagesFailuresAndTimeLeftOnceThereIsAPace) {
@@ -291,7 +399,8 @@ TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
   Recorder events;
   job.converter = [](ConversionJob&, const std::string&, const std::string&) { return -2; };
   RunConversion(job, plan, stop, events);
-  EXPECT_THAT(events.lines, ElementsAre("savedir", "0 " + dir.File("a.fxd"), "0  Failed!", "done 0"));
+  EXPECT_THAT(events.lines, ElementsAre("savedir " + dir.File("file/out") + ": Not a directory", "0 " + dir.File("a.fxd"),
+                                        "0  Failed!", "done 0"));
 }
 
 TEST(RunConversion, AnUnreadableSourceFolderIsInTheReport) {

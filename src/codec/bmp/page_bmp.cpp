@@ -109,25 +109,26 @@ void ExpandRow(std::span<const uint8_t> bits, std::span<uint8_t> out) {
 
 // Writes the stored rows from |offset| on, bottom row first, a block at a
 // time.
-bool WritePixels(const FaxPage& page, const BmpGeometry& g, std::vector<uint8_t>& block, std::vector<uint8_t>& row,
-                 platform::PrivateTempFile& file, int64_t offset) {
+platform::Status WritePixels(const FaxPage& page, const BmpGeometry& g, std::vector<uint8_t>& block,
+                             std::vector<uint8_t>& row, platform::PrivateTempFile& file, int64_t offset) {
   const size_t stride = static_cast<size_t>(g.stride);
   const size_t capacity = block.size() / std::max<size_t>(stride, 1);
   size_t filled = 0;
   auto flush = [&] {
-    bool ok = file.WriteAt(offset, std::span(block).first(filled * stride));
+    platform::Status written = file.WriteAt(offset, std::span(block).first(filled * stride));
     offset += static_cast<int64_t>(filled * stride);
     filled = 0;
-    return ok;
+    return written;
   };
   for (int64_t y = g.pageRows - 1; y >= 0; --y) {
     ExpandRow(page.Row(static_cast<int32_t>(y)), row);
     for (int64_t copy = 0; copy < g.repeat; ++copy) {
       std::memcpy(&block[filled * stride], row.data(), stride);
-      if (++filled == capacity && !flush()) return false;
+      if (++filled < capacity) continue;
+      if (platform::Status written = flush(); !written) return written;
     }
   }
-  return filled == 0 || flush();
+  return filled == 0 ? platform::Status() : flush();
 }
 
 // Writes the whole file through |map|, bottom row first, each repeated row
@@ -145,20 +146,25 @@ void FillMap(const FaxPage& page, const BmpGeometry& g, const BmpHeader& header,
 
 }  // namespace
 
-int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file) {
+int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file, platform::Status* cause) {
   std::optional<BmpGeometry> geometry = Measure(page);
   if (!geometry) return -4;
   const BmpGeometry& g = *geometry;
   const BmpHeader header = BuildHeader(g);
   const int64_t fileSize = kPageBmpHeaderBytes + g.stride * g.storedRows;
+  // Leaves nothing that the JPEG stage could mistake for this page.
+  auto failed = [&](platform::Status why) {
+    (void)file.Truncate();
+    if (cause) *cause = std::move(why);
+    return -3;
+  };
 
   // Stored straight into the file's pages where the system lets us map it:
   // no row buffers and no copy through write calls.
   if (std::span<uint8_t> map = file.MapForWriting(fileSize); !map.empty()) {
     FillMap(page, g, header, map);
-    if (file.Resize(fileSize)) return 0;
-    file.Truncate();
-    return -3;
+    platform::Status resized = file.Resize(fileSize);
+    return resized ? 0 : failed(std::move(resized));
   }
 
   std::vector<uint8_t> block;
@@ -176,13 +182,10 @@ int WritePageBmp(const FaxPage& page, platform::PrivateTempFile& file) {
   // The previous page is overwritten in place and the file cut to size
   // afterwards: emptying it first would make the file system free and
   // reallocate its blocks for every page.
-  if (file.WriteAt(0, header) && (block.empty() || WritePixels(page, g, block, row, file, kPageBmpHeaderBytes)) &&
-      file.Resize(fileSize)) {
-    return 0;
-  }
-  // Leave nothing that the JPEG stage could mistake for this page.
-  file.Truncate();
-  return -3;
+  platform::Status written = file.WriteAt(0, header);
+  if (written && !block.empty()) written = WritePixels(page, g, block, row, file, kPageBmpHeaderBytes);
+  if (written) written = file.Resize(fileSize);
+  return written ? 0 : failed(std::move(written));
 }
 
 }  // namespace tamarind

@@ -221,15 +221,17 @@ bool BilevelJpeg::Write(std::FILE* out) {
   return writer.Flush();
 }
 
-int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, std::string* reason) {
+int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, platform::Status* cause) {
   if (!output.Stream()) return 1;
   if (!jpeg.Write(output.Stream())) {
-    if (reason) *reason = output.FinalPath() + ": " + kWriteFailed;
+    // A failed write keeps the system's own cause.
+    platform::Status written = output.WriteState();
+    if (cause) *cause = written ? platform::Failure::About(output.FinalPath(), kWriteFailed) : std::move(written);
     (void)output.Discard();
     return 3;
   }
   if (platform::Status committed = output.Commit(); !committed) {
-    if (reason) *reason = committed.reason();
+    if (cause) *cause = std::move(committed);
     return 3;
   }
   return 0;

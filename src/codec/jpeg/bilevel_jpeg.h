@@ -73,7 +73,7 @@ class BilevelJpeg {
 
 // Writes |jpeg| into |output| and commits it; on failure discards it. The
 // results of WriteJpegFromBmp: 0 written; 1 |output| has no stream; 3 not
-// written, with |reason| (when given) naming the output and saying why.
-int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, std::string* reason = nullptr);
+// written, with |cause| (when given) naming the output and saying why.
+int WriteBilevelJpeg(BilevelJpeg& jpeg, platform::AtomicOutputFile& output, platform::Status* cause = nullptr);
 
 }  // namespace tamarind

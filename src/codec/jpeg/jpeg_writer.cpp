@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include <jerror.h>
@@ -110,7 +109,7 @@ int RunCompression(CompressionJob* job) {
 }
 
 int CompressInto(int bmpFd, std::span<const uint8_t> mapped, platform::AtomicOutputFile& output, int quality,
-                 bool grayscale, bool optimize, std::string* reason) {
+                 bool grayscale, bool optimize, platform::Status* cause) {
   CompressionJob job{};
   job.bmpFd = bmpFd;
   job.mapped = mapped;
@@ -120,51 +119,52 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, platform::AtomicOut
   job.optimize = optimize;
   const int result = RunCompression(&job);
   if (result == kFailed) {
-    if (reason) *reason = output.FinalPath() + ": " + job.errors.message;
+    // A failed write has the system's own reason; the library's message
+    // for it only guesses ("out of disk space?").
+    platform::Status written = output.WriteState();
+    if (cause) *cause = written ? platform::Failure::About(output.FinalPath(), job.errors.message) : written;
     (void)output.Discard();
     return kFailed;
   }
   if (platform::Status committed = output.Commit(); !committed) {
-    if (reason) *reason = committed.reason();
+    if (cause) *cause = std::move(committed);
     return kFailed;
   }
   return result;
 }
 
 int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality,
-                 bool grayscale, bool optimize, std::string* reason) {
+                 bool grayscale, bool optimize, platform::Status* cause) {
   platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> output =
       platform::AtomicOutputFile::Create(jpegPath);
   if (!output) {
-    if (reason) *reason = output.reason();
+    if (cause) *cause = output.status();
     return kCannotOpen;
   }
-  return CompressInto(bmpFd, mapped, **output, quality, grayscale, optimize, reason);
+  return CompressInto(bmpFd, mapped, **output, quality, grayscale, optimize, cause);
 }
 
 }  // namespace
 
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
-                     bool grayscale, bool optimize, std::string* reason) {
-  return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize, reason);
+                     bool grayscale, bool optimize, platform::Status* cause) {
+  return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize, cause);
 }
 
 int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutputFile& output, int quality,
-                     bool grayscale, bool optimize, std::string* reason) {
+                     bool grayscale, bool optimize, platform::Status* cause) {
   if (!output.Stream()) return kCannotOpen;
-  return CompressInto(bmp.Descriptor(), bmp.Mapped(), output, quality, grayscale, optimize, reason);
+  return CompressInto(bmp.Descriptor(), bmp.Mapped(), output, quality, grayscale, optimize, cause);
 }
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
-                         bool optimize, std::string* reason) {
-  int fd = open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (reason) *reason = bmpPath + ": " + platform::ErrorText(errno);
+                         bool optimize, platform::Status* cause) {
+  platform::FileHandle bmp(open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!bmp.IsOpen()) {
+    if (cause) *cause = platform::Failure::System(bmpPath, errno);
     return kCannotOpen;
   }
-  const int result = CompressInto(fd, {}, jpegPath, quality, grayscale, optimize, reason);
-  close(fd);
-  return result;
+  return CompressInto(bmp.Descriptor(), {}, jpegPath, quality, grayscale, optimize, cause);
 }
 
 }  // namespace tamarind

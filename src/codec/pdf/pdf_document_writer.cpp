@@ -154,7 +154,8 @@ class PdfDocumentWriter::Impl {
  public:
   Impl(platform::AtomicOutputFile& file, DocumentInfo info, std::vector<uint8_t> textFont,
        std::optional<PdfEmbeddedSource> source)
-      : stream_(file.Stream()),
+      : file_(file),
+        stream_(file.Stream()),
         info_(std::move(info)),
         font_(std::move(textFont)),
         source_(std::move(source)) {
@@ -231,8 +232,12 @@ class PdfDocumentWriter::Impl {
                               " /DestOutputProfile " +
                               Ref(profile_) + " >>]" + sourceEntries + " >>");
     WriteTrailer(info);
-    if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0)
-      return Failure{platform::ErrorText(errno ? errno : EIO)};
+    errno = 0;
+    if (!stream_ || std::ferror(stream_) || std::fflush(stream_) != 0) {
+      // A failed write keeps its own cause; anything else says what errno has.
+      if (Status state = file_.WriteState(); !state) return state;
+      return Failure::System(file_.FinalPath(), errno ? errno : EIO);
+    }
     return {};
   }
 
@@ -284,14 +289,14 @@ class PdfDocumentWriter::Impl {
   // the document.
   platform::Expected<std::string> WriteSource() {
     const int64_t size = source_->file.Size();
-    if (size < 0) return Failure{std::string("the source cannot be read: ") + platform::ErrorText(errno)};
+    if (size < 0) return Failure::System(source_->name, errno, "the source cannot be read");
     const int embedded = Reserve(), specification = Reserve();
     Begin(embedded);
     const std::string length = std::to_string(size);
     Put("<< /Type /EmbeddedFile /Subtype /application#2Fx-winfax /Params << /ModDate " +
         PdfDate(LocalCalendarTime(source_->modified)) + " /Size " + length + " >> /Length " + length +
         " >>\nstream\n");
-    if (Status copied = CopySource(size); !copied) return Failure{copied.reason()};
+    if (Status copied = CopySource(size); !copied) return std::move(copied).failure();
     Put("\nendstream\nendobj\n");
     const std::u32string name = MetadataText(source_->name);
     WriteObject(specification, "<< /Type /Filespec /F " + AsciiFileName(name) + " /UF " + Utf16HexString(name) +
@@ -308,14 +313,17 @@ class PdfDocumentWriter::Impl {
     std::vector<uint8_t> piece(kSourcePieceBytes);
     for (int64_t at = 0; at < size;) {
       const size_t wanted = static_cast<size_t>(std::min<int64_t>(size - at, static_cast<int64_t>(piece.size())));
-      const int64_t got = source_->file.ReadAt(at, std::span(piece).first(wanted));
-      if (got < 0) return Failure{std::string("the source cannot be read: ") + platform::ErrorText(errno)};
+      platform::Expected<int64_t> read = source_->file.ReadAt(at, std::span(piece).first(wanted));
+      if (!read) return std::move(read).failure().WithPath(source_->name);
+      const int64_t got = *read;
       if (got == 0) return Failure{"the source shrank while it was read"};
       Put(std::span<const uint8_t>(piece).first(static_cast<size_t>(got)));
       at += got;
     }
     uint8_t past = 0;
-    if (source_->file.ReadAt(size, std::span(&past, 1)) != 0) return Failure{"the source grew while it was read"};
+    platform::Expected<int64_t> beyond = source_->file.ReadAt(size, std::span(&past, 1));
+    if (!beyond) return std::move(beyond).failure().WithPath(source_->name);
+    if (*beyond != 0) return Failure{"the source grew while it was read"};
     return {};
   }
 
@@ -409,6 +417,7 @@ class PdfDocumentWriter::Impl {
         Ref(info) + " /ID [<" + id + "> <" + id + ">] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
   }
 
+  platform::AtomicOutputFile& file_;
   FILE* stream_;
   DocumentInfo info_;
   std::vector<uint8_t> font_;

@@ -151,7 +151,7 @@ platform::Expected<std::vector<uint8_t>> EncodeGroup4(const FaxPage& page) {
     }
     return true;
   });
-  if (!coded) return Failure{coded.reason()};
+  if (!coded) return std::move(coded).failure();
   return strip;
 }
 

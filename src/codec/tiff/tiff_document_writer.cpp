@@ -135,7 +135,8 @@ platform::Expected<uint64_t> StripEndWithinReach(const FaxPage& page, uint64_t s
 }  // namespace
 
 TiffDocumentWriter::TiffDocumentWriter(platform::AtomicOutputFile& file, const DocumentInfo& info)
-    : stream_(file.Stream()),
+    : file_(file),
+      stream_(file.Stream()),
       name_(platform::EscapeControlBytes(info.title)),
       description_(platform::EscapeControlBytes(info.subject)),
       dateTime_(TiffDateTime(info.modified)) {
@@ -155,13 +156,15 @@ bool TiffDocumentWriter::Patch(uint32_t at, const std::vector<uint8_t>& bytes) {
 }
 
 Status TiffDocumentWriter::WriteFailure(int error) {
-  writeError_ = platform::ErrorText(error ? error : EIO);
-  return Failure{writeError_};
+  // A failed write through the stream keeps its own cause.
+  writeError_ = file_.WriteState();
+  if (writeError_) writeError_ = Failure::System(file_.FinalPath(), error ? error : EIO);
+  return writeError_;
 }
 
 Status TiffDocumentWriter::AddPage(const FaxPage& page, const TiffPageExtras& extras) {
   if (finished_) return Failure{"the document is already finished"};
-  if (!writeError_.empty()) return Failure{writeError_};  // the document is torn
+  if (!writeError_) return writeError_;  // the document is torn
   if (PagesWritten() >= 0xFFFF) return Failure{"a TIFF document holds at most 65535 pages"};
   if (Status codable = CheckCodable(page); !codable) return codable;
 
@@ -219,13 +222,17 @@ Status TiffDocumentWriter::AddPage(const FaxPage& page, const TiffPageExtras& ex
 Status TiffDocumentWriter::Finish() {
   if (finished_) return Failure{"the document is already finished"};
   finished_ = true;
-  if (!writeError_.empty()) return Failure{writeError_};
+  if (!writeError_) return writeError_;
   if (PagesWritten() == 0) return Failure{"no page to write"};
   const uint16_t total = static_cast<uint16_t>(PagesWritten());
   bool written = Patch(lastLinkOffset_, Le32(0));
   for (uint32_t at : pageNumberOffsets_) written = written && Patch(at, Le16(total));
-  if (!written || std::fseek(stream_, 0, SEEK_END) != 0 || std::ferror(stream_) || std::fflush(stream_) != 0)
-    return Failure{platform::ErrorText(errno ? errno : EIO)};
+  errno = 0;
+  if (!written || std::fseek(stream_, 0, SEEK_END) != 0 || std::ferror(stream_) || std::fflush(stream_) != 0) {
+    // A failed write keeps its own cause; anything else says what errno has.
+    if (Status state = file_.WriteState(); !state) return state;
+    return Failure::System(file_.FinalPath(), errno ? errno : EIO);
+  }
   return {};
 }
 

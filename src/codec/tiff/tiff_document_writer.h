@@ -65,6 +65,7 @@ class TiffDocumentWriter {
   bool Patch(uint32_t at, const std::vector<uint8_t>& bytes);
   platform::Status WriteFailure(int error);
 
+  platform::AtomicOutputFile& file_;
   FILE* stream_;
   std::string name_;         // DocumentName
   std::string description_;  // ImageDescription; none when empty
@@ -75,7 +76,7 @@ class TiffDocumentWriter {
   std::vector<uint32_t> pageNumberOffsets_;
   uint32_t lastLinkOffset_ = 0;
   bool finished_ = false;
-  std::string writeError_;  // why a write failed part way through a page; empty while none did
+  platform::Status writeError_;  // why a write failed part way through a page; ok while none did
 };
 
 }  // namespace tamarind

@@ -22,13 +22,13 @@ uint32_t Get16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at +
 // Everything the file holds, read through its descriptor (it has no name).
 std::vector<uint8_t> Contents(const platform::PrivateTempFile& file) {
   std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(file.Size(), 0)));
-  EXPECT_EQ(file.ReadAt(0, bytes), static_cast<int64_t>(bytes.size()));
+  EXPECT_EQ(file.ReadAt(0, bytes).value_or(-1), static_cast<int64_t>(bytes.size()));
   return bytes;
 }
 
 class PageBmpTest : public ::testing::Test {
  protected:
-  void SetUp() override { file_ = platform::PrivateTempFile::Create(dir_.Path(), "page", ".bmp"); }
+  void SetUp() override { file_ = std::move(*platform::PrivateTempFile::Create(dir_.Path(), "page", ".bmp")); }
 
   std::vector<uint8_t> Write(const FaxPage& page, int expectedResult = 0) {
     EXPECT_EQ(WritePageBmp(page, *file_), expectedResult);
@@ -164,8 +164,9 @@ TEST_F(PageBmpTest, EachPageReplacesTheFileContent) {
 // else by write calls; both give the same file, page after page, also when
 // the file shrinks and grows again under the map.
 TEST_F(PageBmpTest, MappedAndWrittenFilesAreTheSame) {
-  auto written = platform::PrivateTempFile::Create(dir_.Path(), "written", ".bmp");
-  ASSERT_TRUE(written);
+  auto made = platform::PrivateTempFile::Create(dir_.Path(), "written", ".bmp");
+  ASSERT_TRUE(made);
+  auto& written = *made;
   written->RefuseMapping();
   const FaxPage pages[] = {test::RandomPage(1728, 300, 100, 1), test::RandomPage(37, 5, 200, 2),
                            test::RandomPage(2048, 400, 200, 3), test::SolidPage(1728, 0, 100, true),

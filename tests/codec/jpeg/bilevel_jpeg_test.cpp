@@ -97,8 +97,8 @@ class BilevelJpegIdentity : public ::testing::TestWithParam<PageCase> {
   // The temporary BMP and libjpeg, as conversions used to run every page.
   std::vector<uint8_t> Reference(const FaxPage& page, int quality, bool optimize) {
     auto bmp = platform::PrivateTempFile::Create(dir_.Path(), "page", ".bmp");
-    EXPECT_EQ(WritePageBmp(page, *bmp), 0);
-    EXPECT_EQ(WriteJpegFromBmp(*bmp, dir_.File("reference.jpg"), quality, true, optimize), 0);
+    EXPECT_EQ(WritePageBmp(page, **bmp), 0);
+    EXPECT_EQ(WriteJpegFromBmp(**bmp, dir_.File("reference.jpg"), quality, true, optimize), 0);
     return test::ReadFileBytes(dir_.File("reference.jpg"));
   }
 
@@ -160,8 +160,8 @@ TEST(BilevelJpegRefusal, RefusesOnlyWhatTheBmpPathFails) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(BilevelJpeg::Prepare(c.page, 50, true).has_value(), c.taken);
-    const bool referenceWrites = WritePageBmp(c.page, *bmp) == 0 &&
-                                 WriteJpegFromBmp(*bmp, dir.File("out.jpg"), 50, true, true) == 0;
+    const bool referenceWrites = WritePageBmp(c.page, **bmp) == 0 &&
+                                 WriteJpegFromBmp(**bmp, dir.File("out.jpg"), 50, true, true) == 0;
     EXPECT_EQ(referenceWrites, c.taken);
   }
 }

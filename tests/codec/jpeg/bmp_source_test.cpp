@@ -210,9 +210,9 @@ TEST_F(BmpSourceTest, RefusedFilesFailCleanlyWithTheirMessage) {
     test::WriteFileBytes(dir_.File("in.bmp"), refusal.bytes());
     test::WriteFileText(dir_.File("out.jpg"), "the previous page");
     for (bool optimize : {false, true}) {
-      std::string reason;
+      platform::Status reason;
       EXPECT_EQ(WriteJpegFromBmpFile(dir_.File("in.bmp"), dir_.File("out.jpg"), 75, true, optimize, &reason), 3);
-      EXPECT_EQ(reason, dir_.File("out.jpg") + ": " + refusal.message);
+      EXPECT_EQ(reason.reason(), dir_.File("out.jpg") + ": " + refusal.message);
     }
     EXPECT_EQ(test::ReadFileText(dir_.File("out.jpg")), "the previous page");
     std::set<std::string> names;

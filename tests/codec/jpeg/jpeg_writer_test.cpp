@@ -25,7 +25,7 @@ GreyImage Djpeg(const std::string& jpegPath) {
 
 class JpegWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override { bmp_ = platform::PrivateTempFile::Create(dir_.Path(), "page", ".bmp"); }
+  void SetUp() override { bmp_ = std::move(*platform::PrivateTempFile::Create(dir_.Path(), "page", ".bmp")); }
 
   // The road of one page: BMP through the private file, then JPEG.
   int Convert(const FaxPage& page, int quality, bool optimize, const std::string& name = "out.jpg") {
@@ -123,9 +123,9 @@ TEST_F(JpegWriterTest, FilesThatCannotBeOpenedGiveOneAndNoJpeg) {
   EXPECT_FALSE(test::FileExists(dir_.File("out.jpg")));
 
   ASSERT_EQ(WritePageBmp(test::RandomPage(16, 16, 200, 2), *bmp_), 0);
-  std::string reason;
+  platform::Status reason;
   EXPECT_EQ(WriteJpegFromBmp(*bmp_, dir_.File("no/such/folder/out.jpg"), 75, true, false, &reason), 1);
-  EXPECT_THAT(reason, testing::HasSubstr("No such file or directory"));
+  EXPECT_EQ(reason.reason(), dir_.File("no/such/folder") + ": No such file or directory");
 }
 
 }  // namespace
