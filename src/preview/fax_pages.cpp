@@ -35,7 +35,7 @@ std::string RefusalOf(const Claim& claim, const PreviewLimits& limits) {
 
 PageExtent ExtentOf(const Claim& claim) {
   const double rowHeight = static_cast<double>(WinFaxReader::kHorizontalResolution) / claim.yResolution;
-  return {static_cast<int>(claim.width), std::max(1, static_cast<int>(std::lround(claim.rows * rowHeight)))};
+  return {static_cast<int>(claim.width), std::max(1, static_cast<int>(std::lround(static_cast<double>(claim.rows) * rowHeight)))};
 }
 
 }  // namespace
