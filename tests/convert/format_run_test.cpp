@@ -30,10 +30,8 @@ class FormatRun : public ::testing::TestWithParam<Format> {
   // Runs tamarind in the scratch folder after the shell lines |limits|,
   // standard error into Err().
   test::CommandResult Tamarind(const std::string& arguments, const std::string& limits = "") {
-    return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " + limits + " TMPDIR=" + ShellQuote(dir.Path()) +
-                            " exec " + ShellQuote(test::BinaryDir() + "/tamarind") + " " + arguments +
-                            " /fmt=" + GetParam().name + " /log=" + ShellQuote(dir.File("log.txt")) + " 2>" +
-                            ShellQuote(dir.File("err.txt")));
+    return test::RunCommand(limits + test::ProgramCommand(dir.Path(), arguments + " /fmt=" + GetParam().name +
+                                                                          " /log=log.txt 2>err.txt"));
   }
   std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
   bool Jpeg() const { return std::string(GetParam().extension) == ".jpg"; }
@@ -65,7 +63,7 @@ TEST_P(FormatRun, LostPagesAreNamedAndFailTheFax) {
   test::WriteFaxFile(dir.File("in/empty.fxd"), {test::kEmptyPage});
   test::WriteWhiteFax(dir.File("in/long.fxd"), 1500);
 
-  test::CommandResult run = Tamarind("/d=in /sd=out /ke /l", "ulimit -n 64 &&");
+  test::CommandResult run = Tamarind("/d=in /sd=out /ke /l", "ulimit -n 64 && ");
   EXPECT_EQ(run.exitCode, 2) << Err();
   const std::string out = Jpeg() ? "out/torn.fxd003.jpg : Success !\n" : "out/torn.fxd" + ext + " : ";
   EXPECT_THAT(run.output, HasSubstr(out + "Failed : in/torn.fxd - page 002 of 3 missing\n"));
@@ -96,9 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, FormatRun,
 TEST(FormatSwitch, AnUnknownFormatIsRefusedAndNothingConverted) {
   test::ScopedTempDir dir;
   test::WriteFaxFile(dir.File("a.fxd"), {"text-fine-g3"});
-  test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " +
-                                             ShellQuote(test::BinaryDir() + "/tamarind") +
-                                             " /f=a.fxd /sf=out/a.png /fmt=png /log=log.txt 2>&1");
+  test::CommandResult run = test::RunProgram(dir.Path(), "/f=a.fxd /sf=out/a.png /fmt=png /log=log.txt 2>&1");
   EXPECT_EQ(run.exitCode, 64);
   EXPECT_THAT(run.output, HasSubstr("/fmt=png"));
   EXPECT_FALSE(test::FileExists(dir.File("out")));

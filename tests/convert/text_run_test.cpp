@@ -55,9 +55,7 @@ class TextRun : public ::testing::Test {
   }
 
   static test::CommandResult Tamarind(const std::string& arguments, const std::string& environment = "") {
-    return test::RunCommand("cd " + ShellQuote(dir().Path()) + " && TMPDIR=. XDG_STATE_HOME=" +
-                            ShellQuote(dir().File("state")) + " " + environment + " " +
-                            ShellQuote(test::BinaryDir() + "/tamarind") + " /q " + arguments + " 2>&1");
+    return test::RunProgram(dir().Path(), "/q " + arguments + " 2>&1", environment);
   }
 
   static std::string PdfText(const std::string& pdf, int page) {
@@ -153,7 +151,9 @@ TEST_F(TextRun, APageNotRecognisedFailsItsFax) {
     const std::string log = test::ReadFileText(dir().File("tall.log"));
     EXPECT_THAT(log, HasSubstr("Failed : tall/tall.fxd - text of page 002 of 2 not recognised\r\n"));
     EXPECT_THAT(log, HasSubstr("Total converted FAX files: 0\r\n"));
-    if (format == "jpg") EXPECT_THAT(log, HasSubstr("002.jpg : Success ! (text not recognised)"));
+    if (format == "jpg") {
+      EXPECT_THAT(log, HasSubstr("002.jpg : Success ! (text not recognised)"));
+    }
     EXPECT_THAT(test::ReadFileText(dir().File("tall.json")), HasSubstr("\"status\":\"failed\""));
     EXPECT_THAT(run.output, HasSubstr("tall/tall.fxd: page 2: text not recognised: the page is too large"));
   }

@@ -117,4 +117,28 @@ std::string ShellQuote(std::string_view text) {
 std::string BinaryDir() { return TAMARIND_BINARY_DIR; }
 std::string SourceDir() { return TAMARIND_SOURCE_DIR; }
 
+std::vector<std::string> ProgramEnvironment(const std::string& folder) {
+  const std::string user = folder + "/.user";
+  return {"HOME=" + user,
+          "XDG_CONFIG_HOME=" + user + "/config",
+          "XDG_STATE_HOME=" + user + "/state",
+          "XDG_CACHE_HOME=" + user + "/cache",
+          "XDG_DATA_HOME=" + user + "/data",
+          "TMPDIR=" + folder,
+          "LC_ALL=C.UTF-8"};
+}
+
+std::string ProgramCommand(const std::string& folder, const std::string& arguments, const std::string& environment) {
+  std::string command = "cd " + ShellQuote(folder) + " &&";
+  for (const std::string& setting : ProgramEnvironment(folder)) {
+    const size_t equals = setting.find('=');
+    command += " " + setting.substr(0, equals + 1) + ShellQuote(setting.substr(equals + 1));
+  }
+  return command + " " + environment + " " + ShellQuote(BinaryDir() + "/tamarind") + " " + arguments;
+}
+
+CommandResult RunProgram(const std::string& folder, const std::string& arguments, const std::string& environment) {
+  return RunCommand(ProgramCommand(folder, arguments, environment));
+}
+
 }  // namespace tamarind::test

@@ -46,4 +46,18 @@ std::string ShellQuote(std::string_view text);
 std::string BinaryDir();
 std::string SourceDir();
 
+// The program of this build as a user runs it, isolated from the user who
+// runs the tests: HOME and the XDG folders in |folder|/.user, TMPDIR
+// |folder|, a fixed locale. The settings as NAME=value, for a program
+// started without a shell.
+std::vector<std::string> ProgramEnvironment(const std::string& folder);
+// The shell command that runs the program in |folder| with those settings,
+// then |environment| (more NAME=value words, later ones winning), then
+// |arguments| as typed after the program's name, redirections included.
+std::string ProgramCommand(const std::string& folder, const std::string& arguments,
+                           const std::string& environment = "");
+// Runs ProgramCommand and collects its standard output.
+CommandResult RunProgram(const std::string& folder, const std::string& arguments,
+                         const std::string& environment = "");
+
 }  // namespace tamarind::test
