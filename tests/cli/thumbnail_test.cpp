@@ -30,9 +30,10 @@ constexpr int kSize = 128;
 
 // A hang guard, not a speed target (bench_page_preview times the program).
 test::CommandResult RunThumbnailer(const std::string& input, const std::string& output, const std::string& size) {
-  return test::RunCommand("timeout -s KILL 20 " + test::ShellQuote(test::BinaryDir() + "/tamarind") + " " +
-                          std::string(kThumbnailSwitch) + " " + test::ShellQuote(input) + " " +
-                          test::ShellQuote(output) + " " + test::ShellQuote(size) + " 2>&1");
+  test::ScopedTempDir home;
+  return test::RunProgram(home.Path(), std::string(kThumbnailSwitch) + " " + test::ShellQuote(input) + " " +
+                                           test::ShellQuote(output) + " " + test::ShellQuote(size) + " 2>&1",
+                          "timeout -s KILL 20");
 }
 
 // The longer side is the size asked for, pixels are square (the page's

@@ -57,8 +57,7 @@ class InterruptedRun : public ::testing::TestWithParam<Interruption> {
     test::ChildOptions options;
     options.arguments = {"/q", "/j=" + std::to_string(GetParam().workers), "/d=" + dir.File("in"),
                          "/sd=" + dir.File(destination), "/log=" + dir.File("run.log")};
-    options.environment = {"TMPDIR=" + dir.File("tmp"), "XDG_CONFIG_HOME=" + dir.File("xdg"),
-                           "XDG_STATE_HOME=" + dir.File("xdg")};
+    options.environment = {"TMPDIR=" + dir.File("tmp")};
     options.limit = limit;
     options.killAtLimit = kill;
     options.killSignal = GetParam().signal;
@@ -82,7 +81,6 @@ class InterruptedRun : public ::testing::TestWithParam<Interruption> {
     }
     EXPECT_TRUE(Names(dir.File("tmp")).empty());
     std::set<std::string> top = Names(dir.Path());
-    top.erase("xdg");
     top.erase("run.log");
     top.erase("out");  // a kill may come before the run made it
     EXPECT_EQ(top, (std::set<std::string>{"in", "reference", "tmp"}));

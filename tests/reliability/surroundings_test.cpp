@@ -33,9 +33,7 @@ class Surroundings : public ::testing::Test {
 
   // Runs tamarind in the scratch folder, standard error into err.txt.
   test::CommandResult Tamarind(const std::string& arguments, const std::string& tmpdir = "") {
-    return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=" +
-                            ShellQuote(tmpdir.empty() ? dir.Path() : tmpdir) + " XDG_STATE_HOME=" + ShellQuote(dir.File("state")) + " " +
-                            ShellQuote(test::BinaryDir() + "/tamarind") + " " + arguments + " 2>err.txt");
+    return test::RunProgram(dir.Path(), arguments + " 2>err.txt", tmpdir.empty() ? "" : "TMPDIR=" + ShellQuote(tmpdir));
   }
   std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
 
@@ -88,9 +86,7 @@ TEST_F(Surroundings, AFailingStandardOutputStopsNoWork) {
     SCOPED_TRACE(redirect);
     std::filesystem::remove_all(dir.File("out"));
     // The program's own status, whatever the pipe's end does.
-    test::RunCommand("cd " + ShellQuote(dir.Path()) + " && (XDG_STATE_HOME=" + ShellQuote(dir.File("state")) + " TMPDIR=. " +
-                     ShellQuote(test::BinaryDir() + "/tamarind") + " /d=in /sd=out 2>err.txt; echo $? >status) " +
-                     redirect);
+    test::RunCommand("(" + test::ProgramCommand(dir.Path(), "/d=in /sd=out 2>err.txt") + "; echo $? >status) " + redirect);
     EXPECT_EQ(test::ReadFileText(dir.File("status")), "2\n");
     EXPECT_TRUE(test::FileExists(dir.File("out/a.jpg")));
     EXPECT_THAT(Err(), HasSubstr("report could not be written"));
