@@ -120,7 +120,7 @@ std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomi
   auto root = platform::OutputFolder::Open(job.options.destination, true);
   job.outputRoot = root ? std::make_shared<const platform::OutputFolder>(std::move(*root)) : nullptr;
   std::vector<FileOutcome> outcomes =
-      ConvertInParallel(job, tasks, WorkerCount(job.options.workers), convert, told, stop);
+      ConvertInParallel(job, tasks, WorkerCount(job.options), convert, told, stop);
   job.outputRoot = nullptr;
   return outcomes;
 }

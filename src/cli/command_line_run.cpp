@@ -102,13 +102,15 @@ void Tell(ConversionJob& job) {
 // shard of them. False when the walk could not read a folder.
 bool ListFolderRun(ConversionJob& job, std::vector<std::string>& files) {
   const ConversionOptions& options = job.options;
-  if (options.filesFrom.empty()) {
+  // A file list kept only its shard as it was read.
+  const bool walk = options.filesFrom.empty();
+  if (walk) {
     job.files.clear();
     CollectFiles(job, options.source, options.includeSubfolders);
   }
   files = std::move(job.files);
   job.files.clear();
-  KeepShard(files, static_cast<uint64_t>(options.shardIndex), static_cast<uint64_t>(options.shardCount));
+  if (walk) KeepShard(files, static_cast<uint64_t>(options.shardIndex), static_cast<uint64_t>(options.shardCount));
   return job.walkFailures.empty();
 }
 

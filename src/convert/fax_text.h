@@ -3,6 +3,7 @@
 // and for the NAME.txt file beside the other outputs.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class FaxText {
       : engine_(engine), unavailable_(std::move(unavailable)), enabled_(true) {}
 
   bool Enabled() const { return enabled_; }
+  // Asked while a page is read: true ends the page unread.
+  void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
 
   // Reads |page|, page |number| (from 1) of the fax. Null when recognition
   // is off or failed; a failed page keeps an empty text and is listed.
@@ -29,6 +32,8 @@ class FaxText {
 
   int PagesRead() const { return read_; }
   const std::vector<unsigned>& Unrecognised() const { return unrecognised_; }
+  // Those of them that were over their budget.
+  const std::vector<unsigned>& TooLarge() const { return tooLarge_; }
   // Why the first unrecognised page failed ("" when none did).
   const std::string& Reason() const { return reason_; }
 
@@ -41,6 +46,8 @@ class FaxText {
   bool enabled_ = false;
   std::vector<std::string> pages_;
   std::vector<unsigned> unrecognised_;
+  std::vector<unsigned> tooLarge_;
+  std::function<bool()> stop_;
   std::string reason_;
   ocr::PageText last_;
   int read_ = 0;
