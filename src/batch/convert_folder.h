@@ -21,7 +21,9 @@ int ConvertFolder(ConversionJob& job);
 // options.source) into options.destination, on options.workers workers,
 // each file's report added in list order and the job's events told. No
 // further file is started once |*stop| is set or a signal came. Returns
-// the outcomes in list order.
-std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop = nullptr);
+// the number of files converted.
+size_t ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop = nullptr);
+// The report's last line of a folder pass that converted |converted| files.
+std::string FolderTotalLine(size_t converted);
 
 }  // namespace tamarind

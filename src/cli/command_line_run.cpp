@@ -16,6 +16,7 @@
 #include "platform/console.h"
 #include "platform/interrupt.h"
 #include "platform/string_extras.h"
+#include "platform/text_spool.h"
 
 namespace tamarind {
 
@@ -85,17 +86,39 @@ void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, doubl
   }
 }
 
+void SayReportLost(ConversionJob& job) {
+  platform::WriteErr(std::string("tamarind: the report could not be written to ") +
+                     (job.options.reportPath == "-" ? "standard error" : "standard output") + "\n");
+  ++job.failures;
+}
+
 // The report goes to the log and, unless quiet, to the user. Either one
 // failing is said on standard error and fails the run; neither stops the
 // other.
 void Tell(ConversionJob& job) {
-  std::string report = job.GetReport();
-  if (!AppendToLogOrSay(processPaths.logPath, report, processPaths.logPathIsDefault)) ++job.failures;
-  if (!job.options.quiet && !HumanOutput(job.options)(ForConsole(report))) {
-    platform::WriteErr(std::string("tamarind: the report could not be written to ") +
-                       (job.options.reportPath == "-" ? "standard error" : "standard output") + "\n");
-    ++job.failures;
-  }
+  if (!AppendToLogOrSay(processPaths.logPath, job.report, processPaths.logPathIsDefault)) ++job.failures;
+  if (!job.options.quiet && !HumanOutput(job.options)(ForConsole(job.report))) SayReportLost(job);
+}
+
+// The same for a report gathered in |spool|, piece by piece.
+void Tell(ConversionJob& job, const platform::TextSpool& spool) {
+  if (!AppendToLogOrSay(processPaths.logPath, spool, processPaths.logPathIsDefault)) ++job.failures;
+  if (job.options.quiet) return;
+  const Say say = HumanOutput(job.options);
+  // A CR LF may fall across two pieces: a piece's last CR waits for the
+  // next.
+  std::string carried;
+  platform::Status told = spool.ForEachPiece([&](std::string_view piece) -> platform::Status {
+    std::string text = std::move(carried) + std::string(piece);
+    carried.clear();
+    if (text.ends_with('\r')) {
+      text.pop_back();
+      carried = "\r";
+    }
+    if (!say(ForConsole(text))) return platform::Failure{"lost"};
+    return {};
+  });
+  if (!told || (!carried.empty() && !say(carried))) SayReportLost(job);
 }
 
 // The files of a folder run: the list given, or the walk; then the run's
@@ -121,9 +144,14 @@ std::string InterruptedLine(int signal, size_t done, size_t listed) {
          " files done\r\n";
 }
 
+// A pass's report past this size moves to a temporary file: the report of
+// a million files is 100 MB, which memory need not hold.
+constexpr size_t kReportInMemory = size_t{1} << 20;
+
 // One folder pass over |files|: converts them (no further file once a
 // signal came), then logs and tells the report.
 void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
+  platform::TextSpool report(processPaths.tempFolder, kReportInMemory);
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
   OpenJsonReport(job, json);
@@ -143,6 +171,10 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
     pagesRecognised += outcome.pagesRecognised;
     TellReason(outcome);
     if (json) json->Add(task.source, outcome);
+    if (job.report.size() > kReportInMemory) {
+      report.Append(job.report);
+      job.report.clear();
+    }
   };
   ConvertFolder(job);
   if (showProgress) ClearProgress();
@@ -151,7 +183,9 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   const RunEnd end{done == listed, platform::InterruptSignal()};
   if (end.signal != 0) job.report += InterruptedLine(end.signal, done, listed);
   FinishJsonReport(job, json, SecondsSince(start), end);
-  Tell(job);
+  report.Append(job.report);
+  job.report.clear();
+  Tell(job, report);
 }
 
 // The output is named as given, whatever its extension says: "/sf=x.pdf"
