@@ -26,34 +26,38 @@ std::string FolderHeader(const std::string& source, const std::string& destinati
 // |path| relative to |root|, for a |path| that the walk built under it.
 std::string RelativeTo(const std::string& root, const std::string& path) {
   size_t skip = root.size();
-  if (!root.empty() && root.back() != platform::kSeparator) ++skip;
+  if (!root.empty() && !platform::IsSeparator(root.back())) ++skip;
   return path.size() > skip && path.compare(0, root.size(), root) == 0 ? path.substr(skip) : path;
 }
+
+// A file the pass could not hand to ConvertFile, with its own line.
+FileOutcome NotConverted(ConversionJob& worker, int result, const std::string& line, std::string reason) {
+  worker.report += line;
+  FileOutcome outcome = FileOutcome::Of(result);
+  outcome.reason = std::move(reason);
+  return outcome;
+}
+
+}  // namespace
 
 // A listed file may be missing (a file list names anything, and a walked
 // file may go before its turn) or have no output inside the destination;
 // either gets its own line instead of a misleading "Not Fax".
-int ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output) {
-  auto fail = [&](int result, const std::string& line, std::string reason) {
-    worker.report += line;
-    worker.lastOutcome.reason = std::move(reason);
-    ++worker.failures;
-    return result;
-  };
+FileOutcome ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output) {
   const std::string shown = platform::EscapeControlBytes(source);
   if (output.empty())
-    return fail(kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
-                source + ": outside the source folder, so its output would be outside the destination");
+    return NotConverted(worker, kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
+                        source + ": outside the source folder, so its output would be outside the destination");
   if (auto status = platform::StatusOf(source); !status && (status.error() == ENOENT || status.error() == ENOTDIR)) {
     const std::string why = platform::ErrorText(status.error());
-    return fail(kSourceMissing,
-                shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
-                status.reason());
+    return NotConverted(
+        worker, kSourceMissing,
+        shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
+        status.reason());
   }
-  return worker.ConvertFile(source, output);
+  worker.ConvertFile(source, output);
+  return std::move(worker.lastOutcome);
 }
-
-}  // namespace
 
 std::string FolderTotalLine(size_t converted) {
   return "\r\n---------\r\nTotal converted FAX files: " + std::to_string(converted) + "\r\n";
@@ -84,6 +88,11 @@ void CollectFiles(ConversionJob& job, const std::string& folder, bool walkSubfol
   }
 }
 
+std::string ListedSource(const ConversionOptions& options, std::string_view entry) {
+  // A listed absolute path is the file itself.
+  return platform::RootLength(entry) > 0 ? std::string(entry) : platform::JoinPath(options.source, entry);
+}
+
 int ConvertFolder(ConversionJob& job) {
   if (job.options.destination.empty()) return -1;
   job.SetReport(FolderHeader(job.options.source, job.options.destination));
@@ -109,9 +118,7 @@ constexpr size_t kFilesPerBatch = 4096;
 bool Stopped(const std::atomic<bool>* stop) { return (stop && stop->load()) || platform::InterruptRequested(); }
 
 FileTask TaskOf(const ConversionOptions& options, const std::string& entry) {
-  // A listed absolute path is the file itself.
-  std::string source = entry.starts_with(platform::kSeparator) ? entry : platform::JoinPath(options.source, entry);
-  return {std::move(source), FolderRunOutput(options, entry)};
+  return {ListedSource(options, entry), FolderRunOutput(options, entry)};
 }
 
 }  // namespace
@@ -139,7 +146,7 @@ size_t ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop) {
     if (job.events.finished)
       told.finished = [&](size_t i, const FileOutcome& outcome) { job.events.finished(first + i, tasks[i], outcome); };
     for (const FileOutcome& outcome : ConvertInParallel(job, tasks, workers, convert, told, stop))
-      converted += outcome.result == kConverted ? 1 : 0;
+      converted += Classify(outcome) == FileResult::Converted ? 1 : 0;
   }
   job.outputRoot = nullptr;
   return converted;

@@ -313,9 +313,11 @@ std::string_view HelpText() {
       "\n"
       "Exit status:\n"
       "  0   every file converted or skipped\n"
-      "  2   a file, a page or the source folder failed (--thumbnail: no thumbnail written)\n"
+      "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
+      "      --thumbnail: no thumbnail written\n"
       "  3   the window cannot open (no display, or a build without it)\n"
-      "  64  a switch was refused or the file list cannot be read; nothing converted\n";
+      "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
+      "      input or an output of the run; nothing converted\n";
   return text;
 }
 

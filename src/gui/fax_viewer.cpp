@@ -34,7 +34,8 @@ struct Opened {
 
 Opened OpenFax(const QString& path) {
   platform::Expected<std::unique_ptr<FaxPages>> pages = FaxPages::Open(FromControl(path));
-  if (!pages) return {nullptr, QStringLiteral("Cannot show %1:\n%2").arg(path, ToDisplay(pages.reason()))};
+  // The reason names the file.
+  if (!pages) return {nullptr, QStringLiteral("Cannot show the fax:\n%1").arg(ToDisplay(pages.reason()))};
   return {std::shared_ptr<const FaxPages>(std::move(*pages)), QString()};
 }
 
@@ -251,7 +252,7 @@ void FaxViewer::ShowCurrentPage() {
   else view_->ShowNote(QStringLiteral("Page %1 ...").arg(model_.Page() + 1), logical);
   renderer_->StartRound(PageRenderer::Kind::Page);
   const PictureKey key = CurrentKey();
-  renderer_->Request(PageRenderer::Kind::Page, key.page, key.scale / 1e6, key.turns);
+  renderer_->Request(PageRenderer::Kind::Page, key.page, static_cast<double>(key.scale) / 1e6, key.turns);
 }
 
 void FaxViewer::OnRendered(PageRenderer::Kind kind, const PictureKey& key, const QImage& picture) {

@@ -1,6 +1,8 @@
 #include "ocr/ocr_engine.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -13,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "codec/fax/page_geometry.h"
 #include "codec/fax/page_resolution.h"
 #include "ocr/page_pix.h"
 #include "platform/processor_time.h"
@@ -65,30 +68,24 @@ Resolution TrueResolution(const FaxPage& page) {
   return {static_cast<double>(resolution.x_dpi), static_cast<double>(resolution.y_dpi)};
 }
 
-// How often each row is repeated for square pixels: 2 for a standard page.
-int RowRepeat(const Resolution& resolution) {
-  return std::max(1, static_cast<int>(std::lround(resolution.x / resolution.y)));
-}
-
 // See the header: parallel regions opened by this thread run on it alone.
 // Looked up at run time in the OpenMP runtime Tesseract was linked with; a
 // Tesseract built without OpenMP has none and needs nothing.
 void KeepParallelRegionsOnThisThread() {
+#ifdef _WIN32
+  // The Windows build's Tesseract is built without OpenMP.
+#else
   using SetMaxActiveLevels = void (*)(int);
   static const auto set_max_active_levels =
       reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
   if (set_max_active_levels != nullptr) set_max_active_levels(0);
+#endif
 }
 
-bool HoldsItsRows(const FaxPage& page) {
-  const size_t rows_bytes = static_cast<size_t>(page.height) * static_cast<size_t>(page.bytes_per_row);
-  return page.bytes_per_row >= (page.width + 7) / 8 && page.bits.size() >= rows_bytes;
-}
-
-platform::Status CheckPage(const FaxPage& page, int row_repeat) {
-  if (page.width <= 0 || page.height <= 0) return platform::Failure{"the page is empty"};
-  if (!HoldsItsRows(page)) return platform::Failure{"the page does not hold its rows"};
-  if (page.width > kMaxRecognisedDimension || int64_t{page.height} * row_repeat > kMaxRecognisedDimension)
+platform::Status CheckPage(const FaxPage& page, const PageGeometry& geometry) {
+  if (geometry.Empty()) return platform::Failure{"the page is empty"};
+  if (!HoldsRows(page)) return platform::Failure{"the page does not hold its rows"};
+  if (geometry.Width() > kMaxRecognisedDimension || geometry.OutputHeight() > kMaxRecognisedDimension)
     return platform::Failure{"the page is too large for text recognition (" + std::to_string(page.width) + " x " +
                              std::to_string(page.height) + " pixels)"};
   return platform::Status::Ok();
@@ -293,12 +290,13 @@ std::string SizeText(const FaxPage& page) {
 
 Recognition OcrEngine::Recognise(const FaxPage& page, const RecognitionLimits& limits) {
   const Resolution resolution = TrueResolution(page);
-  const int row_repeat = RowRepeat(resolution);
-  if (platform::Status fits = CheckPage(page, row_repeat); !fits) {
-    const bool tooLarge = page.width > 0 && page.height > 0 && HoldsItsRows(page);
+  const PageGeometry geometry(page);
+  if (platform::Status fits = CheckPage(page, geometry); !fits) {
+    const bool tooLarge = !geometry.Empty() && HoldsRows(page);
     return Unrecognised(tooLarge ? Unread::kTooLarge : Unread::kFailed, fits.reason());
   }
-  const int64_t pixels = int64_t{page.width} * page.height * row_repeat;
+  const int row_repeat = static_cast<int>(geometry.RowRepeat());
+  const int64_t pixels = geometry.Width() * geometry.OutputHeight();
   if (pixels > (limits.pixels > 0 ? limits.pixels : kMaxRecognisedPixels))
     return Unrecognised(Unread::kTooLarge, "the page is too large for text recognition (" + SizeText(page) + ")");
   const double seconds = limits.seconds > 0 ? limits.seconds : RecognitionSecondsFor(pixels);

@@ -32,15 +32,11 @@ struct BlockGeometry {
   int edgeBits = 0;        // pixels of the last, partial byte (0: none)
 };
 
-// Image rows per page row for square pixels: x_resolution / y_resolution,
-// at least 1 (a page without a vertical resolution is taken as square).
-// The temporary BMP repeats rows by the same rule.
-int64_t SquarePixelRepeat(const FaxPage& page);
-
-// Null for a page the JPEG stage refuses, by the rule of the temporary BMP
-// (over kMaxPageDimension or kMaxPagePixels after repetition, or a bitmap
-// shorter than its geometry), and for an empty page, which libjpeg
-// refuses.
+// The blocks of |page| with its rows repeated for square pixels
+// (PageGeometry, as the temporary BMP repeats them). Null for a page the
+// outputs refuse (over kMaxPageDimension or kMaxPagePixels after
+// repetition, or a bitmap shorter than its geometry), and for an empty
+// page, which libjpeg refuses.
 std::optional<BlockGeometry> MeasureBlocks(const FaxPage& page);
 
 // A block of eight rows' bytes as one pattern: row 0 in the most
@@ -80,7 +76,7 @@ inline void GatherAll(const uint64_t (&words)[8], uint64_t (&patterns)[8]) {
   // Each 64-bit lane: one byte column, row 0 in its lowest byte.
   const __m128i columns[4] = {_mm_unpacklo_epi32(low03, low47), _mm_unpackhi_epi32(low03, low47),
                               _mm_unpacklo_epi32(high03, high47), _mm_unpackhi_epi32(high03, high47)};
-  for (int i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     patterns[2 * i] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(columns[i])));
     patterns[2 * i + 1] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(columns[i], columns[i]))));
   }
