@@ -26,6 +26,10 @@ int ConvertFolder(ConversionJob& job);
 // further file is started once |*stop| is set or a signal came. Returns
 // the number of files converted.
 size_t ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop = nullptr);
+// How a folder pass converts a listed file unless the job says otherwise:
+// a missing file or one without an output inside the destination gets its
+// own line, the others go to worker.ConvertFile.
+FileOutcome ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output);
 // The report's last line of a folder pass that converted |converted| files.
 std::string FolderTotalLine(size_t converted);
 

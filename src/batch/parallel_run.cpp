@@ -132,6 +132,7 @@ class Scheduler {
       ConversionJob worker;
       worker.options = run.options;
       worker.outputRoot = run.outputRoot;
+      worker.stop = stop_;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
         FileOutcome outcome = convert(worker, tasks_[*index].source, tasks_[*index].output);
@@ -194,11 +195,13 @@ class Scheduler {
       // start, end, start, end as a loop over the list would.
       for (auto next = ready.begin(); startedTold < taken || next != ready.end();) {
         if (next != ready.end() && results.size() < startedTold) {
-          job.report += next->report;
-          if (IsFailure(Classify(next->outcome))) ++job.failures;
+          // A file given up part-way is not done: nothing of it is told.
+          const bool stopped = next->outcome.result == kStopped;
+          if (!stopped) job.report += next->report;
+          if (!stopped && IsFailure(Classify(next->outcome))) ++job.failures;
           results.push_back(std::move(next->outcome));
           ++next;
-          if (events.finished) events.finished(results.size() - 1, results.back());
+          if (events.finished && !stopped) events.finished(results.size() - 1, results.back());
         } else {
           if (events.started) events.started(startedTold);
           ++startedTold;

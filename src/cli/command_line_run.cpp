@@ -1,6 +1,9 @@
 // A command-line run: a single file, a folder pass or a watch, with its
 // report, log and JSON report.
+#include <algorithm>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -150,9 +153,13 @@ std::string InterruptedLine(int signal, size_t done, size_t listed) {
 // a million files is 100 MB, which memory need not hold.
 constexpr size_t kReportInMemory = size_t{1} << 20;
 
+// What else is done as each file of a pass is finished: |index| in the
+// pass's list.
+using FileFinished = std::function<void(size_t index, const FileOutcome& outcome)>;
+
 // One folder pass over |files|: converts them (no further file once a
 // signal came), then logs and tells the report.
-void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
+void RunFolderPass(ConversionJob& job, std::vector<std::string> files, const FileFinished& alsoFinished = {}) {
   platform::TextSpool report(processPaths.tempFolder, kReportInMemory);
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
@@ -167,7 +174,8 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
       ShowProgress(index, total, task, pagesRecognised, job.options.recognizeText);
     };
   }
-  job.events.finished = [&](size_t, const FileTask& task, const FileOutcome& outcome) {
+  job.events.finished = [&](size_t index, const FileTask& task, const FileOutcome& outcome) {
+    if (alsoFinished) alsoFinished(index, outcome);
     if (showProgress) ClearProgress();
     ++done;
     pagesRecognised += outcome.pagesRecognised;
@@ -216,15 +224,29 @@ void RunSingleFile(ConversionJob& job) {
     job.report += "Failed : " + platform::EscapeControlBytes(options.source) + " - Not WinFax File\r\n";
   TellReason(job.lastOutcome);
   if (json) json->Add(options.source, job.lastOutcome);
-  // The one file is finished even when a signal came during it.
+  // A signal during the one file stops it between pages (its line then says
+  // so) and the run is reported as interrupted.
   FinishJsonReport(job, json, SecondsSince(start), RunEnd{true, platform::InterruptSignal()});
   Tell(job);
 }
 
-// The first pass converts |firstFiles|, then the rescans begin. Ctrl-C or
-// SIGTERM ends the watch after the files in progress: the pass is reported
-// and logged, and the program ends as usual.
+// What a later pass of a watch knows of |pass|'s earlier conversions.
+std::shared_ptr<const EarlierConversions> EarlierOf(const ConversionOptions& options, const FolderWatch& watch,
+                                                    const WatchPass& pass) {
+  auto earlier = std::make_shared<EarlierConversions>();
+  for (const std::string& entry : pass.files) {
+    if (pass.again.contains(entry)) earlier->again.insert(ListedSource(options, entry));
+    if (const uint32_t pages = watch.PagesConverted(entry); pages > 0)
+      earlier->pages.emplace(ListedSource(options, entry), pages);
+  }
+  return earlier;
+}
+
+// The settled files of the first listing are converted, then the rescans
+// begin. Ctrl-C or SIGTERM ends the watch after the files in progress: the
+// pass is reported and logged, and the program ends as usual.
 void RunWatch(ConversionJob& job, std::vector<std::string> firstFiles) {
+  FolderWatch watch;
   WatchSteps steps;
   steps.list = [&](std::vector<std::string>& files) {
     job.walkFailures.clear();
@@ -235,14 +257,24 @@ void RunWatch(ConversionJob& job, std::vector<std::string> firstFiles) {
     job.walkFailures.clear();
     return false;
   };
-  steps.pass = [&](std::vector<std::string> files, bool first) {
-    // Later passes convert what changed; the skip rule decides, so a file
-    // touched but not changed is not converted again.
-    if (!first) job.options.skipExisting = true;
-    RunFolderPass(job, std::move(files));
+  steps.pass = [&](WatchPass pass, bool first) {
+    // Later passes convert what changed since the watch saw it. A file new
+    // to the watch keeps the skip rule (an output newer than the fax was
+    // made from it elsewhere); a file this watch knew whose identity
+    // changed is converted whatever its time.
+    if (!first) {
+      job.options.skipExisting = true;
+      job.converter = WatchConverter(EarlierOf(job.options, watch, pass));
+    }
+    const std::vector<std::string> entries = pass.files;
+    RunFolderPass(job, std::move(pass.files), [&](size_t index, const FileOutcome& outcome) {
+      if (Classify(outcome) == FileResult::Converted && job.options.format == OutputFormat::Jpeg)
+        watch.Converted(entries[index], static_cast<uint32_t>(std::max(outcome.pages, 0)));
+    });
+    job.converter = nullptr;
   };
-  WatchFolder(job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested, steps,
-              std::move(firstFiles));
+  WatchFolder(watch, job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested,
+              steps, std::move(firstFiles));
 }
 
 // Text recognition needs its data; without it nothing is converted,

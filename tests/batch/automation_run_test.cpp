@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -382,6 +384,61 @@ TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
   const std::string log = test::ReadFileText(dir.File("log.txt"));
   EXPECT_THAT(log, HasSubstr("first.fxd --> "));
   EXPECT_THAT(log, HasSubstr("dropped.fxd --> "));
+}
+
+// Waits up to |limit| seconds for |done|; false when it did not come.
+bool WaitFor(const std::function<bool()>& done, double limit) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// A fax the watch converted, replaced by an older copy with other pages
+// (cp -p, rsync -t): converted again though older than its outputs, and
+// the pages it no longer has removed, but only regular files the program
+// named for it: the user's own file and a FIFO at a page's name stay.
+TEST_F(AutomationRun, WatchConvertsAReplacedFaxAgainAndRemovesThePagesItNoLongerHas) {
+  ASSERT_TRUE(platform::MakeFolders(dir.File("inbox")));
+  ASSERT_TRUE(platform::MakeFolders(dir.File("out")));
+  const auto setBack = [&](const std::string& name, int64_t seconds) {
+    const platform::FileTime then{platform::StatusOf(dir.File(name))->modified.seconds - seconds, 0};
+    ASSERT_TRUE(platform::SetFileTimes(dir.File(name), then, then));
+  };
+  Fax("inbox/x.fxd", {"text-fine-g3", "text-standard-g4", "text-fine-g4"});
+  setBack("inbox/x.fxd", 600);  // settled: in the first pass
+  test::WriteFileText(dir.File("out/x.txt.jpg"), "the user's own");
+  Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
+                    "/log=" + dir.File("log.txt")},
+                   dir.File("watch"));
+  ASSERT_TRUE(watch.Running());
+  ASSERT_GE(SecondsUntilExists(dir.File("out/x003.jpg"), 10), 0);
+  const std::vector<uint8_t> firstPage = test::ReadFileBytes(dir.File("out/x001.jpg"));
+
+  Fax("inbox/x.fxd", {"text-standard-g3", "text-fine-g3"});
+  setBack("inbox/x.fxd", 3600);  // older than every output
+  EXPECT_TRUE(WaitFor([&] { return !test::FileExists(dir.File("out/x003.jpg")); }, 10)) << "x003.jpg stays";
+  EXPECT_TRUE(test::ReadFileBytes(dir.File("out/x001.jpg")) != firstPage) << "not converted again";
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/x002.jpg")));
+
+  ASSERT_EQ(unlink(dir.File("out/x002.jpg").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.File("out/x002.jpg").c_str(), 0600), 0);
+  Fax("inbox/x.fxd", {"text-fine-g4"});
+  setBack("inbox/x.fxd", 7200);
+  EXPECT_TRUE(WaitFor([&] { return !test::FileExists(dir.File("out/x001.jpg")); }, 10)) << "x001.jpg stays";
+  EXPECT_EQ(watch.StopWith(SIGTERM, std::chrono::seconds(10)), 0);
+  std::set<std::string> left;
+  for (const auto& [name, bytes] : Tree(dir.File("out"))) left.insert(name);
+  EXPECT_EQ(left, (std::set<std::string>{"x.jpg", "x.txt.jpg"}));
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/x.jpg")));
+  struct stat fifo {};
+  EXPECT_EQ(lstat(dir.File("out/x002.jpg").c_str(), &fifo), 0);
+  EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
+  const std::string log = test::ReadFileText(dir.File("log.txt"));
+  EXPECT_THAT(log, HasSubstr("Removed : " + dir.File("out/x003.jpg")));
+  EXPECT_THAT(log, HasSubstr("Not removed : " + dir.File("out/x002.jpg") + ": is not a regular file"));
 }
 
 // A folder run stopped by SIGTERM part-way, as a cancelled cluster job is:
