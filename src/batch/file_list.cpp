@@ -79,7 +79,7 @@ class ListSplitter {
       const std::string_view piece = bytes.substr(0, end);
       // Beyond the longest entry and the CR a line may end with.
       if (partial_.size() + piece.size() - std::min(partial_.size() + piece.size(), limits_.entryBytes) > 1)
-        return TooLong();
+        return TooLong(count_ + 1);
       if (end == std::string_view::npos) {
         partial_.append(piece);
         return {};
@@ -99,7 +99,7 @@ class ListSplitter {
   platform::Status Take(std::string_view entry) {
     ++count_;
     if (*separator_ == '\n' && entry.ends_with('\r')) entry.remove_suffix(1);
-    if (entry.size() > limits_.entryBytes) return TooLong();
+    if (entry.size() > limits_.entryBytes) return TooLong(count_);
     if (entry.find('\0') != std::string_view::npos)
       return platform::Failure{"line " + Thousands(count_) + " holds a NUL byte, which no file name does"};
     entry = ListedEntry(entry, sourceFolder_);
@@ -111,8 +111,9 @@ class ListSplitter {
     return {};
   }
 
-  platform::Status TooLong() const {
-    return platform::Failure{"entry " + Thousands(count_ + 1) + " is longer than " + Thousands(limits_.entryBytes) +
+  // |entry| is counted from 1.
+  platform::Status TooLong(uint64_t entry) const {
+    return platform::Failure{"entry " + Thousands(entry) + " is longer than " + Thousands(limits_.entryBytes) +
                              " bytes, longer than any path"};
   }
 

@@ -150,8 +150,9 @@ std::string InterruptedLine(int signal, size_t done, size_t listed) {
 }
 
 // A pass's report past this size moves to a temporary file: the report of
-// a million files is 100 MB, which memory need not hold.
-constexpr size_t kReportInMemory = size_t{1} << 20;
+// a million files is 300 MB, which memory need not hold, and a walk of
+// 20,000 files should cost little more than one of 2,000.
+constexpr size_t kReportInMemory = size_t{64} << 10;
 
 // What else is done as each file of a pass is finished: |index| in the
 // pass's list.

@@ -278,6 +278,57 @@ TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
   EXPECT_TRUE(Tree(dir.File("in")) == inputs);
 }
 
+// Endless lists are refused before anything is converted, with status 64
+// and the limit named, rather than read into memory without end.
+TEST_F(AutomationRun, EndlessFileListsAreRefusedWithTheLimitNamed) {
+  const struct {
+    std::string command;
+    const char* named;
+  } cases[] = {
+      {ShellQuote(Program()) + " /files-from=/dev/zero /sd=out /log=log.txt", "the list is longer than"},
+      {"yes a.fxd | " + ShellQuote(Program()) + " /files-from=- /sd=out /log=log.txt",
+       "the list names more than 2,000,000 files"},
+  };
+  for (const auto& c : cases) {
+    test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " + c.command + " 2>err.txt");
+    EXPECT_EQ(run.exitCode, 64) << c.command;
+    EXPECT_THAT(Err(), HasSubstr(c.named)) << c.command;
+    EXPECT_FALSE(test::FileExists(dir.File("out")));
+  }
+}
+
+// A report longer than memory keeps (a pass of thousands of files) waits
+// in a temporary file and reaches the log and standard output whole, in
+// order, its line ends as short ones have them, and the file goes with the
+// run.
+TEST_F(AutomationRun, LongReportsReachTheLogAndTheUserWhole) {
+  constexpr int kFiles = 3000;  // about 400 KB of report
+  std::string list;
+  for (int i = 0; i < kFiles; ++i) list += "gone/f" + std::to_string(i) + ".fxd\n";
+  test::WriteFileText(dir.File("list.txt"), list);
+  ASSERT_TRUE(platform::MakeFolders(dir.File("tmp")));
+  test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=tmp " +
+                                             ShellQuote(Program()) +
+                                             " /files-from=list.txt /sd=out /log=log.txt >said.txt 2>err.txt");
+  EXPECT_EQ(run.exitCode, 2);
+  const std::string said = test::ReadFileText(dir.File("said.txt"));
+  const std::string log = test::ReadFileText(dir.File("log.txt"));
+  EXPECT_EQ(said.find('\r'), std::string::npos);
+  size_t at = 0, logAt = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "gone/f" + std::to_string(i) + ".fxd --> ";
+    at = said.find(name, at);
+    logAt = log.find(name, logAt);
+    ASSERT_NE(at, std::string::npos) << "standard output lost " << name;
+    ASSERT_NE(logAt, std::string::npos) << "the log lost " << name;
+  }
+  EXPECT_THAT(said, HasSubstr("Total converted FAX files: 0\n"));
+  EXPECT_THAT(log, HasSubstr("Total converted FAX files: 0\r\n"));
+  // One entry: its time line first, its dashes last.
+  EXPECT_EQ(log.find("--------------------------------------------------"), log.size() - 51);
+  EXPECT_TRUE(platform::ListFolder(dir.File("tmp"))->empty());
+}
+
 // The program running in the background, as a watch does.
 class Background {
  public:
