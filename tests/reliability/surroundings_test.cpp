@@ -69,7 +69,7 @@ TEST_F(Surroundings, NamesCannotForgeReportLinesOrReachTheTerminal) {
   Fax("in/\x1b[31mred.fxd");
   test::CommandResult run = Tamarind("/d=in /sd=out");
   EXPECT_EQ(run.exitCode, 0);
-  const std::string log = test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt"));
+  const std::string log = test::ReadFileText(dir.File(".user/state/tamarind/log/tmdlog.txt"));
   for (const std::string& text : {run.output, log}) {
     EXPECT_THAT(text, HasSubstr("in/nl\\nSuccess !\\r\\nfake.fxs --> out/nl\\nSuccess !\\r\\nfake.jpg : Success !"));
     EXPECT_THAT(text, HasSubstr("in/\\x1b[31mred.fxd"));
@@ -91,7 +91,7 @@ TEST_F(Surroundings, AFailingStandardOutputStopsNoWork) {
     EXPECT_TRUE(test::FileExists(dir.File("out/a.jpg")));
     EXPECT_THAT(Err(), HasSubstr("report could not be written"));
   }
-  EXPECT_THAT(test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt")), HasSubstr("a.jpg : Success !"));
+  EXPECT_THAT(test::ReadFileText(dir.File(".user/state/tamarind/log/tmdlog.txt")), HasSubstr("a.jpg : Success !"));
 }
 
 // Pages need no temporary file; only one the bilevel encoder refuses (here
