@@ -464,7 +464,7 @@ TEST_F(AutomationRun, WatchConvertsAReplacedFaxAgainAndRemovesThePagesItNoLonger
   test::WriteFileText(dir.File("out/x.txt.jpg"), "the user's own");
   Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
                     "/log=" + dir.File("log.txt")},
-                   dir.File("watch"));
+                   dir.File("watch"), dir.Path());
   ASSERT_TRUE(watch.Running());
   ASSERT_GE(SecondsUntilExists(dir.File("out/x003.jpg"), 10), 0);
   const std::vector<uint8_t> firstPage = test::ReadFileBytes(dir.File("out/x001.jpg"));
