@@ -304,12 +304,18 @@ std::string_view HelpText() {
       "  --thumbnail INPUT OUTPUT SIZE\n"
       "                 write the first page of the fax INPUT as a PNG named OUTPUT, at most SIZE\n"
       "                 pixels on its longer side, with square pixels (file managers' previews)\n"
+      "  --info [--json] FILE\n"
+      "                 describe the fax FILE without converting it: each page's size, resolution,\n"
+      "                 coding and header text (the text the sender's fax software put in the\n"
+      "                 page's header); --json: as one JSON object\n"
       "\n"
       "Exit status:\n"
       "  0   every file converted or skipped\n"
-      "  2   a file, a page or the source folder failed (--thumbnail: no thumbnail written)\n"
+      "  2   a file, a page or the source folder failed (--thumbnail: no thumbnail written;\n"
+      "      --info: FILE is no fax)\n"
       "  3   the window cannot open (no display, or a build without it)\n"
-      "  64  a switch was refused or the file list cannot be read; nothing converted\n";
+      "  64  a switch was refused or the file list cannot be read; nothing converted (also\n"
+      "      --thumbnail or --info without their arguments)\n";
   return text;
 }
 
