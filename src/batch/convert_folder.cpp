@@ -29,31 +29,35 @@ std::string TotalLine(int converted) {
 // |path| relative to |root|, for a |path| that the walk built under it.
 std::string RelativeTo(const std::string& root, const std::string& path) {
   size_t skip = root.size();
-  if (!root.empty() && root.back() != platform::kSeparator) ++skip;
+  if (!root.empty() && !platform::IsSeparator(root.back())) ++skip;
   return path.size() > skip && path.compare(0, root.size(), root) == 0 ? path.substr(skip) : path;
+}
+
+// A file the pass could not hand to ConvertFile, with its own line.
+FileOutcome NotConverted(ConversionJob& worker, int result, const std::string& line, std::string reason) {
+  worker.report += line;
+  FileOutcome outcome = FileOutcome::Of(result);
+  outcome.reason = std::move(reason);
+  return outcome;
 }
 
 // A listed file may be missing (a file list names anything, and a walked
 // file may go before its turn) or have no output inside the destination;
 // either gets its own line instead of a misleading "Not Fax".
-int ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output) {
-  auto fail = [&](int result, const std::string& line, std::string reason) {
-    worker.report += line;
-    worker.lastOutcome.reason = std::move(reason);
-    ++worker.failures;
-    return result;
-  };
+FileOutcome ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output) {
   const std::string shown = platform::EscapeControlBytes(source);
   if (output.empty())
-    return fail(kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
-                source + ": outside the source folder, so its output would be outside the destination");
+    return NotConverted(worker, kOutsideDestination, "Failed : " + shown + " - outside the source folder\r\n",
+                        source + ": outside the source folder, so its output would be outside the destination");
   if (auto status = platform::StatusOf(source); !status && (status.error() == ENOENT || status.error() == ENOTDIR)) {
     const std::string why = platform::ErrorText(status.error());
-    return fail(kSourceMissing,
-                shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
-                status.reason());
+    return NotConverted(
+        worker, kSourceMissing,
+        shown + " --> " + platform::EscapeControlBytes(output) + " : Failed : " + shown + " - " + why + "\r\n",
+        status.reason());
   }
-  return worker.ConvertFile(source, output);
+  worker.ConvertFile(source, output);
+  return std::move(worker.lastOutcome);
 }
 
 }  // namespace
@@ -83,6 +87,11 @@ void CollectFiles(ConversionJob& job, const std::string& folder, bool walkSubfol
   }
 }
 
+std::string ListedSource(const ConversionOptions& options, std::string_view entry) {
+  // A listed absolute path is the file itself.
+  return platform::RootLength(entry) > 0 ? std::string(entry) : platform::JoinPath(options.source, entry);
+}
+
 int ConvertFolder(ConversionJob& job) {
   if (job.options.destination.empty()) return -1;
   job.SetReport(FolderHeader(job.options.source, job.options.destination));
@@ -92,8 +101,9 @@ int ConvertFolder(ConversionJob& job) {
     ++job.failures;
   }
   const std::vector<FileOutcome> outcomes = ConvertListedFiles(job);
-  const auto converted = std::count_if(outcomes.begin(), outcomes.end(),
-                                       [](const FileOutcome& outcome) { return outcome.result == kConverted; });
+  const auto converted = std::count_if(outcomes.begin(), outcomes.end(), [](const FileOutcome& outcome) {
+    return Classify(outcome) == FileResult::Converted;
+  });
   job.report += TotalLine(static_cast<int>(converted));
   return 0;
 }
@@ -105,11 +115,8 @@ std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomi
   job.walkFailures.clear();
   std::vector<FileTask> tasks;
   tasks.reserve(job.files.size());
-  for (const std::string& entry : job.files) {
-    // A listed absolute path is the file itself.
-    std::string source = entry.starts_with(platform::kSeparator) ? entry : platform::JoinPath(job.options.source, entry);
-    tasks.push_back({std::move(source), FolderRunOutput(job.options, entry)});
-  }
+  for (const std::string& entry : job.files)
+    tasks.push_back({ListedSource(job.options, entry), FolderRunOutput(job.options, entry)});
   ListedFileEvents told;
   if (job.events.started) told.started = [&](size_t i) { job.events.started(i, tasks.size(), tasks[i]); };
   if (job.events.finished)

@@ -13,6 +13,9 @@ namespace tamarind {
 // Appends the WinFax files under |folder| that match the job's filter to
 // its |files|.
 void CollectFiles(ConversionJob& job, const std::string& folder, bool includeSubfolders);
+// The path of listed file |entry|: relative to options.source, unless it
+// is absolute, when it is the file itself.
+std::string ListedSource(const ConversionOptions& options, std::string_view entry);
 // Converts every listed file under its header and a total line; -1
 // without a destination, else 0. Existing outputs are overwritten unless
 // options.skipExisting is set.

@@ -20,10 +20,10 @@ constexpr size_t kReadChunk = size_t{1} << 16;
 std::string_view ListedEntry(std::string_view entry, std::string_view sourceFolder) {
   while (entry.starts_with("./")) entry.remove_prefix(2);
   // find "$SRC" writes absolute paths inside the source folder.
-  if (!sourceFolder.empty() && entry.starts_with('/') && entry.starts_with(sourceFolder)) {
+  if (!sourceFolder.empty() && platform::RootLength(entry) > 0 && entry.starts_with(sourceFolder)) {
     std::string_view rest = entry.substr(sourceFolder.size());
-    if (sourceFolder.back() == platform::kSeparator) return rest;
-    if (rest.starts_with(platform::kSeparator)) return rest.substr(1);
+    if (platform::IsSeparator(sourceFolder.back())) return rest;
+    if (!rest.empty() && platform::IsSeparator(rest.front())) return rest.substr(1);
   }
   return entry;
 }

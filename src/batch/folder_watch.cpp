@@ -57,11 +57,9 @@ bool WaitUntil(std::chrono::steady_clock::time_point when, const std::function<b
 }  // namespace
 
 void WatchFolder(const std::string& root, std::chrono::milliseconds period, const std::function<bool()>& stopRequested,
-                 const WatchSteps& steps) {
+                 const WatchSteps& steps, std::vector<std::string> files) {
   FolderWatch watch;
   auto next = std::chrono::steady_clock::now() + period;
-  std::vector<std::string> files;
-  steps.list(files);
   watch.Start(root, files);
   steps.pass(std::move(files), true);
   while (WaitUntil(next, stopRequested)) {

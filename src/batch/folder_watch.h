@@ -48,18 +48,18 @@ class FolderWatch {
 
 // What a watch does, supplied by the command line.
 struct WatchSteps {
-  // Fills the job's file list with the files of the folder now; false when
-  // the folder could not be read (the scan is then left out).
+  // Fills |files| with the files of the folder now; false when the folder
+  // could not be read (the scan is then left out).
   std::function<bool(std::vector<std::string>& files)> list;
   // Converts |files|; |first| for the pass that starts the watch.
   std::function<void(std::vector<std::string> files, bool first)> pass;
 };
 
-// Lists and converts everything once, then rescans |root| every |period|
-// and converts what FolderWatch finds ready, until |stopRequested| says so.
-// It is asked ten times a second while waiting; a pass ends after the
-// files in progress.
+// Converts |files| (the first listing) once, then rescans |root| every
+// |period| and converts what FolderWatch finds ready, until |stopRequested|
+// says so. It is asked ten times a second while waiting; a pass ends after
+// the files in progress.
 void WatchFolder(const std::string& root, std::chrono::milliseconds period, const std::function<bool()>& stopRequested,
-                 const WatchSteps& steps);
+                 const WatchSteps& steps, std::vector<std::string> files);
 
 }  // namespace tamarind

@@ -1,7 +1,6 @@
 #include "batch/parallel_run.h"
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -88,7 +87,6 @@ namespace {
 struct Share {
   FileOutcome outcome;
   std::string report;
-  int failures = 0;
 };
 
 // Files are handed out strictly in list order, so the files started always
@@ -110,15 +108,8 @@ class Scheduler {
       worker.outputRoot = run.outputRoot;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
-        worker.failures = 0;
-        worker.lastOutcome = {};
-        const auto start = std::chrono::steady_clock::now();
-        const int result = convert(worker, tasks_[*index].source, tasks_[*index].output);
-        Share share{std::move(worker.lastOutcome), std::move(worker.report), worker.failures};
-        share.outcome.result = result;
-        share.outcome.failures = worker.failures;
-        share.outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        Finish(*index, std::move(share));
+        FileOutcome outcome = convert(worker, tasks_[*index].source, tasks_[*index].output);
+        Finish(*index, Share{std::move(outcome), std::move(worker.report)});
       }
     } catch (...) {
       Abandon(std::current_exception());
@@ -178,7 +169,7 @@ class Scheduler {
       for (auto next = ready.begin(); startedTold < taken || next != ready.end();) {
         if (next != ready.end() && results.size() < startedTold) {
           job.report += next->report;
-          job.failures += next->failures;
+          if (IsFailure(Classify(next->outcome))) ++job.failures;
           results.push_back(std::move(next->outcome));
           ++next;
           if (events.finished) events.finished(results.size() - 1, results.back());

@@ -8,6 +8,7 @@
 
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 
 namespace tamarind {
@@ -27,14 +28,14 @@ double Rounded(double seconds) { return std::round(seconds * 1e6) / 1e6; }
 
 }  // namespace
 
-std::string_view StatusName(const FileOutcome& outcome) {
-  switch (outcome.result) {
-    case kConverted: return outcome.failures == 0 ? "converted" : "failed";
-    case kSkipped: return "skipped";
-    case kNotWinFax:
-    case kNotFax: return "not-fax";
-    default: return "failed";
+std::string_view StatusName(FileResult result) {
+  switch (result) {
+    case FileResult::Converted: return "converted";
+    case FileResult::Skipped: return "skipped";
+    case FileResult::NotFax: return "not-fax";
+    case FileResult::Failed: break;
   }
+  return "failed";
 }
 
 std::string FileReportLine(std::string_view source, const FileOutcome& outcome) {
@@ -42,7 +43,8 @@ std::string FileReportLine(std::string_view source, const FileOutcome& outcome) 
   line["source"] = source;
   line["outputs"] = outcome.outputs;
   line["pages"] = outcome.pages;
-  line["status"] = StatusName(outcome);
+  line["missing"] = outcome.pagesMissing;
+  line["status"] = StatusName(Classify(outcome));
   line["reason"] = outcome.reason.empty() ? Json(nullptr) : Json(outcome.reason);
   line["seconds"] = Rounded(outcome.seconds);
   return Dump(line);
@@ -50,17 +52,15 @@ std::string FileReportLine(std::string_view source, const FileOutcome& outcome) 
 
 void ReportTally::Add(const FileOutcome& outcome) {
   ++files;
-  const std::string_view status = StatusName(outcome);
-  if (status == "converted") ++converted;
-  else if (status == "skipped") ++skipped;
-  else if (status == "not-fax") ++notFax;
-  else ++failed;
+  switch (Classify(outcome)) {
+    case FileResult::Converted: ++converted; break;
+    case FileResult::Skipped: ++skipped; break;
+    case FileResult::NotFax: ++notFax; break;
+    case FileResult::Failed: ++failed; break;
+  }
 }
 
-std::string SignalName(int signal) {
-  const char* abbreviation = signal > 0 ? sigabbrev_np(signal) : nullptr;
-  return abbreviation ? std::string("SIG") + abbreviation : std::string();
-}
+std::string SignalName(int signal) { return platform::SignalName(signal); }
 
 std::string SummaryReportLine(const ReportTally& tally, double seconds, const RunEnd& end) {
   Json counts;
@@ -90,9 +90,9 @@ platform::Expected<JsonReport> JsonReport::Open(const std::string& path) {
 }
 
 void JsonReport::Write(std::string_view line) {
-  // A write error shows at the commit.
+  // A write error shows at the commit; standard output's, at the end.
   if (file_) std::fwrite(line.data(), 1, line.size(), file_->Stream());
-  else platform::WriteOut(line);
+  else if (platform::Status written = platform::WriteStandardOutput(line); !written && lost_.ok()) lost_ = written;
 }
 
 void JsonReport::Add(std::string_view source, const FileOutcome& outcome) {
@@ -102,7 +102,7 @@ void JsonReport::Add(std::string_view source, const FileOutcome& outcome) {
 
 platform::Status JsonReport::Finish(double seconds, const RunEnd& end) {
   Write(SummaryReportLine(tally_, seconds, end));
-  if (!file_) return {};
+  if (!file_) return lost_;
   return file_->Commit();
 }
 

@@ -4,7 +4,7 @@
 // that is no part of a UTF-8 character becomes U+FFFD.
 //
 //   {"source":"in/a.fxd","outputs":["out/a001.jpg","out/a002.jpg"],"pages":2,
-//    "status":"converted","reason":null,"seconds":0.021}
+//    "missing":[],"status":"converted","reason":null,"seconds":0.021}
 //   {"summary":{"files":1,"converted":1,"skipped":0,"failed":0,"not-fax":0,"seconds":0.03,
 //    "complete":true,"signal":null}}
 #pragma once
@@ -19,9 +19,8 @@
 
 namespace tamarind {
 
-// "converted", "skipped", "failed" or "not-fax". A file converted with a
-// page or a date copy that failed counts as failed.
-std::string_view StatusName(const FileOutcome& outcome);
+// "converted", "skipped", "failed" or "not-fax", for the file's Classify.
+std::string_view StatusName(FileResult result);
 
 // The object of one source file, with its line feed.
 std::string FileReportLine(std::string_view source, const FileOutcome& outcome);
@@ -62,7 +61,9 @@ class JsonReport {
   static platform::Expected<JsonReport> Open(const std::string& path);
 
   void Add(std::string_view source, const FileOutcome& outcome);
-  // Writes the summary and puts a report file in place.
+  // Writes the summary and puts a report file in place. Fails when the
+  // report is not all there: standard output lost a line, or the file
+  // could not be written.
   platform::Status Finish(double seconds, const RunEnd& end);
 
  private:
@@ -70,6 +71,7 @@ class JsonReport {
   void Write(std::string_view line);
 
   std::unique_ptr<platform::AtomicOutputFile> file_;  // null: standard output
+  platform::Status lost_;  // the first line standard output did not take
   ReportTally tally_;
 };
 

@@ -311,11 +311,12 @@ std::string_view HelpText() {
       "\n"
       "Exit status:\n"
       "  0   every file converted or skipped\n"
-      "  2   a file, a page or the source folder failed (--thumbnail: no thumbnail written;\n"
-      "      --info: FILE is no fax)\n"
+      "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
+      "      --thumbnail: no thumbnail written; --info: FILE is no fax\n"
       "  3   the window cannot open (no display, or a build without it)\n"
-      "  64  a switch was refused or the file list cannot be read; nothing converted (also\n"
-      "      --thumbnail or --info without their arguments)\n";
+      "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
+      "      input or an output of the run; nothing converted (also --thumbnail or --info\n"
+      "      without their arguments)\n";
   return text;
 }
 

@@ -8,11 +8,13 @@
 #include "batch/file_list.h"
 #include "batch/folder_watch.h"
 #include "batch/run_report.h"
+#include "cli/command_line.h"
+#include "cli/run_files.h"
 #include "cli/startup.h"
 #include "convert/conversion_log.h"
+#include "convert/fax_text.h"
 #include "convert/output_names.h"
 #include "convert/process.h"
-#include "ocr/languages.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
 #include "platform/string_extras.h"
@@ -174,25 +176,19 @@ void RunSingleFile(ConversionJob& job) {
   std::optional<JsonReport> json;
   OpenJsonReport(job, json);
   job.SetReport("Tamarind command line mode : convert file\r\n");
-  const int result = job.ConvertFile(options.source, options.destination);
-  if (result == kNotWinFax)
+  if (job.ConvertFile(options.source, options.destination) == kNotWinFax)
     job.report += "Failed : " + platform::EscapeControlBytes(options.source) + " - Not WinFax File\r\n";
   TellReason(job.lastOutcome);
-  if (json) {
-    FileOutcome outcome = job.lastOutcome;
-    outcome.result = result;
-    outcome.failures = job.failures;
-    outcome.seconds = SecondsSince(start);
-    json->Add(options.source, outcome);
-  }
+  if (json) json->Add(options.source, job.lastOutcome);
   // The one file is finished even when a signal came during it.
   FinishJsonReport(job, json, SecondsSince(start), RunEnd{true, platform::InterruptSignal()});
   Tell(job);
 }
 
-// Ctrl-C or SIGTERM ends the watch after the files in progress: the pass
-// is reported and logged, and the program ends as usual.
-void RunWatch(ConversionJob& job) {
+// The first pass converts |firstFiles|, then the rescans begin. Ctrl-C or
+// SIGTERM ends the watch after the files in progress: the pass is reported
+// and logged, and the program ends as usual.
+void RunWatch(ConversionJob& job, std::vector<std::string> firstFiles) {
   WatchSteps steps;
   steps.list = [&](std::vector<std::string>& files) {
     job.walkFailures.clear();
@@ -209,36 +205,48 @@ void RunWatch(ConversionJob& job) {
     if (!first) job.options.skipExisting = true;
     RunFolderPass(job, std::move(files));
   };
-  WatchFolder(job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested, steps);
+  WatchFolder(job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested, steps,
+              std::move(firstFiles));
 }
 
-// Text recognition needs its language data; without it nothing is
-// converted, rather than a whole archive without its text.
-bool TextRecognitionReady(const ConversionOptions& options) {
-  if (!options.recognizeText) return true;
-  platform::Status ready = ocr::CheckLanguages(options.ocrLanguages, ocr::DefaultDataFolder());
+// Text recognition needs its data; without it nothing is converted,
+// rather than a whole archive without its text.
+bool RecognitionReady(const ConversionOptions& options) {
+  platform::Status ready = TextRecognitionReady(options);
   if (!ready) Complain(ready.reason());
   return ready.ok();
+}
+
+// A report or log named after an input or an output of the run is refused
+// as a switch is, before anything is written.
+bool RunFilesAllowed(const ConversionOptions& options, std::span<const std::string> files) {
+  platform::Status allowed = CheckRunFiles(options, files, processPaths.logPathIsDefault ? "" : processPaths.logPath);
+  if (allowed) return true;
+  platform::WriteErr("tamarind: " + allowed.reason() + "\n");
+  platform::WriteErr(UsageText());
+  return false;
 }
 
 }  // namespace
 
 int RunCommandLine(ConversionJob& job) {
-  if (!TextRecognitionReady(job.options)) return kExitFailures;
+  if (!RecognitionReady(job.options)) return kExitFailures;
   // From here a signal is only recorded: no further file starts, the files
   // in progress end whole or not at all, and the run is reported.
   platform::InstallInterruptHandlers(platform::OnInterrupt::kRecord);
   const ConversionOptions& options = job.options;
   if (options.mode == RunMode::Folder) {
-    HumanOutput(options)("Please Wait...\n");
-    if (options.watchSeconds > 0) {
-      RunWatch(job);
-      return job.failures == 0 ? kExitConverted : kExitFailures;
-    }
     std::vector<std::string> files;
     ListFolderRun(job, files);
+    if (!RunFilesAllowed(options, files)) return kExitUsage;
+    HumanOutput(options)("Please Wait...\n");
+    if (options.watchSeconds > 0) {
+      RunWatch(job, std::move(files));
+      return job.failures == 0 ? kExitConverted : kExitFailures;
+    }
     RunFolderPass(job, std::move(files));
   } else {
+    if (!RunFilesAllowed(options, {})) return kExitUsage;
     RunSingleFile(job);
   }
   // Whoever sent the signal learns that it ended the run.

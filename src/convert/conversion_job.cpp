@@ -24,27 +24,28 @@ void ConversionJob::SetReport(std::string_view text) { report.assign(text); }
 
 std::string ConversionJob::GetReport() const { return report; }
 
-platform::PrivateTempFile* ConversionJob::TempBmp(std::string* error) {
-  if (tempBmp_) return tempBmp_.get();
-  auto made = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp");
-  if (made) tempBmp_ = std::move(*made);
-  else if (error) *error = made.reason();
+platform::Expected<platform::PrivateTempFile*> ConversionJob::TempBmp() {
+  if (!tempBmp_) {
+    auto made = platform::PrivateTempFile::Create(processPaths.tempFolder, processPaths.tempBmpPrefix, ".tmp");
+    if (!made) return std::move(made).failure();
+    tempBmp_ = std::move(*made);
+  }
   return tempBmp_.get();
 }
 
-ocr::OcrEngine* ConversionJob::TextRecognizer(std::string* error) {
+platform::Expected<ocr::OcrEngine*> ConversionJob::TextRecognizer() {
   if (ocrLanguages_ != options.ocrLanguages) {
     ocrEngine_.reset();
-    ocrFailure_.clear();
+    ocrFailure_.reset();
     ocrLanguages_ = options.ocrLanguages;
   }
-  if (!ocrEngine_ && ocrFailure_.empty()) {
+  if (!ocrEngine_ && !ocrFailure_) {
     platform::Expected<ocr::OcrEngine> made = ocr::OcrEngine::Create(options.ocrLanguages);
     if (made) ocrEngine_.emplace(std::move(*made));
-    else ocrFailure_ = made.reason();
+    else ocrFailure_ = std::move(made).failure();
   }
-  if (!ocrEngine_ && error) *error = ocrFailure_;
-  return ocrEngine_ ? &*ocrEngine_ : nullptr;
+  if (!ocrEngine_) return *ocrFailure_;
+  return &*ocrEngine_;
 }
 
 }  // namespace tamarind

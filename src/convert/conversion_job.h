@@ -13,43 +13,16 @@
 #include <vector>
 
 #include "convert/conversion_options.h"
+#include "convert/file_outcome.h"
 #include "ocr/ocr_engine.h"
 #include "platform/output_folder.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
 
-// Results of ConversionJob::ConvertFile.
-inline constexpr int kConverted = 0;
-inline constexpr int kSkipped = 1;
-inline constexpr int kNotWinFax = -1;
-inline constexpr int kFolderNotCreated = -2;
-inline constexpr int kOutputIsSource = -3;
-// Folder runs only: a listed file that is not there, and one whose output
-// would fall outside the destination.
-inline constexpr int kSourceMissing = -4;
-inline constexpr int kOutsideDestination = -6;
-inline constexpr int kNotFax = -5;
-inline constexpr int kJpegFailed = -7;
-inline constexpr int kException = -9;
-
 // Creates |path| with every missing ancestor; non-zero when the folder
 // exists afterwards. The working directory is left alone.
 int CreateFolderTree(const std::string& path);
-
-// What one ConvertFile call did beyond its result code: the files it
-// wrote and, for a failure, the reason in the user's words.
-struct FileOutcome {
-  int result = 0;
-  std::vector<std::string> outputs;
-  int pages = 0;  // pages the fax holds (0 when it did not load)
-  int pagesRecognised = 0;  // pages whose text was read
-  std::string reason;
-  double seconds = 0;  // time spent on the file (folder runs)
-  // Failures the file added to the run: also a page or a date copy that
-  // failed while the result stayed kConverted (folder runs).
-  int failures = 0;
-};
 
 // One file of a folder run and the output it is named into.
 struct FileTask {
@@ -74,9 +47,10 @@ struct ParseDiagnostics {
 
 class ConversionJob;
 // Converts one file of a folder pass with a worker's own job: what it
-// appends to that job's report, failures and lastOutcome is the file's
+// appends to that job's report and the outcome it returns are the file's
 // share of the run.
-using FileConverter = std::function<int(ConversionJob& worker, const std::string& source, const std::string& output)>;
+using FileConverter =
+    std::function<FileOutcome(ConversionJob& worker, const std::string& source, const std::string& output)>;
 
 class ConversionJob {
  public:
@@ -90,7 +64,8 @@ class ConversionJob {
   std::vector<std::string> files;  // relative to |source|
 
   // Files and folders that failed since the last Reset, counted for the
-  // exit status; a failure never changes what ConvertFile returns.
+  // exit status: each file whose outcome Classify calls a failure, and
+  // what failed around the files (a folder the walk could not read).
   int failures = 0;
   // Report lines for folders the walk could not read; ConvertFolder puts
   // them under its header and empties the list.
@@ -105,7 +80,7 @@ class ConversionJob {
   // are made through this handle. Null outside a pass, or when the folder
   // cannot be opened (outputs are then made by their paths).
   std::shared_ptr<const platform::OutputFolder> outputRoot;
-  // What the last ConvertFile call did.
+  // What the last ConvertFile call did, filled whole by it.
   FileOutcome lastOutcome;
   // What the last ParseCommandLine or ParseArguments call found wrong.
   ParseDiagnostics parseDiagnostics;
@@ -114,10 +89,11 @@ class ConversionJob {
   void SetReport(std::string_view text);
   std::string GetReport() const;
 
-  // Converts one file into one JPEG per page; 0 converted, 1 skipped,
-  // negative on failure (see the report). Everything it touches is this
-  // job's own (options, report, temporary BMP), so jobs on different
-  // threads may convert at the same time.
+  // Converts one file into one JPEG per page, or one PDF or TIFF; 0 when
+  // every page was written, 1 skipped, negative on failure (see the
+  // report). Fills lastOutcome and counts a failed file in |failures|.
+  // Everything it touches is this job's own (options, report, temporary
+  // BMP), so jobs on different threads may convert at the same time.
   int ConvertFile(std::string sourcePath, std::string destinationPath);
   // True when |path| is a file that can be read and is not empty.
   static bool OutputExists(const std::string& path);
@@ -126,21 +102,22 @@ class ConversionJob {
   int CopyFileTimes(const std::string& sourcePath, const std::string& outputPath);
 
  private:
-  // The private temporary BMP of this job, made on first use; null with
-  // |error| filled when it cannot be made.
-  platform::PrivateTempFile* TempBmp(std::string* error);
+  // The private temporary BMP of this job, made on first use.
+  platform::Expected<platform::PrivateTempFile*> TempBmp();
   // This job's text recognition engine for options.ocrLanguages, made on
   // first use (loading the language data takes a moment, so each worker
-  // makes one and keeps it); null with |error| filled when it cannot be
-  // made.
-  ocr::OcrEngine* TextRecognizer(std::string* error);
+  // makes one and keeps it); a failure is kept and given again.
+  platform::Expected<ocr::OcrEngine*> TextRecognizer();
+
+  // ConvertFile past the format check and the report line's prefix.
+  int ConvertNamedFile(const std::string& sourcePath, const std::string& destinationPath);
 
   class FileConversion;
 
   std::unique_ptr<platform::PrivateTempFile> tempBmp_;
   std::optional<ocr::OcrEngine> ocrEngine_;
   std::string ocrLanguages_;  // what |ocrEngine_| reads
-  std::string ocrFailure_;    // why it could not be made, once tried
+  std::optional<platform::Failure> ocrFailure_;  // why it could not be made, once tried
 };
 
 }  // namespace tamarind

@@ -1,9 +1,11 @@
 // One fax file into one JPEG per page, or into one PDF or TIFF.
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <optional>
 
 #include "codec/bmp/page_bmp.h"
+#include "codec/fax/page_geometry.h"
 #include "codec/jpeg/bilevel_jpeg.h"
 #include "codec/jpeg/jpeg_writer.h"
 #include "convert/conversion_job.h"
@@ -50,14 +52,26 @@ bool ConversionJob::OutputExists(const std::string& path) {
   return status && status->regular && status->size > 0;
 }
 
-int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::string& outputPath) {
+namespace {
+
+// The access and modification times of |sourcePath| onto |outputPath|; the
+// failure names the file and says why.
+platform::Status CopyTimes(const std::string& sourcePath, const std::string& outputPath) {
   auto source = platform::StatusOf(sourcePath);
-  if (!source) return -1;
-  return platform::SetFileTimes(outputPath, source->accessed, source->modified) ? 0 : -2;
+  if (!source) return std::move(source).failure().WithPath(sourcePath);
+  return platform::SetFileTimes(outputPath, source->accessed, source->modified);
 }
 
-// The work of one ConvertFile call from the prefix on; the document lives
-// exactly as long as this object.
+}  // namespace
+
+int ConversionJob::CopyFileTimes(const std::string& sourcePath, const std::string& outputPath) {
+  if (!platform::StatusOf(sourcePath)) return -1;
+  return CopyTimes(sourcePath, outputPath) ? 0 : -2;
+}
+
+// The work of one ConvertFile call from the prefix on: it fills the job's
+// lastOutcome as it goes. The document lives exactly as long as this
+// object.
 class ConversionJob::FileConversion {
  public:
   FileConversion(ConversionJob& job, const std::string& source, const std::string& destination)
@@ -67,6 +81,7 @@ class ConversionJob::FileConversion {
         shownSource_(Shown(source)),
         document_(std::make_unique<FaxDocument>()) {}
 
+  // ConvertFile's result: kConverted only when every page was written.
   int Run() {
     if (job_.options.skipExisting && AlreadyConverted()) {
       Say("Skipped : " + Shown(destination_) + " already exist!\r\n");
@@ -79,15 +94,14 @@ class ConversionJob::FileConversion {
       Because(why.empty() ? source_ + ": no fax page could be read" : why);
       return kNotFax;
     }
+    outcome().pages = std::max<int>(document_->ChainedPages(), document_->PageCount());
     StartTextRecognition();
-    int result = job_.options.format == OutputFormat::Jpeg ? ConvertPages() : ConvertDocument();
-    if (text_.Enabled()) FinishText();
+    if (job_.options.format == OutputFormat::Jpeg) ConvertPages();
+    else ConvertDocument();
+    if (text_.Enabled()) WriteTextFile();
     if (job_.options.keepDate) KeepDates();
-    return result;
+    return outcome().pagesMissing.empty() ? kConverted : kJpegFailed;
   }
-
-  // A page or a date copy failed although the result may still be 0.
-  bool PartlyFailed() const { return partlyFailed_; }
 
  private:
   void Say(std::string_view text) { job_.report += text; }
@@ -99,17 +113,15 @@ class ConversionJob::FileConversion {
   FileOutcome& outcome() { return job_.lastOutcome; }
 
   bool Loaded() {
-    if (!loadTried_) {
-      document_->Load(source_, kWinFaxFormat);
-      loadTried_ = true;
-    }
+    document_->Load(source_, kWinFaxFormat);
     return document_->IsLoaded();
   }
 
   // Skipped only when every page file this source would give exists, is not
   // empty and is newer than the source; that needs the page count, so the
   // page chain is read (no page decoded: a rerun over a converted archive
-  // must cost little) unless neither possible first output is there.
+  // must cost little) unless neither possible first output is there. A fax
+  // longer than the reader keeps never had all its pages written.
   bool AlreadyConverted() {
     auto source = platform::StatusOf(source_);
     if (!source) return false;
@@ -120,6 +132,7 @@ class ConversionJob::FileConversion {
     WinFaxReader reader;
     if (!reader.Open(source_)) return false;
     const uint16_t pages = reader.CountPages();
+    if (reader.ChainedPages() > pages) return false;
     std::vector<std::string> names = PageFileNames(destination_, pages);
     for (const std::string& name : names)
       if (!UpToDate(name, modified)) return false;
@@ -140,9 +153,9 @@ class ConversionJob::FileConversion {
   }
 
   bool MakeOutputFolder() {
-    size_t cut = destination_.rfind(platform::kSeparator);
-    if (cut == std::string::npos || cut == 0) return true;  // current folder or the root
-    std::string folder = destination_.substr(0, cut);
+    std::string folder(platform::FolderOf(destination_));
+    // The current folder, or a root ("/", "C:\").
+    if (folder.size() == platform::RootLength(destination_)) return true;
     platform::Status made;
     if (std::optional<std::string_view> below = BelowRoot(destination_))
       made = job_.outputRoot->MakeFoldersBeneath(platform::FolderOf(*below));
@@ -161,11 +174,10 @@ class ConversionJob::FileConversion {
     return platform::AtomicOutputFile::Create(path, options);
   }
 
+  // ---- Text ------------------------------------------------------------------
+
   void StartTextRecognition() {
-    if (!job_.options.recognizeText) return;
-    std::string why;
-    ocr::OcrEngine* engine = job_.TextRecognizer(&why);
-    text_ = FaxText(engine, why);
+    if (job_.options.recognizeText) text_ = FaxText(job_.TextRecognizer());
   }
 
   // What a page's line adds when its text could not be read.
@@ -175,13 +187,8 @@ class ConversionJob::FileConversion {
   }
 
   // NAME.txt beside the outputs: the pages' text, PDFs excepted (their text
-  // is inside them). A page whose text could not be read fails the file.
-  void FinishText() {
-    outcome().pagesRecognised = text_.PagesRead();
-    if (!text_.Unrecognised().empty()) {
-      partlyFailed_ = true;
-      Because(source_ + ": " + text_.Reason());
-    }
+  // is inside them).
+  void WriteTextFile() {
     if (job_.options.format == OutputFormat::Pdf || outcome().outputs.empty()) return;
     const std::string name = TextFileFor(destination_);
     platform::Status written = WriteText(name, text_.Joined());
@@ -191,7 +198,7 @@ class ConversionJob::FileConversion {
     }
     Say("Failed to write text: " + Shown(name) + std::string(kLineEnd));
     Because(written.reason());
-    partlyFailed_ = true;
+    ++outcome().extrasFailed;
   }
 
   platform::Status WriteText(const std::string& path, const std::string& text) const {
@@ -201,70 +208,149 @@ class ConversionJob::FileConversion {
     return (*file)->Commit();
   }
 
-  int ConvertPages() {
-    std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
-    outcome().pages = document_->PageCount();
-    bool multiPage = names.size() > 1;
-    int result = kConverted;
-    for (size_t i = 0; i < names.size(); ++i) {
-      if (i > 0) document_->DecodePage(kWinFaxFormat, static_cast<int>(i));
-      const unsigned number = static_cast<unsigned>(i + 1);
-      if (document_->Page().height > 0) text_.Recognise(document_->Page(), number);
-      result = WritePage(names[i]);
-      if (result != kConverted) {
-        partlyFailed_ = true;
-        continue;
-      }
-      outcome().outputs.push_back(names[i]);
-      if (!multiPage) {
-        Say("Success !" + TextNote(number) + std::string(kLineEnd));
-        continue;
-      }
-      // The header only ever comes with the first page's success line.
-      if (i == 0) Say("Multiple pages as following :\r\n");
-      Say(std::string(kPageIndent) + PageNumber(number) + " --> " + Shown(names[i]) + " : Success !" +
-          TextNote(number) + std::string(kLineEnd));
-    }
-    return result;
+  // ---- Pages, whatever the output -------------------------------------------
+
+  // After the pages were written: those the reader never kept are missing
+  // too, and the text's fate joins the outcome.
+  void RecordLostPages() {
+    const int kept = document_->PageCount();
+    for (int n = kept + 1; n <= outcome().pages; ++n) outcome().pagesMissing.push_back(static_cast<unsigned>(n));
+    if (outcome().pages > kept)
+      Because(source_ + ": pages " + PageNumber(kept + 1u) + "-" + PageNumber(static_cast<unsigned>(outcome().pages)) +
+              " not read: the first " + std::to_string(kept) + " pages of a fax are all that are read");
+    outcome().pagesRecognised = text_.PagesRead();
+    outcome().pagesUnrecognised = text_.Unrecognised();
+    if (!text_.Unrecognised().empty()) Because(source_ + ": " + text_.Reason());
   }
 
-  // Every page into one PDF or TIFF at the destination; one report line
-  // for the fax.
-  int ConvertDocument() {
-    auto source = platform::StatusOf(source_);
-    DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
-    outcome().pages = document_->PageCount();
+  // "Failed : SOURCE - page 002 of 3 missing".
+  std::string LostPagesLine() const {
+    return "Failed : " + shownSource_ + " - " + LostPagesText(job_.lastOutcome) + std::string(kLineEnd);
+  }
+
+  // ---- JPEG pages -----------------------------------------------------------
+
+  // One JPEG per page kept, each with its own line, then a line naming every
+  // page lost (a one-page fax whose page failed has said so already).
+  void ConvertPages() {
+    const std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
+    for (size_t i = 0; i < names.size(); ++i) ConvertPage(i, names[i], names.size() > 1);
+    RecordLostPages();
+    const bool lostOnlyItsOnePage = outcome().pages == 1 && outcome().pagesUnrecognised.empty();
+    if (!LostPagesText(outcome()).empty() && !lostOnlyItsOnePage) Say(LostPagesLine());
+  }
+
+  void ConvertPage(size_t index, const std::string& name, bool multiPage) {
+    if (index > 0) document_->DecodePage(kWinFaxFormat, static_cast<int>(index));
+    const unsigned number = static_cast<unsigned>(index + 1);
+    if (document_->Page().height > 0) text_.Recognise(document_->Page(), number);
+    if (!WritePage(name, number)) {
+      outcome().pagesMissing.push_back(number);
+      return;
+    }
+    outcome().outputs.push_back(name);
+    ++outcome().pagesWritten;
+    if (!multiPage) return Say("Success !" + TextNote(number) + std::string(kLineEnd));
+    // The header only ever comes with the first page's success line.
+    if (index == 0) Say("Multiple pages as following :\r\n");
+    Say(std::string(kPageIndent) + PageNumber(number) + " --> " + Shown(name) + " : Success !" + TextNote(number) +
+        std::string(kLineEnd));
+  }
+
+  // The current page, page |number|, into |jpegPath|, straight from its
+  // bitmap. A page the bilevel encoder does not take goes the way every
+  // page once went, through the private BMP and libjpeg, which report it
+  // as they always have.
+  bool WritePage(const std::string& jpegPath, unsigned number) {
+    const ConversionOptions& options = job_.options;
+    std::optional<BilevelJpeg> jpeg = BilevelJpeg::Prepare(document_->Page(), options.quality, options.optimize);
+    if (!jpeg) return WritePageThroughBmp(jpegPath, number);
+    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, platform::Status* why) {
+      return WriteBilevelJpeg(*jpeg, output, why);
+    });
+  }
+
+  // A BMP that could not be written is never handed on: it may still hold
+  // an earlier page.
+  bool WritePageThroughBmp(const std::string& jpegPath, unsigned number) {
+    platform::Expected<platform::PrivateTempFile*> bmp = job_.TempBmp();
+    platform::Status cause;
+    const int prepared = bmp ? WritePageBmp(document_->Page(), **bmp, &cause) : 0;
+    if (!bmp || prepared != 0) {
+      Say("Failed : " + shownSource_ + " - Error in preparing jpeg\r\n");
+      Because(bmp ? PreparationFailure(prepared, number, cause) : bmp.reason());
+      return false;
+    }
+    const ConversionOptions& options = job_.options;
+    return WriteJpeg(jpegPath, number, [&](platform::AtomicOutputFile& output, platform::Status* why) {
+      return WriteJpegFromBmp(**bmp, output, options.quality, true, options.optimize, why);
+    });
+  }
+
+  // Makes the output of page |number| and has |write| fill and commit it
+  // (0 when it did).
+  template <typename Write>
+  bool WriteJpeg(const std::string& jpegPath, unsigned number, Write write) {
+    auto output = CreateOutput(jpegPath);
+    platform::Status written = output.status();
+    if (output && write(**output, &written) != 0 && written.ok())
+      written = platform::Failure::About(jpegPath, "not written");
+    if (written) return true;
+    Say(kJpegFailedLine);
+    // An empty page fails in the JPEG library, which only knows it has no
+    // rows.
+    const bool empty = output && PageGeometry(document_->Page()).Empty();
+    Because(empty ? PageFailure(number, "no line of it could be decoded") : written.reason());
+    return false;
+  }
+
+  // "a.fxd: page 2: |why|".
+  std::string PageFailure(unsigned number, std::string_view why) const {
+    return source_ + ": page " + std::to_string(number) + ": " + std::string(why);
+  }
+
+  // Why WritePageBmp could not prepare page |number| (its result |status|):
+  // no memory, a page too large for the outputs, or the temporary file's
+  // own cause (a full disk, a file-size limit), which names that file.
+  std::string PreparationFailure(int status, unsigned number, const platform::Status& cause) const {
+    if (status == -1) return PageFailure(number, "no memory for its image");
+    if (status == -4 || cause.ok()) return PageFailure(number, "it is larger than any fax page");
+    return PageFailure(number, "its image: " + cause.reason());
+  }
+
+  // ---- PDF and TIFF ---------------------------------------------------------
+
+  // Every page into one PDF or TIFF at the destination; one line for the
+  // fax, naming the pages it lost.
+  void ConvertDocument() {
+    const bool written = WriteDocument();
+    RecordLostPages();
+    if (!written) return Say(DocumentFailedLine());
+    Say(LostPagesText(outcome()).empty() ? std::string("Success !\r\n") : LostPagesLine());
+  }
+
+  // True when the document was written, with the pages it holds.
+  bool WriteDocument() {
     auto file = CreateOutput(destination_);
-    if (!file) {
-      Say(DocumentFailedLine());
-      Because(file.reason());
-      partlyFailed_ = true;
-      return kJpegFailed;
-    }
-    DocumentOutcome written = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
-    if (written.written) outcome().outputs.push_back(destination_);
-    // A page's failure is named after the fax; the output's names itself.
-    if (!written.reason.ok()) Because(std::move(written.reason).failure().WithPath(source_).message());
-    if (written.written && written.missingPages.empty()) {
-      Say("Success !" + UnrecognisedPagesNote() + std::string(kLineEnd));
-      return kConverted;
-    }
-    partlyFailed_ = true;
-    if (!written.written) {
-      Say(DocumentFailedLine());
-      return kJpegFailed;
-    }
-    Say("Failed : " + shownSource_ + " - " + MissingPagesText(written.missingPages) + "\r\n");
-    return kJpegFailed;
+    if (!file) return NoDocument(file.reason());
+    auto source = platform::StatusOf(source_);
+    const DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
+    DocumentOutcome document = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
+    if (!document.output) return NoDocument(document.output.reason());
+    // A page's reason is about the fax.
+    if (!document.pageReason.empty()) Because(source_ + ": " + document.pageReason);
+    if (!document.Written()) return NoDocument({});
+    outcome().outputs.push_back(destination_);
+    outcome().pagesWritten = document.pagesWritten;
+    outcome().pagesMissing = std::move(document.missingPages);
+    return true;
   }
 
-  // " (text of page 002 not recognised)" on a document's line.
-  std::string UnrecognisedPagesNote() const {
-    const std::vector<unsigned>& missing = text_.Unrecognised();
-    if (missing.empty()) return "";
-    std::string note = missing.size() == 1 ? " (text of page " : " (text of pages ";
-    for (size_t i = 0; i < missing.size(); ++i) note += (i ? ", " : "") + PageNumber(missing[i]);
-    return note + " not recognised)";
+  // The document was not written: every page it would have held is lost.
+  bool NoDocument(std::string reason) {
+    if (!reason.empty()) Because(std::move(reason));
+    for (unsigned n = 1; n <= document_->PageCount(); ++n) outcome().pagesMissing.push_back(n);
+    return false;
   }
 
   std::string DocumentFailedLine() const {
@@ -272,80 +358,15 @@ class ConversionJob::FileConversion {
                                                     : "Failed :  Error in converting FAX to TIFF!\r\n";
   }
 
-  // "page 002 missing", "pages 002, 005 missing": the document holds the
-  // others.
-  std::string MissingPagesText(const std::vector<unsigned>& missing) const {
-    std::string text = missing.size() == 1 ? "page " : "pages ";
-    for (size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + PageNumber(missing[i]);
-    return text + " of " + std::to_string(document_->PageCount()) + " missing";
-  }
-
-  // The current page into |jpegPath|, straight from its bitmap. A page the
-  // bilevel encoder does not take goes the way every page once went,
-  // through the private BMP and libjpeg, which report it as they always
-  // have.
-  int WritePage(const std::string& jpegPath) {
-    const ConversionOptions& options = job_.options;
-    std::optional<BilevelJpeg> jpeg = BilevelJpeg::Prepare(document_->Page(), options.quality, options.optimize);
-    if (!jpeg) return WritePageThroughBmp(jpegPath);
-    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, platform::Status* cause) {
-      return WriteBilevelJpeg(*jpeg, output, cause);
-    });
-  }
-
-  // A BMP that could not be written is never handed on: it may still hold
-  // an earlier page.
-  int WritePageThroughBmp(const std::string& jpegPath) {
-    std::string why;
-    platform::PrivateTempFile* bmp = job_.TempBmp(&why);
-    platform::Status prepared;
-    if (const int bmpResult = bmp ? WritePageBmp(document_->Page(), *bmp, &prepared) : 0; !bmp || bmpResult != 0) {
-      Say("Failed : " + shownSource_ + " - Error in preparing jpeg\r\n");
-      Because(!bmp ? why : PreparationFailure(jpegPath, bmpResult, prepared));
-      return kJpegFailed;
-    }
-    const ConversionOptions& options = job_.options;
-    return WriteJpeg(jpegPath, [&](platform::AtomicOutputFile& output, platform::Status* cause) {
-      return WriteJpegFromBmp(*bmp, output, options.quality, true, options.optimize, cause);
-    });
-  }
-
-  // Makes the output and has |write| fill and commit it (0 when it did).
-  template <typename Write>
-  int WriteJpeg(const std::string& jpegPath, Write write) {
-    auto output = CreateOutput(jpegPath);
-    if (!output) {
-      Say(kJpegFailedLine);
-      Because(output.reason());
-      return kJpegFailed;
-    }
-    platform::Status written;
-    if (write(**output, &written) != 0) {
-      Say(kJpegFailedLine);
-      Because(written.reason());
-      return kJpegFailed;
-    }
-    return kConverted;
-  }
-
-  // Why the page's image for |jpegPath| could not be made (|bmpResult| as
-  // WritePageBmp gives it): no memory, a page too large for the outputs,
-  // or the temporary file's own cause (a full disk, a file-size limit).
-  static std::string PreparationFailure(const std::string& jpegPath, int bmpResult, const platform::Status& prepared) {
-    if (bmpResult == -1) return jpegPath + ": no memory for the page's image";
-    if (prepared.ok()) return jpegPath + ": the page is too large to be prepared";
-    return platform::Failure::System(jpegPath, prepared.error(), "the page's image in " + prepared.failure().path())
-        .message();
-  }
-
-  // Only the page files written in this call get the source's times: an
-  // older file of the same name is not this conversion's output.
+  // Only the files written in this call get the source's times: an older
+  // file of the same name is not this conversion's output.
   void KeepDates() {
     for (const std::string& name : outcome().outputs) {
-      if (job_.CopyFileTimes(source_, name) == 0) continue;
+      platform::Status kept = CopyTimes(source_, name);
+      if (kept) continue;
       Say("Failed to keep date: " + Shown(name) + std::string(kLineEnd));
-      Because(name + ": its date cannot be set");
-      partlyFailed_ = true;
+      Because(kept.reason());
+      ++outcome().extrasFailed;
     }
   }
 
@@ -355,41 +376,47 @@ class ConversionJob::FileConversion {
   const std::string shownSource_;
   std::unique_ptr<FaxDocument> document_;
   FaxText text_;
-  bool loadTried_ = false;
-  bool partlyFailed_ = false;
 };
 
+namespace {
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
 int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPath) {
+  const auto start = std::chrono::steady_clock::now();
   lastOutcome = {};
   if (FormatCodeFromExtension(sourcePath) != kWinFaxFormat) {
+    lastOutcome.result = kNotWinFax;
     lastOutcome.reason = sourcePath + ": not a WinFax file (.fxd, .fxm, .fxr, .fxs)";
-    ++failures;
-    return kNotWinFax;
+  } else {
+    report += Shown(sourcePath) + " --> " + Shown(destinationPath) + " : ";
+    lastOutcome.result = ConvertNamedFile(sourcePath, destinationPath);
   }
-  report += Shown(sourcePath) + " --> " + Shown(destinationPath) + " : ";
+  lastOutcome.seconds = SecondsSince(start);
+  if (IsFailure(Classify(lastOutcome))) ++failures;
+  return lastOutcome.result;
+}
+
+int ConversionJob::ConvertNamedFile(const std::string& sourcePath, const std::string& destinationPath) {
   // The JPEG would be renamed over the fax it came from.
   if (platform::SameFile(sourcePath, destinationPath)) {
     report += "Failed : " + Shown(destinationPath) + " is the source file\r\n";
     lastOutcome.reason = destinationPath + ": is the source file";
-    ++failures;
     return kOutputIsSource;
   }
-  int result;
-  bool partlyFailed = false;
   try {
-    FileConversion conversion(*this, sourcePath, destinationPath);
-    result = conversion.Run();
-    partlyFailed = conversion.PartlyFailed();
+    return FileConversion(*this, sourcePath, destinationPath).Run();
   } catch (const std::exception& error) {
     report += kExceptionLine;
     if (lastOutcome.reason.empty()) lastOutcome.reason = sourcePath + ": " + error.what();
-    result = kException;
   } catch (...) {
     report += kExceptionLine;
-    result = kException;
   }
-  if ((result != kConverted && result != kSkipped) || partlyFailed) ++failures;
-  return result;
+  return kException;
 }
 
 }  // namespace tamarind

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "codec/fax/page_limits.h"
+#include "codec/fax/page_geometry.h"
 #include "codec/pdf/pdf_document_writer.h"
 #include "codec/tiff/tiff_document_writer.h"
 #include "faxdoc/format_code.h"
@@ -13,18 +13,12 @@ namespace tamarind {
 
 namespace {
 
-// The JPEG output takes pages up to these sizes with rows repeated for
-// square pixels; the documents take the same pages, so a fax gives the
-// same pages in every format.
-bool FitsTheOutputs(const FaxPage& page) {
-  const int64_t repeat = page.y_resolution == 0 ? 1 : std::max<int64_t>(1, page.x_resolution / page.y_resolution);
-  const int64_t rows = int64_t{page.height} * repeat;
-  return page.width <= kMaxPageDimension && rows <= kMaxPageDimension && rows * page.width <= kMaxPagePixels;
-}
-
+// The pages the JPEG output takes, so that a fax gives the same pages in
+// every format.
 platform::Status CheckPage(const FaxPage& page) {
-  if (page.width <= 0 || page.height <= 0) return platform::Failure{"no line of it could be decoded"};
-  if (!FitsTheOutputs(page)) return platform::Failure{"it is larger than any fax page"};
+  const PageGeometry geometry(page);
+  if (geometry.Empty()) return platform::Failure{"no line of it could be decoded"};
+  if (!geometry.FitsOutputLimits()) return platform::Failure{"it is larger than any fax page"};
   return {};
 }
 
@@ -60,47 +54,57 @@ class DocumentWriter {
   std::unique_ptr<TiffDocumentWriter> tiff_;
 };
 
+// The glyph-less font of a PDF's text layer; without it the pages keep
+// their images but lose their text.
+std::vector<uint8_t> TextLayerFontFor(OutputFormat format, FaxText& text) {
+  if (!text.Enabled() || format != OutputFormat::Pdf) return {};
+  auto font = ocr::TextLayerFont(ocr::DefaultDataFolder());
+  if (!font) {
+    text.Unavailable(font.reason());
+    return {};
+  }
+  return std::move(*font);
+}
+
+// What failed: |file|'s writes (the system's cause, naming the output) or
+// else |failure| itself, which is then the output's too.
+platform::Status OutputFailure(const platform::AtomicOutputFile& file, platform::Status failure) {
+  if (platform::Status written = file.WriteState(); !written) return written;
+  return std::move(failure).failure().WithPath(file.FinalPath());
+}
+
+// Adds every page that decodes and fits; fails only when the output does.
+platform::Status AddPages(FaxDocument& document, DocumentWriter& writer, platform::AtomicOutputFile& file,
+                          FaxText& text, DocumentOutcome& outcome) {
+  const uint16_t pages = document.PageCount();
+  for (uint16_t i = 0; i < pages; ++i) {
+    if (i > 0) document.DecodePage(kWinFaxFormat, i);
+    const unsigned number = i + 1u;
+    platform::Status added = CheckPage(document.Page());
+    if (added) added = writer.AddPage(document.Page(), text.Recognise(document.Page(), number));
+    if (added) continue;
+    // A write that failed is the output's failure, not the page's.
+    if (platform::Status written = file.WriteState(); !written) return written;
+    outcome.missingPages.push_back(number);
+    if (outcome.pageReason.empty()) outcome.pageReason = "page " + std::to_string(number) + ": " + added.reason();
+  }
+  outcome.pagesWritten = writer.PagesWritten();
+  return {};
+}
+
 }  // namespace
 
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info, FaxText& text) {
   DocumentOutcome outcome;
-  auto because = [&](platform::Status reason) {
-    if (outcome.reason.ok()) outcome.reason = std::move(reason);
-  };
-  std::vector<uint8_t> font;
-  bool withText = text.Enabled();
-  if (withText && format == OutputFormat::Pdf) {
-    auto loaded = ocr::TextLayerFont(ocr::DefaultDataFolder());
-    if (loaded) font = std::move(*loaded);
-    else because(loaded.status());
-    withText = loaded.ok();
-  }
+  std::vector<uint8_t> font = TextLayerFontFor(format, text);
   DocumentWriter writer(format, file, info, std::move(font));
-  const uint16_t pages = document.PageCount();
-  for (uint16_t i = 0; i < pages; ++i) {
-    if (i > 0) document.DecodePage(kWinFaxFormat, i);
-    platform::Status added = CheckPage(document.Page());
-    const ocr::PageText* words = added && withText ? text.Recognise(document.Page(), i + 1u) : nullptr;
-    if (added) added = writer.AddPage(document.Page(), words);
-    if (added) continue;
-    outcome.missingPages.push_back(i + 1u);
-    // A write that failed names the output and its cause already; a page
-    // that could not be taken is named by its number.
-    if (added.error() != 0) because(std::move(added));
-    else because(platform::Failure{"page " + std::to_string(i + 1) + ": " + added.reason()});
-  }
-  outcome.pagesWritten = writer.PagesWritten();
-  if (outcome.pagesWritten == 0) return outcome;  // the file goes unwritten
-  platform::Status finished = writer.Finish();
-  if (finished) finished = file.Commit();
-  else finished = std::move(finished).failure().WithPath(file.FinalPath());
-  if (finished) {
-    outcome.written = true;
-    return outcome;
-  }
-  because(std::move(finished));
-  outcome.pagesWritten = 0;
+  outcome.output = AddPages(document, writer, file, text, outcome);
+  // Without a page the file goes unwritten.
+  if (!outcome.output || outcome.pagesWritten == 0) return outcome;
+  // Whatever fails from here on is the output's.
+  if (platform::Status finished = writer.Finish(); !finished) outcome.output = OutputFailure(file, std::move(finished));
+  else outcome.output = file.Commit();
   return outcome;
 }
 

@@ -15,14 +15,20 @@
 namespace tamarind {
 
 struct DocumentOutcome {
-  // Written and committed under its final name; otherwise nothing was
-  // written (an existing file of that name is untouched).
-  bool written = false;
+  // The output's failure, naming it with its cause ("out/a.pdf: File too
+  // large"); nothing was then written, and an existing file of that name
+  // is untouched. Ok when its writes and its commit went through.
+  platform::Status output;
+  // The pages the document holds; 0 when no page could be written (the
+  // file is then not written either).
   int pagesWritten = 0;
   std::vector<unsigned> missingPages;  // numbered from 1
-  // Why the first missing page or the document failed: naming the output
-  // when it was the output that failed, no file for a page's failure.
-  platform::Status reason;
+  // Why the first missing page is missing, naming no file ("page 2: no
+  // line of it could be decoded"); "" when none is.
+  std::string pageReason;
+
+  // Committed under its final name.
+  bool Written() const { return output.ok() && pagesWritten > 0; }
 };
 
 // Writes the pages of |document| (page 0 already decoded; later pages are
@@ -31,7 +37,8 @@ struct DocumentOutcome {
 // outputs take, is left out and listed; a document without any page is not
 // written. When |text| is enabled each page is recognised as it is added;
 // a PDF page then carries its words as an invisible layer (turned with a
-// page read upside down).
+// page read upside down), and without the layer's font every page counts
+// as not recognised.
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
                                  const DocumentInfo& info, FaxText& text);
 

@@ -1,6 +1,16 @@
 #include "convert/fax_text.h"
 
+#include "ocr/languages.h"
+
 namespace tamarind {
+
+platform::Status TextRecognitionReady(const ConversionOptions& options) {
+  if (!options.recognizeText) return {};
+  const std::string folder = ocr::DefaultDataFolder();
+  platform::Status ready = ocr::CheckLanguages(options.ocrLanguages, folder);
+  if (ready && options.format == OutputFormat::Pdf) ready = ocr::CheckTextLayerFont(folder);
+  return ready;
+}
 
 const ocr::PageText* FaxText::Recognise(const FaxPage& page, unsigned number) {
   if (!enabled_) return nullptr;

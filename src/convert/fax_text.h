@@ -7,20 +7,32 @@
 #include <vector>
 
 #include "codec/fax/fax_page.h"
+#include "convert/conversion_options.h"
 #include "ocr/ocr_engine.h"
 
 namespace tamarind {
+
+// Everything recognition with |options| needs, checked before a run
+// starts: the languages' data, the orientation data and, for PDFs, the
+// text layer's font. The failure names what is missing and its package.
+platform::Status TextRecognitionReady(const ConversionOptions& options);
 
 class FaxText {
  public:
   // Recognition off: nothing is read.
   FaxText() = default;
-  // Recognition on with |engine|; a null engine could not be made, for
-  // |unavailable|, and every page then counts as not recognised.
-  FaxText(ocr::OcrEngine* engine, std::string unavailable)
-      : engine_(engine), unavailable_(std::move(unavailable)), enabled_(true) {}
+  // Recognition on with |engine|; when it could not be made, every page
+  // counts as not recognised, for its reason.
+  explicit FaxText(const platform::Expected<ocr::OcrEngine*>& engine)
+      : engine_(engine ? *engine : nullptr), unavailable_(engine.reason()), enabled_(true) {}
 
   bool Enabled() const { return enabled_; }
+  // From now on every page counts as not recognised, for |why| (the text
+  // cannot be used: a PDF without its text layer's font).
+  void Unavailable(std::string why) {
+    engine_ = nullptr;
+    unavailable_ = std::move(why);
+  }
 
   // Reads |page|, page |number| (from 1) of the fax. Null when recognition
   // is off or failed; a failed page keeps an empty text and is listed.

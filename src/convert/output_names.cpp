@@ -27,7 +27,7 @@ std::optional<unsigned> PageNumberIn(std::string_view digits) {
 }  // namespace
 
 std::string_view LastComponent(std::string_view path) {
-  size_t cut = path.rfind(platform::kSeparator);
+  size_t cut = platform::LastSeparator(path);
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
@@ -81,9 +81,9 @@ namespace {
 
 // An entry that, put under the destination, would land outside it.
 bool LeavesItsFolder(std::string_view entry) {
-  if (entry.starts_with(platform::kSeparator)) return true;
+  if (platform::RootLength(entry) > 0) return true;
   while (!entry.empty()) {
-    const size_t cut = std::min(entry.find(platform::kSeparator), entry.size());
+    const size_t cut = std::min(platform::FirstSeparator(entry), entry.size());
     if (entry.substr(0, cut) == "..") return true;
     entry.remove_prefix(std::min(cut + 1, entry.size()));
   }
@@ -104,6 +104,20 @@ std::string FolderRunOutput(const ConversionOptions& options, std::string_view e
   // putting the destination where the source was at the front.
   if (!options.keepHierarchy) name = std::string(LastComponent(name));
   return platform::JoinPath(options.destination, name);
+}
+
+std::vector<std::string> BasesWriting(std::string_view path, const ConversionOptions& options) {
+  std::vector<std::string> bases;
+  constexpr std::string_view kTextExtension = ".txt";
+  if (options.recognizeText && options.format != OutputFormat::Pdf && path.ends_with(kTextExtension))
+    bases.emplace_back(path.substr(0, path.size() - kTextExtension.size()));
+  if (options.format != OutputFormat::Jpeg || !path.ends_with(kJpegExtension)) return bases;
+  const std::string_view stem = path.substr(0, path.size() - kJpegExtension.size());
+  for (size_t digits : {size_t{3}, size_t{4}}) {
+    if (stem.size() >= digits && PageNumberIn(stem.substr(stem.size() - digits)))
+      bases.emplace_back(stem.substr(0, stem.size() - digits));
+  }
+  return bases;
 }
 
 // A conversion with base b writes b's own output or b + "001" ... b +

@@ -47,6 +47,14 @@ std::string TextFileFor(std::string_view destination);
 // "..", which would put the output outside the destination.
 std::string FolderRunOutput(const ConversionOptions& options, std::string_view entry);
 
+// The names a conversion with |options| may write besides its destination
+// D: the page files of WithoutExtension(D) (JPEG), and its text file (text
+// recognised into JPEGs or TIFFs). Given a |path|, the bases b =
+// WithoutExtension(D) whose conversions may write it so, spelled as |path|
+// spells them ("out/a001.jpg" gives "out/a", and "out/a00" whose page 1001
+// it would be).
+std::vector<std::string> BasesWriting(std::string_view path, const ConversionOptions& options);
+
 // Which other conversions a conversion into an output may meet: one whose
 // |base| is among this one's |reaches| may write a file of the same name
 // (or this one a file of its name). Case is folded, since the destination

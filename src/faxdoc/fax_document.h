@@ -27,6 +27,9 @@ class FaxDocument {
   // The current page has a width and a height above 0.
   bool IsLoaded() const;
   uint16_t PageCount() const;
+  // The pages the file's chain holds, also those past the PageCount() the
+  // reader keeps (see WinFaxReader::ChainedPages); 0 when none loaded.
+  int ChainedPages() const { return reader_.ChainedPages(); }
   // Decodes page |index| into the current page. 0, or -1 (and an empty
   // current page) when there is no such page.
   int DecodePage(FormatCode code, int index);

@@ -5,6 +5,7 @@
 
 #include "codec/fax/g3_decoder.h"
 #include "codec/fax/mmr_decoder.h"
+#include "codec/fax/page_geometry.h"
 #include "codec/fax/page_limits.h"
 #include "platform/string_extras.h"
 
@@ -65,10 +66,8 @@ void AppendUtf8(std::string& out, char16_t c) {
 // whatever follows, and a hostile header (65535 x 65535 lines of one bit
 // each) would otherwise make the decoder allocate half a gigabyte first.
 int32_t RowsWorthDecoding(int32_t width, int32_t lines, uint16_t x_resolution, uint16_t y_resolution) {
-  const int64_t repeat = y_resolution == 0 ? 1 : std::max(1, x_resolution / y_resolution);
-  const int64_t by_height = kMaxPageDimension / repeat + 1;
-  const int64_t by_pixels = kMaxPagePixels / (repeat * std::max(width, 1)) + 1;
-  return static_cast<int32_t>(std::min<int64_t>({lines, by_height, by_pixels}));
+  const PageGeometry page(width, lines, x_resolution, y_resolution);
+  return static_cast<int32_t>(std::min<int64_t>(lines, page.MostRowsThatFit() + 1));
 }
 
 }  // namespace
@@ -139,11 +138,15 @@ int WinFaxReader::ReadHeaderAt(int64_t offset) {
 
 uint16_t WinFaxReader::CountPages() {
   ClearPages();
+  chained_pages_ = 0;
   int64_t offset = 0;
   int status = ReadHeaderAt(offset);
   while (status == 0) {
     AddPageOffset(static_cast<int32_t>(offset));
-    if (PageCount() == kMaxPages) break;
+    if (PageCount() == kMaxPages) {
+      CountPagesBeyond(offset);
+      break;
+    }
     // A link back to a page already found would walk the same pages again
     // for ever; a hostile sum ends the chain as the end of the file does.
     const int64_t next = header_.NextHeaderOffset();
@@ -152,6 +155,7 @@ uint16_t WinFaxReader::CountPages() {
     status = ReadHeaderAt(offset);
   }
   if (PageCount() == 0) Close();
+  chained_pages_ = std::max<int>(chained_pages_, PageCount());
   return PageCount();
 }
 
@@ -160,6 +164,19 @@ std::string WinFaxReader::PageText(int index) const {
   std::array<uint8_t, WinFaxPageHeader::kSize> bytes{};
   ReadAt(PageOffset(index), bytes);
   return HeaderTextUtf8(StoredText(bytes));
+}
+
+void WinFaxReader::CountPagesBeyond(int64_t offset) {
+  chained_pages_ = PageCount();
+  // Forward links only: a loop can then never come round, and the count
+  // costs one header read a page.
+  for (int64_t next = header_.NextHeaderOffset();
+       next > offset && next < FileSize() && chained_pages_ < kMostPagesCounted &&
+       !HasPageAt(static_cast<int32_t>(next)) && ReadHeaderAt(next) == 0;
+       next = header_.NextHeaderOffset()) {
+    ++chained_pages_;
+    offset = next;
+  }
 }
 
 void WinFaxReader::ApplyDefaults(int64_t offset) {

@@ -71,8 +71,16 @@ class WinFaxReader : public FileReader {
   int ReadHeaderAt(int64_t offset);
 
   // Walks the chain from offset 0 and records each page's offset; closes
-  // the file when there is none. Returns the page count.
+  // the file when there is none. Returns the page count: at most kMaxPages
+  // are kept (a hostile file cannot make the table grow), but the walk goes
+  // on counting the pages after them (see ChainedPages).
   uint16_t CountPages();
+  // The pages of the chain CountPages walked, the ones past kMaxPages
+  // included, so that a longer fax is known to be cut short. The count
+  // follows only links that lead further into the file past the kept pages
+  // (no visited table there) and stops at kMostPagesCounted.
+  int ChainedPages() const { return chained_pages_; }
+  static constexpr int kMostPagesCounted = 65535;
 
   // Reads page |index|'s header (with its defaults applied) and coded data:
   // |data_length| bytes, but never more than the page's rows can need
@@ -97,11 +105,14 @@ class WinFaxReader : public FileReader {
 
  private:
   void ApplyDefaults(int64_t offset);
+  // Counts the pages that follow the last kept one, at |offset|.
+  void CountPagesBeyond(int64_t offset);
 
   WinFaxPageHeader header_;
   uint16_t x_resolution_ = 0;
   uint16_t y_resolution_ = 0;
   int32_t rows_to_decode_ = 0;  // the header's lines, cut to the largest page
+  int chained_pages_ = 0;
 };
 
 }  // namespace tamarind

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include "window/about.h"
+
 class QAction;
 class QMenu;
 class QPushButton;
@@ -11,9 +13,6 @@ class QPushButton;
 namespace tamarind::gui {
 
 class HyperLink;
-
-inline constexpr const char* kHomePage = "https://github.com/tamarind-fax/tamarind";
-inline constexpr const char* kSupportAddress = "support@tamarind-fax.org";
 
 class AboutDialog : public QDialog {
   Q_OBJECT

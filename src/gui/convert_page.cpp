@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <limits>
 
+#include "convert/fax_text.h"
 #include "convert/process.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
@@ -19,7 +20,6 @@
 #include "gui/look.h"
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
-#include "ocr/languages.h"
 #include "window/file_selection.h"
 #include "window/window_texts.h"
 
@@ -251,13 +251,11 @@ void ConvertPage::OnGo() {
     ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(text));
     return;
   }
-  // Without its language data every page would fail its text; say which
+  // Without its data every page would fail its text; say which file or
   // package is missing instead of starting.
-  if (options_.recognizeText) {
-    if (platform::Status ready = ocr::CheckLanguages(options_.ocrLanguages, ocr::DefaultDataFolder()); !ready) {
-      ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(ready.reason()));
-      return;
-    }
+  if (platform::Status ready = TextRecognitionReady(options_); !ready) {
+    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(ready.reason()));
+    return;
   }
   StartRun(false);
 }

@@ -34,7 +34,8 @@ struct Opened {
 
 Opened OpenFax(const QString& path) {
   platform::Expected<std::unique_ptr<FaxPages>> pages = FaxPages::Open(FromControl(path));
-  if (!pages) return {nullptr, QStringLiteral("Cannot show %1:\n%2").arg(path, ToDisplay(pages.reason()))};
+  // The reason names the file.
+  if (!pages) return {nullptr, QStringLiteral("Cannot show the fax:\n%1").arg(ToDisplay(pages.reason()))};
   return {std::shared_ptr<const FaxPages>(std::move(*pages)), QString()};
 }
 

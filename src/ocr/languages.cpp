@@ -1,6 +1,10 @@
 #include "ocr/languages.h"
 
+#if __has_include(<tesseract/version.h>)
 #include <tesseract/version.h>
+#else
+#define TESSERACT_MAJOR_VERSION 5  // a build without Tesseract
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +12,7 @@
 #include <system_error>
 
 #include "platform/file_handle.h"
+#include "platform/paths.h"
 #include "platform/string_extras.h"
 
 namespace tamarind::ocr {
@@ -44,11 +49,20 @@ std::vector<std::string_view> SplitCodes(std::string_view languages) {
   }
 }
 
+// Where Debian installs the data for this Tesseract's major version.
+std::string DebianDataFolder() {
+  return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
+}
+
 }  // namespace
 
 std::string DefaultDataFolder() {
   if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix != nullptr && *prefix != '\0') return prefix;
-  return "/usr/share/tesseract-ocr/" + std::to_string(TESSERACT_MAJOR_VERSION) + "/tessdata";
+#ifdef _WIN32
+  // Installed with the program, in its folder.
+  return platform::JoinPath(platform::FolderOf(platform::ModulePath()), "tessdata");
+#endif
+  return DebianDataFolder();
 }
 
 std::vector<std::string> InstalledLanguages(const std::string& data_folder) {
@@ -90,12 +104,17 @@ platform::Status CheckLanguages(std::string_view languages, const std::string& d
     codes += (codes.empty() ? "" : ", ") + std::string(code);
     packages += " " + PackageForLanguage(code);
   }
+#ifdef _WIN32
+  // No package manager: the data files go into the folder by hand.
+  return platform::Failure{"text recognition data not installed (" + codes + " in " + data_folder +
+                           "): copy the .traineddata file" + (missing.size() > 1 ? "s" : "") + " there"};
+#endif
   return platform::Failure{"text recognition data not installed (" + codes + " in " + data_folder +
                            "): install the package" + (missing.size() > 1 ? "s" : "") + packages};
 }
 
 platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_folder) {
-  const std::string path = data_folder + "/pdf.ttf";
+  const std::string path = platform::JoinPath(data_folder, "pdf.ttf");
   auto file = platform::OpenRegularFile(path);
   if (!file) return std::move(file).failure();
   // The font is a few hundred bytes; anything large is not it.
@@ -107,6 +126,14 @@ platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_f
   if (!read) return std::move(read).failure().WithPath(path);
   if (*read != size) return platform::Failure::About(path, "changed while it was read");
   return bytes;
+}
+
+platform::Status CheckTextLayerFont(const std::string& data_folder) {
+  if (auto font = TextLayerFont(data_folder); !font) {
+    return platform::Failure{font.reason() + " (the text layer's font: the package libtesseract" +
+                             std::to_string(TESSERACT_MAJOR_VERSION) + " installs it in " + DebianDataFolder() + ")"};
+  }
+  return platform::Status::Ok();
 }
 
 }  // namespace tamarind::ocr

@@ -38,4 +38,9 @@ platform::Status CheckLanguages(std::string_view languages, const std::string& d
 // character drawn by one empty glyph), "pdf.ttf" in |data_folder|.
 platform::Expected<std::vector<uint8_t>> TextLayerFont(const std::string& data_folder);
 
+// Ok when TextLayerFont can read the font; else a failure naming the file,
+// its cause and the package that installs it (downloaded language data
+// comes without it).
+platform::Status CheckTextLayerFont(const std::string& data_folder);
+
 }  // namespace tamarind::ocr

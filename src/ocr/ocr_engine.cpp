@@ -1,6 +1,8 @@
 #include "ocr/ocr_engine.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
@@ -11,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "codec/fax/page_geometry.h"
 #include "codec/fax/page_resolution.h"
 #include "ocr/page_pix.h"
 
@@ -38,27 +41,24 @@ Resolution TrueResolution(const FaxPage& page) {
   return {static_cast<double>(resolution.x_dpi), static_cast<double>(resolution.y_dpi)};
 }
 
-// How often each row is repeated for square pixels: 2 for a standard page.
-int RowRepeat(const Resolution& resolution) {
-  return std::max(1, static_cast<int>(std::lround(resolution.x / resolution.y)));
-}
-
 // See the header: parallel regions opened by this thread run on it alone.
 // Looked up at run time in the OpenMP runtime Tesseract was linked with; a
 // Tesseract built without OpenMP has none and needs nothing.
 void KeepParallelRegionsOnThisThread() {
+#ifdef _WIN32
+  // The Windows build's Tesseract is built without OpenMP.
+#else
   using SetMaxActiveLevels = void (*)(int);
   static const auto set_max_active_levels =
       reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
   if (set_max_active_levels != nullptr) set_max_active_levels(0);
+#endif
 }
 
-platform::Status CheckPage(const FaxPage& page, int row_repeat) {
-  if (page.width <= 0 || page.height <= 0) return platform::Failure{"the page is empty"};
-  const size_t rows_bytes = static_cast<size_t>(page.height) * static_cast<size_t>(page.bytes_per_row);
-  if (page.bytes_per_row < (page.width + 7) / 8 || page.bits.size() < rows_bytes)
-    return platform::Failure{"the page does not hold its rows"};
-  if (page.width > kMaxRecognisedDimension || int64_t{page.height} * row_repeat > kMaxRecognisedDimension)
+platform::Status CheckPage(const FaxPage& page, const PageGeometry& geometry) {
+  if (geometry.Empty()) return platform::Failure{"the page is empty"};
+  if (!HoldsRows(page)) return platform::Failure{"the page does not hold its rows"};
+  if (geometry.Width() > kMaxRecognisedDimension || geometry.OutputHeight() > kMaxRecognisedDimension)
     return platform::Failure{"the page is too large for text recognition (" + std::to_string(page.width) + " x " +
                              std::to_string(page.height) + " pixels)"};
   return platform::Status::Ok();
@@ -214,8 +214,9 @@ OcrEngine::~OcrEngine() = default;
 
 platform::Expected<PageText> OcrEngine::Recognise(const FaxPage& page) {
   const Resolution resolution = TrueResolution(page);
-  const int row_repeat = RowRepeat(resolution);
-  if (platform::Status fits = CheckPage(page, row_repeat); !fits) return std::move(fits).failure();
+  const PageGeometry geometry(page);
+  if (platform::Status fits = CheckPage(page, geometry); !fits) return std::move(fits).failure();
+  const int row_repeat = static_cast<int>(geometry.RowRepeat());
   KeepParallelRegionsOnThisThread();
   try {
     PixPtr pix = PixOfPage(page, row_repeat);

@@ -18,8 +18,8 @@
 //
 // Resolution. A page is recognised at its true resolution (204 dpi across
 // a 1728-pixel row, 98, 196 or 391 rows per inch), with its rows repeated
-// so that its pixels are square: twice on a standard-resolution page.
-// Tesseract is told the true resolution.
+// as every output repeats them (PageGeometry): twice on a standard-
+// resolution page. Tesseract is told the true resolution.
 //
 // Page geometry. Boxes are in the page's own pixels as stored in the
 // FaxPage: x in columns, y in rows with row 0 at the top (a standard page's

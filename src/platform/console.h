@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "platform/outcome.h"
+
 namespace tamarind::platform {
 
 // Writes |text| to standard output / standard error and flushes it. False
@@ -10,6 +12,10 @@ namespace tamarind::platform {
 // a full disk); the stream's error stays set, so a later check sees it too.
 bool WriteOut(std::string_view text);
 bool WriteErr(std::string_view text);
+
+// WriteOut, with the system's reason when |text| did not all get there
+// ("standard output: Broken pipe").
+Status WriteStandardOutput(std::string_view text);
 
 // True when standard error is a terminal (progress is shown only there).
 bool ErrIsTerminal();

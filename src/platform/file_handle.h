@@ -63,6 +63,11 @@ class FileHandle {
   int fd_ = -1;
 };
 
+// Reads up to |out|.size() bytes at |offset| of descriptor |fd| (for code
+// that holds a bare descriptor): the count read, short only at the end of
+// the file, or the system's error.
+Expected<int64_t> ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out);
+
 // What a file that is not a regular one is, in the user's words: "is a
 // FIFO", "is a device", "is a folder", "is a socket", "is a symbolic link".
 const char* KindOfNonRegular(mode_t mode);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +74,15 @@ Status SetFileTimes(const std::string& path, const FileTime& accessed, const Fil
 
 // The local time formatted with strftime |format|.
 std::string LocalTimeText(const char* format);
+
+// |seconds| since 1970 as local calendar time, with the local time's offset
+// from UTC in minutes (east positive); false when the system cannot say.
+bool LocalCalendar(int64_t seconds, std::tm& local, int& utcOffsetMinutes);
+
+// Gives the file open as |fd| the permission bits of the existing file
+// |path|, so that a replacement of a private file stays private. Nothing
+// where the system keeps permissions in inherited ACLs (Windows).
+void CopyPermissionsOnto(const std::string& path, int fd);
 
 // Appends |bytes| to |path| (created 0666 less the umask when missing)
 // whole or not at all: with a single write, so entries of concurrent

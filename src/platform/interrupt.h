@@ -13,10 +13,17 @@
 // main thread is the one they interrupt; the handler is installed without
 // SA_RESTART, so a call that waits there (a read from a pipe, an open)
 // returns EINTR and the program sees the flag.
+//
+// On Windows the "signals" are console events, taken through
+// SetConsoleCtrlHandler: Ctrl-C and Ctrl-Break are recorded as SIGINT, the
+// console's close box, log-off and shut-down as SIGTERM. The system runs the
+// handler on a thread of its own, so blocking in threads is not needed
+// there and does nothing.
 #pragma once
 
 #include <signal.h>
 
+#include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -76,8 +83,10 @@ class InterruptSignalsBlocked {
   InterruptSignalsBlocked(const InterruptSignalsBlocked&) = delete;
   InterruptSignalsBlocked& operator=(const InterruptSignalsBlocked&) = delete;
 
+#ifndef _WIN32
  private:
   sigset_t previous_;
+#endif
 };
 
 // Starts a thread that has the three signals blocked from its first
@@ -91,6 +100,9 @@ std::jthread StartThreadWithInterruptsBlocked(Function&& function, Arguments&&..
 // Ends the process as the recorded signal would have (default action, so
 // the parent sees "killed by SIGINT"); returns only when none was recorded.
 void EndProcessWithPendingSignal();
+
+// "SIGINT" for SIGINT and so on; "" for 0 or a number no signal has.
+std::string SignalName(int signal);
 
 // A closed standard output or pipe then gives EPIPE on write instead of
 // ending the process, and a file-size limit (ulimit -f) EFBIG instead of

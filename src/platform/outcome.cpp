@@ -16,7 +16,11 @@ namespace {
 
 std::string ErrorText(int error) {
   char buffer[256] = {};
+#ifdef _WIN32
+  const char* text = strerror_s(buffer, sizeof buffer, error) == 0 ? buffer : nullptr;
+#else
   const char* text = TextOf(strerror_r(error, buffer, sizeof buffer), buffer);
+#endif
   if (text && *text) return text;
   return "error " + std::to_string(error);
 }

@@ -1,66 +1,72 @@
 #include "platform/paths.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <vector>
-
 namespace tamarind::platform {
 
 namespace {
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
+bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool StartsWithDrive(std::string_view path) {
+  return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
 }
 
-std::string XdgFolder(const char* variable, std::string_view fallbackUnderHome) {
-  std::string folder = Environment(variable);
-  if (!folder.empty() && folder.front() == kSeparator) return folder;
-  std::string home = Environment("HOME");
-  if (home.empty()) return {};
-  return JoinPath(home, fallbackUnderHome);
+// "\\server\share" and "\\?\..." / "\\.\...": the end of the root.
+size_t UncRootLength(std::string_view path) {
+  constexpr PathStyle kWin = PathStyle::kWindows;
+  if ((path[2] == '?' || path[2] == '.') && path.size() >= 4 && IsSeparator(path[3], kWin)) {
+    // A device or long-path prefix; a drive after it belongs to the root.
+    const std::string_view rest = path.substr(4);
+    if (StartsWithDrive(rest)) return 4 + (rest.size() > 2 && IsSeparator(rest[2], kWin) ? 3 : 2);
+    return 4;
+  }
+  const size_t server = FirstSeparator(path, 2, kWin);
+  if (server == std::string_view::npos || server == 2) return path.size();
+  const size_t share = FirstSeparator(path, server + 1, kWin);
+  return share == std::string_view::npos ? path.size() : share + 1;
 }
 
 }  // namespace
 
-std::string ModulePath() {
-  std::vector<char> buffer(256);
-  for (;;) {
-    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
-    buffer.resize(buffer.size() * 2);
-  }
+size_t LastSeparator(std::string_view path, PathStyle style) {
+  for (size_t at = path.size(); at-- > 0;)
+    if (IsSeparator(path[at], style)) return at;
+  return std::string_view::npos;
 }
 
-std::string_view FolderOf(std::string_view path) {
-  size_t cut = path.rfind(kSeparator);
-  if (cut == std::string_view::npos) return {};
-  if (cut == 0) return path.substr(0, 1);
+size_t FirstSeparator(std::string_view path, size_t from, PathStyle style) {
+  for (size_t at = from; at < path.size(); ++at)
+    if (IsSeparator(path[at], style)) return at;
+  return std::string_view::npos;
+}
+
+size_t RootLength(std::string_view path, PathStyle style) {
+  if (style == PathStyle::kPosix) return !path.empty() && path[0] == '/' ? 1 : 0;
+  if (StartsWithDrive(path)) return path.size() > 2 && IsSeparator(path[2], style) ? 3 : 2;
+  if (path.size() >= 3 && IsSeparator(path[0], style) && IsSeparator(path[1], style)) return UncRootLength(path);
+  return !path.empty() && IsSeparator(path[0], style) ? 1 : 0;
+}
+
+bool IsAbsolutePath(std::string_view path, PathStyle style) {
+  if (style == PathStyle::kPosix) return !path.empty() && path[0] == '/';
+  // "C:" and "\" alone still depend on a current folder or drive.
+  if (StartsWithDrive(path)) return path.size() > 2 && IsSeparator(path[2], style);
+  return path.size() >= 2 && IsSeparator(path[0], style) && IsSeparator(path[1], style);
+}
+
+std::string_view FolderOf(std::string_view path, PathStyle style) {
+  const size_t root = RootLength(path, style);
+  const size_t cut = LastSeparator(path, style);
+  if (cut == std::string_view::npos || cut < root) return path.substr(0, root);
   return path.substr(0, cut);
 }
 
-std::string JoinPath(std::string_view folder, std::string_view name) {
+std::string JoinPath(std::string_view folder, std::string_view name, PathStyle style) {
   std::string joined(folder);
-  if (!joined.empty() && joined.back() != kSeparator) joined += kSeparator;
+  const bool bareDrive = style == PathStyle::kWindows && folder.size() == 2 && StartsWithDrive(folder);
+  if (!joined.empty() && !IsSeparator(joined.back(), style) && !bareDrive)
+    joined += style == PathStyle::kWindows ? '\\' : '/';
   joined += name;
   return joined;
-}
-
-std::string TempFolder() {
-  std::string folder = Environment("TMPDIR");
-  return folder.empty() ? std::string("/tmp") : folder;
-}
-
-std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
-
-std::string UserStateFolder() { return XdgFolder("XDG_STATE_HOME", ".local/state"); }
-
-bool IsRegularFile(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace tamarind::platform

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/paths.h"
+#include "codec/fax/page_geometry.h"
 
 namespace tamarind {
 
@@ -33,21 +33,27 @@ std::string RefusalOf(const Claim& claim, const PreviewLimits& limits) {
   return {};
 }
 
+// The page's size in square pixels, its rows weighted as ScalePage weighs
+// them.
+PageExtent ExtentOf(const PageGeometry& geometry) {
+  return {static_cast<int>(geometry.Width()),
+          std::max(1, static_cast<int>(std::lround(geometry.Rows() * geometry.SquareRowHeight())))};
+}
+
 PageExtent ExtentOf(const Claim& claim) {
-  const double rowHeight = static_cast<double>(WinFaxReader::kHorizontalResolution) / claim.yResolution;
-  return {static_cast<int>(claim.width), std::max(1, static_cast<int>(std::lround(claim.rows * rowHeight)))};
+  return ExtentOf(PageGeometry(claim.width, claim.rows, WinFaxReader::kHorizontalResolution, claim.yResolution));
 }
 
 }  // namespace
 
 platform::Expected<std::unique_ptr<FaxPages>> FaxPages::Open(const std::string& path, const PreviewLimits& limits) {
-  // Opening a pipe would wait for a writer, and a device may never end.
-  if (!platform::IsRegularFile(path)) return Failure{"not a regular file"};
   std::unique_ptr<FaxPages> pages(new FaxPages(path, limits));
   auto reader = std::make_unique<WinFaxReader>();
-  if (!reader->Open(path)) return Failure{"cannot be read"};
+  // A pipe (which would wait for a writer) or a device (which may never
+  // end) is refused as it is opened, with what it is.
+  if (platform::Status opened = reader->Open(path); !opened) return std::move(opened).failure();
   pages->pageCount_ = reader->CountPages();
-  if (pages->pageCount_ == 0) return Failure{"not a WinFax file"};
+  if (pages->pageCount_ == 0) return Failure::About(path, "not a WinFax file");
   for (int i = 0; i < pages->pageCount_; ++i) {
     reader->ReadHeaderAt(reader->PageOffset(i));
     const Claim claim = ClaimOf(reader->Header(), reader->FileSize());
@@ -87,9 +93,8 @@ platform::Expected<FaxPage> FaxPages::Decode(int index) const {
   reader->DecodePage(index, page);
   ReturnReader(std::move(reader));
   if (page.width < 1 || page.height < 1) return Failure{"the page holds no image"};
-  const double rowHeight = page.y_resolution == 0 ? 1.0 : static_cast<double>(page.x_resolution) / page.y_resolution;
   std::lock_guard lock(extentsLock_);
-  extents_[static_cast<size_t>(index)] = {page.width, std::max(1, static_cast<int>(std::lround(page.height * rowHeight)))};
+  extents_[static_cast<size_t>(index)] = ExtentOf(PageGeometry(page));
   return page;
 }
 
@@ -101,7 +106,7 @@ PageExtent FaxPages::Extent(int index) const {
 
 platform::Expected<GreyPicture> FaxPages::Render(int index, double scale, int quarterTurns) const {
   platform::Expected<FaxPage> page = Decode(index);
-  if (!page) return Failure{page.reason()};
+  if (!page) return std::move(page).failure();
   // ScalePage fits the page into a box; a box as wide as the scaled page
   // and of any height gives that scale.
   const double clamped = std::clamp(scale, 1e-4, 1.0);

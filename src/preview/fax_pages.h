@@ -39,7 +39,8 @@ class FaxPages {
   // laying out before it is decoded; 0 x 0 for a page past the end.
   PageExtent Extent(int index) const;
 
-  // Page |index| decoded, judged against the limits first.
+  // Page |index| decoded, judged against the limits first. A failure is
+  // the page's and names no file; Open's name the file.
   platform::Expected<FaxPage> Decode(int index) const;
   // Page |index| at |scale| (at most 1: one page pixel to one picture
   // pixel; a page row stands for as many square rows as its resolution

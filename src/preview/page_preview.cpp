@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 
+#include "codec/fax/page_geometry.h"
 #include "faxdoc/format_code.h"
 #include "preview/fax_pages.h"
 
@@ -97,12 +98,11 @@ class RowAccumulator {
 
 GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight) {
   GreyPicture picture;
-  if (page.width < 1 || page.height < 1 || maxWidth < 1 || maxHeight < 1) return picture;
-  // Pixels are square at the horizontal resolution: a row stands for
-  // x / y resolution rows of square pixels.
-  const double rowHeight =
-      page.y_resolution == 0 ? 1.0 : static_cast<double>(page.x_resolution) / page.y_resolution;
-  const double squareHeight = page.height * rowHeight;
+  const PageGeometry geometry(page);
+  if (geometry.Empty() || !HoldsRows(page) || maxWidth < 1 || maxHeight < 1) return picture;
+  // Pixels are square at the horizontal resolution: a superfine row is
+  // half a square pixel high, not one whole repeated row.
+  const double squareHeight = page.height * geometry.SquareRowHeight();
   const double scale = std::min({1.0, maxWidth / static_cast<double>(page.width), maxHeight / squareHeight});
   picture.width = std::max(1, static_cast<int>(std::lround(page.width * scale)));
   picture.height = std::max(1, static_cast<int>(std::lround(squareHeight * scale)));
@@ -124,16 +124,16 @@ GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight) {
 
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits) {
-  if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure{"not a WinFax file"};
+  if (FormatCodeFromExtension(path) != kWinFaxFormat) return Failure::About(path, "not a WinFax file");
   return RenderFirstPageAnyName(path, maxWidth, maxHeight, limits);
 }
 
 platform::Expected<GreyPicture> RenderFirstPageAnyName(const std::string& path, int maxWidth, int maxHeight,
                                                        const PreviewLimits& limits) {
   platform::Expected<std::unique_ptr<FaxPages>> pages = FaxPages::Open(path, limits);
-  if (!pages) return Failure{pages.reason()};
+  if (!pages) return std::move(pages).failure();
   platform::Expected<FaxPage> page = (*pages)->Decode(0);
-  if (!page) return Failure{page.reason()};
+  if (!page) return std::move(page).failure().WithPath(path);
   return ScalePage(*page, maxWidth, maxHeight);
 }
 

@@ -40,8 +40,9 @@ struct PreviewLimits {
 GreyPicture ScalePage(const FaxPage& page, int maxWidth, int maxHeight);
 
 // The first page of the WinFax file at |path|, as ScalePage gives it. Fails
-// with the reason in the user's words for a file that is not a WinFax file,
-// cannot be read, holds no image, or claims more than |limits| allow.
+// with the reason in the user's words, naming |path|, for a file that is
+// not a WinFax file, cannot be read, holds no image, or claims more than
+// |limits| allow.
 platform::Expected<GreyPicture> RenderFirstPage(const std::string& path, int maxWidth, int maxHeight,
                                                 const PreviewLimits& limits = {});
 

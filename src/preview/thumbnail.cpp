@@ -7,7 +7,7 @@ namespace tamarind {
 
 platform::Status WriteThumbnail(const std::string& input, const std::string& output, int size) {
   platform::Expected<GreyPicture> picture = RenderFirstPageAnyName(input, size, size);
-  if (!picture) return platform::Failure{input + ": " + picture.reason()};
+  if (!picture) return picture.status();
   return WriteGreyPng(output, picture->width, picture->height, picture->samples);
 }
 

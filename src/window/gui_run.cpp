@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "batch/convert_folder.h"
-#include "batch/run_report.h"
 #include "convert/conversion_log.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
@@ -17,7 +16,7 @@ namespace tamarind {
 
 namespace {
 
-using platform::kSeparator;
+using platform::IsSeparator;
 
 }  // namespace
 
@@ -58,30 +57,22 @@ std::string GuiReportHeader(std::string_view sourceFolder, std::string_view dest
          "\r\nDestination Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
 }
 
-FileResult ClassifyResult(const FileOutcome& outcome) {
-  const std::string_view status = StatusName(outcome);
-  if (status == "converted") return FileResult::Converted;
-  if (status == "skipped") return FileResult::Skipped;
-  if (status == "not-fax") return FileResult::NotWinFax;
-  return FileResult::Failed;
-}
-
 std::string_view ResultText(FileResult result) {
   switch (result) {
     case FileResult::Converted: return "Converted!";
     case FileResult::Skipped: return "Already exist, skipped!";
-    case FileResult::NotWinFax: return "Not WinFax File!";
+    case FileResult::NotFax: return "Not WinFax File!";
     case FileResult::Failed: break;
   }
   return "Failed!";
 }
 
 std::string ShownPath(std::string_view path, std::string_view folder) {
-  while (folder.size() > 1 && folder.back() == kSeparator) folder.remove_suffix(1);
+  while (folder.size() > 1 && IsSeparator(folder.back())) folder.remove_suffix(1);
   if (folder.empty() || !path.starts_with(folder)) return std::string(path);
   std::string_view rest = path.substr(folder.size());
-  if (folder.back() != kSeparator) {  // anything but the root
-    if (rest.empty() || rest.front() != kSeparator) return std::string(path);
+  if (!IsSeparator(folder.back())) {  // anything but the root
+    if (rest.empty() || !IsSeparator(rest.front())) return std::string(path);
     rest.remove_prefix(1);
   }
   return std::string(rest.empty() ? path : rest);
@@ -151,18 +142,18 @@ void Tally(RunProgress& progress, FileResult result) {
   switch (result) {
     case FileResult::Converted: ++progress.converted; break;
     case FileResult::Skipped: ++progress.skipped; break;
-    case FileResult::NotWinFax:
+    case FileResult::NotFax:
     case FileResult::Failed: ++progress.failures; break;
   }
 }
 
 FinishedFile FinishedFileOf(const FileTask& task, const FileOutcome& outcome) {
   FinishedFile file;
-  file.result = ClassifyResult(outcome);
+  file.result = Classify(outcome);
   file.outputs = outcome.outputs;
   // A conversion that names no files (a scripted one) wrote its output.
-  if (file.outputs.empty() && outcome.result == kConverted) file.outputs.push_back(task.output);
-  if (file.result == FileResult::NotWinFax || file.result == FileResult::Failed) file.reason = outcome.reason;
+  if (file.outputs.empty() && file.result == FileResult::Converted) file.outputs.push_back(task.output);
+  if (IsFailure(file.result)) file.reason = outcome.reason;
   return file;
 }
 

@@ -37,12 +37,8 @@ struct RunPlan {
   bool createLogFolders = true;
 };
 
-enum class FileResult { Converted, Skipped, NotWinFax, Failed };
-inline constexpr FileResult kAllFileResults[] = {FileResult::Converted, FileResult::Skipped, FileResult::NotWinFax,
-                                                 FileResult::Failed};
-// The result as the JSON report's "status" judges it: a fax that lost a
-// page failed, whatever its result code.
-FileResult ClassifyResult(const FileOutcome& outcome);
+// The results list's word for a file Classify judged so: "Converted!",
+// "Already exist, skipped!", "Not WinFax File!" or "Failed!".
 std::string_view ResultText(FileResult result);
 
 // |path| as the results list shows it: relative to |folder| when it lies

@@ -1,7 +1,5 @@
 #include "window/profile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -186,8 +184,7 @@ platform::Status ProfileFile::Save() const {
   auto file = platform::AtomicOutputFile::Create(target.string());
   if (!file) return file.status();
   // A file the user made private stays private.
-  struct stat existing {};
-  if (stat(target.c_str(), &existing) == 0) fchmod((*file)->Descriptor(), existing.st_mode & 07777);
+  platform::CopyPermissionsOnto(target.string(), (*file)->Descriptor());
   const std::string text = Text();
   std::fwrite(text.data(), 1, text.size(), (*file)->Stream());
   return (*file)->Commit();

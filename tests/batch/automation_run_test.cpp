@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -102,23 +103,37 @@ class AutomationRun : public ::testing::Test {
   test::ScopedTempDir dir;
 };
 
-// A shard holds every file whose hash falls in it and no other, whatever N.
-TEST_F(AutomationRun, ShardsTogetherMakeExactlyTheSingleRun) {
+// FNV-1a, 64 bits, as published: the shard rule every machine applies.
+uint64_t Fnv1a64(std::string_view bytes) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char byte : bytes) hash = (hash ^ byte) * 0x100000001b3ull;
+  return hash;
+}
+
+// A shard holds exactly the files whose hash of the path relative to the
+// source folder falls in it, whatever N; together they are the single run.
+TEST_F(AutomationRun, ShardsTakeTheFilesTheirPathsHashTo) {
   ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=all").exitCode, 0);
   const auto single = Tree(dir.File("all"));
   ASSERT_EQ(single.size(), 8u);
+  bool nameWouldDiffer = false;
   for (int count : {1, 2, 5}) {
     std::set<std::string> sources;
     for (int index = 0; index < count; ++index) {
       const std::string shard = std::to_string(index) + "/" + std::to_string(count);
       const std::string destination = "shards" + std::to_string(count);
       ASSERT_EQ(Tamarind("/q /d=in /i /kh /sd=" + destination + " /shard=" + shard + " /report=r.jsonl").exitCode, 0);
-      for (const auto& [source, object] : FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl")))))
+      for (const auto& [source, object] : FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl"))))) {
         EXPECT_TRUE(sources.insert(source).second) << source << " in two shards of " << count;
+        const std::string relative = source.substr(3);  // "in/"
+        EXPECT_EQ(Fnv1a64(relative) % count, static_cast<uint64_t>(index)) << relative << " of " << count;
+        nameWouldDiffer |= Fnv1a64(fs::path(relative).filename().string()) % count != Fnv1a64(relative) % count;
+      }
     }
     EXPECT_EQ(sources.size(), 6u) << count;
     EXPECT_TRUE(Tree(dir.File("shards" + std::to_string(count))) == single) << count;
   }
+  EXPECT_TRUE(nameWouldDiffer) << "no file tells a hash of the path from a hash of the name";
 }
 
 TEST_F(AutomationRun, FileListsNameFilesRelativeToTheSourceFolderOrAsGiven) {
@@ -185,7 +200,8 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
   EXPECT_EQ(run.exitCode, 2);
   // Standard output is the report alone; the human report went to
   // standard error.
-  EXPECT_THAT(Err(), HasSubstr("Total converted FAX files: 5\n"));
+  // torn.fxd lost a page: failed here as in the JSON report.
+  EXPECT_THAT(Err(), HasSubstr("Total converted FAX files: 4\n"));
   const std::vector<Json> lines = JsonLines(run.output);
   auto objects = FileObjects(lines);
   ASSERT_EQ(objects.size(), 6u);
@@ -198,11 +214,16 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
   for (const auto& [source, object] : objects) {
     EXPECT_EQ(object["status"], expected[source]) << source;
     EXPECT_EQ(object["reason"].is_null(), object["status"] == "converted") << source;
-    EXPECT_GE(object["seconds"].get<double>(), 0) << source;
+    // Every file takes a moment, measured finer than whole seconds.
+    const double seconds = object["seconds"].get<double>();
+    EXPECT_GT(seconds, 0) << source;
+    EXPECT_NE(seconds, std::floor(seconds)) << source;
     for (const std::string output : object["outputs"]) listed.insert(output);
     pages += object["pages"].get<int>();
   }
   EXPECT_EQ(pages, 1 + 2 + 1 + 3 + 0 + 1);
+  EXPECT_EQ(objects["in/torn.fxd"]["missing"], Json::array({2}));
+  EXPECT_EQ(objects["in/a.fxd"]["missing"], Json::array());
   // Every listed output is on disk, whole, and nothing else is.
   std::set<std::string> onDisk;
   for (const auto& [name, bytes] : Tree(dir.File("out"))) {
@@ -213,11 +234,30 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
   EXPECT_EQ(lines.back()["summary"],
             (Json{{"files", 6}, {"converted", 4}, {"skipped", 0}, {"failed", 1}, {"not-fax", 1},
                   {"seconds", lines.back()["summary"]["seconds"]}, {"complete", true}, {"signal", nullptr}}));
+
+  // A single file that is no WinFax file has its line too, and fails the
+  // run.
+  test::WriteFileText(dir.File("in/notes.tif"), "tiff");
+  EXPECT_EQ(Tamarind("/q /f=in/notes.tif /sf=out/notes.jpg /report=one.jsonl").exitCode, 2);
+  EXPECT_THAT(test::ReadFileText(dir.File("log.txt")),
+              HasSubstr("Tamarind command line mode : convert file\r\nFailed : in/notes.tif - Not WinFax File\r\n"));
+  auto one = FileObjects(JsonLines(test::ReadFileText(dir.File("one.jsonl"))));
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one["in/notes.tif"]["status"], "not-fax");
+  EXPECT_THAT(one["in/notes.tif"]["reason"].get<std::string>(), HasSubstr("in/notes.tif: not a WinFax file"));
 }
 
 TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
   fs::create_directory(dir.File("folder.lst"));
+  test::WriteFileText(dir.File("l.lst"), "a.fxd\n");
+  const auto inputs = Tree(dir.File("in"));
   const char* refused[][2] = {
+      // The report may replace neither an input nor an output, by any name.
+      {"/report=in/a.fxd", "/report=in/a.fxd: names in/a.fxd"},
+      {"/report=./in/../in/sub/c.fxd /i", "/report=./in/../in/sub/c.fxd: names in/sub/c.fxd"},
+      {"/files-from=l.lst /report=l.lst", "/report=l.lst: names l.lst"},
+      {"/report=out/b002.jpg", "/report=out/b002.jpg: an output of in/b.fxs may take its name"},
+      {"/report=log.txt", "/report=log.txt: names the log as well"},
       {"/shard=1", "/shard=1"},           {"/shard=2/2", "/shard=2/2"},       {"/shard=a/3", "/shard=a/3"},
       {"/shard=0/0", "/shard=0/0"},       {"/shard=-1/3", "/shard=-1/3"},     {"/watch=ten", "/watch=ten"},
       {"/watch=0", "/watch=0"},           {"/watch=", "/watch="},             {"/files-from=none.lst", "/files-from=none.lst"},
@@ -233,6 +273,7 @@ TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
   EXPECT_EQ(Tamarind("/f=in/a.fxd /sf=out/a.jpg /shard=0/2").exitCode, 64);
   EXPECT_FALSE(test::FileExists(dir.File("out")));
   EXPECT_FALSE(test::FileExists(dir.File("log.txt")));
+  EXPECT_TRUE(Tree(dir.File("in")) == inputs);
 }
 
 // The program running in the background, as a watch does.
@@ -299,6 +340,12 @@ TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
   ASSERT_TRUE(watch.Running());
   ASSERT_GE(SecondsUntilExists(dir.File("out/first.jpg"), 10), 0);  // the first pass
 
+  // Later passes keep the /skip rule: a fax older than its output, as one
+  // converted elsewhere, is left alone.
+  test::WriteFileText(dir.File("out/old.jpg"), "converted elsewhere");
+  Fax("inbox/old.fxd", {"text-fine-g3"});
+  const platform::FileTime yesterday{platform::StatusOf(dir.File("inbox/old.fxd"))->modified.seconds - 86400, 0};
+  ASSERT_TRUE(platform::SetFileTimes(dir.File("inbox/old.fxd"), yesterday, yesterday));
   Fax("inbox/dropped.fxd", {"text-standard-g4"});
   // A fax still being copied: a part now, more every 0.3 s for 3 s.
   const std::vector<uint8_t> whole = test::ReadFileBytes(dir.File("in/b.fxs"));
@@ -324,11 +371,14 @@ TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
   EXPECT_EQ(watch.StopWith(SIGTERM, std::chrono::seconds(10)), 0);
   std::set<std::string> left;
   for (const auto& [name, bytes] : Tree(dir.File("out"))) left.insert(name);
-  EXPECT_EQ(left, (std::set<std::string>{"dropped.jpg", "first.jpg"}));
+  EXPECT_EQ(left, (std::set<std::string>{"dropped.jpg", "first.jpg", "old.jpg"}));
+  EXPECT_TRUE(test::ReadFileText(dir.File("out/old.jpg")) == "converted elsewhere") << "converted again";
   // The report holds the last pass that converted something.
-  auto objects = FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl"))));
-  ASSERT_EQ(objects.size(), 1u);
-  EXPECT_EQ(objects.begin()->second["status"], "converted");
+  std::map<std::string, std::string> statuses;
+  for (const auto& [source, object] : FileObjects(JsonLines(test::ReadFileText(dir.File("r.jsonl")))))
+    statuses[source] = object["status"];
+  EXPECT_EQ(statuses, (std::map<std::string, std::string>{{dir.File("inbox/dropped.fxd"), "converted"},
+                                                          {dir.File("inbox/old.fxd"), "skipped"}}));
   const std::string log = test::ReadFileText(dir.File("log.txt"));
   EXPECT_THAT(log, HasSubstr("first.fxd --> "));
   EXPECT_THAT(log, HasSubstr("dropped.fxd --> "));

@@ -1,5 +1,7 @@
 // The real program from the command line: report on standard output, the
 // log in the per-user state folder, and the exit status.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
@@ -29,11 +31,12 @@ class CommandLineRun : public ::testing::Test {
 
 TEST_F(CommandLineRun, SingleFileConvertsPrintsAndLogs) {
   test::WriteFaxFile(dir.File("a.fxd"), {"text-standard-g4"});
-  test::CommandResult run = Tamarind("/f=a.fxd /sf=out/a.jpg");
+  // One page goes under the destination itself; missing folders are made.
+  test::CommandResult run = Tamarind("/f=a.fxd /sf=out/deep/a.jpg");
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.output, "Tamarind command line mode : convert file\na.fxd --> out/a.jpg : Success !\n");
-  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/a.jpg")));
-  EXPECT_NE(Log().find("Tamarind command line mode : convert file\r\na.fxd --> out/a.jpg : Success !\r\n---"),
+  EXPECT_EQ(run.output, "Tamarind command line mode : convert file\na.fxd --> out/deep/a.jpg : Success !\n");
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/deep/a.jpg")));
+  EXPECT_NE(Log().find("Tamarind command line mode : convert file\r\na.fxd --> out/deep/a.jpg : Success !\r\n---"),
             std::string::npos);
   // Only the JPEG is left behind: no temporary BMP, no half-written file.
   auto entries = platform::ListFolder(dir.Path());
@@ -65,29 +68,52 @@ TEST_F(CommandLineRun, DestinationNamedForAnotherFormatIsSaid) {
   EXPECT_TRUE(test::IsWholeJpeg(dir.File("x.pdf")));
 }
 
-TEST_F(CommandLineRun, FailuresGiveExitStatusTwo) {
-  test::WriteFileText(dir.File("x.tif"), "tiff");
-  test::CommandResult run = Tamarind("/q /f=x.tif /sf=x.jpg");
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.output, "");
-  EXPECT_NE(Log().find("Tamarind command line mode : convert file\r\nFailed : x.tif - Not WinFax File\r\n"),
-            std::string::npos);
 
-  EXPECT_EQ(Tamarind("/q /d=missing /sd=out").exitCode, 2);
+// The report and the log never replace an input or an output: refused as a
+// switch is, before anything is written, with the file named.
+TEST_F(CommandLineRun, RunFilesNamingInputsOrOutputsAreRefused) {
+  test::WriteFaxFile(dir.File("a.fxd"), {"text-fine-g3", "text-fine-g4"});
+  ASSERT_EQ(symlink("a.fxd", dir.File("link.fxd").c_str()), 0);
+  const std::vector<uint8_t> fax = test::ReadFileBytes(dir.File("a.fxd"));
+  const std::pair<const char*, const char*> refused[] = {
+      {"/report=a.fxd", "tamarind: /report=a.fxd: names a.fxd, an input of this run"},
+      {"/report=link.fxd", "tamarind: /report=link.fxd: names a.fxd, an input of this run"},
+      {"/log=./a.fxd", "tamarind: /log=./a.fxd: names a.fxd, an input of this run"},
+      {"/report=out/a002.jpg", "tamarind: /report=out/a002.jpg: an output of a.fxd may take its name"},
+      {"/ocr /report=out/a.txt", "tamarind: /report=out/a.txt: an output of a.fxd may take its name"},
+  };
+  for (const auto& [switches, said] : refused) {
+    test::CommandResult run = Tamarind("/f=a.fxd /sf=out/a.jpg " + std::string(switches), " 2>&1");
+    EXPECT_EQ(run.exitCode, 64) << switches;
+    EXPECT_EQ(run.output.substr(0, run.output.find('\n')), said) << switches;
+  }
+  EXPECT_TRUE(test::ReadFileBytes(dir.File("a.fxd")) == fax);
+  EXPECT_FALSE(test::FileExists(dir.File("out")));
+  EXPECT_FALSE(test::FileExists(dir.File("state")));  // no log either
+
+  test::CommandResult thumbnail = test::RunCommand(ShellQuote(test::BinaryDir() + "/tamarind") + " --thumbnail " +
+                                                   ShellQuote(dir.File("a.fxd")) + " " +
+                                                   ShellQuote(dir.File("./a.fxd")) + " 128 2>&1");
+  EXPECT_EQ(thumbnail.exitCode, 64);
+  EXPECT_EQ(thumbnail.output, "tamarind: " + dir.File("./a.fxd") + ": names the fax the thumbnail is made from\n");
+  EXPECT_TRUE(test::ReadFileBytes(dir.File("a.fxd")) == fax);
 }
 
-TEST_F(CommandLineRun, FolderRunWithAFailedPageExitsTwoButCountsTheFile) {
-  ASSERT_TRUE(platform::MakeFolders(dir.File("in")));
-  test::WriteFaxFile(dir.File("in/good.fxd"), {"text-fine-g3"});
-  test::WriteFaxFile(dir.File("in/torn.fxd"), {"text-fine-g3", test::kEmptyPage, "text-fine-g3"});
-  test::CommandResult run = Tamarind("/d=in /sd=out /log=" + ShellQuote(dir.File("my.log")));
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_NE(run.output.find("Total converted FAX files: 2\n"), std::string::npos) << run.output;
-  EXPECT_NE(test::ReadFileText(dir.File("my.log")).find("Failed :  Error in converting FAX to JPEG!\r\n"),
-            std::string::npos);
-
-  test::CommandResult clean = Tamarind("/q /d=in /sd=out /filter=good*");
-  EXPECT_EQ(clean.exitCode, 0);
+// Standard output lost under /report=- (closed, full, a reader gone): the
+// report is not all there, which fails the run and is said.
+TEST_F(CommandLineRun, ALostJsonReportOnStandardOutputFailsTheRun) {
+  test::WriteFaxFile(dir.File("a.fxd"), {"text-fine-g3"});
+  const std::pair<const char*, const char*> losses[] = {
+      {">&-", "Bad file descriptor"}, {">/dev/full", "No space left on device"}, {"| true", "Broken pipe"}};
+  for (const auto& [redirection, cause] : losses) {
+    test::RunCommand("cd " + ShellQuote(dir.Path()) + " && { TMPDIR=. " + ShellQuote(test::BinaryDir() + "/tamarind") +
+                     " /f=a.fxd /sf=out/a.jpg /report=- /log=log.txt 2>err.txt; echo $? >status; } " + redirection);
+    EXPECT_EQ(test::ReadFileText(dir.File("status")), "2\n") << redirection;
+    EXPECT_NE(test::ReadFileText(dir.File("err.txt")).find(std::string("tamarind: the report cannot be written: "
+                                                                       "standard output: ") + cause),
+              std::string::npos)
+        << redirection << ": " << test::ReadFileText(dir.File("err.txt"));
+  }
 }
 
 }  // namespace

@@ -279,7 +279,7 @@ TEST(ConvertInParallelTest, WorkersSeeEveryOptionTheCommandLineSet) {
   ConvertInParallel(job, tasks, 2, [&](ConversionJob& worker, const std::string&, const std::string&) {
     std::lock_guard lock(mutex);
     seen.push_back(worker.options);
-    return 0;
+    return FileOutcome{};
   });
   EXPECT_THAT(seen, ::testing::ElementsAre(job.options, job.options));
 }

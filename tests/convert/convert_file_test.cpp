@@ -62,16 +62,13 @@ TEST_F(ConvertFileTest, ThreePagesGiveNumberedFilesAndTheWorkedReport) {
   EXPECT_TRUE(JpegShowsPage(out + "a002.jpg", RealPageNamed("text-fine-g4")));
   EXPECT_TRUE(JpegShowsPage(out + "a003.jpg", RealPageNamed("halftone-g3")));
   EXPECT_EQ(job.failures, 0);
-}
-
-TEST_F(ConvertFileTest, OnePageIsWrittenUnderTheDestinationItself) {
-  std::string source = Path("one.fxs");
-  WriteFaxFile(source, {"wide-g4"});
-  std::string destination = Path("deep/er/one.jpg");  // missing folders are made
-
-  EXPECT_EQ(job.ConvertFile(source, destination), kConverted);
-  EXPECT_EQ(job.report, source + " --> " + destination + " : Success !\r\n");
-  EXPECT_TRUE(test::IsWholeJpeg(destination));
+  const FileOutcome& outcome = job.lastOutcome;
+  EXPECT_EQ(outcome.result, kConverted);
+  EXPECT_EQ(outcome.outputs, (std::vector<std::string>{out + "a001.jpg", out + "a002.jpg", out + "a003.jpg"}));
+  EXPECT_EQ(outcome.pages, 3);
+  EXPECT_EQ(outcome.pagesWritten, 3);
+  EXPECT_EQ(Classify(outcome), FileResult::Converted);
+  EXPECT_GT(outcome.seconds, 0);
 }
 
 TEST_F(ConvertFileTest, FailuresReportTheirOwnLines) {
@@ -111,27 +108,26 @@ TEST_F(ConvertFileTest, FailuresReportTheirOwnLines) {
   EXPECT_FALSE(test::FileExists(Path("j.jpg")));
 }
 
-TEST_F(ConvertFileTest, FailedMiddlePageLeavesTheOthersAndTheLastResult) {
+// A fax that lost a page has failed, whatever its last page did: its page
+// lines keep their texts, and a last line names the page.
+TEST_F(ConvertFileTest, AFailedMiddlePageFailsTheFaxAndIsNamed) {
   std::string source = Path("gap.fxm");
   WriteFaxFile(source, {"text-fine-g3", test::kEmptyPage, "text-standard-g4"});
 
-  EXPECT_EQ(job.ConvertFile(source, Path("gap.jpg")), kConverted);
+  EXPECT_EQ(job.ConvertFile(source, Path("gap.jpg")), kJpegFailed);
   std::vector<std::string> lines = ReportLines(job.report);
-  ASSERT_EQ(lines.size(), 4u) << job.report;
+  ASSERT_EQ(lines.size(), 5u) << job.report;
   EXPECT_EQ(lines[0], source + " --> " + Path("gap.jpg") + " : Multiple pages as following :");
   EXPECT_EQ(lines[1], "        page 001 --> " + Path("gap001.jpg") + " : Success !");
   EXPECT_EQ(lines[2], "Failed :  Error in converting FAX to JPEG!");
   EXPECT_EQ(lines[3], "        page 003 --> " + Path("gap003.jpg") + " : Success !");
+  EXPECT_EQ(lines[4], "Failed : " + source + " - page 002 of 3 missing");
   EXPECT_FALSE(test::FileExists(Path("gap002.jpg")));
   EXPECT_TRUE(JpegShowsPage(Path("gap003.jpg"), RealPageNamed("text-standard-g4")));
-  EXPECT_EQ(job.failures, 1) << "a lost page fails the run although the file's result is 0";
-
-  // A failed first page: no header, the later line follows the failure.
-  std::string second = Path("first.fxd");
-  WriteFaxFile(second, {"text-fine-g3", test::kEmptyPage});
-  job.report.clear();
-  EXPECT_EQ(job.ConvertFile(second, Path("first.jpg")), kJpegFailed);
-  EXPECT_EQ(ReportLines(job.report).back(), "Failed :  Error in converting FAX to JPEG!");
+  EXPECT_EQ(job.lastOutcome.pagesMissing, std::vector<unsigned>{2});
+  EXPECT_EQ(job.lastOutcome.pagesWritten, 2);
+  EXPECT_EQ(job.lastOutcome.reason, source + ": page 2: no line of it could be decoded");
+  EXPECT_EQ(job.failures, 1);
 }
 
 // Pages go straight from their bitmaps into JPEGs; only a page the
@@ -147,7 +143,8 @@ TEST_F(ConvertFileTest, OnlyARefusedPageNeedsTheTemporaryBmp) {
   EXPECT_EQ(isolated.ConvertFile(source, Path("t.jpg")), kJpegFailed);
   EXPECT_EQ(isolated.report, source + " --> " + Path("t.jpg") + " : Multiple pages as following :\r\n" +
                                  "        page 001 --> " + Path("t001.jpg") + " : Success !\r\n" + "Failed : " +
-                                 source + " - Error in preparing jpeg\r\n");
+                                 source + " - Error in preparing jpeg\r\nFailed : " + source +
+                                 " - page 002 of 2 missing\r\n");
   EXPECT_NE(isolated.lastOutcome.reason.find("no/such/folder"), std::string::npos) << isolated.lastOutcome.reason;
   EXPECT_TRUE(JpegShowsPage(Path("t001.jpg"), RealPageNamed("text-fine-g3")));
   EXPECT_FALSE(test::FileExists(Path("t002.jpg")));
@@ -186,7 +183,7 @@ TEST_F(ConvertFileTest, KeepDateStampsEveryPageFileWrittenAndNothingElse) {
   ASSERT_TRUE(platform::SetFileTimes(source, {1'000'000'000, 0}, modified));
   job.options.keepDate = 1;
 
-  EXPECT_EQ(job.ConvertFile(source, Path("d.jpg")), kConverted);
+  EXPECT_EQ(job.ConvertFile(source, Path("d.jpg")), kJpegFailed);
   // Reading the source may have moved its access time on; what counts is
   // the time it has when the copy is made, after the reading.
   auto sourceStatus = platform::StatusOf(source);

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 
 #include "codec/tiff/group4.h"
+#include "ocr/languages.h"
 #include "support/document_pages.h"
 #include "support/test_files.h"
 #include "tools/winfax_writer.h"
@@ -50,10 +52,10 @@ class TextRun : public ::testing::Test {
     return folder;
   }
 
-  static test::CommandResult Tamarind(const std::string& arguments) {
+  static test::CommandResult Tamarind(const std::string& arguments, const std::string& environment = "") {
     return test::RunCommand("cd " + ShellQuote(dir().Path()) + " && TMPDIR=. XDG_STATE_HOME=" +
-                            ShellQuote(dir().File("state")) + " " + ShellQuote(test::BinaryDir() + "/tamarind") +
-                            " /q " + arguments + " 2>&1");
+                            ShellQuote(dir().File("state")) + " " + environment + " " +
+                            ShellQuote(test::BinaryDir() + "/tamarind") + " /q " + arguments + " 2>&1");
   }
 
   static std::string PdfText(const std::string& pdf, int page) {
@@ -110,11 +112,28 @@ TEST_F(TextRun, JpegPagesGetATextFileWithFormFeedsBetweenPages) {
   EXPECT_TRUE(test::FileExists(dir().File("out/doc002.jpg")));
 }
 
-TEST_F(TextRun, AMissingLanguageIsRefusedNamingItsPackage) {
-  test::CommandResult run = Tamarind("/d=. /sd=none /ocr=eng+zzz");
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_THAT(run.output, HasSubstr("tesseract-ocr-zzz"));
-  EXPECT_FALSE(test::FileExists(dir().File("none")));
+// Recognition data as downloaded language data leaves it: whatever is
+// missing stops the run before anything is converted, named with its
+// package.
+TEST_F(TextRun, MissingDataIsRefusedNamingItsPackage) {
+  const std::string installed = ocr::DefaultDataFolder() + "/";
+  struct Case {
+    std::vector<std::string> copied;  // into the private data folder
+    std::string switches;
+    std::string named;
+  } cases[] = {
+      {{"eng.traineddata", "osd.traineddata", "pdf.ttf"}, "/ocr=eng+zzz", "tesseract-ocr-zzz"},
+      {{"eng.traineddata", "pdf.ttf"}, "/ocr", "tesseract-ocr-osd"},
+      {{"eng.traineddata", "osd.traineddata"}, "/ocr /fmt=pdf", "pdf.ttf"},
+  };
+  for (const Case& c : cases) {
+    test::ScopedTempDir data;
+    for (const std::string& name : c.copied) std::filesystem::copy_file(installed + name, data.File(name));
+    test::CommandResult run = Tamarind("/d=. /sd=none " + c.switches, "TESSDATA_PREFIX=" + ShellQuote(data.Path()));
+    EXPECT_EQ(run.exitCode, 2) << c.switches;
+    EXPECT_THAT(run.output, HasSubstr(c.named)) << c.switches;
+    EXPECT_FALSE(test::FileExists(dir().File("none"))) << c.switches;
+  }
 }
 
 }  // namespace

@@ -111,6 +111,8 @@ TEST_F(WinFaxReaderTest, ChainEndsAtThe1024thPage) {
   EXPECT_EQ(reader_.PageOffset(1024), 0);
   EXPECT_EQ(reader_.AddPageOffset(5), -1);
   EXPECT_EQ(reader_.PageCount(), 1024);
+  // The pages left out are counted, the loop back ending the count.
+  EXPECT_EQ(reader_.ChainedPages(), 1030);
 }
 
 TEST_F(WinFaxReaderTest, LinksBackToAVisitedHeaderEndTheChain) {

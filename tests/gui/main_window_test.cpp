@@ -104,7 +104,7 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonAndEscAsksBeforeCancelling) {
   std::atomic<bool> release{false};
   Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return kConverted;
+    return FileOutcome{};
   });
   main.Tabs()->setCurrentIndex(1);
   Options().ChooseSourceKind(true);

@@ -194,8 +194,8 @@ TEST_F(WindowTest, EveryResultWordFitsItsColumnAndThePathsShareTheRest) {
   for (auto [name, result] : files) names.push_back(name);
   RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
     for (auto [name, result] : files)
-      if (source.ends_with(name)) return result;
-    return kException;
+      if (source.ends_with(name)) return FileOutcome::Of(result);
+    return FileOutcome::Of(kException);
   });
   RunAndWait();
   EXPECT_THAT(Results(&main), ElementsAre("Converted!", "Already exist, skipped!", "Not WinFax File!", "Failed!"));
@@ -364,7 +364,7 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ++converted;
-    return kConverted;
+    return FileOutcome{};
   });
   main.Tabs()->setCurrentIndex(1);
   Click(kIdConvertFiles);
@@ -402,7 +402,8 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   EXPECT_THAT(test::ReadFileText(processPaths.logPath), HasSubstr("Tamarind in GUI mode : convert folder\r\n"));
 
   // The next run starts afresh.
-  Page().SetFileConverter([](ConversionJob&, const std::string&, const std::string&) { return kSkipped; });
+  Page().SetFileConverter(
+      [](ConversionJob&, const std::string&, const std::string&) { return FileOutcome::Of(kSkipped); });
   RunAndWait();
   EXPECT_EQ(Rows(&main).size(), 200u);
 }
@@ -416,7 +417,7 @@ TEST_F(WindowTest, ClosingDuringARunStopsTheWorkerFirstThenSaves) {
     ++started;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     inside = false;
-    return kConverted;
+    return FileOutcome{};
   });
   main.Tabs()->setCurrentIndex(1);
   Click(kIdConvertFiles);
@@ -472,7 +473,7 @@ TEST_F(WindowTest, TimerRunLeavesTheBoxBeingTypedInAlone) {
   std::atomic<bool> release{false};
   RunScripted(main, dir.Path(), {"a.fxd", "b.fxd"}, [&](ConversionJob&, const std::string&, const std::string&) {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return kConverted;
+    return FileOutcome{};
   });
   main.Tabs()->setCurrentIndex(1);
   main.Options()->ChooseSourceKind(false);
@@ -515,7 +516,7 @@ TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
   RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
     const int number = std::stoi(source.substr(source.rfind('/') + 2));
     while (number >= allowed.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return kConverted;
+    return FileOutcome{};
   });
   auto* list = Control<QTreeWidget>(&main, kIdResults);
   QScrollBar* bar = list->verticalScrollBar();

@@ -102,9 +102,8 @@ TEST(PagePreviewRefuses, WhatItCannotShow) {
   // Reading a pipe would wait for a writer, a device would never end.
   ASSERT_EQ(mkfifo(dir.File("pipe.fxd").c_str(), 0600), 0);
   ASSERT_EQ(symlink("/dev/zero", dir.File("zeros.fxd").c_str()), 0);
-  for (const char* name : {"pipe.fxd", "zeros.fxd"}) {
-    EXPECT_THAT(RenderFirstPage(dir.File(name), 256, 256).reason(), HasSubstr("not a regular file")) << name;
-  }
+  EXPECT_EQ(RenderFirstPage(dir.File("pipe.fxd"), 256, 256).reason(), dir.File("pipe.fxd") + ": is a FIFO");
+  EXPECT_EQ(RenderFirstPage(dir.File("zeros.fxd"), 256, 256).reason(), dir.File("zeros.fxd") + ": is a device");
 }
 
 }  // namespace

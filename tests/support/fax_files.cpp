@@ -43,6 +43,12 @@ void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& 
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
 }
 
+void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t lines) {
+  const std::vector<tools::WinFaxPageSpec> specs(static_cast<size_t>(pages), WhiteRowsPage(width, lines, 1));
+  std::string error;
+  if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
+}
+
 ::testing::AssertionResult IsWholeJpeg(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
   const bool whole = bytes.size() >= 4 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[bytes.size() - 2] == 0xFF &&

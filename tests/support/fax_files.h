@@ -19,6 +19,10 @@ inline constexpr std::string_view kEmptyPage = "";
 // Writes a WinFax file with the named pages, in order, to |path|.
 void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames);
 
+// Writes a WinFax file of |pages| white fine pages of |width| x |lines|
+// (tiny ones make a long fax quick to convert).
+void WriteWhiteFax(const std::string& path, int pages, uint16_t width = 16, uint16_t lines = 8);
+
 // The JPEG at |jpegPath| decodes (djpeg) to |page|'s reference bitmap with
 // standard-resolution rows doubled, within the error of JPEG quality 50.
 ::testing::AssertionResult JpegShowsPage(const std::string& jpegPath, const RealPage& page);

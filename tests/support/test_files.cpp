@@ -2,15 +2,47 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace tamarind::test {
 
+namespace {
+
+// Names in tests are UTF-8, as in the program; Windows' narrow file calls
+// would take them in the ANSI code page.
+std::filesystem::path Native(const std::string& path) {
+#ifdef _WIN32
+  return std::filesystem::u8path(path);
+#else
+  return path;
+#endif
+}
+
+}  // namespace
+
+#ifdef _WIN32
+ScopedTempDir::ScopedTempDir() {
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("tamarind-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) {
+      const std::u8string utf8 = candidate.u8string();
+      path_.assign(utf8.begin(), utf8.end());
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder");
+}
+#else
 ScopedTempDir::ScopedTempDir() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/tamarind-test-XXXXXX";
@@ -19,22 +51,23 @@ ScopedTempDir::ScopedTempDir() {
   if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
   path_ = buffer.data();
 }
+#endif
 
 ScopedTempDir::~ScopedTempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::remove_all(Native(path_), ignored);
 }
 
 std::string ScopedTempDir::File(std::string_view name) const { return path_ + "/" + std::string(name); }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Native(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Native(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
@@ -50,8 +83,15 @@ void WriteFileText(const std::string& path, std::string_view text) {
 
 bool FileExists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::exists(path, ignored);
+  return std::filesystem::exists(Native(path), ignored);
 }
+
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+#define WIFEXITED(status) true
+#define WEXITSTATUS(status) (status)
+#endif
 
 CommandResult RunCommand(const std::string& command) {
   CommandResult result;

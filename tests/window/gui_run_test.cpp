@@ -68,20 +68,23 @@ TEST(FileSelection, FormattedTextReadsBack) {
   EXPECT_EQ(FormatFileSelection("/srv/fax", std::vector<std::string>{"a.fxd", "b.fxd"}), "/srv/fax a.fxd b.fxd");
 }
 
-// The words of a row follow the JSON report's status: a fax that lost a
-// page is failed though its result code says converted.
+// The words of a row follow the one judgement of a file: a fax that lost
+// a page, or whose text could not be read, is failed though its pages were
+// written.
 TEST(RunResults, WordsForEveryOutcome) {
-  const std::tuple<int, int, const char*> cases[] = {
-      {0, 0, "Converted!"},        {1, 0, "Already exist, skipped!"}, {-1, 0, "Not WinFax File!"},
-      {-5, 0, "Not WinFax File!"}, {-2, 0, "Failed!"},                {-7, 0, "Failed!"},
-      {-9, 0, "Failed!"},          {0, 1, "Failed!"},
-  };
-  for (auto [result, failures, words] : cases) {
-    FileOutcome outcome;
-    outcome.result = result;
-    outcome.failures = failures;
-    EXPECT_EQ(ResultText(ClassifyResult(outcome)), words) << result << " " << failures;
-  }
+  auto word = [](int result) { return ResultText(Classify(FileOutcome::Of(result))); };
+  EXPECT_EQ(word(kConverted), "Converted!");
+  EXPECT_EQ(word(kSkipped), "Already exist, skipped!");
+  EXPECT_EQ(word(kNotWinFax), "Not WinFax File!");
+  EXPECT_EQ(word(kNotFax), "Not WinFax File!");
+  for (int failure : {kFolderNotCreated, kOutputIsSource, kJpegFailed, kException})
+    EXPECT_EQ(word(failure), "Failed!") << failure;
+  FileOutcome unread = FileOutcome::Of(kConverted);
+  unread.pagesUnrecognised = {2};
+  EXPECT_EQ(ResultText(Classify(unread)), "Failed!");
+  FileOutcome undated = FileOutcome::Of(kConverted);
+  undated.extrasFailed = 1;
+  EXPECT_EQ(ResultText(Classify(undated)), "Failed!");
 }
 
 TEST(RunTexts, StatusCountsEveryResultAndSaysCancelled) {
@@ -254,7 +257,7 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
     EXPECT_EQ(j.options, plan.options);
     j.report += "line for " + s + "\r\n";
     if (s.ends_with("b.fxd")) stop = true;  // Cancel while b converts
-    return s.ends_with("a.fxd") ? 0 : -7;
+    return FileOutcome::Of(s.ends_with("a.fxd") ? kConverted : kJpegFailed);
   };
   EXPECT_EQ(RunConversion(job, plan, stop, events), 1);
   EXPECT_TRUE(test::FileExists(plan.options.destination));
@@ -360,7 +363,7 @@ TEST(RunConversion, SeveralWorkersTellRowsAndReportInListOrder) {
     const int n = s[s.size() - 5] - '0';
     std::this_thread::sleep_for(std::chrono::milliseconds(16 - 2 * n));
     j.report += std::to_string(n) + "\r\n";
-    return n % 3 == 0 ? kConverted : kJpegFailed;
+    return FileOutcome::Of(n % 3 == 0 ? kConverted : kJpegFailed);
   };
   EXPECT_EQ(RunConversion(job, plan, stop, events), 3);
   std::vector<std::string> expected;
@@ -397,7 +400,9 @@ TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
   plan.options.destination = dir.File("file/out");
   std::atomic<bool> stop{false};
   Recorder events;
-  job.converter = [](ConversionJob&, const std::string&, const std::string&) { return -2; };
+  job.converter = [](ConversionJob&, const std::string&, const std::string&) {
+    return FileOutcome::Of(kFolderNotCreated);
+  };
   RunConversion(job, plan, stop, events);
   EXPECT_THAT(events.lines, ElementsAre("savedir " + dir.File("file/out") + ": Not a directory", "0 " + dir.File("a.fxd"),
                                         "0  Failed!", "done 0"));

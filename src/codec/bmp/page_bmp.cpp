@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "codec/fax/page_geometry.h"
+
 namespace tamarind {
 
 namespace {
@@ -23,24 +25,16 @@ struct BmpGeometry {
   int64_t stride = 0;      // width rounded up to 4 bytes, as the header implies
 };
 
-int64_t RepeatFactor(const FaxPage& page) {
-  if (page.y_resolution == 0) return 1;
-  return std::max<int64_t>(1, page.x_resolution / page.y_resolution);
-}
-
 // Null when the page is too large for the JPEG stage or its bitmap is
 // shorter than its geometry claims.
 std::optional<BmpGeometry> Measure(const FaxPage& page) {
+  const PageGeometry page_geometry(page);
+  if (!page_geometry.FitsOutputLimits() || !HoldsRows(page)) return std::nullopt;
   BmpGeometry g;
-  g.width = page.width;
-  g.pageRows = page.height;
-  g.repeat = RepeatFactor(page);
-  if (g.width < 0 || g.pageRows < 0 || g.width > kMaxPageDimension) return std::nullopt;
-  g.storedRows = g.pageRows * g.repeat;
-  if (g.storedRows > kMaxPageDimension || g.width * g.storedRows > kMaxPagePixels) return std::nullopt;
-  int64_t bytesPerRow = page.bytes_per_row;
-  if (bytesPerRow < (g.width + 7) / 8) return std::nullopt;
-  if (g.pageRows > 0 && static_cast<int64_t>(page.bits.size()) < g.pageRows * bytesPerRow) return std::nullopt;
+  g.width = page_geometry.Width();
+  g.pageRows = page_geometry.Rows();
+  g.repeat = page_geometry.RowRepeat();
+  g.storedRows = page_geometry.OutputHeight();
   g.stride = (g.width + 3) / 4 * 4;
   return g;
 }

@@ -9,6 +9,8 @@
 
 #include <jerror.h>
 
+#include "platform/file_handle.h"
+
 namespace tamarind {
 
 // The reader add-on table of the IJG command-line tools (BMP, GIF, PPM and
@@ -83,8 +85,8 @@ constexpr int kMaxInfoHeaderBytes = 64;
 // Reads exactly |count| bytes at |offset|; running out is a premature end.
 void ReadExactly(j_compress_ptr cinfo, int fd, int64_t offset, uint8_t* into, size_t count) {
   while (count > 0) {
-    ssize_t n = pread(fd, into, count, offset);
-    if (n < 0 && errno == EINTR) continue;
+    // A plain count: nothing with a destructor may live across Fail()'s jump.
+    const int64_t n = platform::ReadAtDescriptor(fd, offset, std::span(into, count)).value_or(-1);
     if (n < 0) Fail(cinfo, JERR_FILE_READ);
     if (n == 0) Fail(cinfo, JERR_INPUT_EOF);
     into += n;
@@ -99,9 +101,7 @@ uint32_t Get32(const uint8_t* at) { return Get16(at) | Get16(at + 2) << 16; }
 
 void CheckFormat(j_compress_ptr cinfo, int fd) {
   uint8_t first = 0;
-  ssize_t n;
-  do n = pread(fd, &first, 1, 0);
-  while (n < 0 && errno == EINTR);
+  const int64_t n = platform::ReadAtDescriptor(fd, 0, std::span(&first, 1)).value_or(-1);
   if (n < 0) Fail(cinfo, JERR_FILE_READ);
   if (n == 0) Fail(cinfo, JERR_INPUT_EMPTY);
   if (first != 'B') Fail(cinfo, kBmpUnknownFormat);

@@ -1,7 +1,5 @@
 #include "codec/jpeg/jpeg_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -159,12 +157,12 @@ int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, platform::AtomicOutpu
 
 int WriteJpegFromBmpFile(const std::string& bmpPath, const std::string& jpegPath, int quality, bool grayscale,
                          bool optimize, platform::Status* cause) {
-  platform::FileHandle bmp(open(bmpPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!bmp.IsOpen()) {
-    if (cause) *cause = platform::Failure::System(bmpPath, errno);
+  platform::Expected<platform::FileHandle> bmp = platform::OpenRegularFile(bmpPath);
+  if (!bmp) {
+    if (cause) *cause = bmp.status();
     return kCannotOpen;
   }
-  return CompressInto(bmp.Descriptor(), {}, jpegPath, quality, grayscale, optimize, cause);
+  return CompressInto(bmp->Descriptor(), {}, jpegPath, quality, grayscale, optimize, cause);
 }
 
 }  // namespace tamarind

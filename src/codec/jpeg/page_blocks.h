@@ -32,15 +32,11 @@ struct BlockGeometry {
   int edgeBits = 0;        // pixels of the last, partial byte (0: none)
 };
 
-// Image rows per page row for square pixels: x_resolution / y_resolution,
-// at least 1 (a page without a vertical resolution is taken as square).
-// The temporary BMP repeats rows by the same rule.
-int64_t SquarePixelRepeat(const FaxPage& page);
-
-// Null for a page the JPEG stage refuses, by the rule of the temporary BMP
-// (over kMaxPageDimension or kMaxPagePixels after repetition, or a bitmap
-// shorter than its geometry), and for an empty page, which libjpeg
-// refuses.
+// The blocks of |page| with its rows repeated for square pixels
+// (PageGeometry, as the temporary BMP repeats them). Null for a page the
+// outputs refuse (over kMaxPageDimension or kMaxPagePixels after
+// repetition, or a bitmap shorter than its geometry), and for an empty
+// page, which libjpeg refuses.
 std::optional<BlockGeometry> MeasureBlocks(const FaxPage& page);
 
 // A block of eight rows' bytes as one pattern: row 0 in the most

@@ -20,11 +20,28 @@ PatternCache::PatternCache(size_t byteBudget, int64_t blocks)
   value_.assign(first, 0);
 }
 
+namespace {
+
+// The high half of the 128-bit product of |a| and |b|; from four 32-bit
+// products where the compiler has no 128-bit integers (32-bit targets).
+uint64_t ProductHigh(uint64_t a, uint64_t b) {
+#ifdef __SIZEOF_INT128__
+  return static_cast<uint64_t>((static_cast<unsigned __int128>(a) * b) >> 64);
+#else
+  const uint64_t aLow = a & 0xFFFFFFFFu, aHigh = a >> 32, bLow = b & 0xFFFFFFFFu, bHigh = b >> 32;
+  const uint64_t middle = aHigh * bLow + ((aLow * bLow) >> 32);
+  const uint64_t cross = aLow * bHigh + (middle & 0xFFFFFFFFu);
+  return aHigh * bHigh + (middle >> 32) + (cross >> 32);
+#endif
+}
+
+}  // namespace
+
 size_t PatternCache::Slot(uint64_t pattern) const {
   // Multiplicative hashing, mapped onto any table size by the high half of
   // a 128-bit product rather than by a modulo.
   const uint64_t hash = pattern * 0x9E3779B97F4A7C15u;
-  size_t slot = static_cast<size_t>((static_cast<unsigned __int128>(hash) * keys_.size()) >> 64);
+  size_t slot = static_cast<size_t>(ProductHigh(hash, keys_.size()));
   while (keys_[slot] != 0 && keys_[slot] != pattern)
     if (++slot == keys_.size()) slot = 0;
   return slot;

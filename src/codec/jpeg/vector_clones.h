@@ -5,7 +5,9 @@
 // any other, and the choice is made once when the program loads.
 #pragma once
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Windows has no load-time choice of a function (ifunc), so its build keeps
+// the plain one.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
 #define TAMARIND_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TAMARIND_VECTOR_CLONES

@@ -10,6 +10,8 @@
 #include <new>
 #include <string>
 
+#include "codec/fax/page_geometry.h"
+
 namespace tamarind {
 
 using platform::Failure;
@@ -116,9 +118,7 @@ std::unique_ptr<TIFF, TiffDeleter> OpenStrip(const FaxPage& page, StripClient& c
 
 platform::Status CheckCodable(const FaxPage& page) {
   if (page.width <= 0 || page.height <= 0) return Failure{"the page has no rows"};
-  const int64_t needed = int64_t{page.height} * page.bytes_per_row;
-  if (page.bytes_per_row < (int64_t{page.width} + 7) / 8 || needed > static_cast<int64_t>(page.bits.size()))
-    return Failure{"the page's bitmap is smaller than its size"};
+  if (!HoldsRows(page)) return Failure{"the page's bitmap is smaller than its size"};
   return {};
 }
 

@@ -79,6 +79,7 @@ TEST_F(DebianPackage, InstallsTheseFiles) {
       "./usr/share/tamarind/screenshot-about.png",
       "./usr/share/tamarind/screenshot-convert.png",
       "./usr/share/tamarind/screenshot-options.png",
+      "./usr/share/tamarind/screenshot-viewer.png",
       "./usr/share/thumbnailers/tamarind.thumbnailer",
   };
   if (kWindow)

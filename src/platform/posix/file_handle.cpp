@@ -40,9 +40,13 @@ Status FileHandle::Close() {
 }
 
 Expected<int64_t> FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
+  return ReadAtDescriptor(fd_, offset, out);
+}
+
+Expected<int64_t> ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out) {
   int64_t total = 0;
   while (!out.empty()) {
-    const ssize_t n = pread(fd_, out.data(), out.size(), static_cast<off_t>(offset + total));
+    const ssize_t n = pread(fd, out.data(), out.size(), static_cast<off_t>(offset + total));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Failure::System({}, errno);
     if (n == 0) break;

@@ -94,29 +94,6 @@ Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   return entries;
 }
 
-bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-  if (pattern == "*.*") return true;
-  // Greedy match with one back-track point: the last `*` seen.
-  size_t n = 0, p = 0;
-  size_t starAt = std::string_view::npos, resumeAt = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || ToLowerAscii(pattern[p]) == ToLowerAscii(name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      starAt = p++;
-      resumeAt = n;
-    } else if (starAt != std::string_view::npos) {
-      p = starAt + 1;
-      n = ++resumeAt;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 Expected<FileStatus> StatusOf(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return Failure::System(path, errno);
@@ -154,6 +131,18 @@ std::string LocalTimeText(const char* format) {
   char buffer[128];
   size_t length = std::strftime(buffer, sizeof buffer, format, &local);
   return std::string(buffer, length);
+}
+
+bool LocalCalendar(int64_t seconds, std::tm& local, int& utcOffsetMinutes) {
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  if (!localtime_r(&time, &local)) return false;
+  utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
+  return true;
+}
+
+void CopyPermissionsOnto(const std::string& path, int fd) {
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
 }
 
 namespace {

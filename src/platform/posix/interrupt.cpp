@@ -168,6 +168,11 @@ void EndProcessWithPendingSignal() {
   _exit(128 + signal);
 }
 
+std::string SignalName(int signal) {
+  const char* abbreviation = signal > 0 ? sigabbrev_np(signal) : nullptr;
+  return abbreviation ? std::string("SIG") + abbreviation : std::string();
+}
+
 void IgnoreWriteSignals() {
   Ignore(SIGPIPE);
   Ignore(SIGXFSZ);

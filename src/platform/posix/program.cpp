@@ -1,0 +1,11 @@
+#include "platform/program.h"
+
+namespace tamarind::platform {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+bool AttachToStarterConsole() { return true; }
+
+}  // namespace tamarind::platform

@@ -1,0 +1,388 @@
+#include "win32/convert_page.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "convert/process.h"
+#include "ocr/languages.h"
+#include "platform/windows/unicode.h"
+#include "window/window_texts.h"
+#include "win32/controls.h"
+#include "win32/resource_ids.h"
+
+namespace tamarind::win32 {
+
+namespace {
+
+constexpr int kSourceColumn = 0;
+constexpr int kOutputColumn = 1;
+constexpr int kResultColumn = 2;
+constexpr int kReasonColumn = 3;
+
+void SetCell(HWND list, int row, int column, std::string_view text) {
+  std::wstring wide = platform::Widen(text);
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = wide.data();
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+// The shell's folder browser; "" when cancelled.
+std::string BrowseForFolder(HWND owner) {
+  BROWSEINFOW browse{};
+  browse.hwndOwner = owner;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
+  if (!chosen) return {};
+  wchar_t path[MAX_PATH * 4] = {};
+  const bool got = SHGetPathFromIDListEx(chosen, path, static_cast<DWORD>(std::size(path)), GPFIDL_DEFAULT);
+  CoTaskMemFree(chosen);
+  return got ? platform::Narrow(path) : std::string();
+}
+
+}  // namespace
+
+// What the worker reports, handed to the page's thread without waiting for
+// it: a Cancel on that thread that waits for the worker can never deadlock.
+class ConvertPage::WorkerReports : public RunEvents {
+ public:
+  explicit WorkerReports(ConvertPage* page) : page_(page) {}
+  void SaveDirFailed(const std::string& reason) override {
+    Post([page = page_, reason] { ShowMessage(page->window_, SaveDirErrorText(reason), "Error", MB_ICONERROR); });
+  }
+  void RunPlanned(const RunProgress& progress) override {
+    Post([page = page_, progress] {
+      page->progress_ = progress;
+      const int64_t units = std::clamp<int64_t>(progress.units, 1, std::numeric_limits<int>::max());
+      SendDlgItemMessageW(page->window_, IDC_PROGRESS, PBM_SETRANGE32, 0, static_cast<LPARAM>(units));
+      SendDlgItemMessageW(page->window_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    });
+  }
+  void FileStarted(size_t index, const std::string& source) override {
+    Post([page = page_, index, source] { page->AddRow(static_cast<int>(index), source); });
+  }
+  void FileFinished(size_t index, const FinishedFile& file, const RunProgress& progress) override {
+    Post([page = page_, index, file, progress] { page->FinishRow(static_cast<int>(index), file, progress); });
+  }
+  void RunFinished(const RunProgress& progress, bool cancelled) override {
+    Post([page = page_, progress, cancelled] { page->OnRunFinished(progress, cancelled); });
+  }
+
+ private:
+  void Post(std::function<void()> report) { page_->Post(std::move(report)); }
+  ConvertPage* page_;
+};
+
+ConvertPage::~ConvertPage() {
+  StopAndWait();
+  if (pageBrush_) DeleteObject(pageBrush_);
+  if (editBrush_) DeleteObject(editBrush_);
+}
+
+bool ConvertPage::Create(HWND parent, const MainFields& fields) {
+  sourceText_ = fields.sourceText;
+  destinationText_ = fields.destinationText;
+  statusText_ = std::string(kFirstStatusText);
+  pageBrush_ = CreateSolidBrush(RGB(196, 255, 225));
+  editBrush_ = CreateSolidBrush(RGB(252, 252, 252));
+  window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONVERT), parent, Procedure,
+                               reinterpret_cast<LPARAM>(this));
+  return window_ != nullptr;
+}
+
+INT_PTR CALLBACK ConvertPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    reinterpret_cast<ConvertPage*>(lParam)->window_ = window;
+  }
+  auto* page = reinterpret_cast<ConvertPage*>(GetWindowLongPtrW(window, DWLP_USER));
+  return page ? page->Handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: Initialise(); return TRUE;
+    case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_TIMER:
+      if (wParam == AUTOCONVERT_TIMER) OnTimer();
+      return TRUE;
+    case WM_AUTOCONVERT:
+      if (lParam == 1) SetTimer(window_, AUTOCONVERT_TIMER, static_cast<UINT>(AutoConvertIntervalMs(static_cast<int>(wParam))), nullptr);
+      else KillTimer(window_, AUTOCONVERT_TIMER);
+      return TRUE;
+    case WM_WORKER_REPORTS: RunPosted(); return TRUE;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORDLG:
+      return reinterpret_cast<INT_PTR>(PaintControl(message, reinterpret_cast<HDC>(wParam), pageBrush_, editBrush_));
+  }
+  return FALSE;
+}
+
+void ConvertPage::Initialise() {
+  const HWND list = GetDlgItem(window_, IDC_RESULTS);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  const std::wstring headers[] = {L"Source Fax Files", platform::Widen(DestinationColumnHead(OutputFormat::Jpeg)),
+                                  L"Results", L"Reason"};
+  constexpr int kWidths[] = {120, 120, 90, 200};
+  for (int column = 0; column < 4; ++column) {
+    LVCOLUMNW header{};
+    header.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    header.pszText = const_cast<wchar_t*>(headers[column].c_str());
+    header.cx = kWidths[column];
+    header.iSubItem = column;
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&header));
+  }
+  EnableControl(window_, IDC_CANCEL_RUN, false);
+  ExchangeFields(true);
+}
+
+bool ConvertPage::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_GO: OnGo(); return true;
+    case IDC_CANCEL_RUN: OnCancel(); return true;
+    case IDC_BROWSE_SOURCE: OnBrowseSource(); return true;
+    case IDC_BROWSE_DESTINATION: OnBrowseDestination(); return true;
+    case IDC_FILTER:
+      if (code == EN_KILLFOCUS) filterText_ = ControlText(window_, IDC_FILTER);
+      return true;
+    case IDOK:
+    case IDCANCEL: return true;  // Enter and Esc on the page do nothing
+  }
+  return false;
+}
+
+void ConvertPage::SetOptions(const ConversionOptions& options) {
+  options_ = options;
+  // Captions that name the output format.
+  SetControlText(window_, IDC_CONVERT_GROUP, ConvertGroupCaption(options_.format));
+  std::wstring head = platform::Widen(DestinationColumnHead(options_.format));
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT;
+  column.pszText = head.data();
+  SendDlgItemMessageW(window_, IDC_RESULTS, LVM_SETCOLUMNW, kOutputColumn, reinterpret_cast<LPARAM>(&column));
+}
+
+void ConvertPage::ExchangeFields(bool toControls) {
+  const std::pair<int, std::string*> fields[] = {
+      {IDC_FILTER, &filterText_}, {IDC_SOURCE, &sourceText_}, {IDC_DESTINATION, &destinationText_}, {IDC_STATUS, &statusText_}};
+  for (auto [id, text] : fields) {
+    if (toControls) SetControlText(window_, id, *text);
+    else *text = ControlText(window_, id);
+  }
+}
+
+void ConvertPage::TakeSource(const DroppedSource& source) {
+  if (source.sourceText.empty() || running_) return;
+  sourceText_ = source.sourceText;
+  ExchangeFields(true);
+}
+
+ConversionOptions ConvertPage::RunOptions() const {
+  ConversionOptions run = options_;
+  run.filter = filterText_;
+  run.source = sourceFolder_;
+  run.destination = destinationText_;
+  return run;
+}
+
+bool ConvertPage::PrepareFileList() {
+  // Everything typed so far, the filter included: a run started by the
+  // timer or with a shortcut must not use stale fields.
+  ExchangeFields(false);
+  sourceFolder_ = BuildFileList(job_, sourceText_, RunOptions());
+  return !sourceFolder_.empty() && !destinationText_.empty();
+}
+
+void ConvertPage::OnGo() {
+  if (running_) return ShowMessage(window_, kStopWaitMessage, "Warning", MB_ICONWARNING);
+  if (!PrepareFileList()) {
+    return ShowMessage(window_, sourceFolder_.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options_.format),
+                       "Warning", MB_ICONWARNING);
+  }
+  // Without its language data every page would fail its text.
+  if (options_.recognizeText) {
+    if (platform::Status ready = ocr::CheckLanguages(options_.ocrLanguages, ocr::DefaultDataFolder()); !ready)
+      return ShowMessage(window_, ready.reason(), "Warning", MB_ICONWARNING);
+  }
+  StartRun(false);
+}
+
+void ConvertPage::OnTimer() {
+  if (running_ || !PrepareFileList()) return;
+  StartRun(true);
+}
+
+void ConvertPage::StartRun(bool skipExisting) {
+  JoinWorker();
+  RunPlan plan{RunOptions(), processPaths.logPath, processPaths.logPathIsDefault};
+  plan.options.skipExisting = skipExisting;
+  running_ = true;
+  stopRequested_ = false;
+  SetRunControls(true);
+  SendDlgItemMessageW(window_, IDC_RESULTS, LVM_DELETEALLITEMS, 0, 0);
+  sources_.clear();
+  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+  shownDestination_ = plan.options.destination;
+  progress_ = RunProgress{};
+  Trace("run: " + plan.options.source + " -> " + plan.options.destination);
+  worker_ = std::thread([this, plan = std::move(plan)] {
+    WorkerReports reports(this);
+    RunConversion(job_, plan, stopRequested_, reports);
+  });
+}
+
+void ConvertPage::SetRunControls(bool running) {
+  // The focus moves from the button about to be disabled to the one that
+  // takes its place, never to nowhere (keys would then reach no control).
+  const HWND focus = GetFocus();
+  EnableControl(window_, running ? IDC_CANCEL_RUN : IDC_GO, true);
+  if (focus == GetDlgItem(window_, running ? IDC_GO : IDC_CANCEL_RUN) || (focus && !IsWindowEnabled(focus)))
+    SetFocus(GetDlgItem(window_, running ? IDC_CANCEL_RUN : IDC_GO));
+  for (int id : {IDC_GO, IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION, IDC_SOURCE, IDC_DESTINATION})
+    EnableControl(window_, id, !running);
+  EnableControl(window_, IDC_CANCEL_RUN, running);
+  SetCursor(LoadCursorW(nullptr, running ? IDC_APPSTARTING : IDC_ARROW));
+}
+
+void ConvertPage::EndRun() { SetRunControls(false); }
+
+void ConvertPage::OnCancel() {
+  // The worker stops after the file in progress, whose output is never cut
+  // short; its last reports still arrive and the page stays usable.
+  if (running_) stopRequested_ = true;
+  EndRun();
+}
+
+void ConvertPage::StopAndWait() {
+  stopRequested_ = true;
+  JoinWorker();
+  running_ = false;
+}
+
+void ConvertPage::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ConvertPage::Post(std::function<void()> report) {
+  {
+    std::lock_guard lock(reportsMutex_);
+    reports_.push_back(std::move(report));
+  }
+  PostMessageW(window_, WM_WORKER_REPORTS, 0, 0);
+}
+
+void ConvertPage::RunPosted() {
+  for (;;) {
+    std::function<void()> report;
+    {
+      std::lock_guard lock(reportsMutex_);
+      if (reports_.empty()) return;
+      report = std::move(reports_.front());
+      reports_.pop_front();
+    }
+    report();
+  }
+}
+
+void ConvertPage::AddRow(int index, const std::string& source) {
+  const HWND list = GetDlgItem(window_, IDC_RESULTS);
+  if (sources_.size() <= static_cast<size_t>(index)) sources_.resize(static_cast<size_t>(index) + 1);
+  sources_[static_cast<size_t>(index)] = source;
+  std::wstring shown = platform::Widen(ShownPath(source, sourceFolder_));
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = index;
+  item.pszText = shown.data();
+  SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+  statusText_ = RunningText(progress_, ShownPath(source, sourceFolder_));
+  SetControlText(window_, IDC_STATUS, statusText_);
+}
+
+void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgress& progress) {
+  const HWND list = GetDlgItem(window_, IDC_RESULTS);
+  const std::string output = OutputCellText(file.outputs, shownDestination_);
+  SetCell(list, index, kOutputColumn, output);
+  SetCell(list, index, kResultColumn, ResultText(file.result));
+  const std::string sourcePath = index < static_cast<int>(sources_.size()) ? sources_[static_cast<size_t>(index)] : "";
+  SetCell(list, index, kReasonColumn, ReasonCellText(file.reason, sourcePath, shownDestination_));
+  progress_ = progress;
+  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progress.unitsDone), 0);
+  wchar_t source[1024] = {};
+  LVITEMW item{};
+  item.iSubItem = kSourceColumn;
+  item.pszText = source;
+  item.cchTextMax = static_cast<int>(std::size(source));
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  Trace("row " + std::to_string(index) + ": " + platform::Narrow(source) + " | " + output + " | " +
+        std::string(ResultText(file.result)) + (file.reason.empty() ? "" : " | " + file.reason));
+}
+
+void ConvertPage::OnRunFinished(const RunProgress& progress, bool cancelled) {
+  statusText_ = DoneText(progress, cancelled);
+  SetControlText(window_, IDC_STATUS, statusText_);
+  EndRun();
+  JoinWorker();
+  running_ = false;
+  stopRequested_ = false;
+  Trace(statusText_);
+}
+
+void ConvertPage::OnBrowseSource() {
+  ExchangeFields(false);
+  if (options_.convertFiles) {
+    std::vector<wchar_t> names(32768, L'\0');
+    std::wstring filter = platform::Widen(filterText_);
+    filter.push_back(L'\0');
+    filter += platform::Widen(filterText_);
+    filter.push_back(L'\0');
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = GetActiveWindow();
+    open.lpstrFilter = filter.c_str();
+    open.lpstrFile = names.data();
+    open.nMaxFile = static_cast<DWORD>(names.size());
+    open.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&open)) return;
+    // One file: its full path. Several: the folder, then each name.
+    std::vector<std::string> pieces;
+    for (const wchar_t* at = names.data(); *at; at += wcslen(at) + 1) pieces.push_back(platform::Narrow(at));
+    if (pieces.size() == 1) {
+      const std::string& path = pieces.front();
+      const size_t cut = path.find_last_of("\\/");
+      pieces = {path.substr(0, cut), path.substr(cut + 1)};
+    }
+    const std::string folder = pieces.front();
+    pieces.erase(pieces.begin());
+    sourceText_ = FormatFileSelection(folder, pieces);
+  } else {
+    std::string folder = BrowseForFolder(GetActiveWindow());
+    if (folder.empty()) return;
+    sourceText_ = folder;
+  }
+  ExchangeFields(true);
+}
+
+void ConvertPage::OnBrowseDestination() {
+  // Read first, or the re-display below would undo what was typed since
+  // the last exchange.
+  ExchangeFields(false);
+  std::string folder = BrowseForFolder(GetActiveWindow());
+  if (folder.empty()) return;
+  destinationText_ = folder;
+  ExchangeFields(true);
+}
+
+void ConvertPage::Save(ProfileFile& profile) {
+  ExchangeFields(false);
+  WriteMainFields(profile, {sourceText_, destinationText_});
+}
+
+}  // namespace tamarind::win32

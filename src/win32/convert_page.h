@@ -1,0 +1,93 @@
+// The "Convert" tab: source, destination and filter, "&Go" and "&Cancel",
+// the results list, progress bar and status line, the worker thread that
+// converts, and the automatic-conversion timer (id 7).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/conversion_job.h"
+#include "window/file_selection.h"
+#include "window/front_settings.h"
+#include "window/gui_run.h"
+
+namespace tamarind::win32 {
+
+class ConvertPage {
+ public:
+  ConvertPage() = default;
+  ConvertPage(const ConvertPage&) = delete;
+  ConvertPage& operator=(const ConvertPage&) = delete;
+  ~ConvertPage();
+
+  // Creates the page (hidden) as a child of |parent|, with the source and
+  // destination of section "Main".
+  bool Create(HWND parent, const MainFields& fields);
+  HWND Window() const { return window_; }
+
+  // The options of the Options tab, copied when the Convert tab is shown.
+  void SetOptions(const ConversionOptions& options);
+  bool Running() const { return running_; }
+  // Cancel, as its button does.
+  void Cancel() { OnCancel(); }
+  // Members to controls (true) or back (false).
+  void ExchangeFields(bool toControls);
+  // A fax or folder the window was asked to open.
+  void TakeSource(const DroppedSource& source);
+  // Stops the worker after its current file and waits for it.
+  void StopAndWait();
+  void Save(ProfileFile& profile);
+
+ private:
+  class WorkerReports;
+
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Initialise();
+  bool OnCommand(int id, int code);
+  void OnGo();
+  void OnTimer();
+  bool PrepareFileList();
+  ConversionOptions RunOptions() const;
+  void StartRun(bool skipExisting);
+  void SetRunControls(bool running);
+  void EndRun();
+  void OnCancel();
+  void JoinWorker();
+  void OnBrowseSource();
+  void OnBrowseDestination();
+  // Worker reports reach the page as functions run on its thread.
+  void Post(std::function<void()> report);
+  void RunPosted();
+  void AddRow(int index, const std::string& source);
+  void FinishRow(int index, const FinishedFile& file, const RunProgress& progress);
+  void OnRunFinished(const RunProgress& progress, bool cancelled);
+
+  HWND window_ = nullptr;
+  HBRUSH pageBrush_ = nullptr;
+  HBRUSH editBrush_ = nullptr;
+  ConversionJob job_;
+  ConversionOptions options_ = PageOptions::PageDefaults();
+  std::string filterText_ = "*.*";
+  std::string sourceText_;
+  std::string sourceFolder_;
+  std::string destinationText_;
+  std::string statusText_;
+  std::string shownDestination_;
+  std::vector<std::string> sources_;  // the full source path of each row
+  RunProgress progress_;
+  bool running_ = false;
+  std::atomic<bool> stopRequested_{false};
+  std::thread worker_;
+  std::mutex reportsMutex_;
+  std::deque<std::function<void()>> reports_;
+};
+
+}  // namespace tamarind::win32

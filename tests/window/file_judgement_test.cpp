@@ -1,0 +1,115 @@
+// One judgement of a file, read alike by everything that reports it: the
+// text report's total, the JSON report's status, the window's list and the
+// exit status. A fax that lost a page (one that did not decode, one past
+// the pages the reader keeps, one whose text could not be read) has failed
+// in every one of them.
+#include <atomic>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "platform/files.h"
+#include "support/fax_files.h"
+#include "support/test_files.h"
+#include "window/gui_run.h"
+
+namespace tamarind {
+namespace {
+
+using test::ShellQuote;
+
+struct Fax {
+  const char* name;
+  void (*write)(const std::string& path);
+  bool recognizeText;
+  bool converted;  // what every consumer must say
+};
+
+const Fax kFaxes[] = {
+    {"whole", [](const std::string& path) { test::WriteFaxFile(path, {"text-fine-g3", "text-standard-g4"}); }, false,
+     true},
+    {"torn", [](const std::string& path) { test::WriteFaxFile(path, {"text-fine-g3", test::kEmptyPage, "wide-g4"}); },
+     false, false},
+    {"long", [](const std::string& path) { test::WriteWhiteFax(path, 1500); }, false, false},
+    // 33,000 rows: a JPEG takes it, text recognition (32,767 at most) not.
+    {"unreadable", [](const std::string& path) { test::WriteWhiteFax(path, 1, 16, 33000); }, true, false},
+};
+
+enum class Consumer { TextTotal, JsonStatus, WindowList, ExitStatus };
+
+constexpr Consumer kConsumers[] = {Consumer::TextTotal, Consumer::JsonStatus, Consumer::WindowList,
+                                   Consumer::ExitStatus};
+constexpr const char* kConsumerNames[] = {"the text report's total", "the JSON report", "the window's list",
+                                          "the exit status"};
+
+struct RunWords : RunEvents {
+  std::string word;
+  void SaveDirFailed(const std::string&) override {}
+  void RunPlanned(const RunProgress&) override {}
+  void FileStarted(size_t, const std::string&) override {}
+  void FileFinished(size_t, const FinishedFile& file, const RunProgress&) override { word = ResultText(file.result); }
+  void RunFinished(const RunProgress&, bool) override {}
+};
+
+// The fax alone in a folder, converted by the program (whose report, JSON
+// report and status three consumers read) and by the window's run.
+class OneJudgement : public ::testing::TestWithParam<Fax> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(platform::MakeFolders(dir.File("in")));
+    GetParam().write(dir.File("in/fax.fxd"));
+  }
+
+  void RunProgram() {
+    const std::string text = GetParam().recognizeText ? " /ocr" : "";
+    program = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=. " +
+                               ShellQuote(test::BinaryDir() + "/tamarind") +
+                               " /d=in /sd=out /report=r.jsonl /log=log.txt" + text + " 2>/dev/null");
+    const std::string report = test::ReadFileText(dir.File("r.jsonl"));
+    json = nlohmann::json::parse(report.substr(0, report.find('\n')))["status"];
+  }
+
+  void RunWindow() {
+    ConversionJob job;
+    job.Reset();
+    job.files = {"fax.fxd"};
+    RunPlan plan;
+    plan.options.source = dir.File("in");
+    plan.options.destination = dir.File("window");
+    plan.options.recognizeText = GetParam().recognizeText;
+    plan.logPath = dir.File("window.log");
+    std::atomic<bool> stop{false};
+    RunWords events;
+    RunConversion(job, plan, stop, events);
+    window = events.word;
+  }
+
+  // Whether |consumer| called the fax converted.
+  bool Converted(Consumer consumer) const {
+    switch (consumer) {
+      case Consumer::TextTotal: return program.output.find("Total converted FAX files: 1\n") != std::string::npos;
+      case Consumer::JsonStatus: return json == "converted";
+      case Consumer::WindowList: return window == "Converted!";
+      case Consumer::ExitStatus: return program.exitCode == 0;
+    }
+    return false;
+  }
+
+  test::ScopedTempDir dir;
+  test::CommandResult program;
+  std::string json;
+  std::string window;
+};
+
+TEST_P(OneJudgement, EveryConsumerCallsTheFaxAlike) {
+  RunProgram();
+  RunWindow();
+  for (Consumer consumer : kConsumers)
+    EXPECT_EQ(Converted(consumer), GetParam().converted) << kConsumerNames[static_cast<int>(consumer)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Faxes, OneJudgement, ::testing::ValuesIn(kFaxes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tamarind
