@@ -158,6 +158,7 @@ constexpr Switch kSwitches[] = {
     {"/fmt=", Match::Prefix, false, SetFormat},
     {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>},
     {"/sync", Match::WholeToken, false, SetFlag<&O::sync>},
+    {"/embed", Match::WholeToken, false, SetFlag<&O::embedSource>},
     {"/ocr", Match::WholeToken, false, SetTextRecognition},
     {"/ocr=", Match::Prefix, false, SetTextRecognition},
     {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>},
@@ -279,6 +280,8 @@ std::string_view HelpText() {
       "  /j=N           convert N files at once (default, and 0: one per processor thread)\n"
       "  /fmt=jpg|pdf|tif  jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\n"
       "                 tif: one multi-page TIFF per fax (both lossless Group 4, at the page's size)\n"
+      "  /embed         with /fmt=pdf: the PDF carries the fax file itself, byte for byte, as its\n"
+      "                 source (PDF/A-3b; pdfdetach -save 1 gives it back)\n"
       "  /skip          leave outputs that exist, are not empty and are not older than their fax\n"
       "  /ocr, /ocr=LANG  recognise the text of every page (Tesseract; LANG: codes joined by +,\n"
       "                 default eng): an invisible text layer in PDFs, NAME.txt beside JPEGs\n"
@@ -291,8 +294,8 @@ std::string_view HelpText() {
       "                 mirrors their folders), without it outputs go flat into /sd=\n"
       "  /shard=I/N     only the files whose FNV-1a hash of the path relative to the source\n"
       "                 folder, modulo N, is I (0 <= I < N): N runs convert each file once\n"
-      "  /report=FILE   JSON lines: one object per file (source, outputs, pages, status, reason,\n"
-      "                 seconds), then a summary; - for standard output (names in /dev and\n"
+      "  /report=FILE   JSON lines: one object per file (source, header, outputs, pages, missing,\n"
+      "                 status, reason, seconds), then a summary; - for standard output (names in /dev and\n"
       "                 /proc are refused), the usual report then going to standard error\n"
       "  /watch=SECONDS after the first pass, rescan the folder every SECONDS and convert new and\n"
       "                 changed files that stayed alike over one period; Ctrl-C or SIGTERM ends\n"

@@ -16,6 +16,7 @@
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
 #include "platform/atomic_file.h"
+#include "platform/file_handle.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
@@ -95,6 +96,7 @@ class ConversionJob::FileConversion {
       return kNotFax;
     }
     outcome().pages = std::max<int>(document_->ChainedPages(), document_->PageCount());
+    outcome().header = document_->HeaderText();
     StartTextRecognition();
     if (job_.options.format == OutputFormat::Jpeg) ConvertPages();
     else ConvertDocument();
@@ -334,8 +336,12 @@ class ConversionJob::FileConversion {
     auto file = CreateOutput(destination_);
     if (!file) return NoDocument(file.reason());
     auto source = platform::StatusOf(source_);
-    const DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
-    DocumentOutcome document = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
+    const DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{},
+                            document_->HeaderText()};
+    auto embedded = EmbeddedSource(info);
+    if (!embedded) return NoDocument(embedded.reason());
+    DocumentOutcome document =
+        WriteFaxDocument(*document_, job_.options.format, **file, info, text_, std::move(*embedded));
     if (!document.output) return NoDocument(document.output.reason());
     // A page's reason is about the fax.
     if (!document.pageReason.empty()) Because(source_ + ": " + document.pageReason);
@@ -344,6 +350,16 @@ class ConversionJob::FileConversion {
     outcome().pagesWritten = document.pagesWritten;
     outcome().pagesMissing = std::move(document.missingPages);
     return true;
+  }
+
+  // The fax file itself for a PDF that is to carry it (/embed), opened
+  // afresh: the writer copies it whole, whatever the reader took of it.
+  platform::Expected<std::optional<PdfEmbeddedSource>> EmbeddedSource(const DocumentInfo& info) const {
+    if (!job_.options.embedSource || job_.options.format != OutputFormat::Pdf)
+      return std::optional<PdfEmbeddedSource>();
+    auto opened = platform::OpenRegularFile(source_);
+    if (!opened) return std::move(opened).failure().WithPath(source_);
+    return std::optional<PdfEmbeddedSource>(PdfEmbeddedSource{std::move(*opened), info.title, info.modified});
   }
 
   // The document was not written: every page it would have held is lost.

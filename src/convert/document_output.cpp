@@ -35,13 +35,15 @@ std::vector<PdfWord> PdfWordsOf(const ocr::PageText& text) {
 class DocumentWriter {
  public:
   DocumentWriter(OutputFormat format, platform::AtomicOutputFile& file, const DocumentInfo& info,
-                 std::vector<uint8_t> textFont) {
-    if (format == OutputFormat::Pdf) pdf_ = std::make_unique<PdfDocumentWriter>(file, info, std::move(textFont));
+                 std::vector<uint8_t> textFont, std::optional<PdfEmbeddedSource> source) {
+    if (format == OutputFormat::Pdf)
+      pdf_ = std::make_unique<PdfDocumentWriter>(file, info, std::move(textFont), std::move(source));
     else tiff_ = std::make_unique<TiffDocumentWriter>(file, info);
   }
-  // |text| (or null) gives a PDF page its words; a TIFF keeps only images.
+  // |text| (or null) gives a PDF page its words; a TIFF keeps only the
+  // images, turned upright in viewers where the page was read upside down.
   platform::Status AddPage(const FaxPage& page, const ocr::PageText* text) {
-    if (!pdf_) return tiff_->AddPage(page);
+    if (!pdf_) return tiff_->AddPage(page, TiffPageExtras{text && text->rotation == 180});
     if (!text) return pdf_->AddPage(page);
     const std::vector<PdfWord> words = PdfWordsOf(*text);
     return pdf_->AddPage(page, PdfPageExtras{text->rotation, words});
@@ -95,10 +97,10 @@ platform::Status AddPages(FaxDocument& document, DocumentWriter& writer, platfor
 }  // namespace
 
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
-                                 const DocumentInfo& info, FaxText& text) {
+                                 const DocumentInfo& info, FaxText& text, std::optional<PdfEmbeddedSource> source) {
   DocumentOutcome outcome;
   std::vector<uint8_t> font = TextLayerFontFor(format, text);
-  DocumentWriter writer(format, file, info, std::move(font));
+  DocumentWriter writer(format, file, info, std::move(font), std::move(source));
   outcome.output = AddPages(document, writer, file, text, outcome);
   // Without a page the file goes unwritten.
   if (!outcome.output || outcome.pagesWritten == 0) return outcome;
