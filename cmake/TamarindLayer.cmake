@@ -63,13 +63,15 @@ function(tamarind_layer name)
   target_link_libraries(${name} PUBLIC ${links} ${ARGN})
 endfunction()
 
-# tamarind_test(NAME LIBS...) makes one GoogleTest program of every .cpp in
-# the calling folder, linking the layers the table says the folder tests,
-# the test helpers LIBS and the core test support, and registers its tests
-# with CTest.
+# tamarind_test(NAME LIBS... [LABEL label] [CASES label filter]) makes one
+# GoogleTest program of every .cpp in the calling folder, linking the layers
+# the table says the folder tests, the test helpers LIBS and the core test
+# support, and registers its tests with CTest under LABEL (default "fast");
+# the cases the GoogleTest FILTER picks get the CASES label instead.
 # Tests of one system only lie in posix/ or windows/ below the folder, as the
 # code they test does.
 function(tamarind_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL" "CASES")
   if(WIN32)
     set(system windows)
   else()
@@ -81,7 +83,7 @@ function(tamarind_test name)
   endif()
   add_executable(${name} ${sources})
   tamarind_tested_layers(tested)
-  target_link_libraries(${name} PRIVATE ${tested} ${ARGN} tamarind_test_support GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${tested} ${arg_UNPARSED_ARGUMENTS} tamarind_test_support GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     TAMARIND_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TAMARIND_BINARY_DIR="${PROJECT_BINARY_DIR}")
@@ -91,6 +93,28 @@ function(tamarind_test name)
     add_test(NAME ${name} COMMAND ${name})
     return()
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(NOT arg_LABEL)
+    set(arg_LABEL fast)
+  endif()
+  tamarind_discover_tests(${name} ${arg_LABEL} ${arg_CASES})
+endfunction()
+
+# tamarind_discover_tests(TARGET LABEL [CASE_LABEL FILTER]) registers the
+# GoogleTest program TARGET's tests with CTest, labelled LABEL, or CASE_LABEL
+# for those the GoogleTest FILTER picks. "scripts/test --fast" runs the label
+# "fast" alone, so a slow case in an otherwise quick program is named here
+# rather than left to slow down every developer's run.
+function(tamarind_discover_tests target label)
+  set(common DISCOVERY_TIMEOUT 60)
+  set(environment ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARGC EQUAL 4)
+    gtest_discover_tests(${target} ${common} TEST_FILTER "-${ARGV3}"
+      PROPERTIES LABELS ${label} ${environment})
+    gtest_discover_tests(${target} ${common} TEST_FILTER "${ARGV3}"
+      PROPERTIES LABELS ${ARGV2} ${environment})
+  elseif(ARGC EQUAL 2)
+    gtest_discover_tests(${target} ${common} PROPERTIES LABELS ${label} ${environment})
+  else()
+    message(FATAL_ERROR "tamarind_discover_tests(${target} ${label} ${ARGN}): CASES takes a label and a filter")
+  endif()
 endfunction()

@@ -206,7 +206,7 @@ class Scheduler {
   // the one the caller sees.
   void Abandon(std::exception_ptr failure) {
     std::lock_guard lock(mutex_);
-    if (!failure_) failure_ = failure;
+    if (!failure_) failure_ = std::move(failure);
     changed_.notify_all();
   }
 

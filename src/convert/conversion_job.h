@@ -94,7 +94,7 @@ class ConversionJob {
   // report). Fills lastOutcome and counts a failed file in |failures|.
   // Everything it touches is this job's own (options, report, temporary
   // BMP), so jobs on different threads may convert at the same time.
-  int ConvertFile(std::string sourcePath, std::string destinationPath);
+  int ConvertFile(const std::string& sourcePath, const std::string& destinationPath);
   // True when |path| is a file that can be read and is not empty.
   static bool OutputExists(const std::string& path);
   // Copies the access and modification times of |sourcePath| onto

@@ -402,7 +402,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-int ConversionJob::ConvertFile(std::string sourcePath, std::string destinationPath) {
+int ConversionJob::ConvertFile(const std::string& sourcePath, const std::string& destinationPath) {
   const auto start = std::chrono::steady_clock::now();
   lastOutcome = {};
   if (FormatCodeFromExtension(sourcePath) != kWinFaxFormat) {

@@ -252,7 +252,7 @@ void FaxViewer::ShowCurrentPage() {
   else view_->ShowNote(QStringLiteral("Page %1 ...").arg(model_.Page() + 1), logical);
   renderer_->StartRound(PageRenderer::Kind::Page);
   const PictureKey key = CurrentKey();
-  renderer_->Request(PageRenderer::Kind::Page, key.page, key.scale / 1e6, key.turns);
+  renderer_->Request(PageRenderer::Kind::Page, key.page, static_cast<double>(key.scale) / 1e6, key.turns);
 }
 
 void FaxViewer::OnRendered(PageRenderer::Kind kind, const PictureKey& key, const QImage& picture) {

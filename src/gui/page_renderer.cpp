@@ -41,7 +41,7 @@ void PageRenderer::Request(Kind kind, int page, double scale, int turns) {
     std::shared_ptr<const GreyPicture> picture = cache->Find(key);
     QString refusal;
     if (!picture) {
-      platform::Expected<GreyPicture> rendered = pages->Render(key.page, key.scale / 1e6, key.turns);
+      platform::Expected<GreyPicture> rendered = pages->Render(key.page, static_cast<double>(key.scale) / 1e6, key.turns);
       if (rendered) cache->Put(key, picture = std::make_shared<GreyPicture>(std::move(*rendered)));
       else refusal = ToDisplay(rendered.reason());
     }

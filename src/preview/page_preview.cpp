@@ -47,7 +47,7 @@ bool AddRowBlack(std::span<const uint8_t> row, int width, const std::vector<Colu
     const int first = static_cast<int>(byte) * 8;
     for (int bit = 0; bit < 8 && first + bit < width; ++bit) {
       if (bits & (0x80 >> bit)) continue;  // 1 is white
-      const ColumnShare& share = shares[static_cast<size_t>(first + bit)];
+      const ColumnShare& share = shares[static_cast<size_t>(first) + static_cast<size_t>(bit)];
       cover[static_cast<size_t>(share.column)] += share.first;
       cover[static_cast<size_t>(share.column) + 1] += share.second;
       any = true;

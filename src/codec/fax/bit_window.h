@@ -94,7 +94,8 @@ class BitWindow {
       // Eight bytes at once; the bits past the whole bytes taken are the
       // right ones too, so loading them again later changes nothing.
       uint64_t word;
-      std::memcpy(&word, data_ + next_, sizeof word);
+      // length_ is 0 whenever data_ is null (see the constructor).
+      std::memcpy(&word, data_ + next_, sizeof word);  // NOLINT(clang-analyzer-core.NonNullParamChecker)
       if (reverse_) word = ReverseBitsInEachByte(word);
       if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
       window_ |= word >> count_;

@@ -135,20 +135,20 @@ class TreeBuilder {
     int group = NewGroup();
     if (IsInner(n.child[0]) && IsInner(n.child[1])) {
       for (int b = 0; b < 4; ++b)
-        tree_.nodes[static_cast<size_t>(group + b)] = Entry(trie_[n.child[b >> 1]].child[b & 1]);
+        tree_.nodes[static_cast<size_t>(group) + static_cast<size_t>(b)] = Entry(trie_[n.child[b >> 1]].child[b & 1]);
       return static_cast<uint8_t>(group + 2);
     }
     tree_.nodes[static_cast<size_t>(group)] = Entry(n.child[0]);
-    tree_.nodes[static_cast<size_t>(group + 1)] = Entry(n.child[1]);
+    tree_.nodes[static_cast<size_t>(group) + 1] = Entry(n.child[1]);
     return static_cast<uint8_t>(group);
   }
 
   constexpr uint8_t ZeroLoopEntry() {
     int group = NewGroup();
     tree_.nodes[static_cast<size_t>(group)] = static_cast<uint8_t>(group + 2);  // 00: still zeros
-    tree_.nodes[static_cast<size_t>(group + 1)] = kLeafEol;                      // 01
-    tree_.nodes[static_cast<size_t>(group + 2)] = kLeafEolTookZero;              // 10
-    tree_.nodes[static_cast<size_t>(group + 3)] = kLeafEolTookOne;               // 11
+    tree_.nodes[static_cast<size_t>(group) + 1] = kLeafEol;                      // 01
+    tree_.nodes[static_cast<size_t>(group) + 2] = kLeafEolTookZero;              // 10
+    tree_.nodes[static_cast<size_t>(group) + 3] = kLeafEolTookOne;               // 11
     return static_cast<uint8_t>(group + 2);
   }
 

@@ -45,7 +45,7 @@ class G3PageDecoding {
         if (code != kLeafEol) window_.Unread(1);
         if (!EndLine()) return;
       } else if (IsMakeUp(code)) {
-        pending_ += LeafValue(code) * 64;
+        pending_ += int64_t{LeafValue(code)} * 64;
       } else {
         int64_t run = pending_ + LeafValue(code);
         PaintRun(cursor_, run, (colour_ ^ invert_) != 0);

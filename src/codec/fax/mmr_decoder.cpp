@@ -149,7 +149,7 @@ struct MmrLine {
       if (IsSpecial(code)) [[unlikely]]
         return EndOfLineOrInvalid(code);
       if (!IsMakeUp(code)) return run + LeafValue(code);
-      if (run < kLongestRun) run += LeafValue(code) * 64;
+      if (run < kLongestRun) run += int64_t{LeafValue(code)} * 64;
     }
   }
 

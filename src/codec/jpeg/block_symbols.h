@@ -22,7 +22,9 @@ inline constexpr size_t kMaxAcCodeWords = (63 * 26 + 31) / 32;
 // The size category of a value (bits of its magnitude) and the bits that
 // follow its symbol: the value itself, or for a negative one its one's
 // complement, in that many bits.
-inline int SizeOf(int32_t value) { return std::bit_width(static_cast<uint32_t>(value < 0 ? -value : value)); }
+inline int SizeOf(int32_t value) {
+  return static_cast<int>(std::bit_width(static_cast<uint32_t>(value < 0 ? -value : value)));
+}
 inline uint32_t ExtraBits(int32_t value, int size) {
   return static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((uint32_t{1} << size) - 1);
 }

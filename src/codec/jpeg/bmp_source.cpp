@@ -276,7 +276,7 @@ void LoadBlock(BmpSource* source, j_compress_ptr cinfo) {
   const int64_t firstStored = static_cast<int64_t>(source->height) - source->rowsHanded - count;
   ReadExactly(cinfo, source->fd, source->pixelOffset + firstStored * source->rowWidth, source->block,
               static_cast<size_t>(count) * source->rowWidth);
-  for (JDIMENSION k = 0; k < count; ++k) source->blockRows[k] = source->block + (count - 1 - k) * source->rowWidth;
+  for (JDIMENSION k = 0; k < count; ++k) source->blockRows[k] = source->block + size_t{count - 1 - k} * source->rowWidth;
   source->blockFirst = source->rowsHanded;
   source->blockCount = count;
 }

@@ -9,7 +9,7 @@ namespace {
 
 // Bytes handed to the stream at once; the slack holds one drained word
 // with every byte stuffed, and the stuffing byte written ahead of time.
-constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kChunkBytes = size_t{64} * 1024;
 constexpr size_t kSlackBytes = 32;
 
 // True when some byte of |word| may be 0xFF (never false when one is):

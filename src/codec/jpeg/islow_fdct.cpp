@@ -68,7 +68,7 @@ TAMARIND_VECTOR_CLONES void QuantiseAll(const int32_t* __restrict dct, const uin
 
 void ForwardDctIslow(DctBlock& block) {
   const int32_t* rows[8];
-  for (int row = 0; row < 8; ++row) {
+  for (size_t row = 0; row < 8; ++row) {
     RowPass(&block[8 * row]);
     rows[row] = &block[8 * row];
   }
@@ -93,7 +93,7 @@ std::optional<BlockQuantiser> BlockQuantiser::For(const QuantTable& table) {
     if (table.natural[i] == 0 || table.natural[i] > 8191) return std::nullopt;
     // libjpeg-turbo's compute_reciprocal for 16-bit DCT elements.
     const uint32_t divisor = uint32_t{table.natural[i]} << 3;
-    const int b = std::bit_width(divisor) - 1;
+    const int b = static_cast<int>(std::bit_width(divisor)) - 1;
     int r = 16 + b;
     uint32_t fq = static_cast<uint32_t>((uint64_t{1} << r) / divisor);
     const uint32_t fr = static_cast<uint32_t>((uint64_t{1} << r) % divisor);
@@ -116,7 +116,7 @@ std::optional<BlockQuantiser> BlockQuantiser::For(const QuantTable& table) {
 int16_t BlockQuantiser::BilevelDc(int white) const {
   DctBlock dct{};
   dct[0] = (255 - 128) * white + (0 - 128) * (64 - white);
-  return Quantise(dct)[0];
+  return static_cast<int16_t>(Quantise(dct)[0]);
 }
 
 QuantisedBlock BlockQuantiser::Quantise(const DctBlock& dct) const {

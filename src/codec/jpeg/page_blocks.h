@@ -76,7 +76,7 @@ inline void GatherAll(const uint64_t (&words)[8], uint64_t (&patterns)[8]) {
   // Each 64-bit lane: one byte column, row 0 in its lowest byte.
   const __m128i columns[4] = {_mm_unpacklo_epi32(low03, low47), _mm_unpackhi_epi32(low03, low47),
                               _mm_unpacklo_epi32(high03, high47), _mm_unpackhi_epi32(high03, high47)};
-  for (int i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     patterns[2 * i] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(columns[i])));
     patterns[2 * i + 1] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(columns[i], columns[i]))));
   }

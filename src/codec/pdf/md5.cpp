@@ -30,7 +30,7 @@ Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
 
 void Md5::Block(const uint8_t* block) {
   uint32_t words[16];
-  for (int i = 0; i < 16; ++i)
+  for (size_t i = 0; i < 16; ++i)
     words[i] = uint32_t{block[4 * i]} | uint32_t{block[4 * i + 1]} << 8 | uint32_t{block[4 * i + 2]} << 16 |
                uint32_t{block[4 * i + 3]} << 24;
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];

@@ -150,7 +150,7 @@ std::string AsciiFileName(std::u32string_view name) {
 
 }  // namespace
 
-constexpr size_t kSourcePieceBytes = 64 * 1024;
+constexpr size_t kSourcePieceBytes = size_t{64} * 1024;
 
 // |dictionary|'s entries with the Flate filter's.
 std::string WithFlate(std::string_view dictionary) {

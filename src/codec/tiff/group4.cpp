@@ -20,7 +20,7 @@ namespace {
 
 // Pieces of the strip are handed on at this size: libtiff's own choice
 // would be a buffer the size of the uncoded page.
-constexpr tmsize_t kPieceBytes = 64 * 1024;
+constexpr tmsize_t kPieceBytes = tmsize_t{64} * 1024;
 
 // The "file" libtiff's encoder writes: it writes the 8-byte TIFF header at
 // the start, then appends the strip. The header is dropped and the strip

@@ -134,7 +134,7 @@ platform::Expected<uint64_t> StripEndWithinReach(const FaxPage& page, uint64_t s
 
 }  // namespace
 
-TiffDocumentWriter::TiffDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info)
+TiffDocumentWriter::TiffDocumentWriter(platform::AtomicOutputFile& file, const DocumentInfo& info)
     : file_(file),
       stream_(file.Stream()),
       name_(platform::EscapeControlBytes(info.title)),

@@ -45,7 +45,7 @@ struct TiffPageExtras {
 // directories, which the atomic writer's write-only stream cannot serve.)
 class TiffDocumentWriter {
  public:
-  TiffDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info);
+  TiffDocumentWriter(platform::AtomicOutputFile& file, const DocumentInfo& info);
   TiffDocumentWriter(const TiffDocumentWriter&) = delete;
   TiffDocumentWriter& operator=(const TiffDocumentWriter&) = delete;
 

@@ -30,8 +30,9 @@ namespace tamarind::platform {
 // unmapped each time.
 void ReturnFreedPageMemory() {
 #if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, 16 << 20);
-  mallopt(M_TRIM_THRESHOLD, 24 << 20);
+  // Called once at start-up, before any other thread exists.
+  mallopt(M_MMAP_THRESHOLD, 16 << 20);  // NOLINT(concurrency-mt-unsafe)
+  mallopt(M_TRIM_THRESHOLD, 24 << 20);  // NOLINT(concurrency-mt-unsafe)
 #endif
 }
 
