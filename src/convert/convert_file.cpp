@@ -179,7 +179,13 @@ class ConversionJob::FileConversion {
   // ---- Text ------------------------------------------------------------------
 
   void StartTextRecognition() {
-    if (job_.options.recognizeText) text_ = FaxText(job_.TextRecognizer());
+    if (!job_.options.recognizeText) return;
+    text_ = FaxText(job_.TextRecognizer());
+    if (job_.options.format == OutputFormat::Jpeg) return;
+    // The slow stage: a document's pages are read side by side on the
+    // run's spare workers, while this conversion lasts.
+    borrowed_.emplace(job_.spareWorkers, document_->PageCount() - 1);
+    if (borrowed_->count() > 0) text_.SetHelpers(job_.HelperRecognizers(borrowed_->count()));
   }
 
   // What a page's line adds when its text could not be read.
@@ -391,6 +397,7 @@ class ConversionJob::FileConversion {
   const std::string& destination_;
   const std::string shownSource_;
   std::unique_ptr<FaxDocument> document_;
+  std::optional<BorrowedWorkers> borrowed_;
   FaxText text_;
 };
 

@@ -1,6 +1,9 @@
 #include "convert/fax_text.h"
 
+#include <thread>
+
 #include "ocr/languages.h"
+#include "platform/interrupt.h"
 
 namespace tamarind {
 
@@ -14,18 +17,43 @@ platform::Status TextRecognitionReady(const ConversionOptions& options) {
 
 const ocr::PageText* FaxText::Recognise(const FaxPage& page, unsigned number) {
   if (!enabled_) return nullptr;
+  return Record(engine_ ? engine_->Recognise(page) : platform::Expected<ocr::PageText>(platform::Failure{unavailable_}),
+                number, last_);
+}
+
+std::vector<const ocr::PageText*> FaxText::RecogniseTogether(std::span<const FaxPage> pages, unsigned first) {
+  std::vector<const ocr::PageText*> texts;
+  if (!enabled_ || pages.size() <= 1 || pages.size() > PagesAtOnce()) {
+    for (size_t i = 0; i < pages.size(); ++i) texts.push_back(Recognise(pages[i], first + static_cast<unsigned>(i)));
+    return texts;
+  }
+  std::vector<platform::Expected<ocr::PageText>> reads(pages.size(), platform::Failure{"not read"});
+  {
+    // The borrowed engines read the later pages while this thread reads the
+    // first; the threads are joined before any reading is used.
+    std::vector<std::jthread> helpers;
+    for (size_t i = 1; i < pages.size(); ++i)
+      helpers.push_back(platform::StartThreadWithInterruptsBlocked(
+          [&, i] { reads[i] = helpers_[i - 1]->Recognise(pages[i]); }));
+    reads[0] = engine_->Recognise(pages[0]);
+  }
+  together_.assign(pages.size(), ocr::PageText{});
+  for (size_t i = 0; i < pages.size(); ++i)
+    texts.push_back(Record(std::move(reads[i]), first + static_cast<unsigned>(i), together_[i]));
+  return texts;
+}
+
+const ocr::PageText* FaxText::Record(platform::Expected<ocr::PageText> read, unsigned number, ocr::PageText& kept) {
   if (pages_.size() < number) pages_.resize(number);
-  platform::Expected<ocr::PageText> read =
-      engine_ ? engine_->Recognise(page) : platform::Expected<ocr::PageText>(platform::Failure{unavailable_});
   if (!read) {
     unrecognised_.push_back(number);
     if (reason_.empty()) reason_ = "page " + std::to_string(number) + ": text not recognised: " + read.reason();
     return nullptr;
   }
   ++read_;
-  last_ = std::move(*read);
-  pages_[number - 1] = last_.text;
-  return &last_;
+  kept = std::move(*read);
+  pages_[number - 1] = kept.text;
+  return &kept;
 }
 
 std::string FaxText::Joined() const {
