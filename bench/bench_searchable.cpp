@@ -251,6 +251,8 @@ bool SameBytes(const std::string& a, const std::string& b) {
 }  // namespace
 
 int main(int argc, char** argv) try {
+  // A run takes many minutes: each line as soon as it is known, also into a file.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   int repeat = 2;
   bool peers = true;
   for (int i = 1; i < argc; ++i) {
