@@ -1,5 +1,6 @@
 // One fax file into one JPEG per page, or into one PDF or TIFF.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -100,6 +101,7 @@ class ConversionJob::FileConversion {
     StartTextRecognition();
     if (job_.options.format == OutputFormat::Jpeg) ConvertPages();
     else ConvertDocument();
+    if (stopped_) return Abandoned();
     if (text_.Enabled()) WriteTextFile();
     if (job_.options.keepDate) KeepDates();
     return outcome().pagesMissing.empty() ? kConverted : kJpegFailed;
@@ -113,6 +115,27 @@ class ConversionJob::FileConversion {
     if (outcome().reason.empty()) outcome().reason = std::move(reason);
   }
   FileOutcome& outcome() { return job_.lastOutcome; }
+
+  // Asked before each page: once the run is to stop, the file is given up.
+  // Also asked by the threads that read pages side by side, hence atomic.
+  bool StopBeforePage() {
+    if (!stopped_ && job_.StopRequested()) stopped_ = true;
+    return stopped_;
+  }
+
+  // The file given up part-way: the pages it had newly made go again (those
+  // that replaced an earlier output stay, whole: the earlier one is gone),
+  // so a rerun with /skip converts it again; a document was never
+  // committed.
+  int Abandoned() {
+    // A page that cannot be removed stays whole, as one that replaced an
+    // earlier output does.
+    for (const std::string& name : madeNew_) (void)job_.RemoveOutput(name);
+    outcome().outputs.clear();
+    outcome().reason = source_ + ": stopped before it was finished";
+    Say("Stopped before it was finished\r\n");
+    return kStopped;
+  }
 
   bool Loaded() {
     document_->Load(source_, kWinFaxFormat);
@@ -179,9 +202,10 @@ class ConversionJob::FileConversion {
   // ---- Text ------------------------------------------------------------------
 
   void StartTextRecognition() {
-    if (!job_.options.recognizeText) return;
-    text_ = FaxText(job_.TextRecognizer());
-    if (job_.options.format == OutputFormat::Jpeg) return;
+    if (job_.options.recognizeText) text_ = FaxText(job_.TextRecognizer());
+    // Asked between the pages of a document and while a page is read.
+    text_.StopWhen([this] { return StopBeforePage(); });
+    if (!job_.options.recognizeText || job_.options.format == OutputFormat::Jpeg) return;
     // The slow stage: a document's pages are read side by side on the
     // run's spare workers, while this conversion lasts.
     borrowed_.emplace(job_.spareWorkers, document_->PageCount() - 1);
@@ -190,8 +214,11 @@ class ConversionJob::FileConversion {
 
   // What a page's line adds when its text could not be read.
   std::string TextNote(unsigned page) const {
-    const std::vector<unsigned>& missing = text_.Unrecognised();
-    return std::find(missing.begin(), missing.end(), page) != missing.end() ? " (text not recognised)" : "";
+    const auto listed = [page](const std::vector<unsigned>& pages) {
+      return std::find(pages.begin(), pages.end(), page) != pages.end();
+    };
+    if (listed(text_.TooLarge())) return " (text not recognised: too large)";
+    return listed(text_.Unrecognised()) ? " (text not recognised)" : "";
   }
 
   // NAME.txt beside the outputs: the pages' text, PDFs excepted (their text
@@ -242,7 +269,10 @@ class ConversionJob::FileConversion {
   // page lost (a one-page fax whose page failed has said so already).
   void ConvertPages() {
     const std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
-    for (size_t i = 0; i < names.size(); ++i) ConvertPage(i, names[i], names.size() > 1);
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (StopBeforePage()) return;
+      ConvertPage(i, names[i], names.size() > 1);
+    }
     RecordLostPages();
     const bool lostOnlyItsOnePage = outcome().pages == 1 && outcome().pagesUnrecognised.empty();
     if (!LostPagesText(outcome()).empty() && !lostOnlyItsOnePage) Say(LostPagesLine());
@@ -252,11 +282,14 @@ class ConversionJob::FileConversion {
     if (index > 0) document_->DecodePage(kWinFaxFormat, static_cast<int>(index));
     const unsigned number = static_cast<unsigned>(index + 1);
     if (document_->Page().height > 0) text_.Recognise(document_->Page(), number);
+    if (StopBeforePage()) return;
+    const bool isNew = !platform::StatusOf(name);
     if (!WritePage(name, number)) {
       outcome().pagesMissing.push_back(number);
       return;
     }
     outcome().outputs.push_back(name);
+    if (isNew) madeNew_.push_back(name);
     ++outcome().pagesWritten;
     if (!multiPage) return Say("Success !" + TextNote(number) + std::string(kLineEnd));
     // The header only ever comes with the first page's success line.
@@ -332,6 +365,7 @@ class ConversionJob::FileConversion {
   // fax, naming the pages it lost.
   void ConvertDocument() {
     const bool written = WriteDocument();
+    if (stopped_) return;
     RecordLostPages();
     if (!written) return Say(DocumentFailedLine());
     Say(LostPagesText(outcome()).empty() ? std::string("Success !\r\n") : LostPagesLine());
@@ -399,6 +433,8 @@ class ConversionJob::FileConversion {
   std::unique_ptr<FaxDocument> document_;
   std::optional<BorrowedWorkers> borrowed_;
   FaxText text_;
+  std::atomic<bool> stopped_ = false;
+  std::vector<std::string> madeNew_;  // pages that had no file before
 };
 
 namespace {

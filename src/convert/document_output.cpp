@@ -127,6 +127,8 @@ platform::Status AddPages(FaxDocument& document, DocumentWriter& writer, platfor
                           FaxText& text, DocumentOutcome& outcome) {
   const uint16_t pages = document.PageCount();
   for (uint16_t i = 0; i < pages;) {
+    // Given up, the output is never committed.
+    if (text.Stopped()) return platform::Failure{"stopped before it was finished"};
     if (text.Enabled() && text.PagesAtOnce() > 1) {
       if (platform::Status added = AddPagesTogether(document, i, writer, file, text, outcome); !added) return added;
       i = static_cast<uint16_t>(std::min<size_t>(pages, i + text.PagesAtOnce()));

@@ -17,7 +17,8 @@ platform::Status TextRecognitionReady(const ConversionOptions& options) {
 
 const ocr::PageText* FaxText::Recognise(const FaxPage& page, unsigned number) {
   if (!enabled_) return nullptr;
-  return Record(engine_ ? engine_->Recognise(page) : platform::Expected<ocr::PageText>(platform::Failure{unavailable_}),
+  return Record(engine_ ? engine_->Recognise(page, {.stop = stop_})
+                        : ocr::Recognition{{}, ocr::Unread::kFailed, unavailable_},
                 number, last_);
 }
 
@@ -27,15 +28,15 @@ std::vector<const ocr::PageText*> FaxText::RecogniseTogether(std::span<const Fax
     for (size_t i = 0; i < pages.size(); ++i) texts.push_back(Recognise(pages[i], first + static_cast<unsigned>(i)));
     return texts;
   }
-  std::vector<platform::Expected<ocr::PageText>> reads(pages.size(), platform::Failure{"not read"});
+  std::vector<ocr::Recognition> reads(pages.size());
   {
     // The borrowed engines read the later pages while this thread reads the
     // first; the threads are joined before any reading is used.
     std::vector<std::jthread> helpers;
     for (size_t i = 1; i < pages.size(); ++i)
       helpers.push_back(platform::StartThreadWithInterruptsBlocked(
-          [&, i] { reads[i] = helpers_[i - 1]->Recognise(pages[i]); }));
-    reads[0] = engine_->Recognise(pages[0]);
+          [&, i] { reads[i] = helpers_[i - 1]->Recognise(pages[i], {.stop = stop_}); }));
+    reads[0] = engine_->Recognise(pages[0], {.stop = stop_});
   }
   together_.assign(pages.size(), ocr::PageText{});
   for (size_t i = 0; i < pages.size(); ++i)
@@ -43,15 +44,16 @@ std::vector<const ocr::PageText*> FaxText::RecogniseTogether(std::span<const Fax
   return texts;
 }
 
-const ocr::PageText* FaxText::Record(platform::Expected<ocr::PageText> read, unsigned number, ocr::PageText& kept) {
+const ocr::PageText* FaxText::Record(ocr::Recognition read, unsigned number, ocr::PageText& kept) {
   if (pages_.size() < number) pages_.resize(number);
-  if (!read) {
+  if (!read.ok()) {
     unrecognised_.push_back(number);
-    if (reason_.empty()) reason_ = "page " + std::to_string(number) + ": text not recognised: " + read.reason();
+    if (read.unread == ocr::Unread::kTooLarge) tooLarge_.push_back(number);
+    if (reason_.empty()) reason_ = "page " + std::to_string(number) + ": text not recognised: " + read.reason;
     return nullptr;
   }
   ++read_;
-  kept = std::move(*read);
+  kept = std::move(read.text);
   pages_[number - 1] = kept.text;
   return &kept;
 }

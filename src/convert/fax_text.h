@@ -3,6 +3,7 @@
 // and for the NAME.txt file beside the other outputs.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ class FaxText {
       : engine_(engine ? *engine : nullptr), unavailable_(engine.reason()), enabled_(true) {}
 
   bool Enabled() const { return enabled_; }
+  // Asked while a page is read (true ends the page unread) and by the
+  // writers between pages, recognition on or off.
+  void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
+  bool Stopped() const { return stop_ && stop_(); }
   // From now on every page counts as not recognised, for |why| (the text
   // cannot be used: a PDF without its text layer's font).
   void Unavailable(std::string why) {
@@ -54,6 +59,8 @@ class FaxText {
 
   int PagesRead() const { return read_; }
   const std::vector<unsigned>& Unrecognised() const { return unrecognised_; }
+  // Those of them that were over their budget.
+  const std::vector<unsigned>& TooLarge() const { return tooLarge_; }
   // Why the first unrecognised page failed ("" when none did).
   const std::string& Reason() const { return reason_; }
 
@@ -66,9 +73,11 @@ class FaxText {
   bool enabled_ = false;
   std::vector<std::string> pages_;
   std::vector<unsigned> unrecognised_;
+  std::vector<unsigned> tooLarge_;
+  std::function<bool()> stop_;
   std::string reason_;
   // Records page |number|'s reading; its text, or null when it failed.
-  const ocr::PageText* Record(platform::Expected<ocr::PageText> read, unsigned number, ocr::PageText& kept);
+  const ocr::PageText* Record(ocr::Recognition read, unsigned number, ocr::PageText& kept);
 
   std::vector<ocr::OcrEngine*> helpers_;
   ocr::PageText last_;
