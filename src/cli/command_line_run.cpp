@@ -221,7 +221,7 @@ void RunSingleFile(ConversionJob& job) {
   WarnOfForeignExtension(options);
   // One fax: the workers /j= asks for besides this thread read its pages.
   job.spareWorkers = std::make_shared<SpareWorkers>();
-  job.spareWorkers->Give(static_cast<int>(WorkerCount(options.workers)) - 1);
+  job.spareWorkers->Give(static_cast<int>(WorkerCount(options)) - 1);
   std::optional<JsonReport> json;
   OpenJsonReport(job, json);
   job.SetReport("Tamarind command line mode : convert file\r\n");
