@@ -156,6 +156,7 @@ FinishedFile FinishedFileOf(const FileTask& task, const FileOutcome& outcome) {
   // A conversion that names no files (a scripted one) wrote its output.
   if (file.outputs.empty() && file.result == FileResult::Converted) file.outputs.push_back(task.output);
   if (IsFailure(file.result)) file.reason = outcome.reason;
+  file.header = outcome.header;
   return file;
 }
 
