@@ -98,6 +98,31 @@ TEST_F(TextRun, PdfPagesCarryTheirWordsAtTheirTrueSize) {
   EXPECT_THAT(test::RunCommand("qpdf --check " + ShellQuote(pdf)).output, HasSubstr("No syntax or stream encoding errors"));
 }
 
+// Pages read side by side on two workers give the bytes one worker gives.
+// A TIFF keeps the page fed upside down as it was coded, with Orientation 3
+// so that viewers show it upright, and its text file in page order.
+TEST_F(TextRun, PagesReadOnTwoWorkersGiveTheBytesOfOne) {
+  for (const std::string jobs : {"1", "2"})
+    ASSERT_EQ(Tamarind("/f=doc.fxd /sf=j" + jobs + "/doc.pdf /fmt=pdf /ocr /j=" + jobs).exitCode, 0) << jobs;
+  EXPECT_TRUE(test::ReadFileBytes(dir().File("j1/doc.pdf")) == test::ReadFileBytes(dir().File("j2/doc.pdf")));
+
+  test::CommandResult run = Tamarind("/f=doc.fxd /sf=tif/doc.tif /fmt=tif /ocr /j=2");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  test::CommandResult info = test::RunCommand("tiffinfo " + ShellQuote(dir().File("tif/doc.tif")));
+  ASSERT_EQ(info.exitCode, 0);
+  std::vector<std::string> orientations;
+  for (size_t at = info.output.find("TIFF Directory"); at != std::string::npos;) {
+    const size_t next = info.output.find("TIFF Directory", at + 1);
+    const std::string directory = info.output.substr(at, next - at);
+    const size_t tag = directory.find("Orientation: ");
+    orientations.push_back(tag == std::string::npos ? "" : directory.substr(tag, directory.find('\n', tag) - tag));
+    at = next;
+  }
+  EXPECT_THAT(orientations, ::testing::ElementsAre("", "", "Orientation: row 0 bottom, col 0 rhs"));
+  const std::string text = test::ReadFileText(dir().File("tif/doc.txt"));
+  EXPECT_GE(test::WordRecall(TextPage().text, text.substr(text.rfind('\f') + 1)), kRecallFloor);
+}
+
 TEST_F(TextRun, JpegPagesGetATextFileWithFormFeedsBetweenPages) {
   test::CommandResult run = Tamarind("/f=doc.fxd /sf=out/doc.jpg /ocr=eng");
   ASSERT_EQ(run.exitCode, 0) << run.output;
