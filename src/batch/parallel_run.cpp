@@ -132,6 +132,7 @@ class Scheduler {
       ConversionJob worker;
       worker.options = run.options;
       worker.outputRoot = run.outputRoot;
+      worker.systemCalls = run.systemCalls;
       worker.spareWorkers = run.spareWorkers;
       worker.stop = stop_;
       for (std::optional<size_t> index; (index = Take());) {
@@ -266,6 +267,7 @@ std::vector<FileOutcome> ConvertInParallel(ConversionJob& job, std::span<const F
   ConversionJob run;
   run.options = job.options;
   run.outputRoot = job.outputRoot;
+  run.systemCalls = job.systemCalls;
   const size_t count = std::clamp<size_t>(tasks.size(), 1, std::max(workers, 1u));
   // Workers beyond the files help with their pages from the start.
   run.spareWorkers = std::make_shared<SpareWorkers>();

@@ -17,6 +17,7 @@
 #include "convert/spare_workers.h"
 #include "ocr/ocr_engine.h"
 #include "platform/output_folder.h"
+#include "platform/system_calls.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -81,6 +82,10 @@ class ConversionJob {
   // are made through this handle. Null outside a pass, or when the folder
   // cannot be opened (outputs are then made by their paths).
   std::shared_ptr<const platform::OutputFolder> outputRoot;
+  // The system calls every output is written with; null: the system's
+  // own. Tests count or fail them here (what /sync asks is unseen
+  // otherwise).
+  const platform::SystemCalls* systemCalls = nullptr;
   // The caller's stop during a folder pass (null outside one). Once it is
   // set, or a signal came, the file in progress is abandoned between pages
   // and inside recognition (kStopped).

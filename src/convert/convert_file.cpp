@@ -193,7 +193,7 @@ class ConversionJob::FileConversion {
   }
 
   platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> CreateOutput(const std::string& path) const {
-    const platform::OutputOptions options{.sync = job_.options.sync};
+    const platform::OutputOptions options{.sync = job_.options.sync, .calls = job_.systemCalls};
     if (std::optional<std::string_view> below = BelowRoot(path))
       return platform::AtomicOutputFile::Create(*job_.outputRoot, *below, options);
     return platform::AtomicOutputFile::Create(path, options);

@@ -337,9 +337,8 @@ TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("out"));
   RunAndWait();
-  test::CommandResult cli = test::RunCommand(test::ShellQuote(test::BinaryDir() + "/tamarind") + " /d=" +
-                                             test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) +
-                                             " /report=- /q 2>/dev/null");
+  test::CommandResult cli = test::RunProgram(
+      dir.Path(), "/d=" + test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) + " /report=- /q 2>/dev/null");
   ASSERT_TRUE(cli.exitCode == 2) << cli.output;
   auto* list = Control<ResultsList>(&main, kIdResults);
   int failed = 0;
