@@ -199,8 +199,10 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   job.events = {};
   // A file the stop gave up part-way is told no end by the run, yet its
   // row was started: it ends here, kept out of the counts.
+  FinishedFile stopped;
+  stopped.reason = "stopped part-way by Cancel; nothing of it was kept";
   for (size_t i = 0; i < open.size(); ++i) {
-    if (open[i]) events.FileFinished(i, {FileResult::Failed, {}, "stopped part-way by Cancel; nothing of it was kept"}, progress);
+    if (open[i]) events.FileFinished(i, stopped, progress);
   }
   AppendToLogOrSay(plan.logPath, job.GetReport(), plan.createLogFolders);
   events.RunFinished(progress, stop && progress.filesDone < progress.files);
