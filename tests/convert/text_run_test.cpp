@@ -177,7 +177,7 @@ TEST_F(TextRun, APageNotRecognisedFailsItsFax) {
     EXPECT_THAT(log, HasSubstr("Failed : tall/tall.fxd - text of page 002 of 2 not recognised\r\n"));
     EXPECT_THAT(log, HasSubstr("Total converted FAX files: 0\r\n"));
     if (format == "jpg") {
-      EXPECT_THAT(log, HasSubstr("002.jpg : Success ! (text not recognised)"));
+      EXPECT_THAT(log, HasSubstr("002.jpg : Success ! (text not recognised: too large)"));
     }
     EXPECT_THAT(test::ReadFileText(dir().File("tall.json")), HasSubstr("\"status\":\"failed\""));
     EXPECT_THAT(run.output, HasSubstr("tall/tall.fxd: page 2: text not recognised: the page is too large"));
