@@ -8,8 +8,6 @@
 #include <limits>
 #include <vector>
 
-#include "convert/process.h"
-#include "ocr/languages.h"
 #include "platform/windows/unicode.h"
 #include "window/window_texts.h"
 #include "win32/controls.h"
@@ -85,9 +83,9 @@ ConvertPage::~ConvertPage() {
 }
 
 bool ConvertPage::Create(HWND parent, const MainFields& fields) {
-  sourceText_ = fields.sourceText;
-  destinationText_ = fields.destinationText;
-  statusText_ = std::string(kFirstStatusText);
+  form_.sourceText = fields.sourceText;
+  form_.destinationText = fields.destinationText;
+  form_.statusText = std::string(kFirstStatusText);
   pageBrush_ = CreateSolidBrush(RGB(196, 255, 225));
   editBrush_ = CreateSolidBrush(RGB(252, 252, 252));
   window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONVERT), parent, Procedure,
@@ -150,7 +148,7 @@ bool ConvertPage::OnCommand(int id, int code) {
     case IDC_BROWSE_SOURCE: OnBrowseSource(); return true;
     case IDC_BROWSE_DESTINATION: OnBrowseDestination(); return true;
     case IDC_FILTER:
-      if (code == EN_KILLFOCUS) filterText_ = ControlText(window_, IDC_FILTER);
+      if (code == EN_KILLFOCUS) form_.filterText = ControlText(window_, IDC_FILTER);
       return true;
     case IDOK:
     case IDCANCEL: return true;  // Enter and Esc on the page do nothing
@@ -159,10 +157,10 @@ bool ConvertPage::OnCommand(int id, int code) {
 }
 
 void ConvertPage::SetOptions(const ConversionOptions& options) {
-  options_ = options;
+  form_.options = options;
   // Captions that name the output format.
-  SetControlText(window_, IDC_CONVERT_GROUP, ConvertGroupCaption(options_.format));
-  std::wstring head = platform::Widen(DestinationColumnHead(options_.format));
+  SetControlText(window_, IDC_CONVERT_GROUP, ConvertGroupCaption(form_.options.format));
+  std::wstring head = platform::Widen(DestinationColumnHead(form_.options.format));
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT;
   column.pszText = head.data();
@@ -171,7 +169,7 @@ void ConvertPage::SetOptions(const ConversionOptions& options) {
 
 void ConvertPage::ExchangeFields(bool toControls) {
   const std::pair<int, std::string*> fields[] = {
-      {IDC_FILTER, &filterText_}, {IDC_SOURCE, &sourceText_}, {IDC_DESTINATION, &destinationText_}, {IDC_STATUS, &statusText_}};
+      {IDC_FILTER, &form_.filterText}, {IDC_SOURCE, &form_.sourceText}, {IDC_DESTINATION, &form_.destinationText}, {IDC_STATUS, &form_.statusText}};
   for (auto [id, text] : fields) {
     if (toControls) SetControlText(window_, id, *text);
     else *text = ControlText(window_, id);
@@ -180,49 +178,26 @@ void ConvertPage::ExchangeFields(bool toControls) {
 
 void ConvertPage::TakeSource(const DroppedSource& source) {
   if (source.sourceText.empty() || running_) return;
-  sourceText_ = source.sourceText;
+  form_.sourceText = source.sourceText;
   ExchangeFields(true);
 }
 
-ConversionOptions ConvertPage::RunOptions() const {
-  ConversionOptions run = options_;
-  run.filter = filterText_;
-  run.source = sourceFolder_;
-  run.destination = destinationText_;
-  return run;
-}
-
-bool ConvertPage::PrepareFileList() {
-  // Everything typed so far, the filter included: a run started by the
-  // timer or with a shortcut must not use stale fields.
-  ExchangeFields(false);
-  sourceFolder_ = BuildFileList(job_, sourceText_, RunOptions());
-  return !sourceFolder_.empty() && !destinationText_.empty();
-}
-
 void ConvertPage::OnGo() {
-  if (running_) return ShowMessage(window_, kStopWaitMessage, "Warning", MB_ICONWARNING);
-  if (!PrepareFileList()) {
-    return ShowMessage(window_, sourceFolder_.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options_.format),
-                       "Warning", MB_ICONWARNING);
-  }
-  // Without its language data every page would fail its text.
-  if (options_.recognizeText) {
-    if (platform::Status ready = ocr::CheckLanguages(options_.ocrLanguages, ocr::DefaultDataFolder()); !ready)
-      return ShowMessage(window_, ready.reason(), "Warning", MB_ICONWARNING);
-  }
+  ExchangeFields(false);
+  if (const std::string refusal = form_.GoRefusal(running_); !refusal.empty())
+    return ShowMessage(window_, refusal, "Warning", MB_ICONWARNING);
   StartRun(false);
 }
 
 void ConvertPage::OnTimer() {
-  if (running_ || !PrepareFileList()) return;
-  StartRun(true);
+  if (running_) return;
+  ExchangeFields(false);
+  if (form_.PrepareFileList()) StartRun(true);
 }
 
-void ConvertPage::StartRun(bool skipExisting) {
+void ConvertPage::StartRun(bool byTimer) {
   JoinWorker();
-  RunPlan plan{RunOptions(), processPaths.logPath, processPaths.logPathIsDefault};
-  plan.options.skipExisting = skipExisting;
+  RunPlan plan = form_.Plan(byTimer);
   running_ = true;
   stopRequested_ = false;
   SetRunControls(true);
@@ -234,7 +209,7 @@ void ConvertPage::StartRun(bool skipExisting) {
   Trace("run: " + plan.options.source + " -> " + plan.options.destination);
   worker_ = std::thread([this, plan = std::move(plan)] {
     WorkerReports reports(this);
-    RunConversion(job_, plan, stopRequested_, reports);
+    RunConversion(form_.job, plan, stopRequested_, reports);
   });
 }
 
@@ -295,15 +270,15 @@ void ConvertPage::AddRow(int index, const std::string& source) {
   const HWND list = GetDlgItem(window_, IDC_RESULTS);
   if (sources_.size() <= static_cast<size_t>(index)) sources_.resize(static_cast<size_t>(index) + 1);
   sources_[static_cast<size_t>(index)] = source;
-  std::wstring shown = platform::Widen(ShownPath(source, sourceFolder_));
+  std::wstring shown = platform::Widen(ShownPath(source, form_.sourceFolder));
   LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
   item.pszText = shown.data();
   SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
-  statusText_ = RunningText(progress_, ShownPath(source, sourceFolder_));
-  SetControlText(window_, IDC_STATUS, statusText_);
+  form_.statusText = RunningText(progress_, ShownPath(source, form_.sourceFolder));
+  SetControlText(window_, IDC_STATUS, form_.statusText);
 }
 
 void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgress& progress) {
@@ -326,22 +301,22 @@ void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgre
 }
 
 void ConvertPage::OnRunFinished(const RunProgress& progress, bool cancelled) {
-  statusText_ = DoneText(progress, cancelled);
-  SetControlText(window_, IDC_STATUS, statusText_);
+  form_.statusText = DoneText(progress, cancelled);
+  SetControlText(window_, IDC_STATUS, form_.statusText);
   EndRun();
   JoinWorker();
   running_ = false;
   stopRequested_ = false;
-  Trace(statusText_);
+  Trace(form_.statusText);
 }
 
 void ConvertPage::OnBrowseSource() {
   ExchangeFields(false);
-  if (options_.convertFiles) {
+  if (form_.options.convertFiles) {
     std::vector<wchar_t> names(32768, L'\0');
-    std::wstring filter = platform::Widen(filterText_);
+    std::wstring filter = platform::Widen(form_.filterText);
     filter.push_back(L'\0');
-    filter += platform::Widen(filterText_);
+    filter += platform::Widen(form_.filterText);
     filter.push_back(L'\0');
     OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
@@ -361,11 +336,11 @@ void ConvertPage::OnBrowseSource() {
     }
     const std::string folder = pieces.front();
     pieces.erase(pieces.begin());
-    sourceText_ = FormatFileSelection(folder, pieces);
+    form_.sourceText = FormatFileSelection(folder, pieces);
   } else {
     std::string folder = BrowseForFolder(GetActiveWindow());
     if (folder.empty()) return;
-    sourceText_ = folder;
+    form_.sourceText = folder;
   }
   ExchangeFields(true);
 }
@@ -376,13 +351,13 @@ void ConvertPage::OnBrowseDestination() {
   ExchangeFields(false);
   std::string folder = BrowseForFolder(GetActiveWindow());
   if (folder.empty()) return;
-  destinationText_ = folder;
+  form_.destinationText = folder;
   ExchangeFields(true);
 }
 
 void ConvertPage::Save(ProfileFile& profile) {
   ExchangeFields(false);
-  WriteMainFields(profile, {sourceText_, destinationText_});
+  WriteMainFields(profile, {form_.sourceText, form_.destinationText});
 }
 
 }  // namespace tamarind::win32

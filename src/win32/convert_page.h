@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "convert/conversion_job.h"
+#include "window/convert_form.h"
 #include "window/file_selection.h"
 #include "window/front_settings.h"
 #include "window/gui_run.h"
@@ -54,9 +55,7 @@ class ConvertPage {
   bool OnCommand(int id, int code);
   void OnGo();
   void OnTimer();
-  bool PrepareFileList();
-  ConversionOptions RunOptions() const;
-  void StartRun(bool skipExisting);
+  void StartRun(bool byTimer);
   void SetRunControls(bool running);
   void EndRun();
   void OnCancel();
@@ -73,13 +72,7 @@ class ConvertPage {
   HWND window_ = nullptr;
   HBRUSH pageBrush_ = nullptr;
   HBRUSH editBrush_ = nullptr;
-  ConversionJob job_;
-  ConversionOptions options_ = PageOptions::PageDefaults();
-  std::string filterText_ = "*.*";
-  std::string sourceText_;
-  std::string sourceFolder_;
-  std::string destinationText_;
-  std::string statusText_;
+  ConvertForm form_;
   std::string shownDestination_;
   std::vector<std::string> sources_;  // the full source path of each row
   RunProgress progress_;
