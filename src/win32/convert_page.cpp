@@ -78,28 +78,13 @@ class ConvertPage::WorkerReports : public RunEvents {
 
 ConvertPage::~ConvertPage() {
   StopAndWait();
-  if (pageBrush_) DeleteObject(pageBrush_);
-  if (editBrush_) DeleteObject(editBrush_);
 }
 
 bool ConvertPage::Create(HWND parent, const MainFields& fields) {
   form_.sourceText = fields.sourceText;
   form_.destinationText = fields.destinationText;
   form_.statusText = std::string(kFirstStatusText);
-  pageBrush_ = CreateSolidBrush(RGB(196, 255, 225));
-  editBrush_ = CreateSolidBrush(RGB(252, 252, 252));
-  window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONVERT), parent, Procedure,
-                               reinterpret_cast<LPARAM>(this));
-  return window_ != nullptr;
-}
-
-INT_PTR CALLBACK ConvertPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
-    reinterpret_cast<ConvertPage*>(lParam)->window_ = window;
-  }
-  auto* page = reinterpret_cast<ConvertPage*>(GetWindowLongPtrW(window, DWLP_USER));
-  return page ? page->Handle(message, wParam, lParam) : FALSE;
+  return CreateFromTemplate(IDD_CONVERT, parent, RGB(196, 255, 225), RGB(252, 252, 252));
 }
 
 INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -114,11 +99,6 @@ INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       else KillTimer(window_, AUTOCONVERT_TIMER);
       return TRUE;
     case WM_WORKER_REPORTS: RunPosted(); return TRUE;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(PaintControl(message, reinterpret_cast<HDC>(wParam), pageBrush_, editBrush_));
   }
   return FALSE;
 }

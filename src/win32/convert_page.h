@@ -18,20 +18,18 @@
 #include "window/file_selection.h"
 #include "window/front_settings.h"
 #include "window/gui_run.h"
+#include "win32/dialog.h"
 
 namespace tamarind::win32 {
 
-class ConvertPage {
+class ConvertPage : public ModelessDialog {
  public:
   ConvertPage() = default;
-  ConvertPage(const ConvertPage&) = delete;
-  ConvertPage& operator=(const ConvertPage&) = delete;
-  ~ConvertPage();
+  ~ConvertPage() override;
 
   // Creates the page (hidden) as a child of |parent|, with the source and
   // destination of section "Main".
   bool Create(HWND parent, const MainFields& fields);
-  HWND Window() const { return window_; }
 
   // The options of the Options tab, copied when the Convert tab is shown.
   void SetOptions(const ConversionOptions& options);
@@ -49,8 +47,7 @@ class ConvertPage {
  private:
   class WorkerReports;
 
-  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Initialise();
   bool OnCommand(int id, int code);
   void OnGo();
@@ -69,9 +66,6 @@ class ConvertPage {
   void FinishRow(int index, const FinishedFile& file, const RunProgress& progress);
   void OnRunFinished(const RunProgress& progress, bool cancelled);
 
-  HWND window_ = nullptr;
-  HBRUSH pageBrush_ = nullptr;
-  HBRUSH editBrush_ = nullptr;
   ConvertForm form_;
   std::string shownDestination_;
   std::vector<std::string> sources_;  // the full source path of each row
