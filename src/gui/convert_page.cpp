@@ -197,7 +197,7 @@ QString ConvertPage::StatusText() const { return status_->text(); }
 void ConvertPage::FocusSource() { sourceEdit_->setFocus(); }
 
 void ConvertPage::SetSourceText(const std::string& text) {
-  if (running_) return;
+  if (worker_.Running()) return;
   form_.sourceText = text;
   sourceEdit_->setText(ToDisplay(form_.sourceText));
 }
@@ -224,7 +224,7 @@ void ConvertPage::OnFilterCommitted() { ExchangeFields(false); }
 
 void ConvertPage::OnGo() {
   ExchangeFields(false);
-  if (const std::string refusal = form_.GoRefusal(running_); !refusal.empty()) {
+  if (const std::string refusal = form_.GoRefusal(worker_.Running()); !refusal.empty()) {
     ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(refusal));
     return;
   }
@@ -233,16 +233,13 @@ void ConvertPage::OnGo() {
 
 void ConvertPage::OnAutoConvertTick() {
   UpdateAutoConvertLine();
-  if (running_) return;
+  if (worker_.Running()) return;
   ExchangeFields(false);
   if (form_.PrepareFileList()) StartRun(true);
 }
 
 void ConvertPage::StartRun(bool byTimer) {
-  JoinWorker();
   RunPlan plan = form_.Plan(byTimer);
-  running_ = true;
-  stopRequested_ = false;
   timerRun_ = byTimer;
   runError_.clear();
   if (byTimer) stopButton_->setEnabled(true);
@@ -255,10 +252,7 @@ void ConvertPage::StartRun(bool byTimer) {
   setCursor(Qt::BusyCursor);
   // Rewriting the edits would move the cursor of one being typed in.
   if (!byTimer) ExchangeFields(true);
-  worker_ = std::thread([this, plan = std::move(plan)] {
-    WorkerEvents events(this);
-    RunConversion(form_.job, plan, stopRequested_, events);
-  });
+  worker_.Start(form_.job, std::move(plan), std::make_unique<WorkerEvents>(this));
 }
 
 void ConvertPage::SetRunControls(bool running) {
@@ -276,18 +270,8 @@ void ConvertPage::EndRun() {
 void ConvertPage::OnStop() {
   // The worker stops after the file in progress, whose output is never cut
   // short; its last reports still arrive and the page stays usable.
-  if (running_) stopRequested_ = true;
+  worker_.RequestStop();
   EndRun();
-}
-
-void ConvertPage::StopAndWait() {
-  stopRequested_ = true;
-  JoinWorker();
-  running_ = false;
-}
-
-void ConvertPage::JoinWorker() {
-  if (worker_.joinable()) worker_.join();
 }
 
 void ConvertPage::OnRunPlanned(const RunProgress& progress) {
@@ -319,9 +303,7 @@ void ConvertPage::OnWorkerFinished(const RunProgress& progress, bool cancelled) 
   if (progress_->maximum() == 0) progress_->setRange(0, 1);  // stopped while counting
   ShowStatus();
   EndRun();
-  JoinWorker();
-  running_ = false;
-  stopRequested_ = false;
+  worker_.Finished();
   emit RunFinished(converted);
 }
 

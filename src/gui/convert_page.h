@@ -55,10 +55,10 @@ class ConvertPage : public QWidget {
   // runs, else "".
   QString AutoConvertLine() const;
 
-  bool Running() const { return running_.load(); }
+  bool Running() const { return worker_.Running(); }
   // Asks the worker to stop after the file in progress and waits for it;
   // used when the window closes.
-  void StopAndWait();
+  void StopAndWait() { worker_.StopAndWait(); }
 
   void SetMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
   // Replaces ConvertFile, for tests that need a slow or scripted run.
@@ -118,11 +118,8 @@ class ConvertPage : public QWidget {
   void OnFileStarted(int index, const std::string& source);
   void OnFileFinished(int index, const FinishedFile& file, const RunProgress& progress);
   void OnWorkerFinished(const RunProgress& progress, bool cancelled);
-  void JoinWorker();
 
-  std::atomic<bool> running_{false};
-  std::atomic<bool> stopRequested_{false};
-  std::thread worker_;
+  RunWorker worker_;
 
   ConvertForm form_;
   RunProgress progressSoFar_;

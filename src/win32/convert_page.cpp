@@ -157,29 +157,26 @@ void ConvertPage::ExchangeFields(bool toControls) {
 }
 
 void ConvertPage::TakeSource(const DroppedSource& source) {
-  if (source.sourceText.empty() || running_) return;
+  if (source.sourceText.empty() || worker_.Running()) return;
   form_.sourceText = source.sourceText;
   ExchangeFields(true);
 }
 
 void ConvertPage::OnGo() {
   ExchangeFields(false);
-  if (const std::string refusal = form_.GoRefusal(running_); !refusal.empty())
+  if (const std::string refusal = form_.GoRefusal(worker_.Running()); !refusal.empty())
     return ShowMessage(window_, refusal, "Warning", MB_ICONWARNING);
   StartRun(false);
 }
 
 void ConvertPage::OnTimer() {
-  if (running_) return;
+  if (worker_.Running()) return;
   ExchangeFields(false);
   if (form_.PrepareFileList()) StartRun(true);
 }
 
 void ConvertPage::StartRun(bool byTimer) {
-  JoinWorker();
   RunPlan plan = form_.Plan(byTimer);
-  running_ = true;
-  stopRequested_ = false;
   SetRunControls(true);
   SendDlgItemMessageW(window_, IDC_RESULTS, LVM_DELETEALLITEMS, 0, 0);
   sources_.clear();
@@ -187,10 +184,7 @@ void ConvertPage::StartRun(bool byTimer) {
   shownDestination_ = plan.options.destination;
   progress_ = RunProgress{};
   Trace("run: " + plan.options.source + " -> " + plan.options.destination);
-  worker_ = std::thread([this, plan = std::move(plan)] {
-    WorkerReports reports(this);
-    RunConversion(form_.job, plan, stopRequested_, reports);
-  });
+  worker_.Start(form_.job, std::move(plan), std::make_unique<WorkerReports>(this));
 }
 
 void ConvertPage::SetRunControls(bool running) {
@@ -211,18 +205,8 @@ void ConvertPage::EndRun() { SetRunControls(false); }
 void ConvertPage::OnCancel() {
   // The worker stops after the file in progress, whose output is never cut
   // short; its last reports still arrive and the page stays usable.
-  if (running_) stopRequested_ = true;
+  worker_.RequestStop();
   EndRun();
-}
-
-void ConvertPage::StopAndWait() {
-  stopRequested_ = true;
-  JoinWorker();
-  running_ = false;
-}
-
-void ConvertPage::JoinWorker() {
-  if (worker_.joinable()) worker_.join();
 }
 
 void ConvertPage::Post(std::function<void()> report) {
@@ -284,9 +268,7 @@ void ConvertPage::OnRunFinished(const RunProgress& progress, bool cancelled) {
   form_.statusText = DoneText(progress, cancelled);
   SetControlText(window_, IDC_STATUS, form_.statusText);
   EndRun();
-  JoinWorker();
-  running_ = false;
-  stopRequested_ = false;
+  worker_.Finished();
   Trace(form_.statusText);
 }
 

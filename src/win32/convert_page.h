@@ -33,7 +33,7 @@ class ConvertPage : public ModelessDialog {
 
   // The options of the Options tab, copied when the Convert tab is shown.
   void SetOptions(const ConversionOptions& options);
-  bool Running() const { return running_; }
+  bool Running() const { return worker_.Running(); }
   // Cancel, as its button does.
   void Cancel() { OnCancel(); }
   // Members to controls (true) or back (false).
@@ -41,7 +41,7 @@ class ConvertPage : public ModelessDialog {
   // A fax or folder the window was asked to open.
   void TakeSource(const DroppedSource& source);
   // Stops the worker after its current file and waits for it.
-  void StopAndWait();
+  void StopAndWait() { worker_.StopAndWait(); }
   void Save(ProfileFile& profile);
 
  private:
@@ -56,7 +56,6 @@ class ConvertPage : public ModelessDialog {
   void SetRunControls(bool running);
   void EndRun();
   void OnCancel();
-  void JoinWorker();
   void OnBrowseSource();
   void OnBrowseDestination();
   // Worker reports reach the page as functions run on its thread.
@@ -70,9 +69,7 @@ class ConvertPage : public ModelessDialog {
   std::string shownDestination_;
   std::vector<std::string> sources_;  // the full source path of each row
   RunProgress progress_;
-  bool running_ = false;
-  std::atomic<bool> stopRequested_{false};
-  std::thread worker_;
+  RunWorker worker_;
   std::mutex reportsMutex_;
   std::deque<std::function<void()>> reports_;
 };

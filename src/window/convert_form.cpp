@@ -37,4 +37,33 @@ RunPlan ConvertForm::Plan(bool byTimer) const {
   return plan;
 }
 
+void RunWorker::Start(ConversionJob& job, RunPlan plan, std::unique_ptr<RunEvents> events) {
+  Join();
+  running_ = true;
+  stopRequested_ = false;
+  thread_ = std::thread([this, &job, plan = std::move(plan), events = std::move(events)] {
+    RunConversion(job, plan, stopRequested_, *events);
+  });
+}
+
+void RunWorker::RequestStop() {
+  if (running_) stopRequested_ = true;
+}
+
+void RunWorker::StopAndWait() {
+  stopRequested_ = true;
+  Join();
+  running_ = false;
+}
+
+void RunWorker::Finished() {
+  Join();
+  running_ = false;
+  stopRequested_ = false;
+}
+
+void RunWorker::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
 }  // namespace tamarind
