@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/windows/handles.h"
 #include "platform/windows/unicode.h"
 
 namespace tamarind::platform {
@@ -41,6 +42,14 @@ bool WriteTo(DWORD which, std::string_view text) {
 }  // namespace
 
 bool WriteOut(std::string_view text) { return WriteTo(STD_OUTPUT_HANDLE, text); }
+
+Status WriteStandardOutput(std::string_view text) {
+  SetLastError(ERROR_SUCCESS);
+  if (WriteTo(STD_OUTPUT_HANDLE, text)) return {};
+  // No handle at all, or a write that took nothing without saying why.
+  const DWORD error = GetLastError();
+  return FailureFor("standard output", error != ERROR_SUCCESS ? error : ERROR_INVALID_HANDLE);
+}
 
 bool WriteErr(std::string_view text) { return WriteTo(STD_ERROR_HANDLE, text); }
 
