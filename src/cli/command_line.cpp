@@ -30,6 +30,10 @@ struct Switch {
   Match match;
   bool quotable;  // the value may be given in double quotes (text form)
   void (*apply)(Parse& parse, std::string_view value);
+  // --help's entry: the switch as shown, and what it does, one line a
+  // "\n". A switch with no entry is described by the one before it.
+  std::string_view shown = {};
+  std::string_view help = {};
 };
 
 template <auto Field>
@@ -125,22 +129,57 @@ void SetTextRecognition(Parse& parse, std::string_view languages) {
 using O = ConversionOptions;
 using S = ConversionSettings;
 
-// The first match wins, so the order matters ("/l" before "/log=", "/q"
-// before "/qa=", "/filter=" before "/f=").
+// The first match wins; no name is a prefix of another's token today
+// ("/l" and "/q" match whole tokens only). The order is --help's.
 constexpr Switch kSwitches[] = {
-    {"/l", Match::WholeToken, false, SetFlag<&O::keepDate>},
-    {"/q", Match::WholeToken, false, SetFlag<&O::quiet>},
-    {"/ke", Match::WholeToken, false, SetFlag<&O::keepExtension>},
-    {"/i", Match::WholeToken, false, SetFlag<&O::includeSubfolders>},
-    {"/kh", Match::WholeToken, false, SetFlag<&O::keepHierarchy>},
-    {"/o", Match::WholeToken, false, SetFlag<&O::optimize>},
-    {"/qa=", Match::Prefix, false, SetQuality},
-    {"/raw", Match::WholeToken, false, SetDecodingSetting<&S::raw, 1>},
-    {"/relines", Match::WholeToken, false, SetDecodingSetting<&S::recalcLines, 1>},
-    {"/m=0", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 0>},
-    {"/m=1", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 1>},
-    {"/m=2", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 2>},
-    {"/b=0", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 0>},
+    {"/f=", Match::Prefix, true, SetText<&O::source>, "/f=FILE", "source file (single-file mode, with /sf=)"},
+    {"/sf=", Match::Prefix, true, SetDestination<RunMode::SingleFile>, "/sf=JPEG",
+     "destination JPEG file; several pages give JPEG001.jpg, JPEG002.jpg, ..."},
+    {"/d=", Match::Prefix, true, SetText<&O::source>, "/d=FOLDER", "source folder (folder mode, with /sd=)"},
+    {"/sd=", Match::Prefix, true, SetDestination<RunMode::Folder>, "/sd=FOLDER",
+     "destination folder; outputs are named after the sources"},
+    {"/filter=", Match::Prefix, false, SetText<&O::filter>, "/filter=PAT",
+     "file-name pattern of the folder walk, * and ? (default *.*)"},
+    {"/i", Match::WholeToken, false, SetFlag<&O::includeSubfolders>, "/i", "include subfolders"},
+    {"/kh", Match::WholeToken, false, SetFlag<&O::keepHierarchy>, "/kh",
+     "keep the source folder hierarchy in the destination"},
+    {"/ke", Match::WholeToken, false, SetFlag<&O::keepExtension>, "/ke",
+     "keep the source extension in the output name (a.fxd.jpg)"},
+    {"/l", Match::WholeToken, false, SetFlag<&O::keepDate>, "/l",
+     "copy the source file's date and time onto the outputs"},
+    {"/qa=", Match::Prefix, false, SetQuality, "/qa=N", "JPEG quality, 1 to 100 (default 50)"},
+    {"/o", Match::WholeToken, false, SetFlag<&O::optimize>, "/o", "optimised Huffman tables (always on)"},
+    {"/q", Match::WholeToken, false, SetFlag<&O::quiet>, "/q", "quiet: do not print the results"},
+    {"/log=", Match::Prefix, true, SetLogPath, "/log=FILE",
+     "append the report to FILE instead of the default log; a device\n(/dev/null) keeps none"},
+    {"/j=", Match::Prefix, false, SetWorkers, "/j=N",
+     "convert N files at once (default, and 0: one per processor thread)"},
+    {"/fmt=", Match::Prefix, false, SetFormat, "/fmt=jpg|pdf|tif",
+     "jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\ntif: one multi-page TIFF per fax "
+     "(both lossless Group 4, at the page's size)"},
+    {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>, "/skip",
+     "leave outputs that exist, are not empty and are not older than their fax"},
+    {"/ocr", Match::WholeToken, false, SetTextRecognition, "/ocr, /ocr=LANG",
+     "recognise the text of every page (Tesseract; LANG: codes joined by +,\ndefault eng): an invisible text "
+     "layer in PDFs, NAME.txt beside JPEGs\nand TIFFs (pages separated by form feeds)"},
+    {"/ocr=", Match::Prefix, false, SetTextRecognition},
+    {"/sync", Match::WholeToken, false, SetFlag<&O::sync>, "/sync",
+     "flush each output and its folder to the disk before it takes its name,\nso a power cut leaves the old "
+     "file or the new one whole (slower)"},
+    {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>, "/files-from=LIST",
+     "convert the files LIST names (- for standard input), one per line, or\nNUL-separated when it holds a "
+     "NUL; with /d= they are relative to it (/kh\nmirrors their folders), without it outputs go flat into /sd="},
+    {"/shard=", Match::Prefix, false, SetShard, "/shard=I/N",
+     "only the files whose FNV-1a hash of the path relative to the source\nfolder, modulo N, is I (0 <= I < N): "
+     "N runs convert each file once"},
+    {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>, "/report=FILE",
+     "JSON lines: one object per file (source, outputs, pages, status, reason,\nseconds), then a summary; - for "
+     "standard output (names in /dev and\n/proc are refused), the usual report then going to standard error"},
+    {"/watch=", Match::Prefix, false, SetWatch, "/watch=SECONDS",
+     "after the first pass, rescan the folder every SECONDS and convert new and\nchanged files that stayed alike "
+     "over one period; Ctrl-C or SIGTERM ends\nit after the files in progress"},
+    {"/b=0", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 0>, "/b=0..2 /v=0..4 /m=0..2 /raw /relines",
+     "accepted for compatibility; WinFax pages carry their own settings"},
     {"/b=1", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 1>},
     {"/b=2", Match::WholeToken, false, SetDecodingSetting<&S::bitOrder, 2>},
     {"/v=0", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 0>},
@@ -148,22 +187,11 @@ constexpr Switch kSwitches[] = {
     {"/v=2", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 200>},
     {"/v=3", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 300>},
     {"/v=4", Match::WholeToken, false, SetDecodingSetting<&S::verticalResolution, 400>},
-    {"/filter=", Match::Prefix, false, SetText<&O::filter>},
-    {"/d=", Match::Prefix, true, SetText<&O::source>},
-    {"/sd=", Match::Prefix, true, SetDestination<RunMode::Folder>},
-    {"/f=", Match::Prefix, true, SetText<&O::source>},
-    {"/sf=", Match::Prefix, true, SetDestination<RunMode::SingleFile>},
-    {"/log=", Match::Prefix, true, SetLogPath},
-    {"/j=", Match::Prefix, false, SetWorkers},
-    {"/fmt=", Match::Prefix, false, SetFormat},
-    {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>},
-    {"/sync", Match::WholeToken, false, SetFlag<&O::sync>},
-    {"/ocr", Match::WholeToken, false, SetTextRecognition},
-    {"/ocr=", Match::Prefix, false, SetTextRecognition},
-    {kFilesFromToken, Match::Prefix, true, SetPath<&O::filesFrom, kFilesFromToken>},
-    {"/shard=", Match::Prefix, false, SetShard},
-    {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>},
-    {"/watch=", Match::Prefix, false, SetWatch},
+    {"/m=0", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 0>},
+    {"/m=1", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 1>},
+    {"/m=2", Match::WholeToken, false, SetDecodingSetting<&S::lineMode, 2>},
+    {"/raw", Match::WholeToken, false, SetDecodingSetting<&S::raw, 1>},
+    {"/relines", Match::WholeToken, false, SetDecodingSetting<&S::recalcLines, 1>},
 };
 
 const Switch* FindSwitch(std::string_view token) {
@@ -245,6 +273,52 @@ int Conclude(ConversionOptions& options, ParseDiagnostics& diagnostics, std::vec
   return 0;
 }
 
+// One entry of --help: the switch in a column of its own, its text
+// beside it, or below it when the switch is too wide for the column.
+void AppendHelpEntry(std::string& text, std::string_view shown, std::string_view help) {
+  constexpr size_t kColumn = 17;
+  text += "  ";
+  text += shown;
+  if (shown.size() + 3 > kColumn) {
+    text += "\n" + std::string(kColumn, ' ');
+  } else {
+    text.append(kColumn - 2 - shown.size(), ' ');
+  }
+  for (size_t start = 0; start <= help.size();) {
+    const size_t end = std::min(help.find('\n', start), help.size());
+    if (start > 0) text.append(kColumn, ' ');
+    text.append(help.substr(start, end - start)).append("\n");
+    start = end + 1;
+  }
+}
+
+std::string MakeHelpText() {
+  std::string text = std::string(UsageText()) +
+                     "\n"
+                     "Converts WinFax page files (.fxd, .fxm, .fxr, .fxs) into JPEG images, one per fax page.\n"
+                     "Without switches (or without /sf= or /sd=) the window opens instead; a fax file as the\n"
+                     "only argument opens it with that file as the source.\n"
+                     "\n";
+  for (const Switch& s : kSwitches) {
+    if (!s.shown.empty()) AppendHelpEntry(text, s.shown, s.help);
+  }
+  AppendHelpEntry(text, "/?, -h, --help", "this text");
+  AppendHelpEntry(text, "--version", "the version");
+  AppendHelpEntry(text, "--thumbnail INPUT OUTPUT SIZE",
+                  "write the first page of the fax INPUT as a PNG named OUTPUT, at most SIZE\n"
+                  "pixels on its longer side, with square pixels (file managers' previews)");
+  text +=
+      "\n"
+      "Exit status:\n"
+      "  0   every file converted or skipped\n"
+      "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
+      "      --thumbnail: no thumbnail written\n"
+      "  3   the window cannot open (no display, or a build without it)\n"
+      "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
+      "      input or an output of the run; nothing converted\n";
+  return text;
+}
+
 }  // namespace
 
 bool IsSwitch(std::string_view token) { return FindSwitch(token) != nullptr; }
@@ -256,62 +330,7 @@ std::string_view UsageText() {
 }
 
 std::string_view HelpText() {
-  static const std::string text = std::string(UsageText()) +
-      "\n"
-      "Converts WinFax page files (.fxd, .fxm, .fxr, .fxs) into JPEG images, one per fax page.\n"
-      "Without switches (or without /sf= or /sd=) the window opens instead; a fax file as the\n"
-      "only argument opens it with that file as the source.\n"
-      "\n"
-      "  /f=FILE        source file (single-file mode, with /sf=)\n"
-      "  /sf=JPEG       destination JPEG file; several pages give JPEG001.jpg, JPEG002.jpg, ...\n"
-      "  /d=FOLDER      source folder (folder mode, with /sd=)\n"
-      "  /sd=FOLDER     destination folder; outputs are named after the sources\n"
-      "  /filter=PAT    file-name pattern of the folder walk, * and ? (default *.*)\n"
-      "  /i             include subfolders\n"
-      "  /kh            keep the source folder hierarchy in the destination\n"
-      "  /ke            keep the source extension in the output name (a.fxd.jpg)\n"
-      "  /l             copy the source file's date and time onto the outputs\n"
-      "  /qa=N          JPEG quality, 1 to 100 (default 50)\n"
-      "  /o             optimised Huffman tables (always on)\n"
-      "  /q             quiet: do not print the results\n"
-      "  /log=FILE      append the report to FILE instead of the default log; a device\n"
-      "                 (/dev/null) keeps none\n"
-      "  /j=N           convert N files at once (default, and 0: one per processor thread)\n"
-      "  /fmt=jpg|pdf|tif  jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\n"
-      "                 tif: one multi-page TIFF per fax (both lossless Group 4, at the page's size)\n"
-      "  /skip          leave outputs that exist, are not empty and are not older than their fax\n"
-      "  /ocr, /ocr=LANG  recognise the text of every page (Tesseract; LANG: codes joined by +,\n"
-      "                 default eng): an invisible text layer in PDFs, NAME.txt beside JPEGs\n"
-      "                 and TIFFs (pages separated by form feeds)\n"
-      "  /sync          flush each output and its folder to the disk before it takes its name,\n"
-      "                 so a power cut leaves the old file or the new one whole (slower)\n"
-      "  /files-from=LIST\n"
-      "                 convert the files LIST names (- for standard input), one per line, or\n"
-      "                 NUL-separated when it holds a NUL; with /d= they are relative to it (/kh\n"
-      "                 mirrors their folders), without it outputs go flat into /sd=\n"
-      "  /shard=I/N     only the files whose FNV-1a hash of the path relative to the source\n"
-      "                 folder, modulo N, is I (0 <= I < N): N runs convert each file once\n"
-      "  /report=FILE   JSON lines: one object per file (source, outputs, pages, status, reason,\n"
-      "                 seconds), then a summary; - for standard output (names in /dev and\n"
-      "                 /proc are refused), the usual report then going to standard error\n"
-      "  /watch=SECONDS after the first pass, rescan the folder every SECONDS and convert new and\n"
-      "                 changed files that stayed alike over one period; Ctrl-C or SIGTERM ends\n"
-      "                 it after the files in progress\n"
-      "  /b=0..2 /v=0..4 /m=0..2 /raw /relines\n"
-      "                 accepted for compatibility; WinFax pages carry their own settings\n"
-      "  /?, -h, --help this text\n"
-      "  --version      the version\n"
-      "  --thumbnail INPUT OUTPUT SIZE\n"
-      "                 write the first page of the fax INPUT as a PNG named OUTPUT, at most SIZE\n"
-      "                 pixels on its longer side, with square pixels (file managers' previews)\n"
-      "\n"
-      "Exit status:\n"
-      "  0   every file converted or skipped\n"
-      "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
-      "      --thumbnail: no thumbnail written\n"
-      "  3   the window cannot open (no display, or a build without it)\n"
-      "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
-      "      input or an output of the run; nothing converted\n";
+  static const std::string text = MakeHelpText();
   return text;
 }
 
