@@ -134,7 +134,7 @@ int main(int argc, char** argv) try {
 
   tamarind::processPaths.tempFolder = tamarind::platform::TempFolder();
   const std::string out = tamarind::test::BinaryDir() + "/benchdata/out-" + std::to_string(getpid());
-  const unsigned all = tamarind::WorkerCount(0);
+  const unsigned all = tamarind::WorkerCount(tamarind::ConversionOptions{});
 
   std::printf("%zu files, %zu pages (standard and fine, Group 3 and 4); best of %d runs\n", files.size(), pageCount,
               repeat);

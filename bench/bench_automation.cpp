@@ -7,10 +7,15 @@
 //   overhead     the program with /files-from= and /report= on the benchmark
 //                archive with one worker: its wall time beyond the time spent
 //                on the files, which the report itself gives
+//   files        peak memory of the whole program against the number of
+//                files: a folder run of a list of 1,000,000 files (none
+//                there, each failed with its line and its JSON object), and
+//                walks of 2,000 and 20,000 files (one-byte .fxd files, each
+//                read and failed as not a fax); --files runs this alone
 // The folders are made once under build/benchdata/; the benchmark archive
 // comes from bench_archive, which must have run once.
 //
-// Usage: bench_automation [--repeat=N]   (best of N runs, default 3)
+// Usage: bench_automation [--repeat=N] [--files]   (best of N runs, default 3)
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,10 +158,10 @@ void WatchScan(int repeat) {
   tamarind::FolderWatch watch;
   {
     std::vector<std::string> files = scan();
-    watch.Start(folder, files);
+    (void)watch.Start(folder, std::move(files), std::chrono::milliseconds(0));
   }
   size_t ready = 0;
-  auto rescan = [&] { ready += watch.Ready(folder, scan()).size(); };
+  auto rescan = [&] { ready += watch.Ready(folder, scan()).files.size(); };
   const double walk = Best(repeat, [&] { (void)scan(); });
   const double seconds = Best(repeat, rescan);
   const long before = MemoryKb("VmRSS:");
@@ -253,6 +258,60 @@ void Overhead(int repeat, const std::string& scratch) {
               files, wall, onFiles, wall - onFiles, (wall - onFiles) / onFiles * 100, (wall - onFiles) / files * 1e3);
 }
 
+// ---- memory in the number of files -----------------------------------------
+
+// The program's peak resident set in KiB, run with |arguments|, its output
+// and standard error dropped (its exit status says the files failed).
+long ProgramPeakKb(const std::string& arguments, const std::string& scratch) {
+  const std::string peak = scratch + "/peak.txt";
+  (void)std::system(("/usr/bin/time -f %M -o '" + peak + "' '" + Program() + "' " + arguments + " >/dev/null 2>&1").c_str());
+  long peakKb = 0;
+  std::ifstream peakText(peak);
+  for (std::string word; peakText >> word;) peakKb = std::atol(word.c_str());
+  return peakKb;
+}
+
+void FilesMemory(const std::string& scratch) {
+  const std::string list = BenchData() + "/list-1m.txt";
+  if (!fs::exists(list)) {
+    std::ofstream out(list + ".tmp");
+    for (int i = 0; i < 1'000'000; ++i) out << "scans/" << 2000 + i / 50000 << "/batch" << i / 100 << "/fax" << i << ".fxd\n";
+    out.close();
+    fs::rename(list + ".tmp", list);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const long listedKb = ProgramPeakKb("/q /j=2 /files-from='" + list + "' /d='" + scratch + "/none' /sd='" + scratch +
+                                          "/out' /report='" + scratch + "/r.jsonl' /log='" + scratch + "/log.txt'",
+                                      scratch);
+  const double listedSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("files: a folder run of 1,000,000 listed files: peak resident %.1f MB (%.0f s; report %.0f MB, log %.0f MB)\n",
+              static_cast<double>(listedKb) / 1024, listedSeconds,
+              static_cast<double>(fs::file_size(scratch + "/r.jsonl")) / 1e6,
+              static_cast<double>(fs::file_size(scratch + "/log.txt")) / 1e6);
+  fs::remove(scratch + "/r.jsonl");
+  fs::remove(scratch + "/log.txt");
+  long walkKb[2] = {};
+  const int counts[2] = {2000, 20000};
+  for (int i = 0; i < 2; ++i) {
+    const std::string folder = BenchData() + "/walk-" + std::to_string(counts[i]) + "-v1";
+    MakeOnce(folder, [&](const std::string& made) {
+      for (int d = 0; d < counts[i] / 1000; ++d) {
+        const std::string sub = made + "/day" + std::to_string(d);
+        fs::create_directory(sub);
+        for (int f = 0; f < 1000; ++f) std::ofstream(sub + "/fax" + std::to_string(f) + ".fxd") << "x";
+      }
+    });
+    walkKb[i] = ProgramPeakKb("/q /j=2 /d='" + folder + "' /i /sd='" + scratch + "/out' /report='" + scratch +
+                                  "/r.jsonl' /log=/dev/null",
+                              scratch);
+    fs::remove(scratch + "/r.jsonl");
+  }
+  std::printf("files: a walk of 2,000 files: peak resident %.1f MB; of 20,000: %.1f MB (%+.1f MB)\n",
+              static_cast<double>(walkKb[0]) / 1024, static_cast<double>(walkKb[1]) / 1024,
+              static_cast<double>(walkKb[1] - walkKb[0]) / 1024);
+}
+
 int IntOption(int argc, char** argv, const std::string& name, int fallback) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -267,14 +326,20 @@ int main(int argc, char** argv) try {
   // The heap behaves as in the program, whose start sets the same limits.
   tamarind::platform::ReturnFreedPageMemory();
   const int repeat = std::max(1, IntOption(argc, argv, "--repeat", 3));
+  const bool filesOnly = argc > 1 && std::string(argv[argc - 1]) == "--files";
+  tamarind::processPaths.tempFolder = tamarind::platform::TempFolder();
+  const std::string scratch = BenchData() + "/automation-" + std::to_string(getpid());
+  fs::create_directories(scratch);
+  FilesMemory(scratch);
+  if (filesOnly) {
+    fs::remove_all(scratch);
+    return 0;
+  }
   if (!fs::exists(ArchiveFaxes())) {
     std::fprintf(stderr, "bench_automation: %s is missing: run bench_archive once first (it builds it)\n",
                  ArchiveFaxes().c_str());
     return 1;
   }
-  tamarind::processPaths.tempFolder = tamarind::platform::TempFolder();
-  const std::string scratch = BenchData() + "/automation-" + std::to_string(getpid());
-  fs::create_directories(scratch);
   std::printf("best of %d runs\n", repeat);
   FileList(repeat);
   WatchScan(repeat);

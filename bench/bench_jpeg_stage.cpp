@@ -333,7 +333,7 @@ int main(int argc, char** argv) try {
   const std::vector<PageSet> sets = MakeSets();
   const std::string out = tamarind::test::BinaryDir() + "/benchdata/jpeg-stage-out-" + std::to_string(getpid());
   auto bmp = tamarind::platform::PrivateTempFile::Create(tamarind::platform::TempFolder(), "bench", ".bmp");
-  const unsigned workers = tamarind::WorkerCount(0);
+  const unsigned workers = tamarind::WorkerCount(tamarind::ConversionOptions{});
   if (const std::string only = StringOption(argc, argv, "--only"); !only.empty()) {
     RunOnly(only, sets, out, **bmp);
     return 0;

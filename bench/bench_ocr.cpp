@@ -58,9 +58,9 @@ OcrEngine MakeEngine(const std::string& languages) {
 }
 
 PageText Recognise(OcrEngine& engine, const FaxPage& page) {
-  tamarind::platform::Expected<PageText> text = engine.Recognise(page);
-  if (!text) throw std::runtime_error("recognition failed: " + text.reason());
-  return std::move(*text);
+  tamarind::ocr::Recognition read = engine.Recognise(page);
+  if (!read.ok()) throw std::runtime_error("recognition failed: " + read.reason);
+  return std::move(read.text);
 }
 
 double Seconds(std::chrono::steady_clock::time_point start) {

@@ -10,6 +10,7 @@
 #include "convert/output_names.h"
 #include "faxdoc/format_code.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
 
@@ -20,10 +21,6 @@ namespace {
 std::string FolderHeader(const std::string& source, const std::string& destination) {
   return "Tamarind command line mode : convert folder\r\nSource Folder: " + platform::EscapeControlBytes(source) +
          "\r\nSave Folder: " + platform::EscapeControlBytes(destination) + "\r\n";
-}
-
-std::string TotalLine(int converted) {
-  return "\r\n---------\r\nTotal converted FAX files: " + std::to_string(converted) + "\r\n";
 }
 
 // |path| relative to |root|, for a |path| that the walk built under it.
@@ -40,6 +37,8 @@ FileOutcome NotConverted(ConversionJob& worker, int result, const std::string& l
   outcome.reason = std::move(reason);
   return outcome;
 }
+
+}  // namespace
 
 // A listed file may be missing (a file list names anything, and a walked
 // file may go before its turn) or have no output inside the destination;
@@ -60,7 +59,9 @@ FileOutcome ConvertListedFile(ConversionJob& worker, const std::string& source, 
   return std::move(worker.lastOutcome);
 }
 
-}  // namespace
+std::string FolderTotalLine(size_t converted) {
+  return "\r\n---------\r\nTotal converted FAX files: " + std::to_string(converted) + "\r\n";
+}
 
 void CollectFiles(ConversionJob& job, const std::string& folder, bool walkSubfolders) {
   // An empty folder text would otherwise mean the current folder, or the
@@ -100,36 +101,55 @@ int ConvertFolder(ConversionJob& job) {
     job.report += "Failed : no source folder given\r\n";
     ++job.failures;
   }
-  const std::vector<FileOutcome> outcomes = ConvertListedFiles(job);
-  const auto converted = std::count_if(outcomes.begin(), outcomes.end(), [](const FileOutcome& outcome) {
-    return Classify(outcome) == FileResult::Converted;
-  });
-  job.report += TotalLine(static_cast<int>(converted));
+  job.report += FolderTotalLine(ConvertListedFiles(job));
   return 0;
 }
 
-std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop) {
+namespace {
+
+// Files are converted in batches of this many, so that what a pass holds
+// for its files (their sources and outputs, the order files that could
+// write the same name must keep, the outcomes not yet told) is one batch's
+// however long the list. A batch ends with its last file before the next
+// starts, which also keeps that order across batches; the workers wait
+// for the slowest file once every 4,096.
+constexpr size_t kFilesPerBatch = 4096;
+
+bool Stopped(const std::atomic<bool>* stop) { return (stop && stop->load()) || platform::InterruptRequested(); }
+
+FileTask TaskOf(const ConversionOptions& options, const std::string& entry) {
+  return {ListedSource(options, entry), FolderRunOutput(options, entry)};
+}
+
+}  // namespace
+
+size_t ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop) {
   // A folder the walk could not read shows in the report, not only as an
   // empty list.
   for (const std::string& line : job.walkFailures) job.report += line;
   job.walkFailures.clear();
-  std::vector<FileTask> tasks;
-  tasks.reserve(job.files.size());
-  for (const std::string& entry : job.files)
-    tasks.push_back({ListedSource(job.options, entry), FolderRunOutput(job.options, entry)});
-  ListedFileEvents told;
-  if (job.events.started) told.started = [&](size_t i) { job.events.started(i, tasks.size(), tasks[i]); };
-  if (job.events.finished)
-    told.finished = [&](size_t i, const FileOutcome& outcome) { job.events.finished(i, tasks[i], outcome); };
   const FileConverter convert = job.converter ? job.converter : ConvertListedFile;
+  const unsigned workers = WorkerCount(job.options);
   // Opened once for the pass; a destination that cannot be made gives each
   // file its own failure line.
   auto root = platform::OutputFolder::Open(job.options.destination, true);
   job.outputRoot = root ? std::make_shared<const platform::OutputFolder>(std::move(*root)) : nullptr;
-  std::vector<FileOutcome> outcomes =
-      ConvertInParallel(job, tasks, WorkerCount(job.options.workers), convert, told, stop);
+  const size_t total = job.files.size();
+  size_t converted = 0;
+  std::vector<FileTask> tasks;
+  for (size_t first = 0; first < total && !Stopped(stop); first += kFilesPerBatch) {
+    tasks.clear();
+    for (size_t i = first; i < std::min(total, first + kFilesPerBatch); ++i)
+      tasks.push_back(TaskOf(job.options, job.files[i]));
+    ListedFileEvents told;
+    if (job.events.started) told.started = [&](size_t i) { job.events.started(first + i, total, tasks[i]); };
+    if (job.events.finished)
+      told.finished = [&](size_t i, const FileOutcome& outcome) { job.events.finished(first + i, tasks[i], outcome); };
+    for (const FileOutcome& outcome : ConvertInParallel(job, tasks, workers, convert, told, stop))
+      converted += Classify(outcome) == FileResult::Converted ? 1 : 0;
+  }
   job.outputRoot = nullptr;
-  return outcomes;
+  return converted;
 }
 
 }  // namespace tamarind

@@ -24,7 +24,13 @@ int ConvertFolder(ConversionJob& job);
 // options.source) into options.destination, on options.workers workers,
 // each file's report added in list order and the job's events told. No
 // further file is started once |*stop| is set or a signal came. Returns
-// the outcomes in list order.
-std::vector<FileOutcome> ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop = nullptr);
+// the number of files converted.
+size_t ConvertListedFiles(ConversionJob& job, const std::atomic<bool>* stop = nullptr);
+// How a folder pass converts a listed file unless the job says otherwise:
+// a missing file or one without an output inside the destination gets its
+// own line, the others go to worker.ConvertFile.
+FileOutcome ConvertListedFile(ConversionJob& worker, const std::string& source, const std::string& output);
+// The report's last line of a folder pass that converted |converted| files.
+std::string FolderTotalLine(size_t converted);
 
 }  // namespace tamarind

@@ -12,21 +12,47 @@
 #include <unordered_map>
 
 #include "convert/output_names.h"
+#include "ocr/ocr_engine.h"
 #include "platform/interrupt.h"
 #include "platform/memory.h"
 
 namespace tamarind {
 
-unsigned WorkerCount(int requested, unsigned threads, std::optional<int64_t> availableBytes) {
+namespace {
+
+// Measured with bench_budgets: the program's peak beyond its own 27 MB at
+// start, converting one page of 8192 x 16384 pixels of noise (2^27, the
+// largest page taken and the costliest to code): JPEG 70 MB, PDF 128 MB
+// (the page's Group 4 code is held whole until its length is known), TIFF
+// 62 MB. A text page of that size takes less. The bounds leave a quarter
+// besides.
+constexpr int64_t kMiB = int64_t{1} << 20;
+constexpr int64_t kJpegWorkerBytes = 88 * kMiB;
+constexpr int64_t kPdfWorkerBytes = 160 * kMiB;
+constexpr int64_t kTiffWorkerBytes = 80 * kMiB;
+
+}  // namespace
+
+int64_t WorkerMemoryBound(OutputFormat format, bool recognizeText) {
+  int64_t bytes = kJpegWorkerBytes;
+  if (format == OutputFormat::Pdf) bytes = kPdfWorkerBytes;
+  else if (format == OutputFormat::Tiff) bytes = kTiffWorkerBytes;
+  // A page is recognised before it is coded, and the engine stays loaded.
+  return recognizeText ? bytes + ocr::RecognitionMemoryBound() : bytes;
+}
+
+unsigned WorkerCount(int requested, unsigned threads, std::optional<int64_t> availableBytes, int64_t workerBytes) {
   if (requested > 0) return std::min(static_cast<unsigned>(requested), kMaxWorkers);
   unsigned count = std::clamp(threads, 1u, kMaxWorkers);
-  if (availableBytes) count = std::min<int64_t>(count, std::max<int64_t>(1, *availableBytes / kWorkerMemoryBound));
+  if (availableBytes)
+    count = static_cast<unsigned>(std::min<int64_t>(count, std::max<int64_t>(1, *availableBytes / workerBytes)));
   return count;
 }
 
-unsigned WorkerCount(int requested) {
-  if (requested > 0) return WorkerCount(requested, 0, std::nullopt);
-  return WorkerCount(requested, std::thread::hardware_concurrency(), platform::AvailableMemoryBytes());
+unsigned WorkerCount(const ConversionOptions& options) {
+  if (options.workers > 0) return WorkerCount(options.workers, 0, std::nullopt, 1);
+  return WorkerCount(0, std::thread::hardware_concurrency(), platform::AvailableMemoryBytes(),
+                     WorkerMemoryBound(options.format, options.recognizeText));
 }
 
 namespace {
@@ -106,6 +132,7 @@ class Scheduler {
       ConversionJob worker;
       worker.options = run.options;
       worker.outputRoot = run.outputRoot;
+      worker.stop = stop_;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
         FileOutcome outcome = convert(worker, tasks_[*index].source, tasks_[*index].output);
@@ -168,11 +195,13 @@ class Scheduler {
       // start, end, start, end as a loop over the list would.
       for (auto next = ready.begin(); startedTold < taken || next != ready.end();) {
         if (next != ready.end() && results.size() < startedTold) {
-          job.report += next->report;
-          if (IsFailure(Classify(next->outcome))) ++job.failures;
+          // A file given up part-way is not done: nothing of it is told.
+          const bool stopped = next->outcome.result == kStopped;
+          if (!stopped) job.report += next->report;
+          if (!stopped && IsFailure(Classify(next->outcome))) ++job.failures;
           results.push_back(std::move(next->outcome));
           ++next;
-          if (events.finished) events.finished(results.size() - 1, results.back());
+          if (events.finished && !stopped) events.finished(results.size() - 1, results.back());
         } else {
           if (events.started) events.started(startedTold);
           ++startedTold;

@@ -13,26 +13,25 @@
 #include <string>
 #include <vector>
 
-#include "codec/fax/page_limits.h"
 #include "convert/conversion_job.h"
 
 namespace tamarind {
 
-// Most workers a run uses: each holds a page, its BMP buffers and the JPEG
-// library's image buffers (several megabytes).
+// Most workers a run uses.
 inline constexpr unsigned kMaxWorkers = 64;
 
-// What one worker may hold at most: a page of kMaxPagePixels as a bitmap,
-// its rows in the mapped page BMP and the JPEG library's buffers (4 bytes
-// a pixel), plus its share of the program's own memory.
-inline constexpr int64_t kWorkerMemoryBound = 4 * kMaxPagePixels + (int64_t{48} << 20);
+// What one worker may hold at most converting the largest page there may
+// be (kMaxPagePixels of noise) into |format|, and with |recognizeText| the
+// largest page recognition takes besides (see parallel_run.cpp for the
+// measurements).
+int64_t WorkerMemoryBound(OutputFormat format, bool recognizeText);
 
 // The worker count for a request of |requested|: that many (at most
 // kMaxWorkers); for 0, one per hardware thread as far as |availableBytes|
-// holds kWorkerMemoryBound for each, and at least one.
-unsigned WorkerCount(int requested, unsigned threads, std::optional<int64_t> availableBytes);
-// The same for this machine now.
-unsigned WorkerCount(int requested);
+// holds |workerBytes| for each, and at least one.
+unsigned WorkerCount(int requested, unsigned threads, std::optional<int64_t> availableBytes, int64_t workerBytes);
+// The same for this machine now and a run with |options|.
+unsigned WorkerCount(const ConversionOptions& options);
 
 // For every task, the index of the closest earlier task that may write a
 // file of the same name (see CollisionKeysOf), or kNoPredecessor.

@@ -247,10 +247,16 @@ void CheckCombinations(ConversionOptions& options, ParseDiagnostics& diagnostics
 // run before anything is converted, as a refused switch does.
 void ReadListedFiles(const ConversionOptions& options, ParseDiagnostics& diagnostics, std::vector<std::string>& files) {
   if (options.filesFrom.empty() || options.mode != RunMode::Folder || options.destination.empty()) return;
-  auto listed = ReadFileList(options.filesFrom, options.source);
+  // Only the run's own shard is kept, so a cluster's one list costs each
+  // machine its share.
+  const Shard shard{static_cast<uint64_t>(options.shardIndex), static_cast<uint64_t>(options.shardCount)};
+  auto listed = ReadFileList(options.filesFrom, options.source, shard);
   if (!listed) {
-    diagnostics.refusals.push_back(std::string(kFilesFromToken) + options.filesFrom + ": the list cannot be read (" +
-                                   listed.reason() + ")");
+    // A list past a limit is refused with the limit, one that cannot be
+    // read with the system's reason.
+    diagnostics.refusals.push_back(std::string(kFilesFromToken) + options.filesFrom + ": " +
+                                   (listed.error() == 0 ? listed.reason()
+                                                        : "the list cannot be read (" + listed.reason() + ")"));
     return;
   }
   files = std::move(*listed);

@@ -1,6 +1,9 @@
 // A command-line run: a single file, a folder pass or a watch, with its
 // report, log and JSON report.
+#include <algorithm>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -18,6 +21,7 @@
 #include "platform/console.h"
 #include "platform/interrupt.h"
 #include "platform/string_extras.h"
+#include "platform/text_spool.h"
 
 namespace tamarind {
 
@@ -87,30 +91,54 @@ void FinishJsonReport(ConversionJob& job, std::optional<JsonReport>& json, doubl
   }
 }
 
+void SayReportLost(ConversionJob& job) {
+  platform::WriteErr(std::string("tamarind: the report could not be written to ") +
+                     (job.options.reportPath == "-" ? "standard error" : "standard output") + "\n");
+  ++job.failures;
+}
+
 // The report goes to the log and, unless quiet, to the user. Either one
 // failing is said on standard error and fails the run; neither stops the
 // other.
 void Tell(ConversionJob& job) {
-  std::string report = job.GetReport();
-  if (!AppendToLogOrSay(processPaths.logPath, report, processPaths.logPathIsDefault)) ++job.failures;
-  if (!job.options.quiet && !HumanOutput(job.options)(ForConsole(report))) {
-    platform::WriteErr(std::string("tamarind: the report could not be written to ") +
-                       (job.options.reportPath == "-" ? "standard error" : "standard output") + "\n");
-    ++job.failures;
-  }
+  if (!AppendToLogOrSay(processPaths.logPath, job.report, processPaths.logPathIsDefault)) ++job.failures;
+  if (!job.options.quiet && !HumanOutput(job.options)(ForConsole(job.report))) SayReportLost(job);
+}
+
+// The same for a report gathered in |spool|, piece by piece.
+void Tell(ConversionJob& job, const platform::TextSpool& spool) {
+  if (!AppendToLogOrSay(processPaths.logPath, spool, processPaths.logPathIsDefault)) ++job.failures;
+  if (job.options.quiet) return;
+  const Say say = HumanOutput(job.options);
+  // A CR LF may fall across two pieces: a piece's last CR waits for the
+  // next.
+  std::string carried;
+  platform::Status told = spool.ForEachPiece([&](std::string_view piece) -> platform::Status {
+    std::string text = std::move(carried) + std::string(piece);
+    carried.clear();
+    if (text.ends_with('\r')) {
+      text.pop_back();
+      carried = "\r";
+    }
+    if (!say(ForConsole(text))) return platform::Failure{"lost"};
+    return {};
+  });
+  if (!told || (!carried.empty() && !say(carried))) SayReportLost(job);
 }
 
 // The files of a folder run: the list given, or the walk; then the run's
 // shard of them. False when the walk could not read a folder.
 bool ListFolderRun(ConversionJob& job, std::vector<std::string>& files) {
   const ConversionOptions& options = job.options;
-  if (options.filesFrom.empty()) {
+  // A file list kept only its shard as it was read.
+  const bool walk = options.filesFrom.empty();
+  if (walk) {
     job.files.clear();
     CollectFiles(job, options.source, options.includeSubfolders);
   }
   files = std::move(job.files);
   job.files.clear();
-  KeepShard(files, static_cast<uint64_t>(options.shardIndex), static_cast<uint64_t>(options.shardCount));
+  if (walk) KeepShard(files, static_cast<uint64_t>(options.shardIndex), static_cast<uint64_t>(options.shardCount));
   return job.walkFailures.empty();
 }
 
@@ -121,9 +149,19 @@ std::string InterruptedLine(int signal, size_t done, size_t listed) {
          " files done\r\n";
 }
 
+// A pass's report past this size moves to a temporary file: the report of
+// a million files is 300 MB, which memory need not hold, and a walk of
+// 20,000 files should cost little more than one of 2,000.
+constexpr size_t kReportInMemory = size_t{64} << 10;
+
+// What else is done as each file of a pass is finished: |index| in the
+// pass's list.
+using FileFinished = std::function<void(size_t index, const FileOutcome& outcome)>;
+
 // One folder pass over |files|: converts them (no further file once a
 // signal came), then logs and tells the report.
-void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
+void RunFolderPass(ConversionJob& job, std::vector<std::string> files, const FileFinished& alsoFinished = {}) {
+  platform::TextSpool report(processPaths.tempFolder, kReportInMemory);
   const auto start = std::chrono::steady_clock::now();
   std::optional<JsonReport> json;
   OpenJsonReport(job, json);
@@ -137,12 +175,17 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
       ShowProgress(index, total, task, pagesRecognised, job.options.recognizeText);
     };
   }
-  job.events.finished = [&](size_t, const FileTask& task, const FileOutcome& outcome) {
+  job.events.finished = [&](size_t index, const FileTask& task, const FileOutcome& outcome) {
+    if (alsoFinished) alsoFinished(index, outcome);
     if (showProgress) ClearProgress();
     ++done;
     pagesRecognised += outcome.pagesRecognised;
     TellReason(outcome);
     if (json) json->Add(task.source, outcome);
+    if (job.report.size() > kReportInMemory) {
+      report.Append(job.report);
+      job.report.clear();
+    }
   };
   ConvertFolder(job);
   if (showProgress) ClearProgress();
@@ -151,7 +194,9 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files) {
   const RunEnd end{done == listed, platform::InterruptSignal()};
   if (end.signal != 0) job.report += InterruptedLine(end.signal, done, listed);
   FinishJsonReport(job, json, SecondsSince(start), end);
-  Tell(job);
+  report.Append(job.report);
+  job.report.clear();
+  Tell(job, report);
 }
 
 // The output is named as given, whatever its extension says: "/sf=x.pdf"
@@ -180,15 +225,29 @@ void RunSingleFile(ConversionJob& job) {
     job.report += "Failed : " + platform::EscapeControlBytes(options.source) + " - Not WinFax File\r\n";
   TellReason(job.lastOutcome);
   if (json) json->Add(options.source, job.lastOutcome);
-  // The one file is finished even when a signal came during it.
+  // A signal during the one file stops it between pages (its line then says
+  // so) and the run is reported as interrupted.
   FinishJsonReport(job, json, SecondsSince(start), RunEnd{true, platform::InterruptSignal()});
   Tell(job);
 }
 
-// The first pass converts |firstFiles|, then the rescans begin. Ctrl-C or
-// SIGTERM ends the watch after the files in progress: the pass is reported
-// and logged, and the program ends as usual.
+// What a later pass of a watch knows of |pass|'s earlier conversions.
+std::shared_ptr<const EarlierConversions> EarlierOf(const ConversionOptions& options, const FolderWatch& watch,
+                                                    const WatchPass& pass) {
+  auto earlier = std::make_shared<EarlierConversions>();
+  for (const std::string& entry : pass.files) {
+    if (pass.again.contains(entry)) earlier->again.insert(ListedSource(options, entry));
+    if (const uint32_t pages = watch.PagesConverted(entry); pages > 0)
+      earlier->pages.emplace(ListedSource(options, entry), pages);
+  }
+  return earlier;
+}
+
+// The settled files of the first listing are converted, then the rescans
+// begin. Ctrl-C or SIGTERM ends the watch after the files in progress: the
+// pass is reported and logged, and the program ends as usual.
 void RunWatch(ConversionJob& job, std::vector<std::string> firstFiles) {
+  FolderWatch watch;
   WatchSteps steps;
   steps.list = [&](std::vector<std::string>& files) {
     job.walkFailures.clear();
@@ -199,14 +258,24 @@ void RunWatch(ConversionJob& job, std::vector<std::string> firstFiles) {
     job.walkFailures.clear();
     return false;
   };
-  steps.pass = [&](std::vector<std::string> files, bool first) {
-    // Later passes convert what changed; the skip rule decides, so a file
-    // touched but not changed is not converted again.
-    if (!first) job.options.skipExisting = true;
-    RunFolderPass(job, std::move(files));
+  steps.pass = [&](WatchPass pass, bool first) {
+    // Later passes convert what changed since the watch saw it. A file new
+    // to the watch keeps the skip rule (an output newer than the fax was
+    // made from it elsewhere); a file this watch knew whose identity
+    // changed is converted whatever its time.
+    if (!first) {
+      job.options.skipExisting = true;
+      job.converter = WatchConverter(EarlierOf(job.options, watch, pass));
+    }
+    const std::vector<std::string> entries = pass.files;
+    RunFolderPass(job, std::move(pass.files), [&](size_t index, const FileOutcome& outcome) {
+      if (Classify(outcome) == FileResult::Converted && job.options.format == OutputFormat::Jpeg)
+        watch.Converted(entries[index], static_cast<uint32_t>(std::max(outcome.pages, 0)));
+    });
+    job.converter = nullptr;
   };
-  WatchFolder(job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested, steps,
-              std::move(firstFiles));
+  WatchFolder(watch, job.options.source, std::chrono::seconds(job.options.watchSeconds), platform::InterruptRequested,
+              steps, std::move(firstFiles));
 }
 
 // Text recognition needs its data; without it nothing is converted,

@@ -1,6 +1,9 @@
 #include "convert/conversion_job.h"
 
+#include "convert/output_names.h"
 #include "convert/process.h"
+#include "platform/paths.h"
+#include "platform/interrupt.h"
 
 namespace tamarind {
 
@@ -46,6 +49,19 @@ platform::Expected<ocr::OcrEngine*> ConversionJob::TextRecognizer() {
   }
   if (!ocrEngine_) return *ocrFailure_;
   return &*ocrEngine_;
+}
+
+bool ConversionJob::StopRequested() const { return (stop && stop->load()) || platform::InterruptRequested(); }
+
+platform::Status ConversionJob::RemoveOutput(const std::string& path) const {
+  const std::string name(LastComponent(path));
+  const std::string prefix = outputRoot ? platform::JoinPath(outputRoot->Path(), "") : std::string();
+  platform::Expected<platform::OutputFolder> folder =
+      !prefix.empty() && path.starts_with(prefix)
+          ? outputRoot->Beneath(platform::FolderOf(std::string_view(path).substr(prefix.size())))
+          : platform::OutputFolder::Open(std::string(platform::FolderOf(path)));
+  if (!folder) return std::move(folder).failure();
+  return folder->RemoveFile(name);
 }
 
 }  // namespace tamarind

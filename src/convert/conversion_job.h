@@ -80,6 +80,15 @@ class ConversionJob {
   // are made through this handle. Null outside a pass, or when the folder
   // cannot be opened (outputs are then made by their paths).
   std::shared_ptr<const platform::OutputFolder> outputRoot;
+  // The caller's stop during a folder pass (null outside one). Once it is
+  // set, or a signal came, the file in progress is abandoned between pages
+  // and inside recognition (kStopped).
+  const std::atomic<bool>* stop = nullptr;
+  bool StopRequested() const;
+  // Removes |path|, an output this program named, when it is a regular
+  // file; through outputRoot when it lies below it, so no link planted on
+  // the way is followed. A name not there is no failure.
+  platform::Status RemoveOutput(const std::string& path) const;
   // What the last ConvertFile call did, filled whole by it.
   FileOutcome lastOutcome;
   // What the last ParseCommandLine or ParseArguments call found wrong.

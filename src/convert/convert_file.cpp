@@ -98,6 +98,7 @@ class ConversionJob::FileConversion {
     StartTextRecognition();
     if (job_.options.format == OutputFormat::Jpeg) ConvertPages();
     else ConvertDocument();
+    if (stopped_) return Abandoned();
     if (text_.Enabled()) WriteTextFile();
     if (job_.options.keepDate) KeepDates();
     return outcome().pagesMissing.empty() ? kConverted : kJpegFailed;
@@ -111,6 +112,26 @@ class ConversionJob::FileConversion {
     if (outcome().reason.empty()) outcome().reason = std::move(reason);
   }
   FileOutcome& outcome() { return job_.lastOutcome; }
+
+  // Asked before each page: once the run is to stop, the file is given up.
+  bool StopBeforePage() {
+    stopped_ = stopped_ || job_.StopRequested();
+    return stopped_;
+  }
+
+  // The file given up part-way: the pages it had newly made go again (those
+  // that replaced an earlier output stay, whole: the earlier one is gone),
+  // so a rerun with /skip converts it again; a document was never
+  // committed.
+  int Abandoned() {
+    // A page that cannot be removed stays whole, as one that replaced an
+    // earlier output does.
+    for (const std::string& name : madeNew_) (void)job_.RemoveOutput(name);
+    outcome().outputs.clear();
+    outcome().reason = source_ + ": stopped before it was finished";
+    Say("Stopped before it was finished\r\n");
+    return kStopped;
+  }
 
   bool Loaded() {
     document_->Load(source_, kWinFaxFormat);
@@ -178,12 +199,17 @@ class ConversionJob::FileConversion {
 
   void StartTextRecognition() {
     if (job_.options.recognizeText) text_ = FaxText(job_.TextRecognizer());
+    // Asked between the pages of a document and while a page is read.
+    text_.StopWhen([this] { return StopBeforePage(); });
   }
 
   // What a page's line adds when its text could not be read.
   std::string TextNote(unsigned page) const {
-    const std::vector<unsigned>& missing = text_.Unrecognised();
-    return std::find(missing.begin(), missing.end(), page) != missing.end() ? " (text not recognised)" : "";
+    const auto listed = [page](const std::vector<unsigned>& pages) {
+      return std::find(pages.begin(), pages.end(), page) != pages.end();
+    };
+    if (listed(text_.TooLarge())) return " (text not recognised: too large)";
+    return listed(text_.Unrecognised()) ? " (text not recognised)" : "";
   }
 
   // NAME.txt beside the outputs: the pages' text, PDFs excepted (their text
@@ -234,7 +260,10 @@ class ConversionJob::FileConversion {
   // page lost (a one-page fax whose page failed has said so already).
   void ConvertPages() {
     const std::vector<std::string> names = PageFileNames(destination_, document_->PageCount());
-    for (size_t i = 0; i < names.size(); ++i) ConvertPage(i, names[i], names.size() > 1);
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (StopBeforePage()) return;
+      ConvertPage(i, names[i], names.size() > 1);
+    }
     RecordLostPages();
     const bool lostOnlyItsOnePage = outcome().pages == 1 && outcome().pagesUnrecognised.empty();
     if (!LostPagesText(outcome()).empty() && !lostOnlyItsOnePage) Say(LostPagesLine());
@@ -244,11 +273,14 @@ class ConversionJob::FileConversion {
     if (index > 0) document_->DecodePage(kWinFaxFormat, static_cast<int>(index));
     const unsigned number = static_cast<unsigned>(index + 1);
     if (document_->Page().height > 0) text_.Recognise(document_->Page(), number);
+    if (StopBeforePage()) return;
+    const bool isNew = !platform::StatusOf(name);
     if (!WritePage(name, number)) {
       outcome().pagesMissing.push_back(number);
       return;
     }
     outcome().outputs.push_back(name);
+    if (isNew) madeNew_.push_back(name);
     ++outcome().pagesWritten;
     if (!multiPage) return Say("Success !" + TextNote(number) + std::string(kLineEnd));
     // The header only ever comes with the first page's success line.
@@ -324,6 +356,7 @@ class ConversionJob::FileConversion {
   // fax, naming the pages it lost.
   void ConvertDocument() {
     const bool written = WriteDocument();
+    if (stopped_) return;
     RecordLostPages();
     if (!written) return Say(DocumentFailedLine());
     Say(LostPagesText(outcome()).empty() ? std::string("Success !\r\n") : LostPagesLine());
@@ -376,6 +409,8 @@ class ConversionJob::FileConversion {
   const std::string shownSource_;
   std::unique_ptr<FaxDocument> document_;
   FaxText text_;
+  bool stopped_ = false;
+  std::vector<std::string> madeNew_;  // pages that had no file before
 };
 
 namespace {

@@ -78,6 +78,8 @@ platform::Status AddPages(FaxDocument& document, DocumentWriter& writer, platfor
                           FaxText& text, DocumentOutcome& outcome) {
   const uint16_t pages = document.PageCount();
   for (uint16_t i = 0; i < pages; ++i) {
+    // Given up, the output is never committed.
+    if (text.Stopped()) return platform::Failure{"stopped before it was finished"};
     if (i > 0) document.DecodePage(kWinFaxFormat, i);
     const unsigned number = i + 1u;
     platform::Status added = CheckPage(document.Page());

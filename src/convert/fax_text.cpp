@@ -15,15 +15,16 @@ platform::Status TextRecognitionReady(const ConversionOptions& options) {
 const ocr::PageText* FaxText::Recognise(const FaxPage& page, unsigned number) {
   if (!enabled_) return nullptr;
   if (pages_.size() < number) pages_.resize(number);
-  platform::Expected<ocr::PageText> read =
-      engine_ ? engine_->Recognise(page) : platform::Expected<ocr::PageText>(platform::Failure{unavailable_});
-  if (!read) {
+  ocr::Recognition read = engine_ ? engine_->Recognise(page, {.stop = stop_})
+                                  : ocr::Recognition{{}, ocr::Unread::kFailed, unavailable_};
+  if (!read.ok()) {
     unrecognised_.push_back(number);
-    if (reason_.empty()) reason_ = "page " + std::to_string(number) + ": text not recognised: " + read.reason();
+    if (read.unread == ocr::Unread::kTooLarge) tooLarge_.push_back(number);
+    if (reason_.empty()) reason_ = "page " + std::to_string(number) + ": text not recognised: " + read.reason;
     return nullptr;
   }
   ++read_;
-  last_ = std::move(*read);
+  last_ = std::move(read.text);
   pages_[number - 1] = last_.text;
   return &last_;
 }

@@ -3,6 +3,7 @@
 // and for the NAME.txt file beside the other outputs.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ class FaxText {
       : engine_(engine ? *engine : nullptr), unavailable_(engine.reason()), enabled_(true) {}
 
   bool Enabled() const { return enabled_; }
+  // Asked while a page is read (true ends the page unread) and by the
+  // writers between pages, recognition on or off.
+  void StopWhen(std::function<bool()> stop) { stop_ = std::move(stop); }
+  bool Stopped() const { return stop_ && stop_(); }
   // From now on every page counts as not recognised, for |why| (the text
   // cannot be used: a PDF without its text layer's font).
   void Unavailable(std::string why) {
@@ -41,6 +46,8 @@ class FaxText {
 
   int PagesRead() const { return read_; }
   const std::vector<unsigned>& Unrecognised() const { return unrecognised_; }
+  // Those of them that were over their budget.
+  const std::vector<unsigned>& TooLarge() const { return tooLarge_; }
   // Why the first unrecognised page failed ("" when none did).
   const std::string& Reason() const { return reason_; }
 
@@ -53,6 +60,8 @@ class FaxText {
   bool enabled_ = false;
   std::vector<std::string> pages_;
   std::vector<unsigned> unrecognised_;
+  std::vector<unsigned> tooLarge_;
+  std::function<bool()> stop_;
   std::string reason_;
   ocr::PageText last_;
   int read_ = 0;

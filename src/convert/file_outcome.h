@@ -22,6 +22,10 @@ inline constexpr int kOutsideDestination = -6;
 inline constexpr int kNotFax = -5;
 inline constexpr int kJpegFailed = -7;
 inline constexpr int kException = -9;
+// Abandoned between pages or inside recognition, once the run was asked to
+// stop: what it had written is taken back, and a folder pass does not count
+// it as done.
+inline constexpr int kStopped = -10;
 
 // Everything one conversion of a file did. ConvertFile fills it whole.
 struct FileOutcome {

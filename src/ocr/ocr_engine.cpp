@@ -5,10 +5,12 @@
 #endif
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -16,6 +18,7 @@
 #include "codec/fax/page_geometry.h"
 #include "codec/fax/page_resolution.h"
 #include "ocr/page_pix.h"
+#include "platform/processor_time.h"
 
 namespace tamarind::ocr {
 namespace {
@@ -29,6 +32,30 @@ constexpr int kConfidentReading = 70;
 // Tesseract calls 15 "reasonably confident"; upside-down text pages score
 // 19 to 31 here, sparse pages less, and those are left as they are.
 constexpr float kConfidentOrientation = 15.0f;
+
+// ---- Budget ---------------------------------------------------------------
+// Measured with bench_budgets (README, Text recognition): pages of the
+// groff manual at 204 x 196 dpi, one column of them (1728 pixels wide) or
+// four side by side (6912), and pages of noise (each pixel black or white
+// at random) of the same sizes, each in a process of its own on a busy
+// two-core machine.
+//
+// Memory beyond the loaded engine: noise 44 MB at 4.0 Mpx, 80 at 7.9, 174
+// at 15.8, 319 at 31.7 (10.6 to 11.8 bytes a pixel; 13.4 in an earlier
+// run); text 16, 23, 39 and 75 MB (2.5 to 4.3 bytes a pixel). The worst
+// case taken is noise at 14 bytes a pixel. An engine (eng and osd) takes
+// 61 MB once loaded.
+constexpr int64_t kWorstBytesPerPixel = 14;
+constexpr int64_t kEngineBytes = int64_t{64} << 20;
+//
+// Time: text read at 0.41 to 0.43 processor seconds a megapixel in one
+// column and at 0.81 in four (Tesseract's line finding grows with the
+// width); noise at 0.32 to 0.76, nearly all of it in layout analysis. A
+// page gets about four times the slowest rate of text, and ten seconds at
+// least: no ordinary page comes near it, and a page that would read for
+// many minutes (a 6912 x 16384 page of text ran 27 minutes) ends instead.
+constexpr double kSecondsPerMegapixel = 3.0;
+constexpr double kLeastSeconds = 10.0;
 
 // The page's true resolution in dots per inch, as doubles for the ratios.
 struct Resolution {
@@ -63,6 +90,30 @@ platform::Status CheckPage(const FaxPage& page, const PageGeometry& geometry) {
                              std::to_string(page.height) + " pixels)"};
   return platform::Status::Ok();
 }
+
+// Tesseract's cancel callback for one page: the caller's stop, and the
+// page's processor time. Asked on the thread that reads the page.
+class PageWatch {
+ public:
+  PageWatch(const std::function<bool()>& stop, double seconds)
+      : stop_(stop), deadline_(platform::ThreadProcessorSeconds() + seconds) {}
+
+  // True once the page must end unread; it stays so.
+  bool Ended() {
+    if (why_ != Unread::kNone) return true;
+    if (stop_ && stop_()) why_ = Unread::kStopped;
+    else if (platform::ThreadProcessorSeconds() > deadline_) why_ = Unread::kTooLarge;
+    return why_ != Unread::kNone;
+  }
+  Unread Why() const { return why_; }
+
+  static bool Cancel(void* watch, int /*words*/) { return static_cast<PageWatch*>(watch)->Ended(); }
+
+ private:
+  const std::function<bool()>& stop_;
+  const double deadline_;
+  Unread why_ = Unread::kNone;
+};
 
 struct TextDeleter {
   void operator()(char* text) const { delete[] text; }
@@ -141,8 +192,8 @@ struct OcrEngine::Tesseracts {
   tesseract::TessBaseAPI orientation;  // "osd", orientation detection only
 
   bool IsUpsideDown(Pix& pix, int dpi);
-  platform::Expected<Reading> Read(Pix& pix, int dpi, const BoxMapping& mapping);
-  platform::Expected<PageText> ReadEitherWayUp(Pix& pix, int dpi, int row_repeat);
+  platform::Expected<Reading> Read(Pix& pix, int dpi, const BoxMapping& mapping, PageWatch& watch);
+  platform::Expected<PageText> ReadEitherWayUp(Pix& pix, int dpi, int row_repeat, PageWatch& watch);
 };
 
 bool OcrEngine::Tesseracts::IsUpsideDown(Pix& pix, int dpi) {
@@ -157,10 +208,15 @@ bool OcrEngine::Tesseracts::IsUpsideDown(Pix& pix, int dpi) {
   return found && degrees == 180 && confidence >= kConfidentOrientation;
 }
 
-platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const BoxMapping& mapping) {
+platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const BoxMapping& mapping,
+                                                       PageWatch& watch) {
   reader.SetImage(&pix);
   reader.SetSourceResolution(dpi);
-  if (reader.Recognize(nullptr) != 0) {
+  tesseract::ETEXT_DESC monitor;
+  monitor.cancel = &PageWatch::Cancel;
+  monitor.cancel_this = &watch;
+  // A reading cut short returns what it read so far, which is not the page.
+  if (reader.Recognize(&monitor) != 0 || watch.Ended()) {
     reader.Clear();
     return platform::Failure{"text recognition failed"};
   }
@@ -176,14 +232,16 @@ platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const
 // Reads the page as stored; a poor reading of a page the orientation
 // detection finds upside down is read again turned, and the more confident
 // reading is kept.
-platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, int row_repeat) {
-  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping(pix, row_repeat, false));
+platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, int row_repeat,
+                                                                   PageWatch& watch) {
+  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping(pix, row_repeat, false), watch);
   if (!upright) return std::move(upright).failure();
-  if (upright->confidence >= kConfidentReading || !IsUpsideDown(pix, dpi)) return std::move(upright->text);
+  if (upright->confidence >= kConfidentReading || watch.Ended() || !IsUpsideDown(pix, dpi))
+    return std::move(upright->text);
 
   PixPtr turned_pix = Rotated180(pix);
   if (!turned_pix) return platform::Failure{"out of memory for text recognition"};
-  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping(*turned_pix, row_repeat, true));
+  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping(*turned_pix, row_repeat, true), watch);
   if (!turned || turned->confidence <= upright->confidence) return std::move(upright->text);
   turned->text.rotation = 180;
   return std::move(turned->text);
@@ -212,20 +270,55 @@ OcrEngine::OcrEngine(OcrEngine&&) noexcept = default;
 OcrEngine& OcrEngine::operator=(OcrEngine&&) noexcept = default;
 OcrEngine::~OcrEngine() = default;
 
-platform::Expected<PageText> OcrEngine::Recognise(const FaxPage& page) {
+int64_t RecognitionBytesFor(int64_t pixels) { return kWorstBytesPerPixel * pixels; }
+
+int64_t RecognitionMemoryBound() { return kEngineBytes + RecognitionBytesFor(kMaxRecognisedPixels); }
+
+double RecognitionSecondsFor(int64_t pixels) {
+  return std::max(kLeastSeconds, kSecondsPerMegapixel * static_cast<double>(pixels) / 1e6);
+}
+
+namespace {
+
+Recognition Unrecognised(Unread why, std::string reason) { return Recognition{{}, why, std::move(reason)}; }
+
+std::string SizeText(const FaxPage& page) {
+  return std::to_string(page.width) + " x " + std::to_string(page.height) + " pixels";
+}
+
+}  // namespace
+
+Recognition OcrEngine::Recognise(const FaxPage& page, const RecognitionLimits& limits) {
   const Resolution resolution = TrueResolution(page);
   const PageGeometry geometry(page);
-  if (platform::Status fits = CheckPage(page, geometry); !fits) return std::move(fits).failure();
+  if (platform::Status fits = CheckPage(page, geometry); !fits) {
+    const bool tooLarge = !geometry.Empty() && HoldsRows(page);
+    return Unrecognised(tooLarge ? Unread::kTooLarge : Unread::kFailed, fits.reason());
+  }
   const int row_repeat = static_cast<int>(geometry.RowRepeat());
+  const int64_t pixels = geometry.Width() * geometry.OutputHeight();
+  if (pixels > (limits.pixels > 0 ? limits.pixels : kMaxRecognisedPixels))
+    return Unrecognised(Unread::kTooLarge, "the page is too large for text recognition (" + SizeText(page) + ")");
+  const double seconds = limits.seconds > 0 ? limits.seconds : RecognitionSecondsFor(pixels);
+  PageWatch watch(limits.stop, seconds);
   KeepParallelRegionsOnThisThread();
   try {
     PixPtr pix = PixOfPage(page, row_repeat);
-    if (!pix) return platform::Failure{"out of memory for text recognition"};
+    if (!pix) return Unrecognised(Unread::kFailed, "out of memory for text recognition");
     const int dpi = static_cast<int>(std::lround(resolution.x));
     pixSetResolution(pix.get(), dpi, static_cast<int>(std::lround(resolution.y * row_repeat)));
-    return tesseracts_->ReadEitherWayUp(*pix, dpi, row_repeat);
+    platform::Expected<PageText> text = tesseracts_->ReadEitherWayUp(*pix, dpi, row_repeat, watch);
+    if (watch.Why() == Unread::kStopped) return Unrecognised(Unread::kStopped, "text recognition stopped");
+    if (watch.Why() == Unread::kTooLarge) {
+      char budget[32];
+      std::snprintf(budget, sizeof budget, "%.0f", seconds);
+      return Unrecognised(Unread::kTooLarge, "text recognition took longer than the " + std::string(budget) +
+                                                 " processor seconds a page of " + SizeText(page) + " may take");
+    }
+    if (!text) return Unrecognised(Unread::kFailed, text.reason());
+    return Recognition{std::move(*text), Unread::kNone, {}};
   } catch (const std::exception& error) {
-    return platform::Failure{std::string("text recognition failed: ") + error.what()};
+    return Unrecognised(Unread::kFailed, std::string("text recognition failed: ") + error.what());
   }
 }
 

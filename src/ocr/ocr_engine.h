@@ -38,9 +38,21 @@
 // letters run from the box's right edge to its left with the baseline near
 // the box's top edge. Pages on their side (90 or 270 degrees) are read as
 // stored.
+//
+// Budget. Recognition's cost follows the page's ink as much as its size:
+// a page of noise takes ten bytes a pixel and most of its time in layout
+// analysis, a page of text two bytes a pixel and most of its time reading
+// words. A page is refused before Tesseract sees it when its worst case
+// (RecognitionBytesFor) exceeds the memory recognition may take; once
+// reading, it is stopped when its processor time runs past its share
+// (RecognitionSecondsFor) or the caller asks it to stop. Tesseract asks
+// about stopping between words only: its layout analysis and orientation
+// detection run to their end (on the largest page taken, noise, a few
+// seconds; see the constants in ocr_engine.cpp for the measurements).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,6 +84,48 @@ struct PageText {
   int rotation = 0;         // 0, or 180 when the page is stored upside down
 };
 
+// The most pixels (rows repeated) of a page recognition takes: 2^24, an A3
+// page at 196 lines per inch or an A4 page at 391. See ocr_engine.cpp.
+inline constexpr int64_t kMaxRecognisedPixels = int64_t{1} << 24;
+
+// Memory recognising a page of |pixels| may take at worst (noise), beyond
+// the engine itself.
+int64_t RecognitionBytesFor(int64_t pixels);
+// What memory one engine takes once loaded, and at most while recognising
+// the largest page it takes: what a worker that recognises needs besides
+// its page.
+int64_t RecognitionMemoryBound();
+
+// Processor seconds recognising a page of |pixels| may take: several times
+// what a page of dense text that size takes.
+double RecognitionSecondsFor(int64_t pixels);
+
+struct RecognitionLimits {
+  // Asked between words while Tesseract reads (tens of times a second) and
+  // between readings; true ends the page unread.
+  std::function<bool()> stop;
+  // The page's processor seconds; 0: RecognitionSecondsFor its pixels.
+  double seconds = 0;
+  // The most pixels the page may have; 0: kMaxRecognisedPixels.
+  int64_t pixels = 0;
+};
+
+// Why a page's text was not read.
+enum class Unread {
+  kNone,      // it was read
+  kFailed,    // the page or Tesseract failed; the reason says how
+  kTooLarge,  // over its budget: refused before recognition, or out of time
+  kStopped,   // the caller's stop came
+};
+
+struct Recognition {
+  PageText text;  // empty unless read
+  Unread unread = Unread::kNone;
+  std::string reason;  // why not, in the user's words; "" when read
+
+  bool ok() const { return unread == Unread::kNone; }
+};
+
 class OcrEngine {
  public:
   // An engine for |languages|, Tesseract codes joined by '+' ("eng",
@@ -85,11 +139,12 @@ class OcrEngine {
   OcrEngine& operator=(OcrEngine&&) noexcept;
   ~OcrEngine();
 
-  // The words and text of |page|. Fails with a reason when the page is
-  // empty, does not hold its rows, is too large for Tesseract (more than
-  // 32767 pixels either way once its rows are repeated), or recognition
-  // fails; the engine stays usable for the next page.
-  platform::Expected<PageText> Recognise(const FaxPage& page);
+  // The words and text of |page|, within |limits|. Not read when the page
+  // is empty, does not hold its rows, is too large for Tesseract (more than
+  // 32767 pixels either way once its rows are repeated) or for its budget,
+  // runs out of time, is stopped, or recognition fails; the engine stays
+  // usable for the next page.
+  Recognition Recognise(const FaxPage& page, const RecognitionLimits& limits = {});
 
  private:
   struct Tesseracts;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -90,6 +91,18 @@ void CopyPermissionsOnto(const std::string& path, int fd);
 // back (the failure then says the system's reason: "No space left on
 // device", "File too large"). Only a regular file is written: a pipe or a
 // device named as the log fails at once (see OpenRegularFile).
+// Holds the file's exclusive lock (flock) meanwhile, so that it waits for
+// an entry AppendPieces is writing.
 Status AppendWhole(const std::string& path, std::string_view bytes);
+
+// Takes one piece of a text, in order; a failure stops the pieces.
+using PieceSink = std::function<Status(std::string_view piece)>;
+
+// Appends an entry too large to hold in memory at once: |pieces| hands it
+// to the sink piece by piece. The file's exclusive lock is held until the
+// last piece is in, so entries of concurrent writers never interleave; an
+// entry that could not be written whole (a full disk, a piece that could
+// not be had) is cut back off.
+Status AppendPieces(const std::string& path, const std::function<Status(const PieceSink& sink)>& pieces);
 
 }  // namespace tamarind::platform

@@ -34,6 +34,11 @@ class OutputFolder {
   // Beneath(relative, true), for its failure only.
   Status MakeFoldersBeneath(std::string_view relative) const;
 
+  // Removes |name|, a regular file in this folder (not a link, a device,
+  // a FIFO or a folder: those fail, "is not a regular file"). A name that
+  // is not there is no failure: what was to go is gone.
+  Status RemoveFile(const std::string& name) const;
+
   int Descriptor() const { return folder_.Descriptor(); }
   // The folder's path as the user knows it: the root joined with the levels
   // below it, for messages.

@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -276,6 +278,57 @@ TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
   EXPECT_TRUE(Tree(dir.File("in")) == inputs);
 }
 
+// Endless lists are refused before anything is converted, with status 64
+// and the limit named, rather than read into memory without end.
+TEST_F(AutomationRun, EndlessFileListsAreRefusedWithTheLimitNamed) {
+  const struct {
+    std::string command;
+    const char* named;
+  } cases[] = {
+      {ShellQuote(Program()) + " /files-from=/dev/zero /sd=out /log=log.txt", "the list is longer than"},
+      {"yes a.fxd | " + ShellQuote(Program()) + " /files-from=- /sd=out /log=log.txt",
+       "the list names more than 2,000,000 files"},
+  };
+  for (const auto& c : cases) {
+    test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " + c.command + " 2>err.txt");
+    EXPECT_EQ(run.exitCode, 64) << c.command;
+    EXPECT_THAT(Err(), HasSubstr(c.named)) << c.command;
+    EXPECT_FALSE(test::FileExists(dir.File("out")));
+  }
+}
+
+// A report longer than memory keeps (a pass of thousands of files) waits
+// in a temporary file and reaches the log and standard output whole, in
+// order, its line ends as short ones have them, and the file goes with the
+// run.
+TEST_F(AutomationRun, LongReportsReachTheLogAndTheUserWhole) {
+  constexpr int kFiles = 3000;  // about 400 KB of report
+  std::string list;
+  for (int i = 0; i < kFiles; ++i) list += "gone/f" + std::to_string(i) + ".fxd\n";
+  test::WriteFileText(dir.File("list.txt"), list);
+  ASSERT_TRUE(platform::MakeFolders(dir.File("tmp")));
+  test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=tmp " +
+                                             ShellQuote(Program()) +
+                                             " /files-from=list.txt /sd=out /log=log.txt >said.txt 2>err.txt");
+  EXPECT_EQ(run.exitCode, 2);
+  const std::string said = test::ReadFileText(dir.File("said.txt"));
+  const std::string log = test::ReadFileText(dir.File("log.txt"));
+  EXPECT_EQ(said.find('\r'), std::string::npos);
+  size_t at = 0, logAt = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "gone/f" + std::to_string(i) + ".fxd --> ";
+    at = said.find(name, at);
+    logAt = log.find(name, logAt);
+    ASSERT_NE(at, std::string::npos) << "standard output lost " << name;
+    ASSERT_NE(logAt, std::string::npos) << "the log lost " << name;
+  }
+  EXPECT_THAT(said, HasSubstr("Total converted FAX files: 0\n"));
+  EXPECT_THAT(log, HasSubstr("Total converted FAX files: 0\r\n"));
+  // One entry: its time line first, its dashes last.
+  EXPECT_EQ(log.find("--------------------------------------------------"), log.size() - 51);
+  EXPECT_TRUE(platform::ListFolder(dir.File("tmp"))->empty());
+}
+
 // The program running in the background, as a watch does.
 class Background {
  public:
@@ -382,6 +435,61 @@ TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
   const std::string log = test::ReadFileText(dir.File("log.txt"));
   EXPECT_THAT(log, HasSubstr("first.fxd --> "));
   EXPECT_THAT(log, HasSubstr("dropped.fxd --> "));
+}
+
+// Waits up to |limit| seconds for |done|; false when it did not come.
+bool WaitFor(const std::function<bool()>& done, double limit) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// A fax the watch converted, replaced by an older copy with other pages
+// (cp -p, rsync -t): converted again though older than its outputs, and
+// the pages it no longer has removed, but only regular files the program
+// named for it: the user's own file and a FIFO at a page's name stay.
+TEST_F(AutomationRun, WatchConvertsAReplacedFaxAgainAndRemovesThePagesItNoLongerHas) {
+  ASSERT_TRUE(platform::MakeFolders(dir.File("inbox")));
+  ASSERT_TRUE(platform::MakeFolders(dir.File("out")));
+  const auto setBack = [&](const std::string& name, int64_t seconds) {
+    const platform::FileTime then{platform::StatusOf(dir.File(name))->modified.seconds - seconds, 0};
+    ASSERT_TRUE(platform::SetFileTimes(dir.File(name), then, then));
+  };
+  Fax("inbox/x.fxd", {"text-fine-g3", "text-standard-g4", "text-fine-g4"});
+  setBack("inbox/x.fxd", 600);  // settled: in the first pass
+  test::WriteFileText(dir.File("out/x.txt.jpg"), "the user's own");
+  Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
+                    "/log=" + dir.File("log.txt")},
+                   dir.File("watch"));
+  ASSERT_TRUE(watch.Running());
+  ASSERT_GE(SecondsUntilExists(dir.File("out/x003.jpg"), 10), 0);
+  const std::vector<uint8_t> firstPage = test::ReadFileBytes(dir.File("out/x001.jpg"));
+
+  Fax("inbox/x.fxd", {"text-standard-g3", "text-fine-g3"});
+  setBack("inbox/x.fxd", 3600);  // older than every output
+  EXPECT_TRUE(WaitFor([&] { return !test::FileExists(dir.File("out/x003.jpg")); }, 10)) << "x003.jpg stays";
+  EXPECT_TRUE(test::ReadFileBytes(dir.File("out/x001.jpg")) != firstPage) << "not converted again";
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/x002.jpg")));
+
+  ASSERT_EQ(unlink(dir.File("out/x002.jpg").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.File("out/x002.jpg").c_str(), 0600), 0);
+  Fax("inbox/x.fxd", {"text-fine-g4"});
+  setBack("inbox/x.fxd", 7200);
+  EXPECT_TRUE(WaitFor([&] { return !test::FileExists(dir.File("out/x001.jpg")); }, 10)) << "x001.jpg stays";
+  EXPECT_EQ(watch.StopWith(SIGTERM, std::chrono::seconds(10)), 0);
+  std::set<std::string> left;
+  for (const auto& [name, bytes] : Tree(dir.File("out"))) left.insert(name);
+  EXPECT_EQ(left, (std::set<std::string>{"x.jpg", "x.txt.jpg"}));
+  EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/x.jpg")));
+  struct stat fifo {};
+  EXPECT_EQ(lstat(dir.File("out/x002.jpg").c_str(), &fifo), 0);
+  EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
+  const std::string log = test::ReadFileText(dir.File("log.txt"));
+  EXPECT_THAT(log, HasSubstr("Removed : " + dir.File("out/x003.jpg")));
+  EXPECT_THAT(log, HasSubstr("Not removed : " + dir.File("out/x002.jpg") + ": is not a regular file"));
 }
 
 // A folder run stopped by SIGTERM part-way, as a cancelled cluster job is:

@@ -124,16 +124,18 @@ TEST(ConvertInParallelTest, ReportsEventsAndResultsComeInListOrder) {
   EXPECT_THAT(ends, ElementsAreArray(indices));
 }
 
-// Each worker may hold a page of the largest size: the default count must
-// fit the memory there is, while a count the user gives is obeyed.
+// Each worker may hold a page of the largest size, recognised too with
+// /ocr: the default count must fit the memory there is, while a count the
+// user gives is obeyed.
 TEST(WorkerCountTest, DefaultFollowsThreadsAndMemoryAndAGivenCountIsObeyed) {
   constexpr int64_t kGiB = int64_t{1} << 30;
-  EXPECT_EQ(WorkerCount(0, 8, 64 * kGiB), 8u);
-  EXPECT_EQ(WorkerCount(0, 8, 2 * kWorkerMemoryBound + 1), 2u);
-  EXPECT_EQ(WorkerCount(0, 8, kWorkerMemoryBound / 2), 1u);
-  EXPECT_EQ(WorkerCount(0, 0, std::nullopt), 1u);
-  EXPECT_EQ(WorkerCount(0, 6, std::nullopt), 6u);
-  EXPECT_EQ(WorkerCount(5, 1, kWorkerMemoryBound), 5u);
+  const int64_t bound = WorkerMemoryBound(OutputFormat::Pdf, true);
+  EXPECT_EQ(WorkerCount(0, 8, 64 * kGiB, bound), 8u);
+  EXPECT_EQ(WorkerCount(0, 8, 2 * bound + 1, bound), 2u);
+  EXPECT_EQ(WorkerCount(0, 8, bound / 2, bound), 1u);
+  EXPECT_EQ(WorkerCount(0, 0, std::nullopt, bound), 1u);
+  EXPECT_EQ(WorkerCount(0, 6, std::nullopt, bound), 6u);
+  EXPECT_EQ(WorkerCount(5, 1, bound, bound), 5u);
 }
 
 TEST(ConvertInParallelTest, CollidingFilesRunOneAfterTheOther) {

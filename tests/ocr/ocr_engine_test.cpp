@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/document_pages.h"
+#include "support/page_images.h"
 #include "support/test_files.h"
 
 namespace tamarind::ocr {
@@ -100,8 +101,9 @@ TEST_P(RecognisedPageTest, FindsTheWordsWhereThePageShowsThem) {
   const FaxPage page = test::FaxPageOf(c.upside_down ? test::Rotated180(upright) : upright, c.fine);
 
   const int threads = ThreadCount();
-  platform::Expected<PageText> text = Engine().Recognise(page);
-  ASSERT_TRUE(text.ok()) << text.reason();
+  Recognition read = Engine().Recognise(page);
+  ASSERT_TRUE(read.ok()) << read.reason;
+  const PageText* text = &read.text;
   EXPECT_EQ(ThreadCount(), threads) << "Tesseract started threads of its own";
   EXPECT_EQ(text->rotation, c.upside_down ? 180 : 0);
 
@@ -133,24 +135,47 @@ INSTANTIATE_TEST_SUITE_P(Pages, RecognisedPageTest,
                                            PageCase{"StandardUpsideDown", false, true, 0.92}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Pages Tesseract cannot take are refused with a reason instead of reaching it.
-TEST(OcrEngineTest, RefusesPagesItCannotRead) {
+// Pages Tesseract cannot take, or that are past their budget, are refused
+// with a reason before Tesseract sees them: it would never ask whether to
+// stop.
+TEST(OcrEngineTest, RefusesPagesItCannotReadBeforeReadingThem) {
   FaxPage empty;
   FaxPage short_of_rows = test::FaxPageOf(test::DocumentPages().at(0).standard, false);
   short_of_rows.bits.resize(short_of_rows.bits.size() / 2);
-  FaxPage too_tall;  // 16384 standard rows are 32768 once repeated
-  too_tall.width = 1728;
-  too_tall.bytes_per_row = 216;
-  too_tall.height = 16384;
-  too_tall.x_resolution = 200;
-  too_tall.y_resolution = 100;
-  too_tall.bits.assign(static_cast<size_t>(too_tall.height) * 216, 0xFF);
-
-  for (const FaxPage* page : {&empty, &short_of_rows, &too_tall}) {
-    platform::Expected<PageText> text = Engine().Recognise(*page);
-    EXPECT_FALSE(text.ok()) << page->height << " rows";
+  // 16384 standard rows are 32768 once repeated; 2048 x 8193 fine rows are
+  // one row past the most pixels recognition takes.
+  const FaxPage too_tall = test::SolidPage(1728, 16384, 100, true);
+  const FaxPage over_budget = test::SolidPage(2048, static_cast<int>(kMaxRecognisedPixels / 2048) + 1, 200, true);
+  struct Case {
+    const FaxPage* page;
+    Unread why;
+  } cases[] = {{&empty, Unread::kFailed},
+               {&short_of_rows, Unread::kFailed},
+               {&too_tall, Unread::kTooLarge},
+               {&over_budget, Unread::kTooLarge}};
+  for (const Case& c : cases) {
+    int asked = 0;
+    Recognition read = Engine().Recognise(*c.page, {.stop = [&] { return ++asked, false; }});
+    EXPECT_EQ(read.unread, c.why) << c.page->width << " x " << c.page->height << ": " << read.reason;
+    EXPECT_EQ(asked, 0) << c.page->width << " x " << c.page->height << " reached Tesseract";
   }
-  EXPECT_NE(Engine().Recognise(too_tall).reason().find("too large"), std::string::npos);
+}
+
+// A reading that is running ends at the caller's stop, and once its page's
+// time has run out (a page of text takes over a processor second; it is
+// given a fifth of that).
+TEST(OcrEngineTest, StopsAReadingWhenAskedOrOutOfTime) {
+  const FaxPage page = test::FaxPageOf(test::DocumentPages().at(1).fine, true);
+  int asked = 0;
+  Recognition stopped = Engine().Recognise(page, {.stop = [&] { return ++asked == 3; }});
+  EXPECT_EQ(stopped.unread, Unread::kStopped) << stopped.reason;
+  EXPECT_EQ(asked, 3) << "Tesseract went on asking after it was told to stop";
+  EXPECT_TRUE(stopped.text.text.empty());
+
+  Recognition late = Engine().Recognise(page, {.stop = {}, .seconds = 0.2});
+  EXPECT_EQ(late.unread, Unread::kTooLarge);
+  EXPECT_NE(late.reason.find("took longer than"), std::string::npos) << late.reason;
+  EXPECT_TRUE(Engine().Recognise(page).ok()) << "the engine is not usable after a stop";
 }
 
 struct LanguageCase {

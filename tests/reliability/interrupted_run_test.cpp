@@ -172,5 +172,47 @@ TEST(SecondInterrupt, EndsALongRunAtOnce) {
   EXPECT_EQ(names, (std::set<std::string>{"long.fxd", "out"}));
 }
 
+// One SIGTERM ends a run inside a long file, between pages or inside a
+// page's recognition, rather than once the file is done: the program ends by
+// the signal and the file given up leaves nothing, no output, no temporary
+// file. Cases: a PDF with a text layer (recognition: seconds a page), and
+// JPEG pages of a long fax.
+struct LongFileStop {
+  const char* name;
+  std::vector<std::string> switches;
+  int pages;
+};
+
+void PrintTo(const LongFileStop& stop, std::ostream* out) { *out << stop.name; }
+
+class StopInsideAFile : public ::testing::TestWithParam<LongFileStop> {};
+
+TEST_P(StopInsideAFile, SigtermEndsTheRunAndLeavesNothing) {
+  test::ScopedTempDir dir;
+  for (const char* folder : {"in", "out", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
+  const std::vector<tools::WinFaxPageSpec> pages(static_cast<size_t>(GetParam().pages), Page("text-fine-g3"));
+  test::WriteFileBytes(dir.File("in/long.fxd"), tools::BuildWinFaxFile(pages));
+  test::ChildOptions options;
+  options.arguments = {"/q", "/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/log=/dev/null"};
+  options.arguments.insert(options.arguments.end(), GetParam().switches.begin(), GetParam().switches.end());
+  options.environment = {"TMPDIR=" + dir.File("tmp")};
+  // Recognition is started by then, and far from done.
+  options.limit = std::chrono::milliseconds(1500);
+  options.killAtLimit = true;
+  options.killSignal = SIGTERM;
+  const test::ChildResult run = test::RunTamarind(options);
+  ASSERT_FALSE(run.timedOut) << "SIGTERM did not end the run";
+  EXPECT_FALSE(run.exited) << run.errors;
+  EXPECT_EQ(run.signal, SIGTERM);
+  EXPECT_EQ(Names(dir.File("out")), std::set<std::string>{});
+  EXPECT_EQ(Names(dir.File("tmp")), std::set<std::string>{});
+  std::printf("%s: ended %lld ms after SIGTERM\n", GetParam().name, static_cast<long long>(run.endedAfterSignal.count()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StopInsideAFile,
+                         ::testing::Values(LongFileStop{"pdf_ocr", {"/fmt=pdf", "/ocr"}, 8},
+                                           LongFileStop{"jpeg", {}, 2000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace tamarind

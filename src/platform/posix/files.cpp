@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,12 +155,29 @@ ssize_t WriteOnce(int fd, std::string_view bytes) {
   return n;
 }
 
+// The exclusive lock of an open file, while it lives.
+class EntryLock {
+ public:
+  explicit EntryLock(int fd) : fd_(fd) {
+    int locked;
+    do locked = flock(fd_, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+  }
+  ~EntryLock() { flock(fd_, LOCK_UN); }
+  EntryLock(const EntryLock&) = delete;
+  EntryLock& operator=(const EntryLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 Status AppendWhole(const std::string& path, std::string_view bytes) {
   Expected<FileHandle> file = OpenRegularFile(path, OpenFor::kAppending);
   if (!file) return file.status();
   const int fd = file->Descriptor();
+  EntryLock lock(fd);
   // One write: O_APPEND places it whole at the end, so entries of
   // concurrent writers never interleave.
   const ssize_t n = WriteOnce(fd, bytes);
@@ -185,6 +203,33 @@ Status AppendWhole(const std::string& path, std::string_view bytes) {
   if (end >= ours && file->Size() == end && ftruncate(fd, end - ours) == 0)
     return Failure::System(path, error, "the entry was not added");
   return Failure::System(path, error, "the entry stays cut short");
+}
+
+Status AppendPieces(const std::string& path, const std::function<Status(const PieceSink& sink)>& pieces) {
+  Expected<FileHandle> file = OpenRegularFile(path, OpenFor::kAppending);
+  if (!file) return file.status();
+  const int fd = file->Descriptor();
+  EntryLock lock(fd);
+  // Under the lock nobody else appends: the entry starts at the end now.
+  const off_t start = lseek(fd, 0, SEEK_END);
+  Status written = pieces([&](std::string_view piece) -> Status {
+    while (!piece.empty()) {
+      const ssize_t n = WriteOnce(fd, piece);
+      if (n <= 0) return Failure::System(path, n < 0 ? errno : EIO);
+      piece.remove_prefix(static_cast<size_t>(n));
+    }
+    return {};
+  });
+  if (written) {
+    if (Status closed = file->Close(); !closed) return std::move(closed).failure().WithPath(path);
+    return {};
+  }
+  // A write names the log and its cause; a piece that could not be had
+  // names its own file.
+  const bool ours = written.failure().path() == path;
+  const std::string what = start >= 0 && ftruncate(fd, start) == 0 ? "the entry was not added" : "the entry stays cut short";
+  if (ours) return Failure::System(path, written.error(), what);
+  return Failure::About(path, what).Also(written.failure());
 }
 
 }  // namespace tamarind::platform

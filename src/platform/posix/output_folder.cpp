@@ -63,4 +63,16 @@ Expected<OutputFolder> OutputFolder::Duplicate() const {
   return OutputFolder(std::move(copy), path_);
 }
 
+Status OutputFolder::RemoveFile(const std::string& name) const {
+  const std::string path = JoinPath(path_, name);
+  if (name.empty() || name == "." || name == ".." || name.find(kSeparator) != std::string::npos)
+    return Failure::About(path, "is not a name in the folder");
+  struct stat info {};
+  if (fstatat(folder_.Descriptor(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? Status() : Status(Failure::System(path, errno));
+  if (!S_ISREG(info.st_mode)) return Failure::About(path, "is not a regular file");
+  if (unlinkat(folder_.Descriptor(), name.c_str(), 0) != 0 && errno != ENOENT) return Failure::System(path, errno);
+  return {};
+}
+
 }  // namespace tamarind::platform

@@ -188,4 +188,16 @@ Status AppendWhole(const std::string& path, std::string_view bytes) {
   return FailureFor(path, code ? code : ERROR_DISK_FULL, "the entry stays cut short");
 }
 
+Status AppendPieces(const std::string& path, const std::function<Status(const PieceSink& sink)>& pieces) {
+  // Gathered first and appended in one write, which keeps entries whole
+  // without a lock here; the entry is held in memory meanwhile.
+  std::string entry;
+  Status gathered = pieces([&](std::string_view piece) -> Status {
+    entry.append(piece);
+    return {};
+  });
+  if (!gathered) return Failure::About(path, "the entry was not added").Also(gathered.failure());
+  return AppendWhole(path, entry);
+}
+
 }  // namespace tamarind::platform

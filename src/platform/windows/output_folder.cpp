@@ -86,4 +86,23 @@ Expected<OutputFolder> OutputFolder::Duplicate() const {
   return OutputFolder(FileHandle(fd), path_);
 }
 
+Status OutputFolder::RemoveFile(const std::string& name) const {
+  const std::string path = JoinPath(path_, name);
+  if (name.empty() || name == "." || name == ".." || FirstSeparator(name) != std::string_view::npos ||
+      name.find(':') != std::string::npos)
+    return Refused(path, "is not a name in the folder");
+  // This folder is held open without FILE_SHARE_DELETE, so |path| still
+  // lies in it.
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND ? Status() : Status(FailureFor(path, code));
+  }
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
+    return Refused(path, "is not a regular file");
+  if (!DeleteFileW(WidePath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    return FailureFor(path, GetLastError());
+  return {};
+}
+
 }  // namespace tamarind::platform
