@@ -22,6 +22,8 @@ platform::Expected<OcrEngine> OcrEngine::Create(std::string_view, const std::str
 
 platform::Expected<OcrEngine> OcrEngine::Create(std::string_view) { return NotBuilt(); }
 
-platform::Expected<PageText> OcrEngine::Recognise(const FaxPage&) { return NotBuilt(); }
+Recognition OcrEngine::Recognise(const FaxPage&, const RecognitionLimits&) {
+  return {PageText{}, Unread::kFailed, NotBuilt().message()};
+}
 
 }  // namespace tamarind::ocr
