@@ -9,7 +9,10 @@
 //   --res N              resolution code (0: 100 dpi, 1: 200 dpi, other: 400 dpi)
 //   --width N            width field (0 means 1728)
 //   --length N           length field (0 means 3432)
-//   --text TEXT          the header's text
+//   --header TEXT        the header's text (bytes as given, Windows-1252 as a rule;
+//                        at most 79 are stored); before the first page it holds
+//                        for all pages, before a later one from there on
+//                        (--text is another name for it)
 //   --set FIELD=VALUE    force a header field: coding_flag, link_base, link_span,
 //                        data_length, extra_count, extra_size (decimal or 0x hex;
 //                        negative values are stored in two's complement)
@@ -36,7 +39,7 @@ using tamarind::tools::WinFaxPageSpec;
 
 constexpr const char* kUsage =
     "usage: make-winfax -o OUT [--g3|--g4] [--msb|--lsb] [--res N] [--width N] [--length N]\n"
-    "                   [--text TEXT] [--set FIELD=VALUE] [--byte OFFSET=VALUE] PAGE ...\n";
+    "                   [--header TEXT] [--set FIELD=VALUE] [--byte OFFSET=VALUE] PAGE ...\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "make-winfax: " << message << "\n" << kUsage;
@@ -110,7 +113,7 @@ int main(int argc, char** argv) {
     else if (arg == "--res") sticky_set(&WinFaxPageSpec::resolution_code, static_cast<uint8_t>(ParseNumber(value(), 0, 255)));
     else if (arg == "--width") sticky_set(&WinFaxPageSpec::width, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
     else if (arg == "--length") sticky_set(&WinFaxPageSpec::length, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
-    else if (arg == "--text") sticky_set(&WinFaxPageSpec::text, std::string(value()));
+    else if (arg == "--header" || arg == "--text") sticky_set(&WinFaxPageSpec::text, std::string(value()));
     else if (arg == "--set") SetField(next, value());
     else if (arg == "--byte") next.header_bytes.push_back(ParseByte(value()));
     else if (arg == "-h" || arg == "--help") {

@@ -132,6 +132,8 @@ class Scheduler {
       ConversionJob worker;
       worker.options = run.options;
       worker.outputRoot = run.outputRoot;
+      worker.systemCalls = run.systemCalls;
+      worker.spareWorkers = run.spareWorkers;
       worker.stop = stop_;
       for (std::optional<size_t> index; (index = Take());) {
         worker.report.clear();
@@ -141,6 +143,8 @@ class Scheduler {
     } catch (...) {
       Abandon(std::current_exception());
     }
+    // No file left for this worker: the faxes still in work may use it.
+    if (run.spareWorkers) run.spareWorkers->Give();
     std::lock_guard lock(mutex_);
     --working_;
     changed_.notify_all();
@@ -263,7 +267,11 @@ std::vector<FileOutcome> ConvertInParallel(ConversionJob& job, std::span<const F
   ConversionJob run;
   run.options = job.options;
   run.outputRoot = job.outputRoot;
+  run.systemCalls = job.systemCalls;
   const size_t count = std::clamp<size_t>(tasks.size(), 1, std::max(workers, 1u));
+  // Workers beyond the files help with their pages from the start.
+  run.spareWorkers = std::make_shared<SpareWorkers>();
+  run.spareWorkers->Give(static_cast<int>(std::max(workers, 1u) - count));
   Scheduler scheduler(tasks, stop, count);
   std::vector<std::jthread> threads;
   threads.reserve(count);

@@ -41,6 +41,7 @@ std::string_view StatusName(FileResult result) {
 std::string FileReportLine(std::string_view source, const FileOutcome& outcome) {
   Json line;
   line["source"] = source;
+  line["header"] = outcome.header.empty() ? Json(nullptr) : Json(outcome.header);
   line["outputs"] = outcome.outputs;
   line["pages"] = outcome.pages;
   line["missing"] = outcome.pagesMissing;

@@ -157,6 +157,9 @@ constexpr Switch kSwitches[] = {
     {"/fmt=", Match::Prefix, false, SetFormat, "/fmt=jpg|pdf|tif",
      "jpg: one JPEG per page (default); pdf: one PDF/A document per fax;\ntif: one multi-page TIFF per fax "
      "(both lossless Group 4, at the page's size)"},
+    {"/embed", Match::WholeToken, false, SetFlag<&O::embedSource>, "/embed",
+     "with /fmt=pdf: the PDF carries the fax file itself, byte for byte, as its\nsource (PDF/A-3b; pdfdetach -save 1 "
+     "gives it back)"},
     {"/skip", Match::WholeToken, false, SetFlag<&O::skipExisting>, "/skip",
      "leave outputs that exist, are not empty and are not older than their fax"},
     {"/ocr", Match::WholeToken, false, SetTextRecognition, "/ocr, /ocr=LANG",
@@ -173,8 +176,9 @@ constexpr Switch kSwitches[] = {
      "only the files whose FNV-1a hash of the path relative to the source\nfolder, modulo N, is I (0 <= I < N): "
      "N runs convert each file once"},
     {kReportToken, Match::Prefix, true, SetPath<&O::reportPath, kReportToken>, "/report=FILE",
-     "JSON lines: one object per file (source, outputs, pages, status, reason,\nseconds), then a summary; - for "
-     "standard output (names in /dev and\n/proc are refused), the usual report then going to standard error"},
+     "JSON lines: one object per file (source, header, outputs, pages, missing,\nstatus, reason, seconds), then a "
+     "summary; - for standard output (names\nin /dev and /proc are refused), the usual report then going to\n"
+     "standard error"},
     {"/watch=", Match::Prefix, false, SetWatch, "/watch=SECONDS",
      "after the first pass, rescan the folder every SECONDS and convert new and\nchanged files that stayed alike "
      "over one period; Ctrl-C or SIGTERM ends\nit after the files in progress"},
@@ -313,15 +317,20 @@ std::string MakeHelpText() {
   AppendHelpEntry(text, "--thumbnail INPUT OUTPUT SIZE",
                   "write the first page of the fax INPUT as a PNG named OUTPUT, at most SIZE\n"
                   "pixels on its longer side, with square pixels (file managers' previews)");
+  AppendHelpEntry(text, "--info [--json] FILE",
+                  "describe the fax FILE without converting it: each page's size, resolution,\n"
+                  "coding and header text (the text the sender's fax software put in the\n"
+                  "page's header); --json: as one JSON object");
   text +=
       "\n"
       "Exit status:\n"
       "  0   every file converted or skipped\n"
       "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
-      "      --thumbnail: no thumbnail written\n"
+      "      --thumbnail: no thumbnail written; --info: FILE is no fax\n"
       "  3   the window cannot open (no display, or a build without it)\n"
       "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
-      "      input or an output of the run; nothing converted\n";
+      "      input or an output of the run; nothing converted (also --thumbnail or --info\n"
+      "      without their arguments)\n";
   return text;
 }
 

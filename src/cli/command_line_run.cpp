@@ -10,6 +10,7 @@
 #include "batch/convert_folder.h"
 #include "batch/file_list.h"
 #include "batch/folder_watch.h"
+#include "batch/parallel_run.h"
 #include "batch/run_report.h"
 #include "cli/command_line.h"
 #include "cli/run_files.h"
@@ -218,6 +219,9 @@ void RunSingleFile(ConversionJob& job) {
   const ConversionOptions& options = job.options;
   const auto start = std::chrono::steady_clock::now();
   WarnOfForeignExtension(options);
+  // One fax: the workers /j= asks for besides this thread read its pages.
+  job.spareWorkers = std::make_shared<SpareWorkers>();
+  job.spareWorkers->Give(static_cast<int>(WorkerCount(options)) - 1);
   std::optional<JsonReport> json;
   OpenJsonReport(job, json);
   job.SetReport("Tamarind command line mode : convert file\r\n");

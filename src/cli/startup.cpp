@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/command_line.h"
+#include "cli/info_run.h"
 #include "cli/thumbnail_run.h"
 #include "convert/process.h"
 #include "faxdoc/format_code.h"
@@ -18,6 +19,18 @@ namespace tamarind {
 namespace {
 
 bool IsHelpSwitch(std::string_view a) { return a == "/?" || a == "-h" || a == "--help"; }
+
+// Commands of their own, named by the first argument; each takes the
+// arguments after it.
+struct Command {
+  std::string_view name;
+  int (*run)(std::span<const std::string> arguments);
+};
+
+constexpr Command kCommands[] = {
+    {kThumbnailSwitch, RunThumbnail},
+    {kInfoSwitch, RunInfo},
+};
 
 void PrepareProcess() {
   platform::ReturnFreedPageMemory();
@@ -41,9 +54,10 @@ std::string FileToOpen(std::span<const std::string> arguments) {
 }
 
 int RunProgram(std::span<const std::string> arguments, const FrontEnd& frontEnd) {
-  if (!arguments.empty() && arguments.front() == kThumbnailSwitch) {
+  for (const Command& command : kCommands) {
+    if (arguments.empty() || arguments.front() != command.name) continue;
     PrepareProcess();
-    return RunThumbnail(arguments.subspan(1));
+    return command.run(arguments.subspan(1));
   }
   if (std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) { return IsHelpSwitch(a); })) {
     platform::WriteOut(HelpText());

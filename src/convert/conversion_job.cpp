@@ -40,6 +40,7 @@ platform::Expected<ocr::OcrEngine*> ConversionJob::TextRecognizer() {
   if (ocrLanguages_ != options.ocrLanguages) {
     ocrEngine_.reset();
     ocrFailure_.reset();
+    helperEngines_.clear();
     ocrLanguages_ = options.ocrLanguages;
   }
   if (!ocrEngine_ && !ocrFailure_) {
@@ -49,6 +50,18 @@ platform::Expected<ocr::OcrEngine*> ConversionJob::TextRecognizer() {
   }
   if (!ocrEngine_) return *ocrFailure_;
   return &*ocrEngine_;
+}
+
+std::vector<ocr::OcrEngine*> ConversionJob::HelperRecognizers(int count) {
+  std::vector<ocr::OcrEngine*> engines;
+  if (!TextRecognizer()) return engines;
+  while (static_cast<int>(helperEngines_.size()) < count) {
+    platform::Expected<ocr::OcrEngine> made = ocr::OcrEngine::Create(options.ocrLanguages);
+    if (!made) break;
+    helperEngines_.push_back(std::move(*made));
+  }
+  for (int i = 0; i < count && i < static_cast<int>(helperEngines_.size()); ++i) engines.push_back(&helperEngines_[i]);
+  return engines;
 }
 
 bool ConversionJob::StopRequested() const { return (stop && stop->load()) || platform::InterruptRequested(); }

@@ -14,8 +14,10 @@
 
 #include "convert/conversion_options.h"
 #include "convert/file_outcome.h"
+#include "convert/spare_workers.h"
 #include "ocr/ocr_engine.h"
 #include "platform/output_folder.h"
+#include "platform/system_calls.h"
 #include "platform/temp_file.h"
 
 namespace tamarind {
@@ -80,6 +82,10 @@ class ConversionJob {
   // are made through this handle. Null outside a pass, or when the folder
   // cannot be opened (outputs are then made by their paths).
   std::shared_ptr<const platform::OutputFolder> outputRoot;
+  // The system calls every output is written with; null: the system's
+  // own. Tests count or fail them here (what /sync asks is unseen
+  // otherwise).
+  const platform::SystemCalls* systemCalls = nullptr;
   // The caller's stop during a folder pass (null outside one). Once it is
   // set, or a signal came, the file in progress is abandoned between pages
   // and inside recognition (kStopped).
@@ -91,6 +97,9 @@ class ConversionJob {
   platform::Status RemoveOutput(const std::string& path) const;
   // What the last ConvertFile call did, filled whole by it.
   FileOutcome lastOutcome;
+  // The run's workers left over (null: none): a PDF or TIFF with text
+  // recognition borrows them to read several of its pages at once.
+  std::shared_ptr<SpareWorkers> spareWorkers;
   // What the last ParseCommandLine or ParseArguments call found wrong.
   ParseDiagnostics parseDiagnostics;
 
@@ -117,6 +126,9 @@ class ConversionJob {
   // first use (loading the language data takes a moment, so each worker
   // makes one and keeps it); a failure is kept and given again.
   platform::Expected<ocr::OcrEngine*> TextRecognizer();
+  // |count| more engines like it, for borrowed workers, made on first use
+  // and kept; fewer when they cannot be made.
+  std::vector<ocr::OcrEngine*> HelperRecognizers(int count);
 
   // ConvertFile past the format check and the report line's prefix.
   int ConvertNamedFile(const std::string& sourcePath, const std::string& destinationPath);
@@ -127,6 +139,7 @@ class ConversionJob {
   std::optional<ocr::OcrEngine> ocrEngine_;
   std::string ocrLanguages_;  // what |ocrEngine_| reads
   std::optional<platform::Failure> ocrFailure_;  // why it could not be made, once tried
+  std::vector<ocr::OcrEngine> helperEngines_;    // for |ocrLanguages_| too
 };
 
 }  // namespace tamarind

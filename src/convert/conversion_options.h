@@ -27,6 +27,9 @@ struct ConversionOptions {
   // other outputs. Languages are Tesseract codes joined by '+'.
   bool recognizeText = false;
   std::string ocrLanguages = "eng";
+  // A PDF carries its fax file, byte for byte, as an associated file
+  // (PDF/A-3b instead of PDF/A-2b); other formats ignore it.
+  bool embedSource = false;
   int32_t quality = 50;  // JPEG quality, clamped to 1..100 by the library
   // Leave outputs that exist, are not empty and are not older than their
   // source (runs started by the window's timer, "/skip").

@@ -1,5 +1,6 @@
 // One fax file into one JPEG per page, or into one PDF or TIFF.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
 #include "platform/atomic_file.h"
+#include "platform/file_handle.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
@@ -95,6 +97,7 @@ class ConversionJob::FileConversion {
       return kNotFax;
     }
     outcome().pages = std::max<int>(document_->ChainedPages(), document_->PageCount());
+    outcome().header = document_->HeaderText();
     StartTextRecognition();
     if (job_.options.format == OutputFormat::Jpeg) ConvertPages();
     else ConvertDocument();
@@ -114,8 +117,9 @@ class ConversionJob::FileConversion {
   FileOutcome& outcome() { return job_.lastOutcome; }
 
   // Asked before each page: once the run is to stop, the file is given up.
+  // Also asked by the threads that read pages side by side, hence atomic.
   bool StopBeforePage() {
-    stopped_ = stopped_ || job_.StopRequested();
+    if (!stopped_ && job_.StopRequested()) stopped_ = true;
     return stopped_;
   }
 
@@ -189,7 +193,7 @@ class ConversionJob::FileConversion {
   }
 
   platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> CreateOutput(const std::string& path) const {
-    const platform::OutputOptions options{.sync = job_.options.sync};
+    const platform::OutputOptions options{.sync = job_.options.sync, .calls = job_.systemCalls};
     if (std::optional<std::string_view> below = BelowRoot(path))
       return platform::AtomicOutputFile::Create(*job_.outputRoot, *below, options);
     return platform::AtomicOutputFile::Create(path, options);
@@ -201,6 +205,11 @@ class ConversionJob::FileConversion {
     if (job_.options.recognizeText) text_ = FaxText(job_.TextRecognizer());
     // Asked between the pages of a document and while a page is read.
     text_.StopWhen([this] { return StopBeforePage(); });
+    if (!job_.options.recognizeText || job_.options.format == OutputFormat::Jpeg) return;
+    // The slow stage: a document's pages are read side by side on the
+    // run's spare workers, while this conversion lasts.
+    borrowed_.emplace(job_.spareWorkers, document_->PageCount() - 1);
+    if (borrowed_->count() > 0) text_.SetHelpers(job_.HelperRecognizers(borrowed_->count()));
   }
 
   // What a page's line adds when its text could not be read.
@@ -367,8 +376,12 @@ class ConversionJob::FileConversion {
     auto file = CreateOutput(destination_);
     if (!file) return NoDocument(file.reason());
     auto source = platform::StatusOf(source_);
-    const DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{}};
-    DocumentOutcome document = WriteFaxDocument(*document_, job_.options.format, **file, info, text_);
+    const DocumentInfo info{std::string(LastComponent(source_)), source ? source->modified : platform::FileTime{},
+                            document_->HeaderText()};
+    auto embedded = EmbeddedSource(info);
+    if (!embedded) return NoDocument(embedded.reason());
+    DocumentOutcome document =
+        WriteFaxDocument(*document_, job_.options.format, **file, info, text_, std::move(*embedded));
     if (!document.output) return NoDocument(document.output.reason());
     // A page's reason is about the fax.
     if (!document.pageReason.empty()) Because(source_ + ": " + document.pageReason);
@@ -377,6 +390,16 @@ class ConversionJob::FileConversion {
     outcome().pagesWritten = document.pagesWritten;
     outcome().pagesMissing = std::move(document.missingPages);
     return true;
+  }
+
+  // The fax file itself for a PDF that is to carry it (/embed), opened
+  // afresh: the writer copies it whole, whatever the reader took of it.
+  platform::Expected<std::optional<PdfEmbeddedSource>> EmbeddedSource(const DocumentInfo& info) const {
+    if (!job_.options.embedSource || job_.options.format != OutputFormat::Pdf)
+      return std::optional<PdfEmbeddedSource>();
+    auto opened = platform::OpenRegularFile(source_);
+    if (!opened) return std::move(opened).failure().WithPath(source_);
+    return std::optional<PdfEmbeddedSource>(PdfEmbeddedSource{std::move(*opened), info.title, info.modified});
   }
 
   // The document was not written: every page it would have held is lost.
@@ -408,8 +431,9 @@ class ConversionJob::FileConversion {
   const std::string& destination_;
   const std::string shownSource_;
   std::unique_ptr<FaxDocument> document_;
+  std::optional<BorrowedWorkers> borrowed_;
   FaxText text_;
-  bool stopped_ = false;
+  std::atomic<bool> stopped_ = false;
   std::vector<std::string> madeNew_;  // pages that had no file before
 };
 

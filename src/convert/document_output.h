@@ -2,9 +2,11 @@
 // in one PDF/A-2b or one multi-page TIFF.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "codec/pdf/pdf_document_writer.h"
 #include "codec/tiff/document_info.h"
 #include "convert/conversion_options.h"
 #include "convert/fax_text.h"
@@ -37,9 +39,11 @@ struct DocumentOutcome {
 // outputs take, is left out and listed; a document without any page is not
 // written. When |text| is enabled each page is recognised as it is added;
 // a PDF page then carries its words as an invisible layer (turned with a
-// page read upside down), and without the layer's font every page counts
-// as not recognised.
+// page read upside down, as a TIFF page then gets Orientation 3), and
+// without the layer's font every page counts as not recognised. A PDF
+// with |source| carries it (PDF/A-3b); other formats ignore it.
 DocumentOutcome WriteFaxDocument(FaxDocument& document, OutputFormat format, platform::AtomicOutputFile& file,
-                                 const DocumentInfo& info, FaxText& text);
+                                 const DocumentInfo& info, FaxText& text,
+                                 std::optional<PdfEmbeddedSource> source = std::nullopt);
 
 }  // namespace tamarind

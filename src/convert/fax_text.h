@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,18 @@ class FaxText {
   // Pages never read (left out of a document) keep an empty text.
   const ocr::PageText* Recognise(const FaxPage& page, unsigned number);
 
+  // Engines besides the fax's own (borrowed workers'), each for one page
+  // of a RecogniseTogether call.
+  void SetHelpers(std::vector<ocr::OcrEngine*> helpers) { helpers_ = std::move(helpers); }
+  // How many pages RecogniseTogether reads at once.
+  size_t PagesAtOnce() const { return engine_ ? 1 + helpers_.size() : 1; }
+  // Reads |pages|, numbered from |first| on (at most PagesAtOnce() of
+  // them), each on its own engine and thread, and records them in page
+  // order: the same texts and the same lists as Recognise page after page,
+  // since a page's reading depends on that page alone. Each page's text,
+  // or null as Recognise; valid until the next call.
+  std::vector<const ocr::PageText*> RecogniseTogether(std::span<const FaxPage> pages, unsigned first);
+
   int PagesRead() const { return read_; }
   const std::vector<unsigned>& Unrecognised() const { return unrecognised_; }
   // Those of them that were over their budget.
@@ -63,7 +76,12 @@ class FaxText {
   std::vector<unsigned> tooLarge_;
   std::function<bool()> stop_;
   std::string reason_;
+  // Records page |number|'s reading; its text, or null when it failed.
+  const ocr::PageText* Record(ocr::Recognition read, unsigned number, ocr::PageText& kept);
+
+  std::vector<ocr::OcrEngine*> helpers_;
   ocr::PageText last_;
+  std::vector<ocr::PageText> together_;  // the pages of the last RecogniseTogether
   int read_ = 0;
 };
 

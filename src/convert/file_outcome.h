@@ -33,6 +33,9 @@ struct FileOutcome {
   int result = kConverted;
   std::vector<std::string> outputs;  // the files written, in order
   int pages = 0;  // the pages the fax holds (0 when it did not load)
+  // The text the sender's software put in the first page's header (UTF-8,
+  // control bytes escaped); "" when there is none or the fax did not load.
+  std::string header;
   int pagesWritten = 0;
   // Pages without an image in the outputs, numbered from 1: they did not
   // decode, their output failed, or they lie beyond the pages the reader

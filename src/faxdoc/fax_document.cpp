@@ -7,12 +7,14 @@ FaxDocument::~FaxDocument() = default;
 
 int FaxDocument::Load(const std::string& path, FormatCode code) {
   load_failure_.clear();
+  header_text_.clear();
   if (code != kWinFaxFormat) return -1;
   if (platform::Status opened = reader_.Open(path); !opened) {
     load_failure_ = opened.reason();
     return -1;
   }
   page_count_ = reader_.CountPages();
+  header_text_ = reader_.PageText(0);
   // With no pages the reader has closed the file and the page stays empty.
   reader_.DecodePage(0, page_);
   return 0;

@@ -35,6 +35,12 @@ class FaxDocument {
   int DecodePage(FormatCode code, int index);
   const FaxPage& Page() const;
 
+  // The header text of the first page (what the fax is about, as its
+  // sender's software wrote it), and of page |index|; see HeaderTextUtf8.
+  // "" when the page has none, or there is no such page.
+  const std::string& HeaderText() const { return header_text_; }
+  std::string PageHeaderText(int index) const { return reader_.PageText(index); }
+
   // The reader, for callers that want the page's header.
   const WinFaxReader& Reader() const { return reader_; }
 
@@ -43,6 +49,7 @@ class FaxDocument {
   uint16_t page_count_ = 0;
   FaxPage page_;
   std::string load_failure_;
+  std::string header_text_;
 };
 
 }  // namespace tamarind

@@ -42,7 +42,7 @@ bool FileReader::HasPageAt(int32_t offset) const {
   return std::find(offsets_.begin(), used, offset) != used;
 }
 
-size_t FileReader::ReadAt(int64_t offset, std::span<uint8_t> out) {
+size_t FileReader::ReadAt(int64_t offset, std::span<uint8_t> out) const {
   if (!file_.IsOpen() || offset < 0) return 0;
   // A read error counts as the end of the data: the chain walk stops there.
   return static_cast<size_t>(file_.ReadAt(offset, out).value_or(0));

@@ -50,7 +50,7 @@ class FileReader {
 
   // Reads up to |out|.size() bytes at |offset|; returns the number read.
   // The rest of |out| is left as it was.
-  size_t ReadAt(int64_t offset, std::span<uint8_t> out);
+  size_t ReadAt(int64_t offset, std::span<uint8_t> out) const;
 
   // Replaces the coded-data buffer with page |page|'s |length| bytes at
   // |offset|; bytes past the end of the file are zero, and a hole of a

@@ -7,6 +7,7 @@
 #include "codec/fax/mmr_decoder.h"
 #include "codec/fax/page_geometry.h"
 #include "codec/fax/page_limits.h"
+#include "platform/string_extras.h"
 
 namespace tamarind {
 
@@ -34,6 +35,32 @@ int32_t Le32(std::span<const uint8_t> b, size_t at) {
 
 void EmptyPage(FaxPage& page) { page = FaxPage{}; }
 
+std::string StoredText(std::span<const uint8_t> bytes) {
+  using H = WinFaxPageHeader;
+  const auto text = bytes.subspan(H::kTextOffset, H::kTextEnd - H::kTextOffset);
+  const auto end = std::find(text.begin(), text.end(), uint8_t{0});
+  return std::string(text.begin(), end);
+}
+
+// Windows-1252's characters for 0x80-0x9F; 0 where it has none.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char16_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 // The rows worth decoding: the header's line count, but never more than one
 // row past the largest page the output stages take. A page that big fails
 // whatever follows, and a hostile header (65535 x 65535 lines of one bit
@@ -57,8 +84,32 @@ WinFaxPageHeader WinFaxPageHeader::Parse(std::span<const uint8_t, kSize> bytes) 
   h.extra_size = bytes[114];
   h.resolution_code = bytes[115];
   h.data_length = Le32(bytes, 116);
+  h.text = StoredText(bytes);
   return h;
 }
+
+std::string HeaderTextUtf8(std::string_view stored) {
+  std::string out;
+  out.reserve(stored.size());
+  for (char c : stored) {
+    const auto byte = static_cast<uint8_t>(c);
+    const char16_t decoded = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t{byte};
+    if (decoded == 0) {
+      // An undefined byte: shown as a control byte would be.
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else if (decoded < 0x20 || decoded == 0x7F) {
+      out += platform::EscapeControlBytes(std::string_view(&c, 1));
+    } else {
+      AppendUtf8(out, decoded);
+    }
+  }
+  return out;
+}
+
+std::string WinFaxPageHeader::TextUtf8() const { return HeaderTextUtf8(text); }
 
 int64_t WinFaxPageHeader::NextHeaderOffset() const {
   // The writer's 32-bit sum; one that does not fit is no offset at all.
@@ -106,6 +157,13 @@ uint16_t WinFaxReader::CountPages() {
   if (PageCount() == 0) Close();
   chained_pages_ = std::max<int>(chained_pages_, PageCount());
   return PageCount();
+}
+
+std::string WinFaxReader::PageText(int index) const {
+  if (!IsOpen() || index < 0 || index >= PageCount()) return {};
+  std::array<uint8_t, WinFaxPageHeader::kSize> bytes{};
+  ReadAt(PageOffset(index), bytes);
+  return HeaderTextUtf8(StoredText(bytes));
 }
 
 void WinFaxReader::CountPagesBeyond(int64_t offset) {

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "codec/fax/fax_page.h"
 #include "faxdoc/file_reader.h"
@@ -18,6 +20,10 @@ struct WinFaxPageHeader {
   static constexpr size_t kSize = 128;
   static constexpr uint16_t kDefaultWidth = 1728;
   static constexpr uint16_t kDefaultLength = 3432;
+  // The sender's text runs from byte 9 to its NUL, and never into the link
+  // fields at byte 89.
+  static constexpr size_t kTextOffset = 9;
+  static constexpr size_t kTextEnd = 89;
 
   bool signature_ok = false;  // bytes 0 and 1 are 0x0B 0x23
   uint16_t width = 0;         // pixels per line; 0 stands for 1728
@@ -29,6 +35,9 @@ struct WinFaxPageHeader {
   uint8_t extra_size = 0;
   uint8_t resolution_code = 0;  // 0: 100 dpi, 1: 200 dpi, other: 400 dpi
   int32_t data_length = 0;      // bytes of coded data after the header
+  // The text at byte 9 up to its NUL (or byte 89), as stored: the fax
+  // software's header line, often the sender's station and the subject.
+  std::string text;
 
   static WinFaxPageHeader Parse(std::span<const uint8_t, kSize> bytes);
 
@@ -37,7 +46,18 @@ struct WinFaxPageHeader {
   int64_t NextHeaderOffset() const;
   bool IsGroup4() const { return coding_flag != 0; }
   uint16_t VerticalResolution() const;
+  // |text| for people and other programs: see HeaderTextUtf8.
+  std::string TextUtf8() const;
 };
+
+// A header's text as stored (Windows-1252, the code page of the software
+// that writes these files) in UTF-8, with control bytes escaped as the
+// program shows them everywhere ("\x1b", "\r"), so that the text can
+// neither forge a line of a report nor drive a terminal. The five bytes
+// Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) would decode
+// to C1 control characters, which terminals act on as well: they are
+// escaped the same way ("\x9d").
+std::string HeaderTextUtf8(std::string_view stored);
 
 class WinFaxReader : public FileReader {
  public:
@@ -72,6 +92,11 @@ class WinFaxReader : public FileReader {
   // coding flag names. Leaves |page| alone when no file is open, and empties
   // it when there is no such page.
   void DecodePage(int index, FaxPage& page);
+
+  // The header text of page |index| (see HeaderTextUtf8); "" when there is
+  // no such page. Reads that page's header alone and leaves the header and
+  // the resolutions of the page read last as they were.
+  std::string PageText(int index) const;
 
   // The header read last, and the resolutions of the page read last.
   const WinFaxPageHeader& Header() const { return header_; }

@@ -28,9 +28,9 @@ ResultsList::ResultsList(QWidget* parent)
     : QTreeWidget(parent), opener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   setRootIsDecorated(false);
   setUniformRowHeights(true);
-  setColumnCount(4);
+  setColumnCount(5);
   setHeaderLabels({QStringLiteral("Source Fax Files"), ToDisplay(DestinationColumnHead(OutputFormat::Jpeg)),
-                   QStringLiteral("Results"), QStringLiteral("Reason")});
+                   QStringLiteral("Results"), QStringLiteral("Reason"), QStringLiteral("Header")});
   header()->setDefaultAlignment(Qt::AlignLeft);
   header()->setStretchLastSection(false);
   setTextElideMode(Qt::ElideMiddle);
@@ -68,10 +68,10 @@ int ResultsList::CellWidth(const QString& text) const {
 
 void ResultsList::SizeColumns() {
   // The result words never change, so their column never does; the paths
-  // and the reason get everything else, in equal shares.
+  // the reason and the header get everything else, in equal shares.
   int widest = header()->sectionSizeHint(kResultColumn);
   for (FileResult result : kAllFileResults) widest = std::max(widest, CellWidth(ToDisplay(ResultText(result))));
-  for (Column column : {kSourceColumn, kOutputColumn, kReasonColumn})
+  for (Column column : {kSourceColumn, kOutputColumn, kReasonColumn, kHeaderColumn})
     header()->setSectionResizeMode(column, QHeaderView::Stretch);
   header()->setSectionResizeMode(kResultColumn, QHeaderView::Fixed);
   header()->resizeSection(kResultColumn, widest);
@@ -115,6 +115,8 @@ void ResultsList::FinishFile(int index, const FinishedFile& file) {
   row->setText(kReasonColumn, ToDisplay(ReasonCellText(file.reason, source, destination_)));
   row->setToolTip(kResultColumn, ToDisplay(file.reason));
   row->setToolTip(kReasonColumn, ToDisplay(file.reason));
+  row->setText(kHeaderColumn, ToDisplay(file.header));
+  row->setToolTip(kHeaderColumn, ToDisplay(file.header));
 }
 
 QString ResultsList::SourcePath(const QTreeWidgetItem* row) { return row->data(kSourceColumn, kFullPathRole).toString(); }

@@ -1,7 +1,8 @@
 // The Convert tab's results list: one row per file of a run, its source
 // and the files written shown relative to the run's folders (elided in the
 // middle so that file names stay visible, whole in the tooltip), its result
-// and, for a failure, the reason. The result column is as wide as its
+// and, for a failure, the reason, then the text the sender's software put
+// in the fax's first page header (who sent it, often what about). The result column is as wide as its
 // widest word; the other columns share the rest. A double-click or Enter
 // on a row shows its fax in the viewer, and the context menu offers "View
 // fax", "Open output", "Open containing folder" and "Copy path".
@@ -24,7 +25,7 @@ class ResultsList : public QTreeWidget {
   Q_OBJECT
 
  public:
-  enum Column { kSourceColumn = 0, kOutputColumn = 1, kResultColumn = 2, kReasonColumn = 3 };
+  enum Column { kSourceColumn = 0, kOutputColumn = 1, kResultColumn = 2, kReasonColumn = 3, kHeaderColumn = 4 };
 
   explicit ResultsList(QWidget* parent = nullptr);
 

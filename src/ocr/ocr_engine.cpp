@@ -120,32 +120,13 @@ struct TextDeleter {
 };
 using TesseractText = std::unique_ptr<char[], TextDeleter>;
 
-// Where a box Tesseract found in the recognised image lies in the stored page.
-class BoxMapping {
- public:
-  BoxMapping(const Pix& recognised, int row_repeat, bool turned)
-      : width_(pixGetWidth(const_cast<Pix*>(&recognised))),
-        height_(pixGetHeight(const_cast<Pix*>(&recognised))),
-        row_repeat_(row_repeat),
-        turned_(turned) {}
+// Where the boxes Tesseract finds in |recognised| lie in the stored page.
+struct BoxMapping {
+  const Pix& recognised;
+  int row_repeat;
+  bool turned;
 
-  PixelBox ToPage(int left, int top, int right, int bottom) const {
-    if (turned_) {
-      const int turned_left = width_ - right;
-      const int turned_top = height_ - bottom;
-      right = width_ - left;
-      bottom = height_ - top;
-      left = turned_left;
-      top = turned_top;
-    }
-    return PixelBox{left, top / row_repeat_, right, (bottom + row_repeat_ - 1) / row_repeat_};
-  }
-
- private:
-  int width_;
-  int height_;
-  int row_repeat_;
-  bool turned_;
+  PixelBox ToPage(const PixelBox& found) const { return BoxOnPage(recognised, found, row_repeat, turned); }
 };
 
 std::vector<Word> WordsOf(tesseract::TessBaseAPI& tesseract, const BoxMapping& mapping) {
@@ -157,7 +138,7 @@ std::vector<Word> WordsOf(tesseract::TessBaseAPI& tesseract, const BoxMapping& m
     TesseractText text(it->GetUTF8Text(kWord));
     int left = 0, top = 0, right = 0, bottom = 0;
     if (!text || *text.get() == '\0' || !it->BoundingBox(kWord, &left, &top, &right, &bottom)) continue;
-    words.push_back(Word{text.get(), mapping.ToPage(left, top, right, bottom)});
+    words.push_back(Word{text.get(), mapping.ToPage({left, top, right, bottom})});
   } while (it->Next(kWord));
   return words;
 }
@@ -234,14 +215,14 @@ platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const
 // reading is kept.
 platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, int row_repeat,
                                                                    PageWatch& watch) {
-  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping(pix, row_repeat, false), watch);
+  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping{pix, row_repeat, false}, watch);
   if (!upright) return std::move(upright).failure();
   if (upright->confidence >= kConfidentReading || watch.Ended() || !IsUpsideDown(pix, dpi))
     return std::move(upright->text);
 
   PixPtr turned_pix = Rotated180(pix);
   if (!turned_pix) return platform::Failure{"out of memory for text recognition"};
-  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping(*turned_pix, row_repeat, true), watch);
+  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping{*turned_pix, row_repeat, true}, watch);
   if (!turned || turned->confidence <= upright->confidence) return std::move(upright->text);
   turned->text.rotation = 180;
   return std::move(turned->text);

@@ -40,4 +40,15 @@ PixPtr PixOfPage(const FaxPage& page, int row_repeat) {
 
 PixPtr Rotated180(const Pix& pix) { return PixPtr(pixRotate180(nullptr, const_cast<Pix*>(&pix))); }
 
+PixelBox BoxOnPage(const Pix& recognised, const PixelBox& found, int row_repeat, bool turned) {
+  PixelBox box = found;
+  if (turned) {
+    const int32_t width = pixGetWidth(const_cast<Pix*>(&recognised));
+    const int32_t height = pixGetHeight(const_cast<Pix*>(&recognised));
+    box = PixelBox{width - found.right, height - found.bottom, width - found.left, height - found.top};
+  }
+  // A box may start or end inside a page row's repeats: that row is in.
+  return PixelBox{box.left, box.top / row_repeat, box.right, (box.bottom + row_repeat - 1) / row_repeat};
+}
+
 }  // namespace tamarind::ocr

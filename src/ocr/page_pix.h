@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "codec/fax/fax_page.h"
+#include "ocr/ocr_engine.h"
 
 struct Pix;
 
@@ -26,5 +27,11 @@ PixPtr PixOfPage(const FaxPage& page, int row_repeat);
 
 // |pix| turned by 180 degrees, or null when Leptonica cannot allocate it.
 PixPtr Rotated180(const Pix& pix);
+
+// The box |found| in |recognised| (the page's Pix, turned by 180 degrees
+// when |turned|) as a box of the stored page's pixels: the smallest that
+// holds every page pixel whose repeated rows the box touches, so a word's
+// ink is never cut off by a row.
+PixelBox BoxOnPage(const Pix& recognised, const PixelBox& found, int row_repeat, bool turned);
 
 }  // namespace tamarind::ocr

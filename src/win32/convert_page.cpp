@@ -21,6 +21,7 @@ constexpr int kSourceColumn = 0;
 constexpr int kOutputColumn = 1;
 constexpr int kResultColumn = 2;
 constexpr int kReasonColumn = 3;
+constexpr int kHeaderColumn = 4;
 
 void SetCell(HWND list, int row, int column, std::string_view text) {
   std::wstring wide = platform::Widen(text);
@@ -107,9 +108,9 @@ void ConvertPage::Initialise() {
   const HWND list = GetDlgItem(window_, IDC_RESULTS);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   const std::wstring headers[] = {L"Source Fax Files", platform::Widen(DestinationColumnHead(OutputFormat::Jpeg)),
-                                  L"Results", L"Reason"};
-  constexpr int kWidths[] = {120, 120, 90, 200};
-  for (int column = 0; column < 4; ++column) {
+                                  L"Results", L"Reason", L"Header"};
+  constexpr int kWidths[] = {120, 120, 90, 200, 160};
+  for (int column = 0; column < 5; ++column) {
     LVCOLUMNW header{};
     header.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     header.pszText = const_cast<wchar_t*>(headers[column].c_str());
@@ -252,6 +253,7 @@ void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgre
   SetCell(list, index, kResultColumn, ResultText(file.result));
   const std::string sourcePath = index < static_cast<int>(sources_.size()) ? sources_[static_cast<size_t>(index)] : "";
   SetCell(list, index, kReasonColumn, ReasonCellText(file.reason, sourcePath, shownDestination_));
+  SetCell(list, index, kHeaderColumn, file.header);
   progress_ = progress;
   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progress.unitsDone), 0);
   wchar_t source[1024] = {};

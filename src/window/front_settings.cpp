@@ -47,6 +47,7 @@ constexpr OptionKey kOptionKeys[] = {
     PageKey<&PageOptions::autoConvert>("Cyclely"),
     PageKey<&PageOptions::cycleMinutes>("CycleMinutes"),
     ConversionKey<&ConversionOptions::recognizeText>("Ocr"),
+    ConversionKey<&ConversionOptions::embedSource>("Embed"),
 };
 
 constexpr const char* kFormatKey = "Format";

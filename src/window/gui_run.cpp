@@ -9,6 +9,7 @@
 #include "convert/conversion_log.h"
 #include "faxdoc/format_code.h"
 #include "faxdoc/winfax_reader.h"
+#include "platform/outcome.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
 
@@ -135,7 +136,8 @@ namespace {
 std::string FolderFailure(const std::string& folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  return folder + ": " + (error ? error.message() : std::string("cannot be created"));
+  // ErrorText, not error.message(): this runs on the worker thread.
+  return folder + ": " + (error ? platform::ErrorText(error.value()) : std::string("cannot be created"));
 }
 
 void Tally(RunProgress& progress, FileResult result) {
@@ -154,6 +156,7 @@ FinishedFile FinishedFileOf(const FileTask& task, const FileOutcome& outcome) {
   // A conversion that names no files (a scripted one) wrote its output.
   if (file.outputs.empty() && file.result == FileResult::Converted) file.outputs.push_back(task.output);
   if (IsFailure(file.result)) file.reason = outcome.reason;
+  file.header = outcome.header;
   return file;
 }
 
@@ -176,8 +179,14 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
-  job.events.started = [&](size_t i, size_t, const FileTask& task) { events.FileStarted(i, task.source); };
+  // Files started and not yet ended, by their index.
+  std::vector<bool> open(pages.size(), false);
+  job.events.started = [&](size_t i, size_t, const FileTask& task) {
+    if (i < open.size()) open[i] = true;
+    events.FileStarted(i, task.source);
+  };
   job.events.finished = [&](size_t i, const FileTask& task, const FileOutcome& outcome) {
+    if (i < open.size()) open[i] = false;
     const FinishedFile file = FinishedFileOf(task, outcome);
     Tally(progress, file.result);
     ++progress.filesDone;
@@ -188,6 +197,13 @@ int RunConversion(ConversionJob& job, const RunPlan& plan, const std::atomic<boo
   };
   ConvertListedFiles(job, &stop);
   job.events = {};
+  // A file the stop gave up part-way is told no end by the run, yet its
+  // row was started: it ends here, kept out of the counts.
+  FinishedFile stopped;
+  stopped.reason = "stopped part-way by Cancel; nothing of it was kept";
+  for (size_t i = 0; i < open.size(); ++i) {
+    if (open[i]) events.FileFinished(i, stopped, progress);
+  }
   AppendToLogOrSay(plan.logPath, job.GetReport(), plan.createLogFolders);
   events.RunFinished(progress, stop && progress.filesDone < progress.files);
   return progress.converted;

@@ -88,6 +88,7 @@ struct FinishedFile {
   FileResult result = FileResult::Failed;
   std::vector<std::string> outputs;  // the files written, page 1 first
   std::string reason;                // why it failed, as the JSON report says it; "" otherwise
+  std::string header;                // the first page header's text, as the JSON report says it
 };
 
 // The output cell of a row: the first file written, relative to

@@ -24,8 +24,6 @@
 #include "support/fax_files.h"
 #include "support/test_files.h"
 
-extern char** environ;
-
 namespace tamarind {
 namespace {
 
@@ -97,8 +95,7 @@ class AutomationRun : public ::testing::Test {
   // Runs tamarind with |arguments| in the scratch folder, standard error
   // into Err(), and its log in the scratch folder.
   test::CommandResult Tamarind(const std::string& arguments, const std::string& input = "/dev/null") {
-    return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " + ShellQuote(Program()) + " " + arguments +
-                            " /log=log.txt <" + input + " 2>err.txt");
+    return test::RunProgram(dir.Path(), arguments + " /log=log.txt <" + input + " 2>err.txt");
   }
   std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
 
@@ -332,7 +329,7 @@ TEST_F(AutomationRun, LongReportsReachTheLogAndTheUserWhole) {
 // The program running in the background, as a watch does.
 class Background {
  public:
-  Background(const std::vector<std::string>& arguments, const std::string& outputs) {
+  Background(const std::vector<std::string>& arguments, const std::string& outputs, const std::string& folder) {
     std::vector<std::string> argv{Program()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
@@ -342,7 +339,11 @@ class Background {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, (outputs + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, (outputs + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0) pid_ = -1;
+    std::vector<std::string> environment = test::ProgramEnvironment(folder);
+    std::vector<char*> settings;
+    for (std::string& setting : environment) settings.push_back(setting.data());
+    settings.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, pointers.data(), settings.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
   ~Background() {
@@ -389,7 +390,7 @@ TEST_F(AutomationRun, WatchConvertsSettledFilesAndEndsCleanlyOnSigterm) {
   Fax("inbox/first.fxd", {"text-fine-g3"});
   Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
                     "/report=" + dir.File("r.jsonl"), "/log=" + dir.File("log.txt")},
-                   dir.File("watch"));
+                   dir.File("watch"), dir.Path());
   ASSERT_TRUE(watch.Running());
   ASSERT_GE(SecondsUntilExists(dir.File("out/first.jpg"), 10), 0);  // the first pass
 
@@ -463,7 +464,7 @@ TEST_F(AutomationRun, WatchConvertsAReplacedFaxAgainAndRemovesThePagesItNoLonger
   test::WriteFileText(dir.File("out/x.txt.jpg"), "the user's own");
   Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
                     "/log=" + dir.File("log.txt")},
-                   dir.File("watch"));
+                   dir.File("watch"), dir.Path());
   ASSERT_TRUE(watch.Running());
   ASSERT_GE(SecondsUntilExists(dir.File("out/x003.jpg"), 10), 0);
   const std::vector<uint8_t> firstPage = test::ReadFileBytes(dir.File("out/x001.jpg"));
@@ -504,7 +505,7 @@ TEST_F(AutomationRun, SigtermedRunSaysItIsIncompleteAndSkipFinishesIt) {
   const std::vector<std::string> run = {"/q", "/j=2", "/d=" + dir.File("many"), "/sd=" + dir.File("out"),
                                         "/report=" + dir.File("r.jsonl"), "/log=" + dir.File("log.txt")};
   {
-    Background first(run, dir.File("first"));
+    Background first(run, dir.File("first"), dir.Path());
     ASSERT_TRUE(first.Running());
     ASSERT_GE(SecondsUntilExists(dir.File("out/f100.jpg"), 10), 0);
     EXPECT_EQ(first.StopWith(SIGTERM, std::chrono::seconds(10)), 128 + SIGTERM);

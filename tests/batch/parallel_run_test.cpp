@@ -247,10 +247,9 @@ class ParallelFolderRun : public ::testing::Test {
 
   Run Tamarind(const std::string& workers, const std::string& out) {
     const std::string log = dir.File(out + ".log");
-    std::string command = "cd " + test::ShellQuote(dir.Path()) + " && TMPDIR=" + test::ShellQuote(dir.Path()) + " " +
-                          test::ShellQuote(test::BinaryDir() + "/tamarind") + " /i /d=in /sd=" + out + " " +
-                          workers + " /log=" + test::ShellQuote(log) + " 2>/dev/null";
-    Run run{test::RunCommand(command), test::ReadFileText(log)};
+    test::CommandResult result =
+        test::RunProgram(dir.Path(), "/i /d=in /sd=" + out + " " + workers + " /log=" + test::ShellQuote(log) + " 2>/dev/null");
+    Run run{result, test::ReadFileText(log)};
     run.logEntry.erase(0, run.logEntry.find('\n') + 1);
     return run;
   }

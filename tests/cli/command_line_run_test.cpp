@@ -18,13 +18,9 @@ class CommandLineRun : public ::testing::Test {
   // Runs tamarind with |arguments| in the scratch folder, its per-user
   // folders inside it; collects standard output, or what |redirect| says.
   test::CommandResult Tamarind(const std::string& arguments, const std::string& redirect = " 2>/dev/null") {
-    std::string command = "cd " + ShellQuote(dir.Path()) + " && XDG_STATE_HOME=" + ShellQuote(dir.File("state")) +
-                          " XDG_CONFIG_HOME=" + ShellQuote(dir.File("config")) + " TMPDIR=" +
-                          ShellQuote(dir.Path()) + " " + ShellQuote(test::BinaryDir() + "/tamarind") + " " +
-                          arguments + redirect;
-    return test::RunCommand(command);
+    return test::RunProgram(dir.Path(), arguments + redirect);
   }
-  std::string Log() { return test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt")); }
+  std::string Log() { return test::ReadFileText(dir.File(".user/state/tamarind/log/tmdlog.txt")); }
 
   test::ScopedTempDir dir;
 };
@@ -89,11 +85,10 @@ TEST_F(CommandLineRun, RunFilesNamingInputsOrOutputsAreRefused) {
   }
   EXPECT_TRUE(test::ReadFileBytes(dir.File("a.fxd")) == fax);
   EXPECT_FALSE(test::FileExists(dir.File("out")));
-  EXPECT_FALSE(test::FileExists(dir.File("state")));  // no log either
+  EXPECT_FALSE(test::FileExists(dir.File(".user/state")));  // no log either
 
-  test::CommandResult thumbnail = test::RunCommand(ShellQuote(test::BinaryDir() + "/tamarind") + " --thumbnail " +
-                                                   ShellQuote(dir.File("a.fxd")) + " " +
-                                                   ShellQuote(dir.File("./a.fxd")) + " 128 2>&1");
+  test::CommandResult thumbnail = Tamarind("--thumbnail " + ShellQuote(dir.File("a.fxd")) + " " +
+                                              ShellQuote(dir.File("./a.fxd")) + " 128", " 2>&1");
   EXPECT_EQ(thumbnail.exitCode, 64);
   EXPECT_EQ(thumbnail.output, "tamarind: " + dir.File("./a.fxd") + ": names the fax the thumbnail is made from\n");
   EXPECT_TRUE(test::ReadFileBytes(dir.File("a.fxd")) == fax);
@@ -106,8 +101,8 @@ TEST_F(CommandLineRun, ALostJsonReportOnStandardOutputFailsTheRun) {
   const std::pair<const char*, const char*> losses[] = {
       {">&-", "Bad file descriptor"}, {">/dev/full", "No space left on device"}, {"| true", "Broken pipe"}};
   for (const auto& [redirection, cause] : losses) {
-    test::RunCommand("cd " + ShellQuote(dir.Path()) + " && { TMPDIR=. " + ShellQuote(test::BinaryDir() + "/tamarind") +
-                     " /f=a.fxd /sf=out/a.jpg /report=- /log=log.txt 2>err.txt; echo $? >status; } " + redirection);
+    test::RunCommand("{ " + test::ProgramCommand(dir.Path(), "/f=a.fxd /sf=out/a.jpg /report=- /log=log.txt 2>err.txt") +
+                     "; echo $? >status; } " + redirection);
     EXPECT_EQ(test::ReadFileText(dir.File("status")), "2\n") << redirection;
     EXPECT_NE(test::ReadFileText(dir.File("err.txt")).find(std::string("tamarind: the report cannot be written: "
                                                                        "standard output: ") + cause),

@@ -71,6 +71,35 @@ TEST_F(ConvertFileTest, ThreePagesGiveNumberedFilesAndTheWorkedReport) {
   EXPECT_GT(outcome.seconds, 0);
 }
 
+// The system's calls, with the fsyncs counted.
+class CountedSyncs : public platform::SystemCalls {
+ public:
+  int Sync(int fd) const override {
+    ++syncs;
+    return Real().Sync(fd);
+  }
+  mutable int syncs = 0;
+};
+
+// /sync flushes every output, and then its folder, to the disk; without it
+// nothing is flushed.
+TEST_F(ConvertFileTest, SyncFlushesEveryOutputAndItsFolder) {
+  const std::string source = Path("s.fxd");
+  WriteFaxFile(source, {"text-standard-g3", "text-fine-g4", "halftone-g3"});
+  for (const OutputFormat format : {OutputFormat::Jpeg, OutputFormat::Pdf}) {
+    for (const bool sync : {true, false}) {
+      CountedSyncs calls;
+      job.Reset();
+      job.options.format = format;
+      job.options.sync = sync;
+      job.systemCalls = &calls;
+      ASSERT_EQ(job.ConvertFile(source, Path("s.out")), kConverted) << job.report;
+      EXPECT_EQ(calls.syncs, sync ? 2 * static_cast<int>(job.lastOutcome.outputs.size()) : 0);
+    }
+  }
+  job.systemCalls = nullptr;
+}
+
 TEST_F(ConvertFileTest, FailuresReportTheirOwnLines) {
   // Not a WinFax name: nothing at all in the report.
   job.report = "before\r\n";

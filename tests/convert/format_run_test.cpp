@@ -20,8 +20,8 @@ using ::testing::HasSubstr;
 struct Format {
   const char* name;       // the /fmt= value
   const char* extension;  // of the outputs
-  // Prints the page count of the file named last; "" for JPEG, whose pages
-  // are files.
+  // Prints the page count of the file named last, failing when the reader
+  // fails; "" for JPEG, whose pages are files.
   const char* pageCounter;
 };
 
@@ -30,10 +30,8 @@ class FormatRun : public ::testing::TestWithParam<Format> {
   // Runs tamarind in the scratch folder after the shell lines |limits|,
   // standard error into Err().
   test::CommandResult Tamarind(const std::string& arguments, const std::string& limits = "") {
-    return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " + limits + " TMPDIR=" + ShellQuote(dir.Path()) +
-                            " exec " + ShellQuote(test::BinaryDir() + "/tamarind") + " " + arguments +
-                            " /fmt=" + GetParam().name + " /log=" + ShellQuote(dir.File("log.txt")) + " 2>" +
-                            ShellQuote(dir.File("err.txt")));
+    return test::RunCommand(limits + test::ProgramCommand(dir.Path(), arguments + " /fmt=" + GetParam().name +
+                                                                          " /log=log.txt 2>err.txt"));
   }
   std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
   bool Jpeg() const { return std::string(GetParam().extension) == ".jpg"; }
@@ -65,7 +63,7 @@ TEST_P(FormatRun, LostPagesAreNamedAndFailTheFax) {
   test::WriteFaxFile(dir.File("in/empty.fxd"), {test::kEmptyPage});
   test::WriteWhiteFax(dir.File("in/long.fxd"), 1500);
 
-  test::CommandResult run = Tamarind("/d=in /sd=out /ke /l", "ulimit -n 64 &&");
+  test::CommandResult run = Tamarind("/d=in /sd=out /ke /l", "ulimit -n 64 && ");
   EXPECT_EQ(run.exitCode, 2) << Err();
   const std::string out = Jpeg() ? "out/torn.fxd003.jpg : Success !\n" : "out/torn.fxd" + ext + " : ";
   EXPECT_THAT(run.output, HasSubstr(out + "Failed : in/torn.fxd - page 002 of 3 missing\n"));
@@ -88,17 +86,15 @@ TEST_P(FormatRun, LostPagesAreNamedAndFailTheFax) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, FormatRun,
                          ::testing::Values(Format{"jpg", ".jpg", ""},
-                                           Format{"pdf", ".pdf", "sh -c 'pdfinfo \"$0\" | sed -n \"s/^Pages: *//p\"'"},
+                                           Format{"pdf", ".pdf", "sh -c 'info=$(pdfinfo \"$0\") && echo \"$info\" | sed -n \"s/^Pages: *//p\"'"},
                                            Format{"TIF", ".tif",
-                                                  "sh -c 'tiffinfo \"$0\" 2>/dev/null | grep -c \"TIFF Directory\"'"}),
+                                                  "sh -c 'info=$(tiffinfo \"$0\" 2>/dev/null) && echo \"$info\" | grep -c \"TIFF Directory\"'"}),
                          [](const auto& info) { return std::string(info.param.extension + 1); });
 
 TEST(FormatSwitch, AnUnknownFormatIsRefusedAndNothingConverted) {
   test::ScopedTempDir dir;
   test::WriteFaxFile(dir.File("a.fxd"), {"text-fine-g3"});
-  test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && " +
-                                             ShellQuote(test::BinaryDir() + "/tamarind") +
-                                             " /f=a.fxd /sf=out/a.png /fmt=png /log=log.txt 2>&1");
+  test::CommandResult run = test::RunProgram(dir.Path(), "/f=a.fxd /sf=out/a.png /fmt=png /log=log.txt 2>&1");
   EXPECT_EQ(run.exitCode, 64);
   EXPECT_THAT(run.output, HasSubstr("/fmt=png"));
   EXPECT_FALSE(test::FileExists(dir.File("out")));

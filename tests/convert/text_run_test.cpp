@@ -12,8 +12,10 @@
 
 #include "codec/tiff/group4.h"
 #include "ocr/languages.h"
+#include "platform/files.h"
 #include "support/document_pages.h"
 #include "support/test_files.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {
@@ -53,9 +55,7 @@ class TextRun : public ::testing::Test {
   }
 
   static test::CommandResult Tamarind(const std::string& arguments, const std::string& environment = "") {
-    return test::RunCommand("cd " + ShellQuote(dir().Path()) + " && TMPDIR=. XDG_STATE_HOME=" +
-                            ShellQuote(dir().File("state")) + " " + environment + " " +
-                            ShellQuote(test::BinaryDir() + "/tamarind") + " /q " + arguments + " 2>&1");
+    return test::RunProgram(dir().Path(), "/q " + arguments + " 2>&1", environment);
   }
 
   static std::string PdfText(const std::string& pdf, int page) {
@@ -98,6 +98,31 @@ TEST_F(TextRun, PdfPagesCarryTheirWordsAtTheirTrueSize) {
   EXPECT_THAT(test::RunCommand("qpdf --check " + ShellQuote(pdf)).output, HasSubstr("No syntax or stream encoding errors"));
 }
 
+// Pages read side by side on two workers give the bytes one worker gives.
+// A TIFF keeps the page fed upside down as it was coded, with Orientation 3
+// so that viewers show it upright, and its text file in page order.
+TEST_F(TextRun, PagesReadOnTwoWorkersGiveTheBytesOfOne) {
+  for (const std::string jobs : {"1", "2"})
+    ASSERT_EQ(Tamarind("/f=doc.fxd /sf=j" + jobs + "/doc.pdf /fmt=pdf /ocr /j=" + jobs).exitCode, 0) << jobs;
+  EXPECT_TRUE(test::ReadFileBytes(dir().File("j1/doc.pdf")) == test::ReadFileBytes(dir().File("j2/doc.pdf")));
+
+  test::CommandResult run = Tamarind("/f=doc.fxd /sf=tif/doc.tif /fmt=tif /ocr /j=2");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  test::CommandResult info = test::RunCommand("tiffinfo " + ShellQuote(dir().File("tif/doc.tif")));
+  ASSERT_EQ(info.exitCode, 0);
+  std::vector<std::string> orientations;
+  for (size_t at = info.output.find("TIFF Directory"); at != std::string::npos;) {
+    const size_t next = info.output.find("TIFF Directory", at + 1);
+    const std::string directory = info.output.substr(at, next - at);
+    const size_t tag = directory.find("Orientation: ");
+    orientations.push_back(tag == std::string::npos ? "" : directory.substr(tag, directory.find('\n', tag) - tag));
+    at = next;
+  }
+  EXPECT_THAT(orientations, ::testing::ElementsAre("", "", "Orientation: row 0 bottom, col 0 rhs"));
+  const std::string text = test::ReadFileText(dir().File("tif/doc.txt"));
+  EXPECT_GE(test::WordRecall(TextPage().text, text.substr(text.rfind('\f') + 1)), kRecallFloor);
+}
+
 TEST_F(TextRun, JpegPagesGetATextFileWithFormFeedsBetweenPages) {
   test::CommandResult run = Tamarind("/f=doc.fxd /sf=out/doc.jpg /ocr=eng");
   ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -133,6 +158,29 @@ TEST_F(TextRun, MissingDataIsRefusedNamingItsPackage) {
     EXPECT_EQ(run.exitCode, 2) << c.switches;
     EXPECT_THAT(run.output, HasSubstr(c.named)) << c.switches;
     EXPECT_FALSE(test::FileExists(dir().File("none"))) << c.switches;
+  }
+}
+
+// A page too tall for recognition keeps its image, but the fax has failed:
+// in the report's lines and totals, in the JSON report and in the exit
+// status, whatever the format.
+TEST_F(TextRun, APageNotRecognisedFailsItsFax) {
+  ASSERT_TRUE(platform::MakeFolders(dir().File("tall")));
+  ASSERT_TRUE(tools::WriteWinFaxFile(dir().File("tall/tall.fxd"),
+                                     std::vector{test::WhiteRowsPage(16, 8, 1), test::WhiteRowsPage(16, 40000, 1)}));
+  for (const std::string format : {"pdf", "jpg"}) {
+    SCOPED_TRACE(format);
+    test::CommandResult run =
+        Tamarind("/d=tall /sd=tall-" + format + " /fmt=" + format + " /ocr /log=tall.log /report=tall.json");
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    const std::string log = test::ReadFileText(dir().File("tall.log"));
+    EXPECT_THAT(log, HasSubstr("Failed : tall/tall.fxd - text of page 002 of 2 not recognised\r\n"));
+    EXPECT_THAT(log, HasSubstr("Total converted FAX files: 0\r\n"));
+    if (format == "jpg") {
+      EXPECT_THAT(log, HasSubstr("002.jpg : Success ! (text not recognised)"));
+    }
+    EXPECT_THAT(test::ReadFileText(dir().File("tall.json")), HasSubstr("\"status\":\"failed\""));
+    EXPECT_THAT(run.output, HasSubstr("tall/tall.fxd: page 2: text not recognised: the page is too large"));
   }
 }
 

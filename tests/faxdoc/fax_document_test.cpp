@@ -45,11 +45,15 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
   const uint16_t y_dpi[] = {100, 200, 400, 400, 200};
   std::vector<WinFaxPageSpec> specs;
   for (size_t i = 0; i < std::size(reals); ++i) specs.push_back(SpecFor(*reals[i], resolution_codes[i]));
+  specs[0].text = "First \xe9";
+  specs[3].text = "Fourth";
 
   FaxDocument doc;
   ASSERT_EQ(doc.Load(Write(specs), kWinFaxFormat), 0);
   ASSERT_TRUE(doc.IsLoaded());
   ASSERT_EQ(doc.PageCount(), std::size(reals));
+  EXPECT_EQ(doc.HeaderText(), "First \u00e9");
+  EXPECT_EQ(doc.PageHeaderText(3), "Fourth");
   // Load leaves page 0 decoded; after it, pages come in any order.
   bool loaded_page = true;
   for (int index : {0, 1, 2, 3, 4, 2, 0}) {

@@ -262,6 +262,47 @@ TEST_F(WinFaxReaderTest, DecodeWithoutAFileLeavesThePageAlone) {
   EXPECT_FALSE(reader_.IsOpen());
 }
 
+// The header text as people and programs see it: Windows-1252 decoded,
+// control bytes (and the bytes Windows-1252 leaves undefined) escaped.
+struct HeaderTextCase {
+  const char* name;
+  std::string stored;
+  std::string shown;
+};
+
+class HeaderTextTest : public ::testing::TestWithParam<HeaderTextCase> {};
+
+TEST_P(HeaderTextTest, DecodesWindows1252AndEscapesControls) {
+  EXPECT_EQ(HeaderTextUtf8(GetParam().stored), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeaderTextTest,
+    ::testing::Values(
+        HeaderTextCase{"Ascii", "From +1 555 0100 \\ Acme", "From +1 555 0100 \\ Acme"},
+        HeaderTextCase{"HighBytes", "\x80\x93\x94\x9f \xa0\xe9\xff", "\u20ac\u201c\u201d\u0178 \u00a0\u00e9\u00ff"},
+        HeaderTextCase{"Controls", "a\r\nb\t\x1b[2J\x7f", "a\\r\\nb\\t\\x1b[2J\\x7f"},
+        HeaderTextCase{"Undefined", "\x81\x8d\x8f\x90\x9d", "\\x81\\x8d\\x8f\\x90\\x9d"},
+        HeaderTextCase{"Empty", "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each page's own text, from byte 9 to its NUL or to byte 89, whichever
+// comes first; reading one leaves the page read last alone.
+TEST_F(WinFaxReaderTest, EachPageHasItsOwnHeaderText) {
+  std::vector<WinFaxPageSpec> pages(4, PageOf(5));
+  pages[0].text = "Acme Ltd \x96 invoice";
+  pages[2].text = std::string(80, 'x');
+  pages[2].header_bytes = {{88, 'y'}};  // no NUL before the link fields
+  pages[3].text = "last";
+  ASSERT_EQ(Count(pages), 4);
+  ASSERT_EQ(reader_.ReadPage(3), 0);
+  EXPECT_EQ(reader_.PageText(0), "Acme Ltd \u2013 invoice");
+  EXPECT_EQ(reader_.PageText(1), "");
+  EXPECT_EQ(reader_.PageText(2), std::string(79, 'x') + "y");
+  EXPECT_EQ(reader_.PageText(4), "");
+  EXPECT_EQ(reader_.Header().text, "last");
+}
+
 // The writer and the reader share no code; check the writer's byte layout by
 // hand so the two cannot agree on a wrong offset.
 TEST(WinFaxWriterTest, HeaderFieldsLandAtTheirOffsets) {

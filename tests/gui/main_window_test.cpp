@@ -517,7 +517,7 @@ TEST_F(WindowTest, Screenshots) {
                                               test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
   MainDialog& main = Open();
-  main.resize(1060, 520);
+  main.resize(1240, 520);
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("jpeg"));
   RunAndWait();

@@ -25,6 +25,8 @@
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "gui_fixture.h"
+#include "support/real_pages.h"
+#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 #include "window/file_selection.h"
 
@@ -320,19 +322,23 @@ TEST_F(WindowTest, RunOverNothingStillEndsAndLogsTheHeader) {
   EXPECT_THAT(test::ReadFileText(processPaths.logPath), HasSubstr("Destination Folder: " + dir.File("out") + "\r\n"));
 }
 
-// A failed row says why, in the words the JSON report of the same files
-// uses; the status line counts the failures.
-TEST_F(WindowTest, FailedRowsGiveTheReasonTheJsonReportGives) {
+// A failed row says why, and every row the fax's header text, in the words
+// the JSON report of the same files uses; the status line counts the
+// failures.
+TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   // A fax with a page that holds no image: failed, though it opens.
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageSpec>{tools::WinFaxPageSpec{}}));
+  // A header text in Windows-1252, shown decoded.
+  tools::WinFaxPageSpec letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
+  letter.text = "Fax from M\xFCller";
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageSpec>{letter}));
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("out"));
   RunAndWait();
-  test::CommandResult cli = test::RunCommand(test::ShellQuote(test::BinaryDir() + "/tamarind") + " /d=" +
-                                             test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) +
-                                             " /report=- /q 2>/dev/null");
+  test::CommandResult cli = test::RunProgram(
+      dir.Path(), "/d=" + test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) + " /report=- /q 2>/dev/null");
   ASSERT_TRUE(cli.exitCode == 2) << cli.output;
   auto* list = Control<ResultsList>(&main, kIdResults);
   int failed = 0;
@@ -343,6 +349,9 @@ TEST_F(WindowTest, FailedRowsGiveTheReasonTheJsonReportGives) {
     ASSERT_NE(at, std::string::npos) << source;
     const std::string line = cli.output.substr(at, cli.output.find('\n', at) - at);
     const std::string reason = row->toolTip(ResultsList::kReasonColumn).toStdString();
+    const std::string header = row->text(ResultsList::kHeaderColumn).toStdString();
+    EXPECT_THAT(line, HasSubstr(header.empty() ? std::string("\"header\":null") : "\"header\":\"" + header + "\""))
+        << source;
     if (row->text(ResultsList::kResultColumn) == "Converted!") {
       EXPECT_THAT(line, HasSubstr("\"reason\":null")) << source;
       EXPECT_EQ(reason, "");
@@ -355,14 +364,18 @@ TEST_F(WindowTest, FailedRowsGiveTheReasonTheJsonReportGives) {
     EXPECT_EQ(reason, source + ": " + row->text(ResultsList::kReasonColumn).toStdString());
   }
   EXPECT_EQ(failed, 2);  // broken.fxd and empty.fxd
+  EXPECT_EQ(list->findItems("Fax from M\u00fcller", Qt::MatchExactly, ResultsList::kHeaderColumn).size(), 1);
   EXPECT_THAT(Page().StatusText().toStdString(), ::testing::EndsWith(", 2 failed"));
 }
 
 TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   MainDialog& main = Open();
   std::atomic<int> converted{0};
-  Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
+  // Like the real conversion, a file in progress gives up when the stop
+  // comes.
+  Page().SetFileConverter([&](ConversionJob& job, const std::string&, const std::string&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (job.StopRequested()) return FileOutcome::Of(kStopped);
     ++converted;
     return FileOutcome{};
   });
@@ -394,8 +407,12 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
   EXPECT_FALSE(Page().Running());
   EXPECT_LT(converted.load(), 200);
-  EXPECT_EQ(Rows(&main).size(), static_cast<size_t>(converted.load()));
+  // Every row started ends: those given up part-way say so.
   const int done = converted.load();
+  const std::vector<std::string> results = Results(&main);
+  EXPECT_GE(results.size(), static_cast<size_t>(done));
+  EXPECT_EQ(std::count(results.begin(), results.end(), "Converted!"), done);
+  for (const Row& row : Rows(&main)) EXPECT_THAT(row.result, ::testing::AnyOf("Converted!", "Failed!")) << row.source;
   EXPECT_EQ(Page().StatusText().toStdString(), "Cancelled. " + std::to_string(done) +
                                                    " FAX files converted, 0 skipped, 0 failed, " +
                                                    std::to_string(200 - done) + " not started");

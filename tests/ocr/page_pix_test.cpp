@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <leptonica/allheaders.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/page_images.h"
@@ -51,6 +52,40 @@ INSTANTIATE_TEST_SUITE_P(Widths, PagePixTest,
                          [](const auto& info) {
                            return std::to_string(info.param.width) + "x" + std::to_string(info.param.row_repeat);
                          });
+
+// Every box on the Pix, as made and turned, against the page pixels its
+// pixels come from: the page box holds them all and no more, so a box that
+// ends inside a page row's repeats keeps that row.
+TEST(BoxOnPageTest, IsTheSmallestBoxHoldingTheSourcesOfTheBoxPixels) {
+  for (const int row_repeat : {1, 2, 3}) {
+    const FaxPage page = test::RandomPage(5, 4, 100, 3);
+    PixPtr pix = PixOfPage(page, row_repeat);
+    ASSERT_TRUE(pix);
+    const int32_t width = page.width, height = page.height * row_repeat;
+    for (const bool turned : {false, true}) {
+      PixPtr turned_pix = turned ? Rotated180(*pix) : nullptr;
+      const Pix& recognised = turned ? *turned_pix : *pix;
+      for (int32_t top = 0; top < height; ++top)
+        for (int32_t bottom = top + 1; bottom <= height; ++bottom)
+          for (int32_t left = 0; left < width; ++left)
+            for (int32_t right = left + 1; right <= width; ++right) {
+              PixelBox sources{width, page.height, 0, 0};
+              for (int32_t y = top; y < bottom; ++y)
+                for (int32_t x = left; x < right; ++x) {
+                  const int32_t page_x = turned ? width - 1 - x : x;
+                  const int32_t page_y = (turned ? height - 1 - y : y) / row_repeat;
+                  sources = {std::min(sources.left, page_x), std::min(sources.top, page_y),
+                             std::max(sources.right, page_x + 1), std::max(sources.bottom, page_y + 1)};
+                }
+              const PixelBox mapped = BoxOnPage(recognised, {left, top, right, bottom}, row_repeat, turned);
+              ASSERT_TRUE(mapped.left == sources.left && mapped.top == sources.top && mapped.right == sources.right &&
+                          mapped.bottom == sources.bottom)
+                  << "repeat " << row_repeat << (turned ? " turned" : "") << " box " << left << "," << top << "-"
+                  << right << "," << bottom;
+            }
+    }
+  }
+}
 
 }  // namespace
 }  // namespace tamarind::ocr

@@ -15,8 +15,6 @@
 
 #include "support/test_files.h"
 
-extern char** environ;
-
 namespace tamarind::test {
 
 namespace {
@@ -88,9 +86,8 @@ ChildResult RunTamarind(const ChildOptions& options) {
   argv.insert(argv.end(), options.runUnder.begin(), options.runUnder.end());
   argv.push_back(BinaryDir() + "/tamarind");
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
-  std::vector<std::string> envp;
-  for (char** e = environ; *e; ++e) envp.emplace_back(*e);
-  envp.insert(envp.end(), options.environment.begin(), options.environment.end());
+  std::vector<std::string> envp =
+      ProgramEnvironment(options.workingFolder.empty() ? scratch.Path() : options.workingFolder, options.environment);
 
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

@@ -23,7 +23,9 @@ struct ChildResult {
 
 struct ChildOptions {
   std::vector<std::string> arguments;  // without the program name
-  std::vector<std::string> environment;  // NAME=value, added to ours
+  // NAME=value, over ours and test::ProgramEnvironment's isolation (in
+  // |workingFolder|, or a scratch folder).
+  std::vector<std::string> environment;
   std::string workingFolder;             // empty: ours
   // A command the program runs under, its path and arguments following:
   // {"setpriv", "--reuid=65534", ...}, {"unshare", "-m", "sh", "-c", script}.

@@ -41,8 +41,7 @@ class MemoryBound : public ::testing::Test {
     test::ChildOptions options;
     options.limit = limit;
     options.arguments = {"/f=" + dir.File(name), "/sf=" + dir.File("page.jpg"), "/log=" + dir.File("run.log")};
-    options.environment = {"TMPDIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.File("xdg"),
-                           "XDG_STATE_HOME=" + dir.File("xdg")};
+    options.environment = {"TMPDIR=" + dir.Path()};
     options.measureMemory = true;
     return test::RunTamarind(options);
   }

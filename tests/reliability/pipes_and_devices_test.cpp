@@ -40,8 +40,7 @@ TEST_P(SpecialFiles, FailAtOnceInsteadOfBlocking) {
 
   test::ChildOptions options;
   options.arguments = {"/f=" + dir.File(c.source), "/sf=" + dir.File("out.jpg"), "/log=" + dir.File(c.log)};
-  options.environment = {"TMPDIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.File("xdg"),
-                         "XDG_STATE_HOME=" + dir.File("xdg")};
+  options.environment = {"TMPDIR=" + dir.Path()};
   options.limit = std::chrono::seconds(20);  // a hang guard, not a speed target
   const test::ChildResult run = test::RunTamarind(options);
   ASSERT_FALSE(run.timedOut) << "the run blocked";
@@ -137,7 +136,7 @@ TEST_P(SpecialOutputs, SurviveEveryOutputSwitch) {
 
   test::ChildOptions options;
   for (const std::string& argument : c.what.arguments) options.arguments.push_back(Resolve(argument, path));
-  options.environment = {"TMPDIR=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.File("xdg"), "XDG_STATE_HOME=" + dir.File("xdg"),
+  options.environment = {"TMPDIR=" + dir.Path(),
                          "LISTING=" + dir.File("listing")};
   options.limit = std::chrono::seconds(20);  // a hang guard, not a speed target
   if (c.target.inOwnDev) {

@@ -33,9 +33,7 @@ class Surroundings : public ::testing::Test {
 
   // Runs tamarind in the scratch folder, standard error into err.txt.
   test::CommandResult Tamarind(const std::string& arguments, const std::string& tmpdir = "") {
-    return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=" +
-                            ShellQuote(tmpdir.empty() ? dir.Path() : tmpdir) + " XDG_STATE_HOME=" + ShellQuote(dir.File("state")) + " " +
-                            ShellQuote(test::BinaryDir() + "/tamarind") + " " + arguments + " 2>err.txt");
+    return test::RunProgram(dir.Path(), arguments + " 2>err.txt", tmpdir.empty() ? "" : "TMPDIR=" + ShellQuote(tmpdir));
   }
   std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
 
@@ -71,7 +69,7 @@ TEST_F(Surroundings, NamesCannotForgeReportLinesOrReachTheTerminal) {
   Fax("in/\x1b[31mred.fxd");
   test::CommandResult run = Tamarind("/d=in /sd=out");
   EXPECT_EQ(run.exitCode, 0);
-  const std::string log = test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt"));
+  const std::string log = test::ReadFileText(dir.File(".user/state/tamarind/log/tmdlog.txt"));
   for (const std::string& text : {run.output, log}) {
     EXPECT_THAT(text, HasSubstr("in/nl\\nSuccess !\\r\\nfake.fxs --> out/nl\\nSuccess !\\r\\nfake.jpg : Success !"));
     EXPECT_THAT(text, HasSubstr("in/\\x1b[31mred.fxd"));
@@ -88,14 +86,12 @@ TEST_F(Surroundings, AFailingStandardOutputStopsNoWork) {
     SCOPED_TRACE(redirect);
     std::filesystem::remove_all(dir.File("out"));
     // The program's own status, whatever the pipe's end does.
-    test::RunCommand("cd " + ShellQuote(dir.Path()) + " && (XDG_STATE_HOME=" + ShellQuote(dir.File("state")) + " TMPDIR=. " +
-                     ShellQuote(test::BinaryDir() + "/tamarind") + " /d=in /sd=out 2>err.txt; echo $? >status) " +
-                     redirect);
+    test::RunCommand("(" + test::ProgramCommand(dir.Path(), "/d=in /sd=out 2>err.txt") + "; echo $? >status) " + redirect);
     EXPECT_EQ(test::ReadFileText(dir.File("status")), "2\n");
     EXPECT_TRUE(test::FileExists(dir.File("out/a.jpg")));
     EXPECT_THAT(Err(), HasSubstr("report could not be written"));
   }
-  EXPECT_THAT(test::ReadFileText(dir.File("state/tamarind/log/tmdlog.txt")), HasSubstr("a.jpg : Success !"));
+  EXPECT_THAT(test::ReadFileText(dir.File(".user/state/tamarind/log/tmdlog.txt")), HasSubstr("a.jpg : Success !"));
 }
 
 // Pages need no temporary file; only one the bilevel encoder refuses (here

@@ -15,8 +15,6 @@
 namespace tamarind::test {
 namespace {
 
-// Bump the folder name when the recipe changes, so stale caches are ignored.
-constexpr const char* kCacheFolder = "/testdata/document_pages-v1";
 constexpr int kPages = 6;
 
 // Makes fine-N.pbm, standard-N.pbm and words-N.html (pdftotext's words with
@@ -82,7 +80,7 @@ void ReadWords(const std::string& html, DocumentPage& page) {
 }
 
 std::vector<DocumentPage> LoadPages() {
-  const std::string folder = BinaryDir() + kCacheFolder;
+  const std::string folder = BinaryDir() + "/testdata/document_pages-" + RecipeKey(kMakePagesScript);
   if (!FileExists(folder)) MakeCache(folder);
   std::vector<DocumentPage> pages;
   for (int n = 1; n <= kPages; ++n) {

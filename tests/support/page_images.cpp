@@ -55,8 +55,14 @@ size_t ParsePnmHeader(const std::string& bytes, const std::string& magic, int* w
   return pos + 1;  // one white-space byte ends the header
 }
 
-std::string RenderDocumentPage(const std::string& folder) {
-  // Any document will do; this one has headings, paragraphs and indents.
+// The page's recipe: a man page whose text is the first 400 lines of a
+// source file (any document will do; this one has headings, paragraphs and
+// indents), and the commands that set and render it.
+const std::string kRenderDocumentPage =
+    "groff -man -Tps doc.man > doc.ps && gs -q -dSAFER -dNOPAUSE -dBATCH -sPAPERSIZE=a4 -dFirstPage=1 "
+    "-dLastPage=1 -sDEVICE=pbmraw -r204x98 -sOutputFile=page.pbm doc.ps";
+
+std::string DocumentRoff() {
   std::string roff = ".TH TAMARIND 1\n.SH NAME\ntamarind \\- convert fax pages to JPEG images\n.SH DESCRIPTION\n";
   std::string text = ReadFileText(SourceDir() + "/src/codec/jpeg/bmp_source.cpp");
   std::istringstream lines(text);
@@ -68,13 +74,13 @@ std::string RenderDocumentPage(const std::string& folder) {
     roff += "\\&" + escaped + "\n";
     if (count % 12 == 0) roff += ".PP\n";
   }
+  return roff;
+}
+
+std::string RenderDocumentPage(const std::string& folder, const std::string& roff) {
   WriteFileText(folder + "/doc.man", roff);
-  std::string q = ShellQuote(folder);
-  CommandResult result = RunCommand("cd " + q +
-                                    " && groff -man -Tps doc.man > doc.ps && gs -q -dSAFER -dNOPAUSE -dBATCH "
-                                    "-sPAPERSIZE=a4 -dFirstPage=1 -dLastPage=1 -sDEVICE=pbmraw -r204x98 "
-                                    "-sOutputFile=page.pbm doc.ps && echo ok");
-  if (result.output.find("ok") == std::string::npos) throw std::runtime_error("cannot render the document page");
+  CommandResult result = RunCommand("cd " + ShellQuote(folder) + " && " + kRenderDocumentPage);
+  if (result.exitCode != 0) throw std::runtime_error("cannot render the document page");
   return folder + "/page.pbm";
 }
 
@@ -162,12 +168,13 @@ GreyImage DecodePgm(const std::string& bytes) {
 const std::string& DocumentPagePbm() {
   static const std::string pbm = [] {
     const std::string folder = BinaryDir() + "/testdata";
-    const std::string cached = folder + "/document-page.pbm";
+    const std::string roff = DocumentRoff();
+    const std::string cached = folder + "/document-page-" + RecipeKey(roff + kRenderDocumentPage) + ".pbm";
     if (!FileExists(cached)) {
       std::filesystem::create_directories(folder);
       // Test programs run in parallel: render privately, then rename.
       ScopedTempDir work;
-      std::string rendered = RenderDocumentPage(work.Path());
+      std::string rendered = RenderDocumentPage(work.Path(), roff);
       std::string staged = cached + "." + std::to_string(getpid());
       std::filesystem::copy_file(rendered, staged, std::filesystem::copy_options::overwrite_existing);
       std::filesystem::rename(staged, cached);

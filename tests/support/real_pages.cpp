@@ -24,8 +24,6 @@ struct PageRecipe {
   bool fine;
 };
 
-// Bump the folder name when the recipes change, so stale caches are ignored.
-constexpr const char* kCacheFolder = "/testdata/real_pages-v1";
 
 constexpr PageRecipe kRecipes[] = {
     {"text-standard-g3", PageCoding::kGroup3, 1728, false},
@@ -93,7 +91,7 @@ g4ref wide-g4 2048
 rm -f doc.ps standard.pbm fine.pbm standard1728.pbm fine1728.pbm halftone.pbm wide.pbm
 )SH";
 
-std::string CacheFolder() { return BinaryDir() + kCacheFolder; }
+std::string CacheFolder() { return BinaryDir() + "/testdata/real_pages-" + RecipeKey(kMakePagesScript); }
 
 // Builds the pages in a private folder and renames it into place, so test
 // programs started in parallel never see a half-made cache.

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <filesystem>
@@ -105,6 +106,14 @@ CommandResult RunCommand(const std::string& command) {
   return result;
 }
 
+std::string RecipeKey(std::string_view recipe) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char byte : recipe) hash = (hash ^ byte) * 0x100000001b3ull;
+  char key[17];
+  std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(hash));
+  return key;
+}
+
 std::string ShellQuote(std::string_view text) {
   std::string quoted = "'";
   for (char c : text) {
@@ -116,5 +125,50 @@ std::string ShellQuote(std::string_view text) {
 
 std::string BinaryDir() { return TAMARIND_BINARY_DIR; }
 std::string SourceDir() { return TAMARIND_SOURCE_DIR; }
+
+namespace {
+
+std::vector<std::string> IsolatedSettings(const std::string& folder) {
+  const std::string user = folder + "/.user";
+  return {"HOME=" + user,
+          "XDG_CONFIG_HOME=" + user + "/config",
+          "XDG_STATE_HOME=" + user + "/state",
+          "XDG_CACHE_HOME=" + user + "/cache",
+          "XDG_DATA_HOME=" + user + "/data",
+          "TMPDIR=" + folder,
+          "LC_ALL=C.UTF-8"};
+}
+
+}  // namespace
+
+#ifndef _WIN32
+// Programs are started without a shell on POSIX systems only.
+std::vector<std::string> ProgramEnvironment(const std::string& folder, const std::vector<std::string>& more) {
+  std::vector<std::string> settings;
+  for (char** setting = environ; *setting; ++setting) settings.emplace_back(*setting);
+  const std::vector<std::string> isolated = IsolatedSettings(folder);
+  for (const std::vector<std::string>* added : {&isolated, &more}) {
+    for (const std::string& setting : *added) {
+      const std::string name = setting.substr(0, setting.find('=') + 1);
+      std::erase_if(settings, [&](const std::string& s) { return s.starts_with(name); });
+      settings.push_back(setting);
+    }
+  }
+  return settings;
+}
+#endif
+
+std::string ProgramCommand(const std::string& folder, const std::string& arguments, const std::string& environment) {
+  std::string command = "cd " + ShellQuote(folder) + " &&";
+  for (const std::string& setting : IsolatedSettings(folder)) {
+    const size_t equals = setting.find('=');
+    command += " " + setting.substr(0, equals + 1) + ShellQuote(setting.substr(equals + 1));
+  }
+  return command + " " + environment + " " + ShellQuote(BinaryDir() + "/tamarind") + " " + arguments;
+}
+
+CommandResult RunProgram(const std::string& folder, const std::string& arguments, const std::string& environment) {
+  return RunCommand(ProgramCommand(folder, arguments, environment));
+}
 
 }  // namespace tamarind::test

@@ -39,11 +39,32 @@ struct CommandResult {
 // Runs |command| through /bin/sh and collects its standard output.
 CommandResult RunCommand(const std::string& command);
 
+// A name for test data made by |recipe| (everything it is made from: the
+// script, the text it sets), so that a changed recipe never reads data
+// made by an older one: 16 hexadecimal digits of its FNV-1a hash.
+std::string RecipeKey(std::string_view recipe);
+
 // Quotes |text| for /bin/sh.
 std::string ShellQuote(std::string_view text);
 
 // Folder of the build tree and of the source tree.
 std::string BinaryDir();
 std::string SourceDir();
+
+// The program of this build as a user runs it, isolated from the user who
+// runs the tests: HOME and the XDG folders in |folder|/.user, TMPDIR
+// |folder|, a fixed locale. For a program started without a shell: our
+// environment with those settings, then |more| (NAME=value), each name
+// once, the last setting winning.
+std::vector<std::string> ProgramEnvironment(const std::string& folder, const std::vector<std::string>& more = {});
+// The shell command that runs the program in |folder| with those settings,
+// then |environment| (more NAME=value words, later ones winning, or a
+// command to run it under), then |arguments| as typed after the program's
+// name, redirections included.
+std::string ProgramCommand(const std::string& folder, const std::string& arguments,
+                           const std::string& environment = "");
+// Runs ProgramCommand and collects its standard output.
+CommandResult RunProgram(const std::string& folder, const std::string& arguments,
+                         const std::string& environment = "");
 
 }  // namespace tamarind::test

@@ -62,9 +62,7 @@ class OneJudgement : public ::testing::TestWithParam<Fax> {
 
   void RunProgram() {
     const std::string text = GetParam().recognizeText ? " /ocr" : "";
-    program = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=. " +
-                               ShellQuote(test::BinaryDir() + "/tamarind") +
-                               " /d=in /sd=out /report=r.jsonl /log=log.txt" + text + " 2>/dev/null");
+    program = test::RunProgram(dir.Path(), "/d=in /sd=out /report=r.jsonl /log=log.txt" + text + " 2>/dev/null");
     const std::string report = test::ReadFileText(dir.File("r.jsonl"));
     json = nlohmann::json::parse(report.substr(0, report.find('\n')))["status"];
   }

@@ -44,6 +44,13 @@ std::string Number(double value, int decimals = 4) {
   return out == "-0" ? "0" : out;
 }
 
+// The decimals a text size needs so that a word |span| sizes long (its
+// width at size 1) comes out within a twentieth of a pixel: two for most
+// words, more for long ones.
+int SizeDecimals(double span) {
+  return std::clamp(static_cast<int>(std::ceil(std::log10(std::max(10 * span, 1.0)))), 2, 6);
+}
+
 std::string Ref(int object) { return std::to_string(object) + " 0 R"; }
 
 // The offset from UTC as the two date forms want it.
@@ -327,10 +334,16 @@ class PdfDocumentWriter::Impl {
     return {};
   }
 
-  // The invisible words of a page as content-stream operators. On a page
-  // shown upside down (|turned|) each word runs from its box's right edge
-  // to its left with its baseline near the box's top, so that it reads
-  // upright, and selects in place, as the page is shown.
+  // The invisible words of a page as content-stream operators, in the
+  // page's own pixels (one "cm" for the page), so that every word's corner
+  // is a whole number; the text rise lifts each glyph's box by the font's
+  // descent, so that a word's matrix puts its box's edge, not its baseline,
+  // on that corner. Each word: its matrix (the glyphs stretched onto its
+  // box, sizes to a hundredth of a pixel, or finer where a long word
+  // would add the rounding up past a twentieth of one) and its codes. On a page shown
+  // upside down (|turned|) each word runs from its box's right edge to its
+  // left with its baseline near the box's top, so that it reads upright,
+  // and selects in place, as the page is shown.
   platform::Expected<std::string> TextLayer(const FaxPage& page, const PageFrame& frame,
                                             std::span<const PdfWord> words, bool turned) {
     if (words.empty()) return std::string();
@@ -338,27 +351,26 @@ class PdfDocumentWriter::Impl {
     if (!metrics_) return Failure{"no usable font for the text layer"};
     const double advance = metrics_->advance / 1000.0;
     const double emHeight = (metrics_->ascent - metrics_->descent) / 1000.0;
-    std::string out = "BT 3 Tr /F0 1 Tf\n";
+    std::string out = "q " + Number(frame.x_scale, 9) + " 0 0 " + Number(frame.y_scale, 9) + " 0 0 cm BT 3 Tr /F0 1 Tf " +
+                      Number(-metrics_->descent / 1000.0) + " Ts\n";
     for (const PdfWord& word : words) {
       std::u32string text = DecodeUtf8(word.text);
       text.resize(std::min(text.size(), kMaxWordCharacters));
       const int32_t x0 = std::clamp(word.x0, 0, page.width), x1 = std::clamp(word.x1, 0, page.width);
       const int32_t y0 = std::clamp(word.y0, 0, page.height), y1 = std::clamp(word.y1, 0, page.height);
       if (text.empty() || x1 <= x0 || y1 <= y0) continue;
-      const double width = (x1 - x0) * frame.x_scale;
-      const double height = (y1 - y0) * frame.y_scale;
-      const double bottom = (page.height - y1) * frame.y_scale;
-      const double xSize = width / (static_cast<double>(text.size()) * advance);
-      const double ySize = height / emHeight;
-      const double descent = metrics_->descent / 1000.0 * ySize;  // negative
+      const double span = static_cast<double>(text.size()) * advance;  // the word's width at size 1
+      const double xSize = (x1 - x0) / span;
+      const double ySize = (y1 - y0) / emHeight;
+      const int xDecimals = SizeDecimals(span);
       const std::string matrix =
-          turned ? Number(-xSize) + " 0 0 " + Number(-ySize) + " " + Number(x1 * frame.x_scale) + " " +
-                       Number(bottom + height + descent)
-                 : Number(xSize) + " 0 0 " + Number(ySize) + " " + Number(x0 * frame.x_scale) + " " +
-                       Number(bottom - descent);
-      out += matrix + " Tm <" + cids_.Encode(text) + "> Tj\n";
+          turned ? Number(-xSize, xDecimals) + " 0 0 " + Number(-ySize, 2) + " " + std::to_string(x1) + " " +
+                       std::to_string(page.height - y0)
+                 : Number(xSize, xDecimals) + " 0 0 " + Number(ySize, 2) + " " + std::to_string(x0) + " " +
+                       std::to_string(page.height - y1);
+      out += matrix + " Tm " + cids_.Encode(text) + " Tj\n";
     }
-    return out + "ET\n";
+    return out + "ET Q\n";
   }
 
   int FontObject() {

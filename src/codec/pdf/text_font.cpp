@@ -75,9 +75,18 @@ std::optional<GlyphOneMetrics> ReadGlyphOneMetrics(std::span<const uint8_t> font
   return out;
 }
 
+namespace {
+
+void AppendStringByte(std::string& out, uint8_t byte) {
+  if (byte == '(' || byte == ')' || byte == '\\') out += '\\';
+  if (byte == '\r') out += "\\r";
+  else out += static_cast<char>(byte);
+}
+
+}  // namespace
+
 std::string CidAssigner::Encode(std::u32string_view text) {
-  std::string hex;
-  char code[8];
+  std::string literal = "(";
   for (char32_t c : text) {
     auto found = codes_.find(c);
     uint16_t cid = 0;
@@ -90,10 +99,10 @@ std::string CidAssigner::Encode(std::u32string_view text) {
     } else {
       continue;  // code 0 would show .notdef, which PDF/A forbids
     }
-    std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(cid));
-    hex += code;
+    AppendStringByte(literal, static_cast<uint8_t>(cid >> 8));
+    AppendStringByte(literal, static_cast<uint8_t>(cid & 0xFF));
   }
-  return hex;
+  return literal + ")";
 }
 
 std::string CidAssigner::CidToGidMap() const {

@@ -30,7 +30,11 @@ std::optional<GlyphOneMetrics> ReadGlyphOneMetrics(std::span<const uint8_t> font
 // 0 stays unused. Characters past the 65535th distinct one are left out.
 class CidAssigner {
  public:
-  // The codes of |text|'s characters as the hex digits of a PDF string.
+  // The codes of |text|'s characters as a PDF literal string, parentheses
+  // included: two bytes a code, as they are (smaller once Flate-coded than
+  // the same codes in hex), with a backslash before "(", ")"
+  // and "\", and a carriage return as "\r", since a reader takes a bare
+  // one for a line feed.
   std::string Encode(std::u32string_view text);
 
   // The CIDToGIDMap stream: every code given out shows glyph 1.

@@ -46,9 +46,9 @@ bool WriteOut(std::string_view text) { return WriteTo(STD_OUTPUT_HANDLE, text); 
 Status WriteStandardOutput(std::string_view text) {
   SetLastError(ERROR_SUCCESS);
   if (WriteTo(STD_OUTPUT_HANDLE, text)) return {};
-  // No handle at all, or a write that took nothing without saying why.
+  // No handle at all, or a write that took nothing, leaves no error code.
   const DWORD error = GetLastError();
-  return FailureFor("standard output", error != ERROR_SUCCESS ? error : ERROR_INVALID_HANDLE);
+  return FailureFor("standard output", error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
 }
 
 bool WriteErr(std::string_view text) { return WriteTo(STD_ERROR_HANDLE, text); }

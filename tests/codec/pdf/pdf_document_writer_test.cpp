@@ -44,8 +44,19 @@ const std::vector<PdfWord> kWords = {
     {"na\xC3\xAFve", 100, 300, 300, 350},      {"Stra\xC3\x9F" "e", 400, 300, 700, 330},
     {"\xE2\x82\xAC" "42", 800, 1000, 950, 1040}, {"\xF0\x9F\x98\x80x", 10, 10, 50, 50},
 };
-// The page shown upside down.
+// The page shown upside down, and its words: those of the first page and
+// enough more letters that codes reach 0x28, 0x29 and 0x5C, which its
+// strings must escape ("(", ")", "\\").
 constexpr size_t kTurnedPage = 2;
+const std::vector<PdfWord> kTurnedWords = [] {
+  std::vector<PdfWord> words = kWords;
+  words.push_back({"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", 60, 500, 1900, 540});
+  std::string latin;
+  for (char32_t c = 0xC0; c <= 0xFF; ++c)
+    if (c != 0xD7 && c != 0xF7) latin += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+  words.push_back({latin, 60, 600, 1900, 640});
+  return words;
+}();
 
 // What a tool printed, with its exit status checked.
 std::string Tool(const std::string& command) {
@@ -76,13 +87,15 @@ std::vector<uint8_t> Write(const std::string& path, const DocumentInfo& info, si
   return test::ReadFileBytes(path);
 }
 
-// The archive pages, words on the first, the third upside down, and a
+// The archive pages, words on the first and on the third, which is upside
+// down, and a
 // failed (empty) page after the first, which the writer must refuse
 // without harm to the others.
 std::vector<uint8_t> WriteArchivePages(const std::string& path, const std::string& title) {
   return Write(path, {title, kModified, kSubject}, ArchivePages().size(), [](PdfDocumentWriter& writer, size_t n) {
     PdfPageExtras extras;
     if (n == 0) extras.words = kWords;
+    if (n == kTurnedPage) extras.words = kTurnedWords;
     if (n == kTurnedPage) extras.rotate = 180;
     platform::Status added = writer.AddPage(ArchivePages()[n].page, extras);
     EXPECT_TRUE(added.ok()) << added.reason();
@@ -242,43 +255,58 @@ TEST_F(PdfDocumentWriterTest, TheTextLayerFontIsEmbeddedWithEveryCodeOnAGlyph) {
   }
 }
 
+// Each word where the page shows it, to a twentieth of a point; on the
+// page shown upside down, where it shows once turned.
 TEST_F(PdfDocumentWriterTest, TheTextLayerGivesBackEachWordInItsBox) {
-  const std::string boxes = Tool("pdftotext -bbox -f 1 -l 1 " + ShellQuote(pdf_) + " -");
-  const std::regex word(
-      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
-  std::vector<std::smatch> found(std::sregex_iterator(boxes.begin(), boxes.end(), word), std::sregex_iterator());
-  ASSERT_EQ(found.size(), kWords.size()) << boxes;
-  const FaxPage& page = ArchivePages()[0].page;
-  const PageResolution resolution = TruePageResolution(page);
-  for (const PdfWord& expected : kWords) {
-    // In reading order, which is not the order they were given in.
-    const auto match = std::find_if(found.begin(), found.end(), [&](const std::smatch& m) { return m[5] == expected.text; });
-    ASSERT_NE(match, found.end()) << expected.text << " not in\n" << boxes;
-    EXPECT_NEAR(std::stod((*match)[1]), Points(expected.x0, resolution.x_dpi), 0.05) << expected.text;
-    EXPECT_NEAR(std::stod((*match)[2]), Points(expected.y0, resolution.y_dpi), 0.05) << expected.text;
-    EXPECT_NEAR(std::stod((*match)[3]), Points(expected.x1, resolution.x_dpi), 0.05) << expected.text;
-    EXPECT_NEAR(std::stod((*match)[4]), Points(expected.y1, resolution.y_dpi), 0.05) << expected.text;
+  for (const size_t n : {size_t{0}, kTurnedPage}) {
+    SCOPED_TRACE(n);
+    const std::string number = std::to_string(n + 1);
+    const std::string boxes = Tool("pdftotext -bbox -f " + number + " -l " + number + " " + ShellQuote(pdf_) + " -");
+    const std::regex word(
+        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
+    std::vector<std::smatch> found(std::sregex_iterator(boxes.begin(), boxes.end(), word), std::sregex_iterator());
+    const bool turned = n == kTurnedPage;
+    const std::vector<PdfWord>& words = turned ? kTurnedWords : kWords;
+    ASSERT_EQ(found.size(), words.size()) << boxes;
+    const FaxPage& page = ArchivePages()[n].page;
+    const PageResolution resolution = TruePageResolution(page);
+    for (const PdfWord& expected : words) {
+      // In reading order, which is not the order they were given in.
+      const auto match =
+          std::find_if(found.begin(), found.end(), [&](const std::smatch& m) { return m[5] == expected.text; });
+      ASSERT_NE(match, found.end()) << expected.text << " not in\n" << boxes;
+      const int32_t x0 = turned ? page.width - expected.x1 : expected.x0;
+      const int32_t x1 = turned ? page.width - expected.x0 : expected.x1;
+      const int32_t y0 = turned ? page.height - expected.y1 : expected.y0;
+      const int32_t y1 = turned ? page.height - expected.y0 : expected.y1;
+      EXPECT_NEAR(std::stod((*match)[1]), Points(x0, resolution.x_dpi), 0.05) << expected.text;
+      EXPECT_NEAR(std::stod((*match)[2]), Points(y0, resolution.y_dpi), 0.05) << expected.text;
+      EXPECT_NEAR(std::stod((*match)[3]), Points(x1, resolution.x_dpi), 0.05) << expected.text;
+      EXPECT_NEAR(std::stod((*match)[4]), Points(y1, resolution.y_dpi), 0.05) << expected.text;
+    }
   }
 }
 
-// The text layer is Flate-coded, and decodes to the operators it has
-// always had: the words' matrices and codes as they were before it was
-// compressed (the image's matrix is the page box, now rounded down).
+// The text layer is Flate-coded and decodes to these operators: the page's
+// pixels as units, each word's matrix with its box's corner in whole
+// pixels and its codes as two bytes each, "(", ")", "\" and a carriage
+// return escaped (code 13, "\r", comes in the fourth word).
 TEST_F(PdfDocumentWriterTest, TheTextLayerIsFlateCodedAndDecodesToTheSameOperators) {
+  using namespace std::string_literals;
   const std::string page = Object(pdf_, Referenced(Object(pdf_, Referenced(Object(pdf_, "trailer"), "/Root")), "/Pages"));
   const std::string first = Object(pdf_, Referenced(page, "/Kids \\["));
   const std::string contents = Referenced(first, "/Contents");
   EXPECT_NE(Object(pdf_, contents).find("/Filter /FlateDecode"), std::string::npos);
   EXPECT_EQ(Object(pdf_, contents, true),
             "q 609.882352 0 0 841.959183 0 0 cm /Im0 Do Q\n"
-            "BT 3 Tr /F0 1 Tf\n"
-            "28.2353 0 0 29.3584 35.2941 739.1314 Tm <00010002000300020004000500060007> Tj\n"
-            "26.4706 0 0 29.3584 176.4706 739.1314 Tm <00080009000A0004> Tj\n"
-            "28.2353 0 0 36.698 35.2941 584.853 Tm <00060002000B000C000A> Tj\n"
-            "35.2941 0 0 22.0188 141.1765 599.5322 Tm <000D000E00040002000F000A> Tj\n"
-            "35.2941 0 0 29.3584 282.3529 77.9069 Tm <001000110012> Tj\n"
-            "14.1176 0 0 29.3584 3.5294 805.2538 Tm <00130014> Tj\n"
-            "ET\n");
+            "q 0.352941176 0 0 0.734693878 0 0 cm BT 3 Tr /F0 1 Tf 0.001 Ts\n"
+            "80 0 0 39.96 100 1006 Tm (\0\x01\0\x02\0\x03\0\x02\0\x04\0\x05\0\x06\0\x07) Tj\n"
+            "75 0 0 39.96 500 1006 Tm (\0\x08\0\x09\0\x0A\0\x04) Tj\n"
+            "80 0 0 49.95 100 796 Tm (\0\x06\0\x02\0\x0B\0\x0C\0\x0A) Tj\n"
+            "100 0 0 29.97 400 816 Tm (\0\\r\0\x0E\0\x04\0\x02\0\x0F\0\x0A) Tj\n"
+            "100 0 0 39.96 800 106 Tm (\0\x10\0\x11\0\x12) Tj\n"
+            "40 0 0 39.96 10 1096 Tm (\0\x13\0\x14) Tj\n"
+            "ET Q\n"s);
 }
 
 TEST_F(PdfDocumentWriterTest, TheSameInputGivesTheSameBytesAndOtherInputAnotherIdentifier) {

@@ -180,14 +180,33 @@ TEST_P(AtomicOutputFileTest, DiscardOrDestructionLeavesTheFolderAsItWas) {
   }
 }
 
+// The system's own Sync is fsync, which refuses a pipe; a mere flush, or
+// nothing at all, would not.
+TEST(SystemCalls, SyncIsTheSystemsFsync) {
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  errno = 0;
+  EXPECT_EQ(SystemCalls::Real().Sync(ends[1]), -1);
+  EXPECT_EQ(errno, EINVAL);
+  close(ends[0]);
+  close(ends[1]);
+}
+
+// This process's open descriptors.
+size_t OpenDescriptors() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
 // Every system call the writer makes fails in turn, with a cause a real
 // system gives. No crash, the output fails with its name and that cause,
 // and the folder is as it was: an earlier output untouched, no temporary
-// name left. The one exception is the flush of the folder after the
+// name left, no descriptor kept open. The one exception is the flush of the folder after the
 // rename: the new file is then in place, and the failure says so.
 TEST_P(AtomicOutputFileTest, EachFailingCallFailsTheOutputWithItsCauseAndLeavesNothing) {
   ScriptedCalls record;
+  const size_t descriptors = OpenDescriptors();
   ASSERT_TRUE(Write(record));
+  EXPECT_EQ(OpenDescriptors(), descriptors);
   const std::vector<std::string> calls = record.Made();
   // With |sync| the data reaches the disk before the name, the name after.
   const auto firstSync = std::find(calls.begin(), calls.end(), "fsync");
@@ -205,6 +224,7 @@ TEST_P(AtomicOutputFileTest, EachFailingCallFailsTheOutputWithItsCauseAndLeavesN
     EXPECT_TRUE(written.reason().starts_with(Target() + ": ")) << written.reason();
     EXPECT_TRUE(written.reason().ends_with(ErrorText(ScriptedCalls::FailureOf(calls[i])))) << written.reason();
     EXPECT_EQ(written.error(), ScriptedCalls::FailureOf(calls[i]));
+    EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_EQ(Names(dir_.Path()), (i + 1 == calls.size() ? std::set<std::string>{"page.jpg"} : Before()));
     const std::string kept = i + 1 == calls.size() ? "new" : GetParam().targetExists ? "old" : "";
     if (!kept.empty()) {
