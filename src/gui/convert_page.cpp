@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <limits>
 
-#include "convert/fax_text.h"
-#include "convert/process.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
 #include "gui/control_ids.h"
@@ -58,10 +56,10 @@ class ConvertPage::WorkerEvents : public RunEvents {
 
 ConvertPage::ConvertPage(const MainFields& saved, QWidget* parent)
     : QWidget(parent), presenter_(WindowModalPresenter()) {
-  job_.Reset();
-  sourceText_ = saved.sourceText;
-  destinationText_ = saved.destinationText;
-  statusText_ = std::string(kFirstStatusText);
+  form_.job.Reset();
+  form_.sourceText = saved.sourceText;
+  form_.destinationText = saved.destinationText;
+  form_.statusText = std::string(kFirstStatusText);
   // The page's one timer, named by its id.
   autoTimer_.setObjectName(QStringLiteral("timer%1").arg(kAutoConvertTimer));
   CreateControls();
@@ -182,15 +180,15 @@ void ConvertPage::ConnectSignals() {
 
 void ConvertPage::ExchangeFields(bool toControls) {
   if (toControls) {
-    filterEdit_->setText(ToDisplay(filterText_));
-    sourceEdit_->setText(ToDisplay(sourceText_));
-    destinationEdit_->setText(ToDisplay(destinationText_));
-    status_->setText(ToDisplay(statusText_));
+    filterEdit_->setText(ToDisplay(form_.filterText));
+    sourceEdit_->setText(ToDisplay(form_.sourceText));
+    destinationEdit_->setText(ToDisplay(form_.destinationText));
+    status_->setText(ToDisplay(form_.statusText));
   } else {
-    filterText_ = FromControl(filterEdit_->text());
-    sourceText_ = FromControl(sourceEdit_->text());
-    destinationText_ = FromControl(destinationEdit_->text());
-    statusText_ = FromControl(status_->text());
+    form_.filterText = FromControl(filterEdit_->text());
+    form_.sourceText = FromControl(sourceEdit_->text());
+    form_.destinationText = FromControl(destinationEdit_->text());
+    form_.statusText = FromControl(status_->text());
   }
 }
 
@@ -199,24 +197,24 @@ QString ConvertPage::StatusText() const { return status_->text(); }
 void ConvertPage::FocusSource() { sourceEdit_->setFocus(); }
 
 void ConvertPage::SetSourceText(const std::string& text) {
-  if (running_) return;
-  sourceText_ = text;
-  sourceEdit_->setText(ToDisplay(sourceText_));
+  if (worker_.Running()) return;
+  form_.sourceText = text;
+  sourceEdit_->setText(ToDisplay(form_.sourceText));
 }
 
 void ConvertPage::ShowStatus() {
   // Only the status line: rewriting the edits on every file would throw
   // away what the user types into the filter during a run.
-  status_->setText(ToDisplay(statusText_));
+  status_->setText(ToDisplay(form_.statusText));
 }
 
 MainFields ConvertPage::Fields() {
   ExchangeFields(false);
-  return {sourceText_, destinationText_};
+  return {form_.sourceText, form_.destinationText};
 }
 
 void ConvertPage::SetOptions(const ConversionOptions& options) {
-  options_ = options;
+  form_.options = options;
   group_->setTitle(ToDisplay(ConvertGroupCaption(options.format)));
   results_->SetFormat(options.format);
 }
@@ -224,37 +222,10 @@ void ConvertPage::SetOptions(const ConversionOptions& options) {
 // The filter reaches the job when the next run is prepared.
 void ConvertPage::OnFilterCommitted() { ExchangeFields(false); }
 
-ConversionOptions ConvertPage::RunOptions() const {
-  ConversionOptions run = options_;
-  run.filter = filterText_;
-  run.source = sourceFolder_;
-  run.destination = destinationText_;
-  return run;
-}
-
-bool ConvertPage::PrepareFileList() {
-  // Read everything typed so far, the filter included: a run started with
-  // a shortcut or by the timer must not use stale fields.
-  ExchangeFields(false);
-  sourceFolder_ = BuildFileList(job_, sourceText_, RunOptions());
-  return !sourceFolder_.empty() && !destinationText_.empty();
-}
-
 void ConvertPage::OnGo() {
-  if (running_) {
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(kStopWaitMessage));
-    return;
-  }
-  if (!PrepareFileList()) {
-    const std::string text =
-        sourceFolder_.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options_.format);
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(text));
-    return;
-  }
-  // Without its data every page would fail its text; say which file or
-  // package is missing instead of starting.
-  if (platform::Status ready = TextRecognitionReady(options_); !ready) {
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(ready.reason()));
+  ExchangeFields(false);
+  if (const std::string refusal = form_.GoRefusal(worker_.Running()); !refusal.empty()) {
+    ShowMessage(QMessageBox::Warning, QStringLiteral("Warning"), ToDisplay(refusal));
     return;
   }
   StartRun(false);
@@ -262,17 +233,13 @@ void ConvertPage::OnGo() {
 
 void ConvertPage::OnAutoConvertTick() {
   UpdateAutoConvertLine();
-  if (running_) return;
-  if (!PrepareFileList()) return;
-  StartRun(true);
+  if (worker_.Running()) return;
+  ExchangeFields(false);
+  if (form_.PrepareFileList()) StartRun(true);
 }
 
 void ConvertPage::StartRun(bool byTimer) {
-  JoinWorker();
-  RunPlan plan{RunOptions(), processPaths.logPath, processPaths.logPathIsDefault};
-  plan.options.skipExisting = byTimer;
-  running_ = true;
-  stopRequested_ = false;
+  RunPlan plan = form_.Plan(byTimer);
   timerRun_ = byTimer;
   runError_.clear();
   if (byTimer) stopButton_->setEnabled(true);
@@ -285,10 +252,7 @@ void ConvertPage::StartRun(bool byTimer) {
   setCursor(Qt::BusyCursor);
   // Rewriting the edits would move the cursor of one being typed in.
   if (!byTimer) ExchangeFields(true);
-  worker_ = std::thread([this, plan = std::move(plan)] {
-    WorkerEvents events(this);
-    RunConversion(job_, plan, stopRequested_, events);
-  });
+  worker_.Start(form_.job, std::move(plan), std::make_unique<WorkerEvents>(this));
 }
 
 void ConvertPage::SetRunControls(bool running) {
@@ -306,18 +270,8 @@ void ConvertPage::EndRun() {
 void ConvertPage::OnStop() {
   // The worker stops after the file in progress, whose output is never cut
   // short; its last reports still arrive and the page stays usable.
-  if (running_) stopRequested_ = true;
+  worker_.RequestStop();
   EndRun();
-}
-
-void ConvertPage::StopAndWait() {
-  stopRequested_ = true;
-  JoinWorker();
-  running_ = false;
-}
-
-void ConvertPage::JoinWorker() {
-  if (worker_.joinable()) worker_.join();
 }
 
 void ConvertPage::OnRunPlanned(const RunProgress& progress) {
@@ -330,7 +284,7 @@ void ConvertPage::OnRunPlanned(const RunProgress& progress) {
 void ConvertPage::OnFileStarted(int index, const std::string& source) {
   results_->AddFile(index, source);
   doing_ = results_->ShownSource(source);
-  statusText_ = RunningText(progressSoFar_, FromControl(doing_));
+  form_.statusText = RunningText(progressSoFar_, FromControl(doing_));
   ShowStatus();
 }
 
@@ -338,20 +292,18 @@ void ConvertPage::OnFileFinished(int index, const FinishedFile& file, const RunP
   results_->FinishFile(index, file);
   progressSoFar_ = progress;
   progress_->setValue(static_cast<int>(std::min<int64_t>(progress.unitsDone, progress_->maximum())));
-  statusText_ = RunningText(progress, FromControl(doing_));
+  form_.statusText = RunningText(progress, FromControl(doing_));
   ShowStatus();
 }
 
 void ConvertPage::OnWorkerFinished(const RunProgress& progress, bool cancelled) {
   const int converted = progress.converted;
-  statusText_ = DoneText(progress, cancelled);
-  if (!runError_.empty()) statusText_ += ". " + runError_;
+  form_.statusText = DoneText(progress, cancelled);
+  if (!runError_.empty()) form_.statusText += ". " + runError_;
   if (progress_->maximum() == 0) progress_->setRange(0, 1);  // stopped while counting
   ShowStatus();
   EndRun();
-  JoinWorker();
-  running_ = false;
-  stopRequested_ = false;
+  worker_.Finished();
   emit RunFinished(converted);
 }
 
@@ -396,17 +348,17 @@ void ConvertPage::ShowNothingOpens(const QString& path) {
 
 void ConvertPage::OnBrowseSource() {
   ExchangeFields(false);
-  if (options_.convertFiles) {
+  if (form_.options.convertFiles) {
     QStringList chosen = QFileDialog::getOpenFileNames(window(), QString(), QString(), ToDisplay(kFaxFileFilters));
     if (chosen.isEmpty()) return;
     std::string folder = FromControl(QFileInfo(chosen.front()).absolutePath());
     std::vector<std::string> names;
     for (const QString& path : chosen) names.push_back(FromControl(QFileInfo(path).fileName()));
-    sourceText_ = FormatFileSelection(folder, names);
+    form_.sourceText = FormatFileSelection(folder, names);
   } else {
     QString folder = QFileDialog::getExistingDirectory(window());
     if (folder.isEmpty()) return;
-    sourceText_ = FromControl(folder);
+    form_.sourceText = FromControl(folder);
   }
   ExchangeFields(true);
 }
@@ -417,7 +369,7 @@ void ConvertPage::OnBrowseDestination() {
   ExchangeFields(false);
   QString folder = QFileDialog::getExistingDirectory(window());
   if (folder.isEmpty()) return;
-  destinationText_ = FromControl(folder);
+  form_.destinationText = FromControl(folder);
   ExchangeFields(true);
 }
 

@@ -13,6 +13,7 @@
 #include "convert/conversion_job.h"
 #include "gui/anchored_layout.h"
 #include "gui/messages.h"
+#include "window/convert_form.h"
 #include "window/front_settings.h"
 #include "window/gui_run.h"
 
@@ -41,7 +42,7 @@ class ConvertPage : public QWidget {
   // destination and filter come from this page's fields. The captions
   // follow the output format.
   void SetOptions(const ConversionOptions& options);
-  const ConversionOptions& Options() const { return options_; }
+  const ConversionOptions& Options() const { return form_.options; }
   // Reads the fields: what "FaxDir" and "SaveDir" save.
   MainFields Fields();
 
@@ -54,14 +55,14 @@ class ConvertPage : public QWidget {
   // runs, else "".
   QString AutoConvertLine() const;
 
-  bool Running() const { return running_.load(); }
+  bool Running() const { return worker_.Running(); }
   // Asks the worker to stop after the file in progress and waits for it;
   // used when the window closes.
-  void StopAndWait();
+  void StopAndWait() { worker_.StopAndWait(); }
 
   void SetMessagePresenter(MessagePresenter presenter) { presenter_ = std::move(presenter); }
   // Replaces ConvertFile, for tests that need a slow or scripted run.
-  void SetFileConverter(FileConverter converter) { job_.converter = std::move(converter); }
+  void SetFileConverter(FileConverter converter) { form_.job.converter = std::move(converter); }
 
   QString StatusText() const;
   // The source box takes the focus: a source is what a user names first.
@@ -100,12 +101,6 @@ class ConvertPage : public QWidget {
   void OnBrowseDestination();
   void OnFilterCommitted();
 
-  // The Options tab's values with this page's filter, source folder and
-  // destination.
-  ConversionOptions RunOptions() const;
-  // Lists the files from the source text; false when the source folder or
-  // the destination is missing.
-  bool PrepareFileList();
   // A run started by the timer leaves every control as it is: the user may
   // be typing, and the run has its own copy of the fields.
   void StartRun(bool byTimer);
@@ -123,19 +118,10 @@ class ConvertPage : public QWidget {
   void OnFileStarted(int index, const std::string& source);
   void OnFileFinished(int index, const FinishedFile& file, const RunProgress& progress);
   void OnWorkerFinished(const RunProgress& progress, bool cancelled);
-  void JoinWorker();
 
-  std::atomic<bool> running_{false};
-  std::atomic<bool> stopRequested_{false};
-  std::thread worker_;
+  RunWorker worker_;
 
-  ConversionJob job_;
-  std::string filterText_ = "*.*";
-  std::string sourceText_;
-  std::string sourceFolder_;
-  std::string destinationText_;
-  std::string statusText_;
-  ConversionOptions options_;
+  ConvertForm form_;
   RunProgress progressSoFar_;
   bool timerRun_ = false;
   std::string runError_;  // said after the counts when the run ends

@@ -110,7 +110,13 @@ void OptionsPage::CreateControls() {
   for (const std::string& language : ocr::InstalledLanguages()) ocrLanguages_->addItem(ToDisplay(language));
   ocrLanguages_->setToolTip(QStringLiteral("Languages of the text, joined by +: eng+deu"));
 
-  layout_.SetBaseSize(units.Size(285, 150));
+  AnchorControls(units.Size(285, 150));
+}
+
+// Every control spreads with the page (the groups also downwards), and the
+// number boxes accept only their range.
+void OptionsPage::AnchorControls(QSize baseSize) {
+  layout_.SetBaseSize(baseSize);
   for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const bool group = qobject_cast<QGroupBox*>(control) != nullptr;
     layout_.Add(control, kSpreadAcross | kSpreadAlong | (group ? kSpreadDown : 0u));

@@ -48,6 +48,7 @@ class OptionsPage : public QWidget {
 
  private:
   void CreateControls();
+  void AnchorControls(QSize baseSize);
   void ConnectSignals();  // every signal of the page and its handler, in one place
   void WriteControls();
   // Fills the options from the controls. A number box that holds no number

@@ -8,8 +8,6 @@
 #include <limits>
 #include <vector>
 
-#include "convert/process.h"
-#include "ocr/languages.h"
 #include "platform/windows/unicode.h"
 #include "window/window_texts.h"
 #include "win32/controls.h"
@@ -81,28 +79,13 @@ class ConvertPage::WorkerReports : public RunEvents {
 
 ConvertPage::~ConvertPage() {
   StopAndWait();
-  if (pageBrush_) DeleteObject(pageBrush_);
-  if (editBrush_) DeleteObject(editBrush_);
 }
 
 bool ConvertPage::Create(HWND parent, const MainFields& fields) {
-  sourceText_ = fields.sourceText;
-  destinationText_ = fields.destinationText;
-  statusText_ = std::string(kFirstStatusText);
-  pageBrush_ = CreateSolidBrush(RGB(196, 255, 225));
-  editBrush_ = CreateSolidBrush(RGB(252, 252, 252));
-  window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONVERT), parent, Procedure,
-                               reinterpret_cast<LPARAM>(this));
-  return window_ != nullptr;
-}
-
-INT_PTR CALLBACK ConvertPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
-    reinterpret_cast<ConvertPage*>(lParam)->window_ = window;
-  }
-  auto* page = reinterpret_cast<ConvertPage*>(GetWindowLongPtrW(window, DWLP_USER));
-  return page ? page->Handle(message, wParam, lParam) : FALSE;
+  form_.sourceText = fields.sourceText;
+  form_.destinationText = fields.destinationText;
+  form_.statusText = std::string(kFirstStatusText);
+  return CreateFromTemplate(IDD_CONVERT, parent, RGB(196, 255, 225), RGB(252, 252, 252));
 }
 
 INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -117,11 +100,6 @@ INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       else KillTimer(window_, AUTOCONVERT_TIMER);
       return TRUE;
     case WM_WORKER_REPORTS: RunPosted(); return TRUE;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(PaintControl(message, reinterpret_cast<HDC>(wParam), pageBrush_, editBrush_));
   }
   return FALSE;
 }
@@ -151,7 +129,7 @@ bool ConvertPage::OnCommand(int id, int code) {
     case IDC_BROWSE_SOURCE: OnBrowseSource(); return true;
     case IDC_BROWSE_DESTINATION: OnBrowseDestination(); return true;
     case IDC_FILTER:
-      if (code == EN_KILLFOCUS) filterText_ = ControlText(window_, IDC_FILTER);
+      if (code == EN_KILLFOCUS) form_.filterText = ControlText(window_, IDC_FILTER);
       return true;
     case IDOK:
     case IDCANCEL: return true;  // Enter and Esc on the page do nothing
@@ -160,10 +138,10 @@ bool ConvertPage::OnCommand(int id, int code) {
 }
 
 void ConvertPage::SetOptions(const ConversionOptions& options) {
-  options_ = options;
+  form_.options = options;
   // Captions that name the output format.
-  SetControlText(window_, IDC_CONVERT_GROUP, ConvertGroupCaption(options_.format));
-  std::wstring head = platform::Widen(DestinationColumnHead(options_.format));
+  SetControlText(window_, IDC_CONVERT_GROUP, ConvertGroupCaption(form_.options.format));
+  std::wstring head = platform::Widen(DestinationColumnHead(form_.options.format));
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT;
   column.pszText = head.data();
@@ -172,7 +150,7 @@ void ConvertPage::SetOptions(const ConversionOptions& options) {
 
 void ConvertPage::ExchangeFields(bool toControls) {
   const std::pair<int, std::string*> fields[] = {
-      {IDC_FILTER, &filterText_}, {IDC_SOURCE, &sourceText_}, {IDC_DESTINATION, &destinationText_}, {IDC_STATUS, &statusText_}};
+      {IDC_FILTER, &form_.filterText}, {IDC_SOURCE, &form_.sourceText}, {IDC_DESTINATION, &form_.destinationText}, {IDC_STATUS, &form_.statusText}};
   for (auto [id, text] : fields) {
     if (toControls) SetControlText(window_, id, *text);
     else *text = ControlText(window_, id);
@@ -180,52 +158,26 @@ void ConvertPage::ExchangeFields(bool toControls) {
 }
 
 void ConvertPage::TakeSource(const DroppedSource& source) {
-  if (source.sourceText.empty() || running_) return;
-  sourceText_ = source.sourceText;
+  if (source.sourceText.empty() || worker_.Running()) return;
+  form_.sourceText = source.sourceText;
   ExchangeFields(true);
 }
 
-ConversionOptions ConvertPage::RunOptions() const {
-  ConversionOptions run = options_;
-  run.filter = filterText_;
-  run.source = sourceFolder_;
-  run.destination = destinationText_;
-  return run;
-}
-
-bool ConvertPage::PrepareFileList() {
-  // Everything typed so far, the filter included: a run started by the
-  // timer or with a shortcut must not use stale fields.
-  ExchangeFields(false);
-  sourceFolder_ = BuildFileList(job_, sourceText_, RunOptions());
-  return !sourceFolder_.empty() && !destinationText_.empty();
-}
-
 void ConvertPage::OnGo() {
-  if (running_) return ShowMessage(window_, kStopWaitMessage, "Warning", MB_ICONWARNING);
-  if (!PrepareFileList()) {
-    return ShowMessage(window_, sourceFolder_.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options_.format),
-                       "Warning", MB_ICONWARNING);
-  }
-  // Without its language data every page would fail its text.
-  if (options_.recognizeText) {
-    if (platform::Status ready = ocr::CheckLanguages(options_.ocrLanguages, ocr::DefaultDataFolder()); !ready)
-      return ShowMessage(window_, ready.reason(), "Warning", MB_ICONWARNING);
-  }
+  ExchangeFields(false);
+  if (const std::string refusal = form_.GoRefusal(worker_.Running()); !refusal.empty())
+    return ShowMessage(window_, refusal, "Warning", MB_ICONWARNING);
   StartRun(false);
 }
 
 void ConvertPage::OnTimer() {
-  if (running_ || !PrepareFileList()) return;
-  StartRun(true);
+  if (worker_.Running()) return;
+  ExchangeFields(false);
+  if (form_.PrepareFileList()) StartRun(true);
 }
 
-void ConvertPage::StartRun(bool skipExisting) {
-  JoinWorker();
-  RunPlan plan{RunOptions(), processPaths.logPath, processPaths.logPathIsDefault};
-  plan.options.skipExisting = skipExisting;
-  running_ = true;
-  stopRequested_ = false;
+void ConvertPage::StartRun(bool byTimer) {
+  RunPlan plan = form_.Plan(byTimer);
   SetRunControls(true);
   SendDlgItemMessageW(window_, IDC_RESULTS, LVM_DELETEALLITEMS, 0, 0);
   sources_.clear();
@@ -233,10 +185,7 @@ void ConvertPage::StartRun(bool skipExisting) {
   shownDestination_ = plan.options.destination;
   progress_ = RunProgress{};
   Trace("run: " + plan.options.source + " -> " + plan.options.destination);
-  worker_ = std::thread([this, plan = std::move(plan)] {
-    WorkerReports reports(this);
-    RunConversion(job_, plan, stopRequested_, reports);
-  });
+  worker_.Start(form_.job, std::move(plan), std::make_unique<WorkerReports>(this));
 }
 
 void ConvertPage::SetRunControls(bool running) {
@@ -257,18 +206,8 @@ void ConvertPage::EndRun() { SetRunControls(false); }
 void ConvertPage::OnCancel() {
   // The worker stops after the file in progress, whose output is never cut
   // short; its last reports still arrive and the page stays usable.
-  if (running_) stopRequested_ = true;
+  worker_.RequestStop();
   EndRun();
-}
-
-void ConvertPage::StopAndWait() {
-  stopRequested_ = true;
-  JoinWorker();
-  running_ = false;
-}
-
-void ConvertPage::JoinWorker() {
-  if (worker_.joinable()) worker_.join();
 }
 
 void ConvertPage::Post(std::function<void()> report) {
@@ -296,15 +235,15 @@ void ConvertPage::AddRow(int index, const std::string& source) {
   const HWND list = GetDlgItem(window_, IDC_RESULTS);
   if (sources_.size() <= static_cast<size_t>(index)) sources_.resize(static_cast<size_t>(index) + 1);
   sources_[static_cast<size_t>(index)] = source;
-  std::wstring shown = platform::Widen(ShownPath(source, sourceFolder_));
+  std::wstring shown = platform::Widen(ShownPath(source, form_.sourceFolder));
   LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
   item.pszText = shown.data();
   SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
-  statusText_ = RunningText(progress_, ShownPath(source, sourceFolder_));
-  SetControlText(window_, IDC_STATUS, statusText_);
+  form_.statusText = RunningText(progress_, ShownPath(source, form_.sourceFolder));
+  SetControlText(window_, IDC_STATUS, form_.statusText);
 }
 
 void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgress& progress) {
@@ -328,22 +267,20 @@ void ConvertPage::FinishRow(int index, const FinishedFile& file, const RunProgre
 }
 
 void ConvertPage::OnRunFinished(const RunProgress& progress, bool cancelled) {
-  statusText_ = DoneText(progress, cancelled);
-  SetControlText(window_, IDC_STATUS, statusText_);
+  form_.statusText = DoneText(progress, cancelled);
+  SetControlText(window_, IDC_STATUS, form_.statusText);
   EndRun();
-  JoinWorker();
-  running_ = false;
-  stopRequested_ = false;
-  Trace(statusText_);
+  worker_.Finished();
+  Trace(form_.statusText);
 }
 
 void ConvertPage::OnBrowseSource() {
   ExchangeFields(false);
-  if (options_.convertFiles) {
+  if (form_.options.convertFiles) {
     std::vector<wchar_t> names(32768, L'\0');
-    std::wstring filter = platform::Widen(filterText_);
+    std::wstring filter = platform::Widen(form_.filterText);
     filter.push_back(L'\0');
-    filter += platform::Widen(filterText_);
+    filter += platform::Widen(form_.filterText);
     filter.push_back(L'\0');
     OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
@@ -363,11 +300,11 @@ void ConvertPage::OnBrowseSource() {
     }
     const std::string folder = pieces.front();
     pieces.erase(pieces.begin());
-    sourceText_ = FormatFileSelection(folder, pieces);
+    form_.sourceText = FormatFileSelection(folder, pieces);
   } else {
     std::string folder = BrowseForFolder(GetActiveWindow());
     if (folder.empty()) return;
-    sourceText_ = folder;
+    form_.sourceText = folder;
   }
   ExchangeFields(true);
 }
@@ -378,13 +315,13 @@ void ConvertPage::OnBrowseDestination() {
   ExchangeFields(false);
   std::string folder = BrowseForFolder(GetActiveWindow());
   if (folder.empty()) return;
-  destinationText_ = folder;
+  form_.destinationText = folder;
   ExchangeFields(true);
 }
 
 void ConvertPage::Save(ProfileFile& profile) {
   ExchangeFields(false);
-  WriteMainFields(profile, {sourceText_, destinationText_});
+  WriteMainFields(profile, {form_.sourceText, form_.destinationText});
 }
 
 }  // namespace tamarind::win32

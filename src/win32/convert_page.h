@@ -14,27 +14,26 @@
 #include <vector>
 
 #include "convert/conversion_job.h"
+#include "window/convert_form.h"
 #include "window/file_selection.h"
 #include "window/front_settings.h"
 #include "window/gui_run.h"
+#include "win32/dialog.h"
 
 namespace tamarind::win32 {
 
-class ConvertPage {
+class ConvertPage : public ModelessDialog {
  public:
   ConvertPage() = default;
-  ConvertPage(const ConvertPage&) = delete;
-  ConvertPage& operator=(const ConvertPage&) = delete;
-  ~ConvertPage();
+  ~ConvertPage() override;
 
   // Creates the page (hidden) as a child of |parent|, with the source and
   // destination of section "Main".
   bool Create(HWND parent, const MainFields& fields);
-  HWND Window() const { return window_; }
 
   // The options of the Options tab, copied when the Convert tab is shown.
   void SetOptions(const ConversionOptions& options);
-  bool Running() const { return running_; }
+  bool Running() const { return worker_.Running(); }
   // Cancel, as its button does.
   void Cancel() { OnCancel(); }
   // Members to controls (true) or back (false).
@@ -42,25 +41,21 @@ class ConvertPage {
   // A fax or folder the window was asked to open.
   void TakeSource(const DroppedSource& source);
   // Stops the worker after its current file and waits for it.
-  void StopAndWait();
+  void StopAndWait() { worker_.StopAndWait(); }
   void Save(ProfileFile& profile);
 
  private:
   class WorkerReports;
 
-  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Initialise();
   bool OnCommand(int id, int code);
   void OnGo();
   void OnTimer();
-  bool PrepareFileList();
-  ConversionOptions RunOptions() const;
-  void StartRun(bool skipExisting);
+  void StartRun(bool byTimer);
   void SetRunControls(bool running);
   void EndRun();
   void OnCancel();
-  void JoinWorker();
   void OnBrowseSource();
   void OnBrowseDestination();
   // Worker reports reach the page as functions run on its thread.
@@ -70,22 +65,11 @@ class ConvertPage {
   void FinishRow(int index, const FinishedFile& file, const RunProgress& progress);
   void OnRunFinished(const RunProgress& progress, bool cancelled);
 
-  HWND window_ = nullptr;
-  HBRUSH pageBrush_ = nullptr;
-  HBRUSH editBrush_ = nullptr;
-  ConversionJob job_;
-  ConversionOptions options_ = PageOptions::PageDefaults();
-  std::string filterText_ = "*.*";
-  std::string sourceText_;
-  std::string sourceFolder_;
-  std::string destinationText_;
-  std::string statusText_;
+  ConvertForm form_;
   std::string shownDestination_;
   std::vector<std::string> sources_;  // the full source path of each row
   RunProgress progress_;
-  bool running_ = false;
-  std::atomic<bool> stopRequested_{false};
-  std::thread worker_;
+  RunWorker worker_;
   std::mutex reportsMutex_;
   std::deque<std::function<void()>> reports_;
 };

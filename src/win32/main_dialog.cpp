@@ -46,24 +46,11 @@ void MoveRight(HWND dialog, int id, int pixels) {
 MainDialog::~MainDialog() {
   if (trayInstalled_) Shell_NotifyIconW(NIM_DELETE, &tray_);
   if (tabImages_) ImageList_Destroy(tabImages_);
-  if (dialogBrush_) DeleteObject(dialogBrush_);
-  if (editBrush_) DeleteObject(editBrush_);
 }
 
 bool MainDialog::Create() {
   trayMessage_ = RegisterWindowMessageW(L"WM_TRAYICON");
-  window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, Procedure,
-                               reinterpret_cast<LPARAM>(this));
-  return window_ != nullptr;
-}
-
-INT_PTR CALLBACK MainDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
-    reinterpret_cast<MainDialog*>(lParam)->window_ = window;
-  }
-  auto* dialog = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  return dialog ? dialog->Handle(message, wParam, lParam) : FALSE;
+  return CreateFromTemplate(IDD_MAIN, nullptr, RGB(236, 255, 245), RGB(249, 249, 249));
 }
 
 INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -92,11 +79,6 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return TRUE;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
     case WM_AUTOCONVERT: SendMessageW(convertPage_.Window(), WM_AUTOCONVERT, wParam, lParam); return TRUE;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(PaintControl(message, reinterpret_cast<HDC>(wParam), dialogBrush_, editBrush_));
   }
   return FALSE;
 }
@@ -105,8 +87,6 @@ void MainDialog::Initialise() {
   CentreInWorkArea(window_);
   SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMARIND))));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon()));
-  dialogBrush_ = CreateSolidBrush(RGB(236, 255, 245));
-  editBrush_ = CreateSolidBrush(RGB(249, 249, 249));
   tabs_ = GetDlgItem(window_, IDC_TABS);
   tabImages_ = ImageList_LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TABS), 16, 0, RGB(255, 0, 255),
                                     IMAGE_BITMAP, LR_CREATEDIBSECTION);

@@ -8,17 +8,16 @@
 
 #include <string>
 
+#include "win32/dialog.h"
 #include "win32/convert_page.h"
 #include "win32/options_page.h"
 
 namespace tamarind::win32 {
 
-class MainDialog {
+class MainDialog : public ModelessDialog {
  public:
   explicit MainDialog(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
-  MainDialog(const MainDialog&) = delete;
-  MainDialog& operator=(const MainDialog&) = delete;
-  ~MainDialog();
+  ~MainDialog() override;
 
   // Creates the dialog, hidden; false when it cannot be made.
   bool Create();
@@ -33,8 +32,7 @@ class MainDialog {
   const std::string& SettingsError() const { return settingsError_; }
 
  private:
-  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Initialise();
   void PlacePages();
   void AddTrayIcon();
@@ -48,10 +46,7 @@ class MainDialog {
   void CloseAll(int exitCode);
 
   std::string settingsPath_;
-  HWND window_ = nullptr;
   HWND tabs_ = nullptr;
-  HBRUSH dialogBrush_ = nullptr;
-  HBRUSH editBrush_ = nullptr;
   HIMAGELIST tabImages_ = nullptr;
   UINT trayMessage_ = 0;
   NOTIFYICONDATAW tray_{};

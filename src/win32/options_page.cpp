@@ -30,29 +30,10 @@ std::optional<int> NumberIn(HWND window, int id, IntRange range) {
 
 }  // namespace
 
-OptionsPage::~OptionsPage() {
-  if (pageBrush_) DeleteObject(pageBrush_);
-  if (editBrush_) DeleteObject(editBrush_);
-}
-
 bool OptionsPage::Create(HWND parent, const PageOptions& options, AutoConvertSink sink) {
   options_ = options;
   sink_ = std::move(sink);
-  pageBrush_ = CreateSolidBrush(RGB(196, 255, 225));
-  editBrush_ = CreateSolidBrush(RGB(255, 255, 255));
-  window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), parent, Procedure,
-                               reinterpret_cast<LPARAM>(this));
-  return window_ != nullptr;
-}
-
-INT_PTR CALLBACK OptionsPage::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    auto* page = reinterpret_cast<OptionsPage*>(lParam);
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
-    page->window_ = window;
-  }
-  auto* page = reinterpret_cast<OptionsPage*>(GetWindowLongPtrW(window, DWLP_USER));
-  return page ? page->Handle(message, wParam, lParam) : FALSE;
+  return CreateFromTemplate(IDD_OPTIONS, parent, RGB(196, 255, 225), RGB(255, 255, 255));
 }
 
 INT_PTR OptionsPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -77,11 +58,6 @@ INT_PTR OptionsPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDCANCEL: return TRUE;
       }
       return FALSE;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORDLG:
-      return reinterpret_cast<INT_PTR>(PaintControl(message, reinterpret_cast<HDC>(wParam), pageBrush_, editBrush_));
   }
   (void)lParam;
   return FALSE;

@@ -7,22 +7,19 @@
 #include <functional>
 
 #include "window/front_settings.h"
+#include "win32/dialog.h"
 
 namespace tamarind::win32 {
 
-class OptionsPage {
+class OptionsPage : public ModelessDialog {
  public:
   // Where a change of the automatic conversion goes: minutes, on or off.
   using AutoConvertSink = std::function<void(int minutes, bool on)>;
 
   OptionsPage() = default;
-  OptionsPage(const OptionsPage&) = delete;
-  OptionsPage& operator=(const OptionsPage&) = delete;
-  ~OptionsPage();
 
   // Creates the page (hidden) as a child of |parent|, showing |options|.
   bool Create(HWND parent, const PageOptions& options, AutoConvertSink sink);
-  HWND Window() const { return window_; }
 
   // The values the controls hold now; also sets the process's recalcLines.
   const PageOptions& ReadControls();
@@ -33,17 +30,13 @@ class OptionsPage {
   void ChooseSourceKind(bool files);
 
  private:
-  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
   void WriteControls();
   void ReadControlValues();
   void OnSourceKindChanged();
 
-  HWND window_ = nullptr;
   PageOptions options_;
   AutoConvertSink sink_;
-  HBRUSH pageBrush_ = nullptr;
-  HBRUSH editBrush_ = nullptr;
 };
 
 }  // namespace tamarind::win32

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
+#include "window/convert_form.h"
 #include "window/file_selection.h"
 #include "convert/output_names.h"
 #include "window/help.h"
@@ -433,6 +434,38 @@ TEST(BuildFileList, FileModeListsTheNamesAndFolderModeNeedsAFolder) {
   EXPECT_THAT(job.files, ElementsAre("a.fxd", "b c.fxd"));
   EXPECT_EQ(BuildFileList(job, "", ConversionOptions{}), "");
   EXPECT_TRUE(job.files.empty());
+}
+
+// What both windows' Go does: the first thing missing is said, and a run
+// takes the fields as typed, skipping existing outputs only by the timer.
+TEST(ConvertForm, GoSaysWhatIsMissingAndThePlanCarriesTheFields) {
+  ScopedTempDir dir;
+  ConvertForm form;
+  form.options.convertFiles = true;
+  form.options.recognizeText = false;
+  struct Case {
+    bool running;
+    std::string source, destination, refusal;
+  } cases[] = {
+      {true, "\"" + dir.Path() + "\" a.fxd", "out", std::string(kStopWaitMessage)},
+      {false, "", "out", std::string(kNoSourceMessage)},
+      {false, "\"" + dir.Path() + "\" a.fxd", "", NoDestinationMessage(form.options.format)},
+      {false, "\"" + dir.Path() + "\" a.fxd", "out", ""},
+  };
+  for (const Case& c : cases) {
+    form.sourceText = c.source;
+    form.destinationText = c.destination;
+    EXPECT_EQ(form.GoRefusal(c.running), c.refusal) << c.source << " -> " << c.destination;
+  }
+  form.filterText = "*.fxr";
+  for (bool byTimer : {false, true}) {
+    const RunPlan plan = form.Plan(byTimer);
+    EXPECT_EQ(plan.options.source, dir.Path());
+    EXPECT_EQ(plan.options.destination, "out");
+    EXPECT_EQ(plan.options.filter, "*.fxr");
+    EXPECT_EQ(plan.options.skipExisting, byTimer);
+  }
+  EXPECT_THAT(form.job.files, ElementsAre("a.fxd"));
 }
 
 }  // namespace

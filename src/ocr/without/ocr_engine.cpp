@@ -13,6 +13,9 @@ platform::Failure NotBuilt() { return platform::Failure{"text recognition is not
 
 struct OcrEngine::Tesseracts {};
 
+// No engine is ever made here, so a worker holds none of its memory.
+int64_t RecognitionMemoryBound() { return 0; }
+
 OcrEngine::OcrEngine(std::unique_ptr<Tesseracts> tesseracts) : tesseracts_(std::move(tesseracts)) {}
 OcrEngine::OcrEngine(OcrEngine&&) noexcept = default;
 OcrEngine& OcrEngine::operator=(OcrEngine&&) noexcept = default;
@@ -22,6 +25,8 @@ platform::Expected<OcrEngine> OcrEngine::Create(std::string_view, const std::str
 
 platform::Expected<OcrEngine> OcrEngine::Create(std::string_view) { return NotBuilt(); }
 
-platform::Expected<PageText> OcrEngine::Recognise(const FaxPage&) { return NotBuilt(); }
+Recognition OcrEngine::Recognise(const FaxPage&, const RecognitionLimits&) {
+  return {PageText{}, Unread::kFailed, NotBuilt().message()};
+}
 
 }  // namespace tamarind::ocr

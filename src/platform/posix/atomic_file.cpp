@@ -11,43 +11,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
-#include <random>
 
 #include "platform/paths.h"
+#include "platform/private_name.h"
 
 namespace tamarind::platform {
 
 namespace {
 
-// Leaves room for the suffix within the usual 255-byte name limit.
-constexpr size_t kMaxStemBytes = 200;
-constexpr int kNameAttempts = 64;
 constexpr size_t kStreamBufferBytes = size_t{1} << 16;
-
-std::string RandomTag() {
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::random_device device;
-  std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
-  std::string tag(6, '\0');
-  for (char& c : tag) c = kAlphabet[pick(device)];
-  return tag;
-}
-
-// "<name>.XXXXXX.tmp": never taken for a fax or an output by a later run.
-std::string PrivateNameFor(const std::string& name) {
-  return name.substr(0, kMaxStemBytes) + "." + RandomTag() + ".tmp";
-}
 
 // What open(O_TMPFILE) fails with where the file system (or an old kernel)
 // has no unnamed files.
 bool RefusesUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
-
-// FNV-1a, to tell long names apart that share their first bytes.
-uint64_t NameHash(std::string_view name) {
-  uint64_t hash = 0xcbf29ce484222325u;
-  for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3u;
-  return hash;
-}
 
 // Gives the open file |fd| the name |name| in |folder|: 0 or the error.
 // The descriptor itself is the shortest way (no path to look up), allowed
@@ -150,30 +126,6 @@ int AtomicOutputFile::SinkSeek(void* cookie, off64_t* offset, int whence) {
   return 0;
 }
 
-void AtomicOutputFile::StreamCloser::operator()(std::FILE* stream) const { std::fclose(stream); }
-
-Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::Create(const std::string& finalPath,
-                                                                     OutputOptions options) {
-  const size_t cut = finalPath.rfind(kSeparator);
-  std::string name = cut == std::string::npos ? finalPath : finalPath.substr(cut + 1);
-  if (name.empty() || name == "." || name == "..") return Failure::About(finalPath, "is not a file name");
-  Expected<OutputFolder> folder = OutputFolder::Open(std::string(FolderOf(finalPath)));
-  if (!folder) return std::move(folder).failure();
-  return CreateIn(std::move(*folder), std::move(name), finalPath, options);
-}
-
-Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::Create(const OutputFolder& root,
-                                                                     std::string_view relativePath,
-                                                                     OutputOptions options) {
-  const size_t cut = relativePath.rfind(kSeparator);
-  std::string name(cut == std::string_view::npos ? relativePath : relativePath.substr(cut + 1));
-  std::string finalPath = JoinPath(root.Path(), relativePath);
-  if (name.empty() || name == "." || name == "..") return Failure::About(finalPath, "is not a file name");
-  Expected<OutputFolder> folder = root.Beneath(cut == std::string_view::npos ? "" : relativePath.substr(0, cut));
-  if (!folder) return std::move(folder).failure();
-  return CreateIn(std::move(*folder), std::move(name), std::move(finalPath), options);
-}
-
 Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::CreateIn(OutputFolder folder, std::string name,
                                                                        std::string finalPath, OutputOptions options) {
   const SystemCalls& calls = options.calls ? *options.calls : SystemCalls::Real();
@@ -200,23 +152,7 @@ Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::CreateIn(OutputFol
                      std::move(buffer), std::move(stream)});
 }
 
-AtomicOutputFile::AtomicOutputFile(Token, Parts&& parts)
-    : folder_(std::move(parts.folder)),
-      name_(std::move(parts.name)),
-      final_path_(std::move(parts.finalPath)),
-      temporary_name_(std::move(parts.temporaryName)),
-      guard_(std::move(parts.guard)),
-      options_(parts.options),
-      file_(std::move(parts.file)),
-      sink_(std::move(parts.sink)),
-      buffer_(std::move(parts.buffer)),
-      stream_(std::move(parts.stream)) {}
-
-AtomicOutputFile::~AtomicOutputFile() { (void)Discard(); }
-
 const SystemCalls& AtomicOutputFile::Calls() const { return *sink_->calls; }
-
-Failure AtomicOutputFile::Fail(int error) const { return Failure::System(final_path_, error); }
 
 Status AtomicOutputFile::WriteState() const {
   if (sink_->error != 0) return Fail(sink_->error);
@@ -289,15 +225,6 @@ Status AtomicOutputFile::RemoveTemporary(const FileHandle& file, Status result) 
                                  emptied ? "emptied, but cannot be removed" : "cannot be removed");
   if (result.ok()) return left;
   return std::move(result).failure().Also(left);
-}
-
-std::string AtomicOutputFile::ReplacementNameFor(std::string_view finalName) {
-  constexpr std::string_view kSuffix = ".tamarind.tmp";
-  constexpr size_t kNameMax = 255;
-  if (1 + finalName.size() + kSuffix.size() <= kNameMax) return "." + std::string(finalName) + std::string(kSuffix);
-  char hash[17];
-  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(NameHash(finalName)));
-  return "." + std::string(finalName.substr(0, kMaxStemBytes)) + "." + hash + std::string(kSuffix);
 }
 
 Status AtomicOutputFile::LinkUnnamed(int fd, bool finalNameExists) {

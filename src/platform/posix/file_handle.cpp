@@ -18,16 +18,6 @@ const char* KindOfNonRegular(mode_t mode) {
   return "is not a regular file";
 }
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    CloseQuietly();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-FileHandle::~FileHandle() { CloseQuietly(); }
-
 void FileHandle::CloseQuietly() {
   if (fd_ >= 0) close(std::exchange(fd_, -1));
 }
@@ -37,10 +27,6 @@ Status FileHandle::Close() {
   // Linux releases the descriptor even when close() fails; never retry.
   if (close(std::exchange(fd_, -1)) != 0) return Failure::System({}, errno);
   return {};
-}
-
-Expected<int64_t> FileHandle::ReadAt(int64_t offset, std::span<uint8_t> out) const {
-  return ReadAtDescriptor(fd_, offset, out);
 }
 
 Expected<int64_t> ReadAtDescriptor(int fd, int64_t offset, std::span<uint8_t> out) {

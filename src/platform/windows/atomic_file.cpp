@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <random>
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/private_name.h"
 #include "platform/windows/handles.h"
 #include "platform/windows/unicode.h"
 
@@ -27,26 +27,7 @@ namespace tamarind::platform {
 
 namespace {
 
-constexpr size_t kMaxStemBytes = 200;
-constexpr int kNameAttempts = 64;
 constexpr size_t kStreamBufferBytes = size_t{1} << 16;
-
-std::string RandomTag() {
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
-  std::string tag(6, '\0');
-  for (char& c : tag) c = kAlphabet[pick(device)];
-  return tag;
-}
-
-std::string PrivateNameFor(const std::string& name) { return name.substr(0, kMaxStemBytes) + "." + RandomTag() + ".tmp"; }
-
-uint64_t NameHash(std::string_view name) {
-  uint64_t hash = 0xcbf29ce484222325u;
-  for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3u;
-  return hash;
-}
 
 // Marks the open file for deletion when its last handle closes, or takes
 // the mark off again.
@@ -74,32 +55,6 @@ Status RefuseNonRegularFinalName(const std::string& finalPath) {
 }
 
 }  // namespace
-
-void AtomicOutputFile::StreamCloser::operator()(std::FILE* stream) const { std::fclose(stream); }
-
-Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::Create(const std::string& finalPath,
-                                                                     OutputOptions options) {
-  const size_t cut = LastSeparator(finalPath);
-  std::string name = cut == std::string::npos ? finalPath.substr(RootLength(finalPath)) : finalPath.substr(cut + 1);
-  if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos)
-    return Failure::About(finalPath, "is not a file name");
-  Expected<OutputFolder> folder = OutputFolder::Open(std::string(FolderOf(finalPath)));
-  if (!folder) return std::move(folder).failure();
-  return CreateIn(std::move(*folder), std::move(name), finalPath, options);
-}
-
-Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::Create(const OutputFolder& root,
-                                                                     std::string_view relativePath,
-                                                                     OutputOptions options) {
-  const size_t cut = LastSeparator(relativePath);
-  std::string name(cut == std::string_view::npos ? relativePath : relativePath.substr(cut + 1));
-  std::string finalPath = JoinPath(root.Path(), relativePath);
-  if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos)
-    return Failure::About(finalPath, "is not a file name");
-  Expected<OutputFolder> folder = root.Beneath(cut == std::string_view::npos ? "" : relativePath.substr(0, cut));
-  if (!folder) return std::move(folder).failure();
-  return CreateIn(std::move(*folder), std::move(name), std::move(finalPath), options);
-}
 
 Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::CreateIn(OutputFolder folder, std::string name,
                                                                        std::string finalPath, OutputOptions options) {
@@ -132,22 +87,6 @@ Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::CreateIn(OutputFol
   setvbuf(parts.stream.get(), parts.buffer.get(), _IOFBF, kStreamBufferBytes);
   return std::make_unique<AtomicOutputFile>(Token(), std::move(parts));
 }
-
-AtomicOutputFile::AtomicOutputFile(Token, Parts&& parts)
-    : folder_(std::move(parts.folder)),
-      name_(std::move(parts.name)),
-      final_path_(std::move(parts.finalPath)),
-      temporary_name_(std::move(parts.temporaryName)),
-      guard_(std::move(parts.guard)),
-      options_(parts.options),
-      file_(std::move(parts.file)),
-      sink_(std::move(parts.sink)),
-      buffer_(std::move(parts.buffer)),
-      stream_(std::move(parts.stream)) {}
-
-AtomicOutputFile::~AtomicOutputFile() { (void)Discard(); }
-
-Failure AtomicOutputFile::Fail(int error) const { return Failure::System(final_path_, error); }
 
 Status AtomicOutputFile::WriteState() const {
   if (stream_ && std::ferror(stream_.get())) return Fail(errno != 0 ? errno : EIO);
@@ -187,15 +126,6 @@ Status AtomicOutputFile::RemoveTemporary(const FileHandle&, Status result) {
   Failure left = FailureFor(path, GetLastError(), "cannot be removed");
   if (result) return Failure::About(final_path_, left.message());
   return std::move(result).failure().Also(left);
-}
-
-std::string AtomicOutputFile::ReplacementNameFor(std::string_view finalName) {
-  constexpr std::string_view kSuffix = ".tamarind.tmp";
-  constexpr size_t kNameMax = 255;
-  if (1 + finalName.size() + kSuffix.size() <= kNameMax) return "." + std::string(finalName) + std::string(kSuffix);
-  char hash[17];
-  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(NameHash(finalName)));
-  return "." + std::string(finalName.substr(0, kMaxStemBytes)) + "." + hash + std::string(kSuffix);
 }
 
 }  // namespace tamarind::platform

@@ -6,9 +6,9 @@
 
 #include <atomic>
 #include <cerrno>
-#include <random>
 
 #include "platform/paths.h"
+#include "platform/private_name.h"
 #include "platform/windows/handles.h"
 #include "platform/windows/unicode.h"
 
@@ -28,17 +28,6 @@ namespace tamarind::platform {
 namespace {
 
 std::atomic<unsigned> nextSerial{0};
-constexpr int kNameAttempts = 64;
-
-std::string RandomTag() {
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
-  std::string tag(6, '\0');
-  for (char& c : tag) c = kAlphabet[pick(device)];
-  return tag;
-}
-
 bool SetPosition(HANDLE file, int64_t offset, DWORD from) {
   LARGE_INTEGER to{};
   to.QuadPart = offset;
