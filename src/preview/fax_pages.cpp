@@ -37,7 +37,7 @@ std::string RefusalOf(const Claim& claim, const PreviewLimits& limits) {
 // them.
 PageExtent ExtentOf(const PageGeometry& geometry) {
   return {static_cast<int>(geometry.Width()),
-          std::max(1, static_cast<int>(std::lround(geometry.Rows() * geometry.SquareRowHeight())))};
+          std::max(1, static_cast<int>(std::lround(static_cast<double>(geometry.Rows()) * geometry.SquareRowHeight())))};
 }
 
 PageExtent ExtentOf(const Claim& claim) {
