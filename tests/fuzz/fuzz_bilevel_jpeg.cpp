@@ -34,8 +34,9 @@ struct Workspace {
     std::string pattern = tamarind::platform::JoinPath(tamarind::platform::TempFolder(), "fuzz-bilevel-XXXXXX");
     if (!mkdtemp(pattern.data())) abort();
     folder = pattern;
-    bmp = tamarind::platform::PrivateTempFile::Create(folder, "page", ".bmp");
-    if (!bmp) abort();
+    auto created = tamarind::platform::PrivateTempFile::Create(folder, "page", ".bmp");
+    if (!created) abort();
+    bmp = std::move(*created);
   }
   ~Workspace() {
     bmp.reset();
