@@ -70,10 +70,10 @@ inline void MakeArchive(const std::vector<ArchiveFile>& files) {
   fs::create_directories(scratch + "/fax");
   fs::create_directories(scratch + "/raw");
   for (const ArchiveFile& file : files) {
-    std::vector<tools::WinFaxPageSpec> specs;
-    for (const RealPage* page : file.pages) specs.push_back(test::WinFaxPageOf(*page));
+    std::vector<tools::WinFaxPageLayout> layouts;
+    for (const RealPage* page : file.pages) layouts.push_back(test::WinFaxPageOf(*page));
     std::string error;
-    if (!tools::WriteWinFaxFile(scratch + "/fax/" + file.name, specs, &error)) throw std::runtime_error(error);
+    if (!tools::WriteWinFaxFile(scratch + "/fax/" + file.name, layouts, &error)) throw std::runtime_error(error);
   }
   for (const RealPage& page : test::RealPages())
     test::WriteFileBytes(scratch + "/raw/" + page.name + ".fax", page.coded);

@@ -173,13 +173,13 @@ std::string NoiseFax(const std::string& folder, int width, int height) {
   test::WriteFileText(name + ".pbm", pbm);
   const test::CommandResult coded = test::RunCommand("pbmtog3 -nofixedwidth " + test::ShellQuote(name + ".pbm"));
   if (coded.exitCode != 0) throw std::runtime_error("pbmtog3 failed");
-  tools::WinFaxPageSpec spec;
-  spec.coded.assign(coded.output.begin(), coded.output.end());
-  spec.msb_first = true;
-  spec.width = static_cast<uint16_t>(width);
-  spec.length = static_cast<uint16_t>(height);
-  spec.resolution_code = 1;
-  if (!tools::WriteWinFaxFile(name + ".fxd", std::vector{spec})) throw std::runtime_error("cannot write " + name);
+  tools::WinFaxPageLayout layout;
+  layout.coded.assign(coded.output.begin(), coded.output.end());
+  layout.msb_first = true;
+  layout.width = static_cast<uint16_t>(width);
+  layout.length = static_cast<uint16_t>(height);
+  layout.resolution_code = 1;
+  if (!tools::WriteWinFaxFile(name + ".fxd", std::vector{layout})) throw std::runtime_error("cannot write " + name);
   return name + ".fxd";
 }
 

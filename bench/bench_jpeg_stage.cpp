@@ -94,21 +94,21 @@ void MakeSetFiles(const std::string& folder, const std::vector<Bitmap>& bitmaps,
   fs::remove_all(scratch);
   fs::create_directories(scratch + "/fax");
   fs::create_directories(scratch + "/pgm");
-  std::vector<tamarind::tools::WinFaxPageSpec> specs;
+  std::vector<tamarind::tools::WinFaxPageLayout> layouts;
   for (size_t i = 0; i < bitmaps.size(); ++i) {
-    tamarind::tools::WinFaxPageSpec spec;
-    spec.coded = Group3(bitmaps[i], scratch + "/page.pbm");
-    spec.msb_first = true;
-    spec.width = static_cast<uint16_t>(bitmaps[i].width);
-    spec.resolution_code = fine ? 1 : 0;
-    specs.push_back(std::move(spec));
+    tamarind::tools::WinFaxPageLayout layout;
+    layout.coded = Group3(bitmaps[i], scratch + "/page.pbm");
+    layout.msb_first = true;
+    layout.width = static_cast<uint16_t>(bitmaps[i].width);
+    layout.resolution_code = fine ? 1 : 0;
+    layouts.push_back(std::move(layout));
     tamarind::test::WriteFileText(scratch + "/pgm/" + std::to_string(i) + ".pgm",
                                   tamarind::test::EncodePgm(tamarind::test::SquareSamples(PageOf(bitmaps[i], fine))));
   }
   fs::remove(scratch + "/page.pbm");
   for (int file = 0; file < kPagesPerSet / kPagesPerFile; ++file) {
-    std::vector<tamarind::tools::WinFaxPageSpec> pages;
-    for (int p = 0; p < kPagesPerFile; ++p) pages.push_back(specs[(file * kPagesPerFile + p) % specs.size()]);
+    std::vector<tamarind::tools::WinFaxPageLayout> pages;
+    for (int p = 0; p < kPagesPerFile; ++p) pages.push_back(layouts[(file * kPagesPerFile + p) % layouts.size()]);
     std::string error;
     const std::string name = scratch + "/fax/f" + std::to_string(file) + ".fxd";
     if (!tamarind::tools::WriteWinFaxFile(name, pages, &error)) throw std::runtime_error(error);

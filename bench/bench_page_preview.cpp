@@ -20,13 +20,13 @@
 
 namespace {
 
-using tamarind::tools::WinFaxPageSpec;
+using tamarind::tools::WinFaxPageLayout;
 
 std::string SamplePath(const char* name) { return std::string(TAMARIND_SOURCE_DIR) + "/samples/" + name; }
 
-std::string WriteBenchFile(const char* name, const WinFaxPageSpec& page) {
+std::string WriteBenchFile(const char* name, const WinFaxPageLayout& page) {
   const std::string path = std::string(TAMARIND_BINARY_DIR) + "/bench-preview-" + name + ".fxd";
-  if (!tamarind::tools::WriteWinFaxFile(path, std::vector<WinFaxPageSpec>{page})) std::abort();
+  if (!tamarind::tools::WriteWinFaxFile(path, std::vector<WinFaxPageLayout>{page})) std::abort();
   return path;
 }
 
@@ -47,7 +47,7 @@ BENCHMARK_CAPTURE(BM_PreviewSample, superfine_g4, "superfine-g4.fxd")->Arg(256)-
 // Group 4 rows of one code each (a white row like the one above).
 void BM_PreviewLargestWhitePage(benchmark::State& state) {
   const tamarind::PreviewLimits limits;
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.group4 = true;
   page.width = static_cast<uint16_t>(limits.maxWidth);
   page.length = static_cast<uint16_t>(limits.maxPixels / limits.maxWidth);
@@ -62,7 +62,7 @@ BENCHMARK(BM_PreviewLargestWhitePage)->Unit(benchmark::kMillisecond);
 // fax-wide page may claim: decoding errors on every row.
 void BM_PreviewNoise(benchmark::State& state) {
   const tamarind::PreviewLimits limits;
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.group4 = state.range(0) != 0;
   page.width = 1728;
   page.length = static_cast<uint16_t>(std::min<int64_t>(65535, limits.maxPixels / page.width));
@@ -77,7 +77,7 @@ BENCHMARK(BM_PreviewNoise)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A header that claims 65535 x 65535 pixels is refused at once.
 void BM_PreviewRefusedHeader(benchmark::State& state) {
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.group4 = true;
   page.width = 65535;
   page.length = 65535;
@@ -113,7 +113,7 @@ void BM_ThumbnailerPipe(benchmark::State& state) {
 BENCHMARK(BM_ThumbnailerPipe)->Unit(benchmark::kMillisecond);
 
 void BM_ThumbnailerSparseClaim(benchmark::State& state) {
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.group4 = true;
   page.coded.assign(64, 0xFF);
   page.data_length = 0x7FFFFFFF;
@@ -126,7 +126,7 @@ BENCHMARK(BM_ThumbnailerSparseClaim)->Unit(benchmark::kMillisecond);
 
 void BM_ThumbnailerNoise(benchmark::State& state) {
   const tamarind::PreviewLimits limits;
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.group4 = true;
   page.width = 1728;
   page.length = static_cast<uint16_t>(std::min<int64_t>(65535, limits.maxPixels / page.width));
@@ -149,11 +149,11 @@ BENCHMARK_MAIN();
 void BM_ViewerOpenLargestFax(benchmark::State& state) {
   tamarind::WinFaxReader reader;
   if (!reader.Open(SamplePath("standard-g3.fxd")) || reader.CountPages() == 0 || reader.ReadPage(0) != 0) std::abort();
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.resolution_code = 0;
   page.coded.assign(reader.CodedData().begin(), reader.CodedData().end());
   const std::string path = std::string(TAMARIND_BINARY_DIR) + "/bench-viewer-1024.fxd";
-  if (!tamarind::tools::WriteWinFaxFile(path, std::vector<WinFaxPageSpec>(1024, page))) std::abort();
+  if (!tamarind::tools::WriteWinFaxFile(path, std::vector<WinFaxPageLayout>(1024, page))) std::abort();
   for (auto _ : state) {
     auto pages = tamarind::FaxPages::Open(path);
     if (!pages || (*pages)->PageCount() != 1024) std::abort();

@@ -89,28 +89,28 @@ CorpusFax SingleFax() {
   return fax;
 }
 
-tamarind::tools::WinFaxPageSpec Coded(const CorpusPage& page) {
+tamarind::tools::WinFaxPageLayout Coded(const CorpusPage& page) {
   const tamarind::test::DocumentPage& source = DocumentPages().at(page.document_page);
   const Bitmap& bitmap = page.fine ? source.fine : source.standard;
   const Bitmap shown = page.upside_down ? tamarind::test::Rotated180(bitmap) : bitmap;
   auto coded = tamarind::EncodeGroup4(tamarind::test::FaxPageOf(shown, page.fine));
   if (!coded) throw std::runtime_error(coded.reason());
-  tamarind::tools::WinFaxPageSpec spec;
-  spec.coded = std::move(*coded);
-  spec.msb_first = true;
-  spec.group4 = true;
-  spec.resolution_code = page.fine ? 1 : 0;
-  spec.width = static_cast<uint16_t>(shown.width);
-  spec.length = static_cast<uint16_t>(shown.height);
-  spec.text = "Benchmark corpus";
-  return spec;
+  tamarind::tools::WinFaxPageLayout layout;
+  layout.coded = std::move(*coded);
+  layout.msb_first = true;
+  layout.group4 = true;
+  layout.resolution_code = page.fine ? 1 : 0;
+  layout.width = static_cast<uint16_t>(shown.width);
+  layout.length = static_cast<uint16_t>(shown.height);
+  layout.text = "Benchmark corpus";
+  return layout;
 }
 
 void WriteFax(const std::string& path, const CorpusFax& fax) {
-  std::vector<tamarind::tools::WinFaxPageSpec> specs;
-  for (const CorpusPage& page : fax.pages) specs.push_back(Coded(page));
+  std::vector<tamarind::tools::WinFaxPageLayout> layouts;
+  for (const CorpusPage& page : fax.pages) layouts.push_back(Coded(page));
   std::string error;
-  if (!tamarind::tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
+  if (!tamarind::tools::WriteWinFaxFile(path, layouts, &error)) throw std::runtime_error(error);
 }
 
 // faxes/ holds the three corpus faxes, single/ the large one.

@@ -35,7 +35,7 @@
 namespace {
 
 using tamarind::tools::HeaderByte;
-using tamarind::tools::WinFaxPageSpec;
+using tamarind::tools::WinFaxPageLayout;
 
 constexpr const char* kUsage =
     "usage: make-winfax -o OUT [--g3|--g4] [--msb|--lsb] [--res N] [--width N] [--length N]\n"
@@ -64,7 +64,7 @@ std::vector<uint8_t> ReadCoded(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void SetField(WinFaxPageSpec& page, std::string_view assignment) {
+void SetField(WinFaxPageLayout& page, std::string_view assignment) {
   const size_t eq = assignment.find('=');
   if (eq == std::string_view::npos) Fail("expected FIELD=VALUE: " + std::string(assignment));
   const std::string_view field = assignment.substr(0, eq);
@@ -91,9 +91,9 @@ HeaderByte ParseByte(std::string_view assignment) {
 
 int main(int argc, char** argv) {
   std::string output;
-  std::vector<WinFaxPageSpec> pages;
-  WinFaxPageSpec sticky;  // options that carry over to later pages
-  WinFaxPageSpec next = sticky;
+  std::vector<WinFaxPageLayout> pages;
+  WinFaxPageLayout sticky;  // options that carry over to later pages
+  WinFaxPageLayout next = sticky;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -106,14 +106,14 @@ int main(int argc, char** argv) {
       next.*member = v;
     };
     if (arg == "-o") output = value();
-    else if (arg == "--g3") sticky_set(&WinFaxPageSpec::group4, false);
-    else if (arg == "--g4") sticky_set(&WinFaxPageSpec::group4, true);
-    else if (arg == "--msb") sticky_set(&WinFaxPageSpec::msb_first, true);
-    else if (arg == "--lsb") sticky_set(&WinFaxPageSpec::msb_first, false);
-    else if (arg == "--res") sticky_set(&WinFaxPageSpec::resolution_code, static_cast<uint8_t>(ParseNumber(value(), 0, 255)));
-    else if (arg == "--width") sticky_set(&WinFaxPageSpec::width, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
-    else if (arg == "--length") sticky_set(&WinFaxPageSpec::length, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
-    else if (arg == "--header" || arg == "--text") sticky_set(&WinFaxPageSpec::text, std::string(value()));
+    else if (arg == "--g3") sticky_set(&WinFaxPageLayout::group4, false);
+    else if (arg == "--g4") sticky_set(&WinFaxPageLayout::group4, true);
+    else if (arg == "--msb") sticky_set(&WinFaxPageLayout::msb_first, true);
+    else if (arg == "--lsb") sticky_set(&WinFaxPageLayout::msb_first, false);
+    else if (arg == "--res") sticky_set(&WinFaxPageLayout::resolution_code, static_cast<uint8_t>(ParseNumber(value(), 0, 255)));
+    else if (arg == "--width") sticky_set(&WinFaxPageLayout::width, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
+    else if (arg == "--length") sticky_set(&WinFaxPageLayout::length, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
+    else if (arg == "--header" || arg == "--text") sticky_set(&WinFaxPageLayout::text, std::string(value()));
     else if (arg == "--set") SetField(next, value());
     else if (arg == "--byte") next.header_bytes.push_back(ParseByte(value()));
     else if (arg == "-h" || arg == "--help") {

@@ -23,7 +23,7 @@ void StoreText(std::span<uint8_t> header, const std::string& text) {
   std::memcpy(header.data() + kTextOffset, text.data(), n);
 }
 
-size_t StoredSize(const WinFaxPageSpec& page) { return kHeaderSize + page.coded.size() + page.gap; }
+size_t StoredSize(const WinFaxPageLayout& page) { return kHeaderSize + page.coded.size() + page.gap; }
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -46,7 +46,7 @@ void StoreLe32(std::span<uint8_t> bytes, size_t offset, uint32_t value) {
   for (size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-std::vector<uint8_t> BuildHeader(const WinFaxPageSpec& page, uint32_t offset) {
+std::vector<uint8_t> BuildHeader(const WinFaxPageLayout& page, uint32_t offset) {
   std::vector<uint8_t> header(kHeaderSize, 0);
   header[kSignatureOffset] = 0x0B;
   header[kSignatureOffset + 1] = 0x23;
@@ -73,12 +73,12 @@ std::vector<uint8_t> BuildHeader(const WinFaxPageSpec& page, uint32_t offset) {
   return header;
 }
 
-std::vector<uint8_t> BuildWinFaxFile(std::span<const WinFaxPageSpec> pages) {
+std::vector<uint8_t> BuildWinFaxFile(std::span<const WinFaxPageLayout> pages) {
   size_t total = 0;
-  for (const WinFaxPageSpec& page : pages) total += StoredSize(page);
+  for (const WinFaxPageLayout& page : pages) total += StoredSize(page);
   std::vector<uint8_t> file;
   file.reserve(total);
-  for (const WinFaxPageSpec& page : pages) {
+  for (const WinFaxPageLayout& page : pages) {
     const std::vector<uint8_t> header = BuildHeader(page, static_cast<uint32_t>(file.size()));
     file.insert(file.end(), header.begin(), header.end());
     if (page.msb_first) {
@@ -92,7 +92,7 @@ std::vector<uint8_t> BuildWinFaxFile(std::span<const WinFaxPageSpec> pages) {
   return file;
 }
 
-bool WriteWinFaxFile(const std::string& path, std::span<const WinFaxPageSpec> pages, std::string* error) {
+bool WriteWinFaxFile(const std::string& path, std::span<const WinFaxPageLayout> pages, std::string* error) {
   const std::vector<uint8_t> bytes = BuildWinFaxFile(pages);
   std::unique_ptr<std::FILE, FileCloser> out(std::fopen(path.c_str(), "wb"));
   bool ok = out != nullptr;

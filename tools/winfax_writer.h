@@ -38,7 +38,7 @@ struct HeaderByte {
   uint8_t value = 0;
 };
 
-struct WinFaxPageSpec {
+struct WinFaxPageLayout {
   // The page's coded data. Stored with the first bit of the code stream in
   // each byte's least significant bit, as WinFax files hold it; set
   // |msb_first| when |coded| comes from an encoder that writes the first bit
@@ -72,16 +72,16 @@ struct WinFaxPageSpec {
 std::vector<uint8_t> ReverseBits(std::span<const uint8_t> bytes);
 
 // The 128-byte header |page| gets when it lies at |offset| in the file.
-std::vector<uint8_t> BuildHeader(const WinFaxPageSpec& page, uint32_t offset);
+std::vector<uint8_t> BuildHeader(const WinFaxPageLayout& page, uint32_t offset);
 
 // The whole file: each page's header followed by its coded data (and gap).
 // The default links chain header i to header i + 1; when a page's gap is not
 // 0 the default link_span grows by the gap so the chain still holds.
-std::vector<uint8_t> BuildWinFaxFile(std::span<const WinFaxPageSpec> pages);
+std::vector<uint8_t> BuildWinFaxFile(std::span<const WinFaxPageLayout> pages);
 
 // Writes BuildWinFaxFile(pages) to |path|. False (with |error| filled when
 // given) when the file cannot be written completely.
-bool WriteWinFaxFile(const std::string& path, std::span<const WinFaxPageSpec> pages,
+bool WriteWinFaxFile(const std::string& path, std::span<const WinFaxPageLayout> pages,
                      std::string* error = nullptr);
 
 // Little-endian stores into a header or file image, for tests that patch

@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"sparse.fxd", SparseTebibyte, "128", 2, "not a WinFax file"},
         Hostile{"sparse-claiming.fxd",
                 [](const std::string& p) {
-                  tools::WinFaxPageSpec page = test::WhiteRowsPage(1728, 100, 1);
+                  tools::WinFaxPageLayout page = test::WhiteRowsPage(1728, 100, 1);
                   page.data_length = 0x7FFFFFFF;
                   ASSERT_TRUE(tools::WriteWinFaxFile(p, std::vector{page}));
                   SparseTebibyte(p);

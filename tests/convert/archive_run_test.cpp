@@ -44,9 +44,9 @@ class ArchiveRun : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir.File("in"));
-    tools::WinFaxPageSpec first = test::WinFaxPageOf(test::RealPageNamed("text-fine-g3"));
+    tools::WinFaxPageLayout first = test::WinFaxPageOf(test::RealPageNamed("text-fine-g3"));
     first.text = kStoredHeader;
-    tools::WinFaxPageSpec second = test::WinFaxPageOf(test::RealPageNamed("text-standard-g4"));
+    tools::WinFaxPageLayout second = test::WinFaxPageOf(test::RealPageNamed("text-standard-g4"));
     second.text = "another page's text";
     ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/a.fxd"), std::vector{first, second}));
     ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/plain.fxd"), std::vector{test::WinFaxPageOf(

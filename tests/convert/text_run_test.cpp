@@ -28,10 +28,10 @@ using ::testing::HasSubstr;
 // fax page, and fine again fed in upside down.
 const test::DocumentPage& TextPage() { return test::DocumentPages().at(1); }
 
-tools::WinFaxPageSpec Coded(const test::Bitmap& bitmap, bool fine) {
+tools::WinFaxPageLayout Coded(const test::Bitmap& bitmap, bool fine) {
   const platform::Expected<std::vector<uint8_t>> coded = EncodeGroup4(test::FaxPageOf(bitmap, fine));
   if (!coded) throw std::runtime_error(coded.reason());
-  tools::WinFaxPageSpec page;
+  tools::WinFaxPageLayout page;
   page.coded = *coded;
   page.msb_first = true;
   page.group4 = true;

@@ -16,17 +16,17 @@ using test::MatchesReference;
 using test::RealPage;
 using test::RealPageNamed;
 using test::ScopedTempDir;
-using tools::WinFaxPageSpec;
+using tools::WinFaxPageLayout;
 
-WinFaxPageSpec SpecFor(const RealPage& real, uint8_t resolution_code) {
-  WinFaxPageSpec pageLayout = test::WinFaxPageOf(real);
+WinFaxPageLayout SpecFor(const RealPage& real, uint8_t resolution_code) {
+  WinFaxPageLayout pageLayout = test::WinFaxPageOf(real);
   pageLayout.resolution_code = resolution_code;
   return pageLayout;
 }
 
 class FaxDocumentTest : public ::testing::Test {
  protected:
-  std::string Write(const std::vector<WinFaxPageSpec>& pages) {
+  std::string Write(const std::vector<WinFaxPageLayout>& pages) {
     test::WriteFileBytes(path_, tools::BuildWinFaxFile(pages));
     return path_;
   }
@@ -43,7 +43,7 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
                              &RealPageNamed("text-fine-g3-align8")};
   const uint8_t resolution_codes[] = {0, 1, 2, 255, 1};
   const uint16_t y_dpi[] = {100, 200, 400, 400, 200};
-  std::vector<WinFaxPageSpec> specs;
+  std::vector<WinFaxPageLayout> specs;
   for (size_t i = 0; i < std::size(reals); ++i) specs.push_back(SpecFor(*reals[i], resolution_codes[i]));
   specs[0].text = "First \xe9";
   specs[3].text = "Fourth";
@@ -76,11 +76,11 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
 TEST_F(FaxDocumentTest, AnyNonZeroCodingFlagMeansGroup4) {
   const RealPage& g4 = RealPageNamed("text-standard-g4");
   const RealPage& g3 = RealPageNamed("text-standard-g3");
-  WinFaxPageSpec flag255 = SpecFor(g4, 1);
+  WinFaxPageLayout flag255 = SpecFor(g4, 1);
   flag255.coding_flag = 255;
-  WinFaxPageSpec flag1 = SpecFor(g4, 1);
+  WinFaxPageLayout flag1 = SpecFor(g4, 1);
   flag1.coding_flag = 1;
-  WinFaxPageSpec flag0 = SpecFor(g3, 1);
+  WinFaxPageLayout flag0 = SpecFor(g3, 1);
   flag0.coding_flag = 0;
   FaxDocument doc;
   ASSERT_EQ(doc.Load(Write({flag255, flag1, flag0}), kWinFaxFormat), 0);
@@ -94,10 +94,10 @@ TEST_F(FaxDocumentTest, AnyNonZeroCodingFlagMeansGroup4) {
 
 TEST_F(FaxDocumentTest, HeaderGeometryBoundsThePage) {
   const RealPage& real = RealPageNamed("text-standard-g3");
-  WinFaxPageSpec defaults = SpecFor(real, 1);
+  WinFaxPageLayout defaults = SpecFor(real, 1);
   defaults.width = 0;   // read as 1728
   defaults.length = 0;  // room for 3432 lines
-  WinFaxPageSpec short_page = SpecFor(real, 1);
+  WinFaxPageLayout short_page = SpecFor(real, 1);
   short_page.length = 100;
   FaxDocument doc;
   ASSERT_EQ(doc.Load(Write({defaults, short_page}), kWinFaxFormat), 0);
@@ -123,8 +123,8 @@ TEST_F(FaxDocumentTest, FilesThatAreNoFaxDoNotLoad) {
   EXPECT_EQ(empty.Page().height, 0);
 
   // A page 0 without data has a page count but no rows.
-  WinFaxPageSpec no_data;
-  WinFaxPageSpec later = SpecFor(RealPageNamed("text-standard-g3"), 0);
+  WinFaxPageLayout no_data;
+  WinFaxPageLayout later = SpecFor(RealPageNamed("text-standard-g3"), 0);
   FaxDocument blank;
   EXPECT_EQ(blank.Load(Write({no_data, later}), kWinFaxFormat), 0);
   EXPECT_EQ(blank.PageCount(), 2);
@@ -143,8 +143,8 @@ TEST_F(FaxDocumentTest, FilesThatAreNoFaxDoNotLoad) {
 
 TEST_F(FaxDocumentTest, DamagedPagesStillComeBackWithTheRowsDecoded) {
   const RealPage& real = RealPageNamed("text-fine-g3");
-  WinFaxPageSpec good = SpecFor(real, 1);
-  WinFaxPageSpec truncated = good;
+  WinFaxPageLayout good = SpecFor(real, 1);
+  WinFaxPageLayout truncated = good;
   // The second page ends the file half-way; its data_length still claims
   // the whole page, so the reader pads it with zeros.
   std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{good, truncated});

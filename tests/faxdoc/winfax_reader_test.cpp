@@ -17,7 +17,7 @@ namespace tamarind {
 namespace {
 
 using test::ScopedTempDir;
-using tools::WinFaxPageSpec;
+using tools::WinFaxPageLayout;
 
 std::vector<uint8_t> Bytes(size_t count, uint8_t first = 1) {
   std::vector<uint8_t> bytes(count);
@@ -25,8 +25,8 @@ std::vector<uint8_t> Bytes(size_t count, uint8_t first = 1) {
   return bytes;
 }
 
-WinFaxPageSpec PageOf(size_t data_bytes) {
-  WinFaxPageSpec page;
+WinFaxPageLayout PageOf(size_t data_bytes) {
+  WinFaxPageLayout page;
   page.coded = Bytes(data_bytes);
   return page;
 }
@@ -39,12 +39,12 @@ class WinFaxReaderTest : public ::testing::Test {
     EXPECT_TRUE(reader_.Open(path_));
     return reader_.CountPages();
   }
-  uint16_t Count(const std::vector<WinFaxPageSpec>& pages) { return Count(tools::BuildWinFaxFile(pages)); }
+  uint16_t Count(const std::vector<WinFaxPageLayout>& pages) { return Count(tools::BuildWinFaxFile(pages)); }
 
   // Walks the chain of |pages| first in a child process that an alarm ends
   // after a few seconds: a chain guard that stops working makes the walk
   // loop, and the test then fails at once instead of at the suite's limit.
-  uint16_t CountWithinSeconds(const std::vector<WinFaxPageSpec>& pages) {
+  uint16_t CountWithinSeconds(const std::vector<WinFaxPageLayout>& pages) {
     EXPECT_EXIT(
         {
           alarm(5);
@@ -84,13 +84,13 @@ TEST_F(WinFaxReaderTest, ChainOfPagesRecordsEachHeaderOffset) {
   EXPECT_EQ(Count(file), 1);
 
   // A link at or beyond the end of the file ends the chain.
-  WinFaxPageSpec far = PageOf(10);
+  WinFaxPageLayout far = PageOf(10);
   far.link_base = 1'000'000;
   EXPECT_EQ(Count({far, PageOf(10)}), 1);
 }
 
 TEST_F(WinFaxReaderTest, ExtraFieldsMoveTheNextHeader) {
-  WinFaxPageSpec first = PageOf(20);
+  WinFaxPageLayout first = PageOf(20);
   first.link_span = 128;
   first.extra_count = 2;
   first.extra_size = 100;
@@ -100,7 +100,7 @@ TEST_F(WinFaxReaderTest, ExtraFieldsMoveTheNextHeader) {
 }
 
 TEST_F(WinFaxReaderTest, ChainEndsAtThe1024thPage) {
-  std::vector<WinFaxPageSpec> pages(1030, PageOf(3));
+  std::vector<WinFaxPageLayout> pages(1030, PageOf(3));
   // Past the pages recorded, the last one links back to the 1026th: only
   // the page limit ends that loop.
   pages.back().link_base = 1025 * (128 + 3);
@@ -117,13 +117,13 @@ TEST_F(WinFaxReaderTest, ChainEndsAtThe1024thPage) {
 
 TEST_F(WinFaxReaderTest, LinksBackToAVisitedHeaderEndTheChain) {
   // All link fields 0: the header points at itself.
-  WinFaxPageSpec self = PageOf(0);
+  WinFaxPageLayout self = PageOf(0);
   self.link_base = 0;
   self.link_span = 0;
   EXPECT_EQ(Count({self}), 1);
 
   // The third page links back to the second.
-  WinFaxPageSpec back = PageOf(4);
+  WinFaxPageLayout back = PageOf(4);
   back.link_base = 128 + 4;
   back.link_span = 0;
   back.data_length = 0;
@@ -133,7 +133,7 @@ TEST_F(WinFaxReaderTest, LinksBackToAVisitedHeaderEndTheChain) {
 
 TEST_F(WinFaxReaderTest, LinkSumsThatOverflowOrGoNegativeEndTheChain) {
   // Wrapped to 32 bits this sum lands exactly on the second header.
-  WinFaxPageSpec wraps = PageOf(6);
+  WinFaxPageLayout wraps = PageOf(6);
   wraps.link_base = 0x7FFFFFFF;
   wraps.link_span = 0x7FFFFFFF;
   wraps.extra_count = 13;
@@ -141,7 +141,7 @@ TEST_F(WinFaxReaderTest, LinkSumsThatOverflowOrGoNegativeEndTheChain) {
   ASSERT_EQ(static_cast<uint32_t>(0x7FFFFFFFu + 0x7FFFFFFFu + 6 + 130), 128u + 6);
   EXPECT_EQ(Count({wraps, PageOf(6)}), 1);
 
-  WinFaxPageSpec negative = PageOf(6);
+  WinFaxPageLayout negative = PageOf(6);
   negative.link_base = static_cast<uint32_t>(-1000);
   EXPECT_EQ(Count({negative, PageOf(6)}), 1);
 }
@@ -169,10 +169,10 @@ TEST_F(WinFaxReaderTest, ShortAndForeignFiles) {
 }
 
 TEST_F(WinFaxReaderTest, ReadPageAppliesTheSizeDefaults) {
-  WinFaxPageSpec zero_size = PageOf(9);
+  WinFaxPageLayout zero_size = PageOf(9);
   zero_size.width = 0;
   zero_size.length = 0;
-  WinFaxPageSpec sized = PageOf(9);
+  WinFaxPageLayout sized = PageOf(9);
   sized.width = 2048;
   sized.length = 77;
   ASSERT_EQ(Count({zero_size, sized}), 2);
@@ -188,7 +188,7 @@ TEST_F(WinFaxReaderTest, ReadPageAppliesTheSizeDefaults) {
 
 TEST_F(WinFaxReaderTest, HostileDataLengthsStayWithinTheFile) {
   // Ten times the file size: the rest of the file after the header.
-  WinFaxPageSpec huge = PageOf(40);
+  WinFaxPageLayout huge = PageOf(40);
   huge.data_length = 10 * (256 + 60 + 40);
   ASSERT_EQ(Count({PageOf(60), huge}), 2);
   ASSERT_EQ(reader_.ReadPage(1), 0);
@@ -196,7 +196,7 @@ TEST_F(WinFaxReaderTest, HostileDataLengthsStayWithinTheFile) {
   EXPECT_EQ(reader_.DataLength(), 40);
 
   // Negative: no data.
-  WinFaxPageSpec negative = PageOf(40);
+  WinFaxPageLayout negative = PageOf(40);
   negative.data_length = static_cast<uint32_t>(-5);
   negative.link_span = 128 + 5 + 40;
   ASSERT_EQ(Count({PageOf(60), negative}), 2);
@@ -204,7 +204,7 @@ TEST_F(WinFaxReaderTest, HostileDataLengthsStayWithinTheFile) {
   EXPECT_EQ(reader_.DataLength(), 0);
 
   // Oversized in a header cut short by the end of the file: no data either.
-  WinFaxPageSpec cut = PageOf(0);
+  WinFaxPageLayout cut = PageOf(0);
   cut.data_length = 0x7FFFFFFF;
   std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{PageOf(60), cut});
   file.resize(file.size() - 8);
@@ -227,7 +227,7 @@ TEST_F(WinFaxReaderTest, DataCutShortByTheEndOfTheFileReadsAsZeros) {
 TEST_F(WinFaxReaderTest, CodedDataFollowsThePageNotTheClaim) {
   // A one-row page eight pixels wide can need no more than MaxCodedBytes;
   // the rest of its 10,000 bytes is never read.
-  WinFaxPageSpec tiny = PageOf(10'000);
+  WinFaxPageLayout tiny = PageOf(10'000);
   tiny.width = 8;
   tiny.length = 1;
   ASSERT_EQ(Count({tiny}), 1);
@@ -237,7 +237,7 @@ TEST_F(WinFaxReaderTest, CodedDataFollowsThePageNotTheClaim) {
   // Three headers that all claim the data after the last of them: the first
   // page read gets it, any other page nothing, and reading again changes
   // nothing.
-  std::vector<WinFaxPageSpec> sharing(3, PageOf(0));
+  std::vector<WinFaxPageLayout> sharing(3, PageOf(0));
   for (size_t i = 0; i < sharing.size(); ++i) {
     sharing[i].data_length = 1000 - 128 * static_cast<uint32_t>(i);
     sharing[i].link_span = static_cast<uint32_t>(128 - 1000 + 128 * static_cast<int>(i));
@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Each page's own text, from byte 9 to its NUL or to byte 89, whichever
 // comes first; reading one leaves the page read last alone.
 TEST_F(WinFaxReaderTest, EachPageHasItsOwnHeaderText) {
-  std::vector<WinFaxPageSpec> pages(4, PageOf(5));
+  std::vector<WinFaxPageLayout> pages(4, PageOf(5));
   pages[0].text = "Acme Ltd \x96 invoice";
   pages[2].text = std::string(80, 'x');
   pages[2].header_bytes = {{88, 'y'}};  // no NUL before the link fields
@@ -306,7 +306,7 @@ TEST_F(WinFaxReaderTest, EachPageHasItsOwnHeaderText) {
 // The writer and the reader share no code; check the writer's byte layout by
 // hand so the two cannot agree on a wrong offset.
 TEST(WinFaxWriterTest, HeaderFieldsLandAtTheirOffsets) {
-  WinFaxPageSpec page;
+  WinFaxPageLayout page;
   page.coded = Bytes(0x0102);
   page.group4 = true;
   page.resolution_code = 7;

@@ -511,9 +511,9 @@ TEST_F(WindowTest, Screenshots) {
     fs::copy_file(test::SourceDir() + "/samples/" + name, in + "/" + name);
   test::WriteFileText(in + "/cover.fxd", "not a fax");
   // A whole A4 page, as most faxes are.
-  const tools::WinFaxPageSpec letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
-  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageSpec>{letter}));
-  std::vector<tools::WinFaxPageSpec> pages = {letter, test::WinFaxPageOf(test::RealPageNamed("halftone-g4")),
+  const tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
+  std::vector<tools::WinFaxPageLayout> pages = {letter, test::WinFaxPageOf(test::RealPageNamed("halftone-g4")),
                                               test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
   MainDialog& main = Open();

@@ -329,11 +329,11 @@ TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   // A fax with a page that holds no image: failed, though it opens.
-  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageSpec>{tools::WinFaxPageSpec{}}));
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageLayout>{tools::WinFaxPageLayout{}}));
   // A header text in Windows-1252, shown decoded.
-  tools::WinFaxPageSpec letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
+  tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   letter.text = "Fax from M\xFCller";
-  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageSpec>{letter}));
+  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
   SetText(kIdSource, in);
   SetText(kIdDestination, dir.File("out"));
   RunAndWait();

@@ -26,7 +26,7 @@ using ::testing::HasSubstr;
 constexpr const char* kPageNames[] = {"text-fine-g4", "halftone-g4", "text-standard-g3"};
 
 std::string ThreePageFax(const test::ScopedTempDir& dir) {
-  std::vector<tools::WinFaxPageSpec> pages;
+  std::vector<tools::WinFaxPageLayout> pages;
   for (const char* name : kPageNames) pages.push_back(test::WinFaxPageOf(test::RealPageNamed(name)));
   const std::string path = dir.File("three.fxd");
   EXPECT_TRUE(tools::WriteWinFaxFile(path, pages));
@@ -167,7 +167,7 @@ TEST_F(WindowTest, ViewerRefusesWhatItCannotShowWithTheReason) {
   EXPECT_THAT(refused.View()->Note().toStdString(), HasSubstr(dir.File("text.fxd") + ": not a WinFax file"));
   EXPECT_FALSE(refused.Action("print")->isEnabled());
 
-  std::vector<tools::WinFaxPageSpec> pages = {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4")),
+  std::vector<tools::WinFaxPageLayout> pages = {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4")),
                                               test::WhiteRowsPage(65535, 100, 1)};
   ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("mixed.fxd"), pages));
   FaxViewer mixed(QString::fromStdString(dir.File("mixed.fxd")));

@@ -16,7 +16,7 @@ using ::testing::HasSubstr;
 constexpr const char* kPageNames[] = {"text-fine-g4", "text-standard-g3", "halftone-g4"};
 
 std::string ThreePageFax(const test::ScopedTempDir& dir) {
-  std::vector<tools::WinFaxPageSpec> pages;
+  std::vector<tools::WinFaxPageLayout> pages;
   for (const char* name : kPageNames) pages.push_back(test::WinFaxPageOf(test::RealPageNamed(name)));
   const std::string path = dir.File("three.fxd");
   EXPECT_TRUE(tools::WriteWinFaxFile(path, pages));
@@ -79,7 +79,7 @@ TEST(FaxPages, EveryPageAtOneToOneIsTheDecodedPageInEveryTurn) {
 // A page past the limits is refused on its own; the pages around it show.
 TEST(FaxPages, AHostilePageIsRefusedAndTheOthersShow) {
   test::ScopedTempDir dir;
-  std::vector<tools::WinFaxPageSpec> pages = {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4")),
+  std::vector<tools::WinFaxPageLayout> pages = {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4")),
                                               test::WhiteRowsPage(65535, 100, 1),
                                               test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
   ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("mixed.fxd"), pages));

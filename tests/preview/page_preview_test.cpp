@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, PagePreview,
 
 struct Refusal {
   const char* name;
-  std::vector<tools::WinFaxPageSpec> pages;
+  std::vector<tools::WinFaxPageLayout> pages;
   const char* reason;
 };
 
@@ -82,7 +82,7 @@ struct Refusal {
 // show; how fast that is, bench_page_preview shows.
 TEST(PagePreviewRefuses, WhatItCannotShow) {
   test::ScopedTempDir dir;
-  tools::WinFaxPageSpec empty;  // no coded data: no row at all
+  tools::WinFaxPageLayout empty;  // no coded data: no row at all
   const Refusal cases[] = {
       {"text.fxd", {}, "not a WinFax file"},
       {"page.pbm", {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"))}, "not a WinFax file"},

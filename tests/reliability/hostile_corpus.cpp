@@ -22,7 +22,7 @@ namespace tamarind::test {
 namespace {
 
 using tools::kHeaderSize;
-using tools::WinFaxPageSpec;
+using tools::WinFaxPageLayout;
 
 // Short pages keep the set fast; the header's line count is what cuts them
 // (the data beyond is never decoded).
@@ -30,7 +30,7 @@ constexpr uint16_t kShortLength = 160;
 
 struct BaseFile {
   std::string name;
-  std::vector<WinFaxPageSpec> pages;
+  std::vector<WinFaxPageLayout> pages;
   std::vector<uint8_t> bytes;
   std::vector<size_t> headers;  // offset of each page header
 
@@ -38,18 +38,18 @@ struct BaseFile {
   size_t DataEnd(size_t page) const { return page + 1 < headers.size() ? headers[page + 1] : bytes.size(); }
 };
 
-WinFaxPageSpec PageSpec(std::string_view name, uint16_t length) {
-  WinFaxPageSpec pageLayout = WinFaxPageOf(RealPageNamed(name));
+WinFaxPageLayout PageSpec(std::string_view name, uint16_t length) {
+  WinFaxPageLayout pageLayout = WinFaxPageOf(RealPageNamed(name));
   pageLayout.length = length;
   pageLayout.text = "+1 555 0100";
   return pageLayout;
 }
 
-BaseFile MakeBase(std::string name, std::vector<WinFaxPageSpec> pages) {
+BaseFile MakeBase(std::string name, std::vector<WinFaxPageLayout> pages) {
   BaseFile base{std::move(name), std::move(pages), {}, {}};
   base.bytes = tools::BuildWinFaxFile(base.pages);
   size_t offset = 0;
-  for (const WinFaxPageSpec& page : base.pages) {
+  for (const WinFaxPageLayout& page : base.pages) {
     base.headers.push_back(offset);
     offset += kHeaderSize + page.coded.size() + page.gap;
   }
@@ -214,11 +214,11 @@ void AddChains(CorpusBuilder& out, const BaseFile& base) {
 
 // More pages than the reader records, and a ring of pages.
 void AddLongChains(CorpusBuilder& out) {
-  WinFaxPageSpec page = PageSpec("text-standard-g4", 2);
+  WinFaxPageLayout page = PageSpec("text-standard-g4", 2);
   page.coded.resize(64);  // two rows need only the start of the data
-  std::vector<WinFaxPageSpec> pages(1100, page);
+  std::vector<WinFaxPageLayout> pages(1100, page);
   out.Add("chain-1100", tools::BuildWinFaxFile(pages));
-  BaseFile ring = MakeBase("ring", std::vector<WinFaxPageSpec>(40, page));
+  BaseFile ring = MakeBase("ring", std::vector<WinFaxPageLayout>(40, page));
   out.Add("ring-40", LinkedTo(ring.bytes, ring, ring.headers.size() - 1, 0));
 }
 

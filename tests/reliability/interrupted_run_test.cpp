@@ -29,7 +29,7 @@ std::set<std::string> Names(const std::string& folder) {
   return names;
 }
 
-tools::WinFaxPageSpec Page(std::string_view name) { return test::WinFaxPageOf(test::RealPageNamed(name)); }
+tools::WinFaxPageLayout Page(std::string_view name) { return test::WinFaxPageOf(test::RealPageNamed(name)); }
 
 struct Interruption {
   int signal;
@@ -47,7 +47,7 @@ class InterruptedRun : public ::testing::TestWithParam<Interruption> {
         {"text-fine-g3-align8", "text-standard-g4"}, {"wide-g4"}, {"text-fine-g3"}};
     const size_t count = test::UnderSanitizer() ? 3 : files.size();
     for (size_t i = 0; i < count; ++i) {
-      std::vector<tools::WinFaxPageSpec> pages;
+      std::vector<tools::WinFaxPageLayout> pages;
       for (std::string_view name : files[i]) pages.push_back(Page(name));
       test::WriteFileBytes(dir.File("in/fax" + std::to_string(i) + ".fxd"), tools::BuildWinFaxFile(pages));
     }
@@ -149,7 +149,7 @@ TEST(SecondInterrupt, EndsALongRunAtOnce) {
   test::ScopedTempDir dir;
   ASSERT_TRUE(platform::MakeFolders(dir.File("out")));
   // Far longer than the test waits (about 15 ms a page).
-  const std::vector<tools::WinFaxPageSpec> pages(test::UnderSanitizer() ? 300 : 2000, Page("text-fine-g4"));
+  const std::vector<tools::WinFaxPageLayout> pages(test::UnderSanitizer() ? 300 : 2000, Page("text-fine-g4"));
   test::WriteFileBytes(dir.File("long.fxd"), tools::BuildWinFaxFile(pages));
   test::ChildOptions options;
   options.arguments = {"/f=" + dir.File("long.fxd"), "/sf=" + dir.File("out/long.jpg"), "/log=/dev/null"};
@@ -189,7 +189,7 @@ class StopInsideAFile : public ::testing::TestWithParam<LongFileStop> {};
 TEST_P(StopInsideAFile, SigtermEndsTheRunAndLeavesNothing) {
   test::ScopedTempDir dir;
   for (const char* folder : {"in", "out", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
-  const std::vector<tools::WinFaxPageSpec> pages(static_cast<size_t>(GetParam().pages), Page("text-fine-g3"));
+  const std::vector<tools::WinFaxPageLayout> pages(static_cast<size_t>(GetParam().pages), Page("text-fine-g3"));
   test::WriteFileBytes(dir.File("in/long.fxd"), tools::BuildWinFaxFile(pages));
   test::ChildOptions options;
   options.arguments = {"/q", "/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/log=/dev/null"};

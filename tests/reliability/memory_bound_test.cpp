@@ -57,7 +57,7 @@ TEST_F(MemoryBound, LargestLegalPageStaysWithinFourBytesPerPixel) {
   test::WriteFileText(dir.File("page.pbm"), TiledDocument(kWidth, kRows));
   test::CommandResult coded = test::RunCommand("pbmtog3 -nofixedwidth " + test::ShellQuote(dir.File("page.pbm")));
   ASSERT_EQ(coded.exitCode, 0);
-  tools::WinFaxPageSpec page;
+  tools::WinFaxPageLayout page;
   page.coded.assign(coded.output.begin(), coded.output.end());
   page.msb_first = true;
   page.width = kWidth;
@@ -80,7 +80,7 @@ TEST_F(MemoryBound, LargestLegalPageStaysWithinFourBytesPerPixel) {
 TEST_F(MemoryBound, PagesPastTheLimitFailCleanlyAndCheaply) {
   struct Case {
     const char* name;
-    tools::WinFaxPageSpec page;
+    tools::WinFaxPageLayout page;
   };
   const Case cases[] = {
       // 4096 x 16385 rows at 100 dpi: each row counts twice, 4096 pixels
@@ -111,16 +111,16 @@ TEST_F(MemoryBound, PagesPastTheLimitFailCleanlyAndCheaply) {
 TEST_F(MemoryBound, ClaimsOfGigabytesCostWhatThePagesCost) {
   constexpr uint32_t kShared = uint32_t{1} << 28;  // 256 MB
   // One page whose data_length is 2^31 - 129, in a sparse file of 2 GiB.
-  tools::WinFaxPageSpec lone;
+  tools::WinFaxPageLayout lone;
   lone.data_length = 0x7FFFFFFFu - 128;
-  tools::WinFaxPageSpec vast = lone;  // the same, claiming the largest page
+  tools::WinFaxPageLayout vast = lone;  // the same, claiming the largest page
   vast.width = 65535;
   vast.length = 65535;
   // A real page, then eight headers one after the other that each claim the
   // same 256 MB region after them.
-  std::vector<tools::WinFaxPageSpec> sharing = {test::WhiteRowsPage(1728, 64, 1)};
+  std::vector<tools::WinFaxPageLayout> sharing = {test::WhiteRowsPage(1728, 64, 1)};
   for (int i = 0; i < 8; ++i) {
-    tools::WinFaxPageSpec header;
+    tools::WinFaxPageLayout header;
     header.data_length = kShared;
     header.link_span = 128 - kShared;
     sharing.push_back(header);
@@ -128,7 +128,7 @@ TEST_F(MemoryBound, ClaimsOfGigabytesCostWhatThePagesCost) {
   const int64_t sharingSize = 128 + static_cast<int64_t>(sharing[0].coded.size()) + 128 + kShared;
   struct Case {
     const char* name;
-    std::vector<tools::WinFaxPageSpec> pages;
+    std::vector<tools::WinFaxPageLayout> pages;
     int64_t size;
     std::string line;  // in the report
   };

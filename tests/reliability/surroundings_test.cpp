@@ -98,7 +98,7 @@ TEST_F(Surroundings, AFailingStandardOutputStopsNoWork) {
 // a page with no rows) goes through the temporary BMP.
 TEST_F(Surroundings, AnUnusableTemporaryFolderIsNamed) {
   ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/a.fxd"),
-                                     std::vector{test::WhiteRowsPage(1728, 64, 1), tools::WinFaxPageSpec()}));
+                                     std::vector{test::WhiteRowsPage(1728, 64, 1), tools::WinFaxPageLayout()}));
   test::CommandResult run = Tamarind("/d=in /sd=out", dir.File("no-such-folder"));
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_THAT(run.output, HasSubstr("a001.jpg : Success !"));

@@ -108,7 +108,7 @@ class UnwritableOutputs : public ::testing::TestWithParam<Case> {
       ASSERT_EQ(chmod(Output("a").c_str(), geteuid() == 0 ? 0644 : 0444), 0);
     }
     // A real page: its PDF and TIFF outgrow the size limit too.
-    const tools::WinFaxPageSpec page = test::WinFaxPageOf(test::RealPageNamed("text-standard-g4"));
+    const tools::WinFaxPageLayout page = test::WinFaxPageOf(test::RealPageNamed("text-standard-g4"));
     for (const char* name : {"a", "b"})
       test::WriteFileBytes(dir.File(std::string("in/") + name + ".fxd"), tools::BuildWinFaxFile(std::vector{page}));
   }

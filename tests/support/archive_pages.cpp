@@ -24,7 +24,7 @@ std::vector<ArchivePage> DecodeArchivePages() {
       {"wide-g4", 0, "standard 2048"},
       {"text-fine-g3", 2, "superfine 1728"},
   };
-  std::vector<tools::WinFaxPageSpec> specs;
+  std::vector<tools::WinFaxPageLayout> specs;
   for (const Filed& filed : kFiled) {
     specs.push_back(WinFaxPageOf(RealPageNamed(filed.name)));
     specs.back().resolution_code = filed.resolution_code;

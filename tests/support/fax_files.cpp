@@ -35,16 +35,16 @@ bool ParsePgm(const std::string& bytes, Graymap& map) {
 }  // namespace
 
 void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
-  std::vector<tools::WinFaxPageSpec> specs;
+  std::vector<tools::WinFaxPageLayout> specs;
   for (std::string_view name : pageNames) {
-    specs.push_back(name.empty() ? tools::WinFaxPageSpec() : WinFaxPageOf(RealPageNamed(name)));
+    specs.push_back(name.empty() ? tools::WinFaxPageLayout() : WinFaxPageOf(RealPageNamed(name)));
   }
   std::string error;
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
 }
 
 void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t lines) {
-  const std::vector<tools::WinFaxPageSpec> specs(static_cast<size_t>(pages), WhiteRowsPage(width, lines, 1));
+  const std::vector<tools::WinFaxPageLayout> specs(static_cast<size_t>(pages), WhiteRowsPage(width, lines, 1));
   std::string error;
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
 }

@@ -2,8 +2,8 @@
 
 namespace tamarind::test {
 
-tools::WinFaxPageSpec WinFaxPageOf(const RealPage& page) {
-  tools::WinFaxPageSpec pageLayout;
+tools::WinFaxPageLayout WinFaxPageOf(const RealPage& page) {
+  tools::WinFaxPageLayout pageLayout;
   pageLayout.coded = page.coded;
   pageLayout.msb_first = true;
   pageLayout.group4 = page.coding == PageCoding::kGroup4;
@@ -12,8 +12,8 @@ tools::WinFaxPageSpec WinFaxPageOf(const RealPage& page) {
   return pageLayout;
 }
 
-tools::WinFaxPageSpec WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code) {
-  tools::WinFaxPageSpec pageLayout;
+tools::WinFaxPageLayout WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code) {
+  tools::WinFaxPageLayout pageLayout;
   pageLayout.coded.assign(lines / 8 + 2, 0xFF);
   pageLayout.group4 = true;
   pageLayout.width = width;

@@ -9,10 +9,10 @@ namespace tamarind::test {
 // The page's coded data (the writer stores it bit-reversed, as WinFax
 // does), its coding, width and resolution; other fields as the writer sets
 // them.
-tools::WinFaxPageSpec WinFaxPageOf(const RealPage& page);
+tools::WinFaxPageLayout WinFaxPageOf(const RealPage& page);
 
 // Group 4 data of nothing but one-bit white rows: a few kilobytes can claim
 // tens of thousands of rows of any width.
-tools::WinFaxPageSpec WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code);
+tools::WinFaxPageLayout WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code);
 
 }  // namespace tamarind::test
