@@ -27,9 +27,7 @@ using ::testing::HasSubstr;
 constexpr const char* kPageNames[] = {"text-fine-g4", "halftone-g4", "text-standard-g3"};
 
 std::string ThreePageFax(const test::ScopedTempDir& dir) {
-  const std::string path = dir.File("three.fxd");
-  test::WriteFaxFile(path, {std::begin(kPageNames), std::end(kPageNames)});
-  return path;
+  return test::WriteFaxFile(dir.File("three.fxd"), {std::begin(kPageNames), std::end(kPageNames)});
 }
 
 // Waits until the page in view is drawn at the present zoom and turn.

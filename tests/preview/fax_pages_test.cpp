@@ -17,9 +17,7 @@ using ::testing::HasSubstr;
 constexpr const char* kPageNames[] = {"text-fine-g4", "text-standard-g3", "halftone-g4"};
 
 std::string ThreePageFax(const test::ScopedTempDir& dir) {
-  const std::string path = dir.File("three.fxd");
-  test::WriteFaxFile(path, {std::begin(kPageNames), std::end(kPageNames)});
-  return path;
+  return test::WriteFaxFile(dir.File("three.fxd"), {std::begin(kPageNames), std::end(kPageNames)});
 }
 
 // The reference page (independent decoder) as the viewer must show it at
