@@ -85,9 +85,7 @@ TEST_F(WindowTest, FolderRunFillsTheListStepsTheBarAndLogsThenTimerRunSkips) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   std::string out = dir.File("out");
-  SetText(kIdSource, in);
-  SetText(kIdDestination, out);
-  RunAndWait();
+  RunFromTo(in, out);
 
   // Paths are shown below their folders, whole in the tooltips.
   std::vector<Row> rows = Rows(&main);
@@ -146,9 +144,7 @@ TEST_F(WindowTest, OptionsChosenBeforeTheRunNameTheOutputs) {
   Click(kIdConvertFiles);
   Click(kIdKeepExtension);  // off: a.fxd gives a.jpg
   main.Tabs()->setCurrentIndex(0);
-  SetText(kIdSource, "\"" + in + "\" standard-g4.fxr notes.txt");
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo("\"" + in + "\" standard-g4.fxr notes.txt", dir.File("out"));
   std::vector<Row> rows = Rows(&main);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].outputPath, dir.File("out/standard-g4.jpg"));
@@ -221,9 +217,7 @@ TEST_F(WindowTest, EveryResultWordFitsItsColumnAndThePathsShareTheRest) {
 TEST_F(WindowTest, SelectingARowPreviewsItsFaxWithSquarePixels) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo(in, dir.File("out"));
   auto* list = Control<ResultsList>(&main, kIdResults);
   for (const char* name : {"standard-g4.fxr", "fine-g4.fxm"}) {
     QList<QTreeWidgetItem*> rows = list->findItems(name, Qt::MatchExactly, ResultsList::kSourceColumn);
@@ -254,9 +248,7 @@ TEST_F(WindowTest, SelectingARowPreviewsItsFaxWithSquarePixels) {
 TEST_F(WindowTest, ARowShowsItsFaxOpensItsOutputItsFolderOrCopiesItsPath) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo(in, dir.File("out"));
   auto* list = Control<ResultsList>(&main, kIdResults);
   std::vector<QUrl> opened;
   bool opens = true;
@@ -334,9 +326,7 @@ TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   letter.text = "Fax from M\xFCller";
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo(in, dir.File("out"));
   test::CommandResult cli = test::RunProgram(
       dir.Path(), "/d=" + test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) + " /report=- /q 2>/dev/null");
   ASSERT_TRUE(cli.exitCode == 2) << cli.output;
