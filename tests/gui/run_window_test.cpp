@@ -543,21 +543,27 @@ TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
 
 // The captions, the column head, the tray tip and the warning name the
 // format chosen; JPEG keeps the long-standing texts.
+// Where the format is JPEG the texts are the long-standing ones, word for
+// word; the other formats name themselves, in the warning of Go without a
+// destination too.
 TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
   MainDialog& main = Open();
   auto* list = Control<QTreeWidget>(&main, kIdResults);
-  const std::tuple<OutputFormat, const char*, const char*, const char*> cases[] = {
-      {OutputFormat::Pdf, "Convert Fax to PDF", "Destination PDF Files", "to pdf"},
-      {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "to tif"},
-      {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "to jpg"},
+  const std::tuple<OutputFormat, const char*, const char*, std::string> cases[] = {
+      {OutputFormat::Pdf, "Convert Fax to PDF", "Destination PDF Files", "pdf"},
+      {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "tif"},
+      {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "jpg"},
   };
-  for (auto [format, group, column, tip] : cases) {
+  SetText(kIdSource, dir.Path());
+  for (const auto& [format, group, column, extension] : cases) {
     main.Tabs()->setCurrentIndex(1);
     Control<QComboBox>(&main, kIdFormat)->setCurrentIndex(static_cast<int>(format));
     main.Tabs()->setCurrentIndex(0);
     EXPECT_EQ(Page().Group()->title(), group);
     EXPECT_EQ(list->headerItem()->text(ResultsList::kOutputColumn), column);
-    EXPECT_EQ(main.TrayIcon()->toolTip(), QString("Tamarind\nConvert WinFax fxd/fxm/fxr/fxs ") + tip);
+    EXPECT_EQ(main.TrayIcon()->toolTip().toStdString(), "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to " + extension);
+    Click(kIdGo);
+    EXPECT_EQ(messages.back(), "Warning: Select Save Dir,\nwhere your converted " + extension + " files should be");
   }
 }
 
