@@ -180,11 +180,14 @@ TEST(SecondInterrupt, EndsALongRunAtOnce) {
 // though the files behind the long faxes are no faxes and would each be
 // done (failed) in an instant. The program ends by the signal, its report
 // counts no file done, and the faxes given up leave nothing: no output, no
-// temporary file.
+// temporary file. With more workers than files, the spare ones recognise
+// pages of the fax beside its own worker, and stop as well.
 struct LongFaxStop {
   const char* name;
   int signal;
-  int workers;  // one long fax each
+  int workers;    // /j=
+  int longFaxes;  // one to each worker, the rest spare
+  int laterFiles;
   std::vector<std::string> switches;
   int pages;  // of each long fax
   std::chrono::milliseconds signalAfter;
@@ -196,15 +199,14 @@ class StopInsideLongFaxes : public ::testing::TestWithParam<LongFaxStop> {};
 
 TEST_P(StopInsideLongFaxes, EndTheRunAndNoLaterFileIsStarted) {
   const LongFaxStop& stop = GetParam();
-  constexpr int kLaterFiles = 20;
   test::ScopedTempDir dir;
   for (const char* folder : {"in", "out", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
   const std::vector<tools::WinFaxPageLayout> pages(static_cast<size_t>(stop.pages), Page("text-fine-g4"));
   const std::vector<uint8_t> longFax = tools::BuildWinFaxFile(pages);
-  // Handed out in name order: the long faxes first, one to each worker.
-  for (int i = 0; i < stop.workers; ++i)
+  // Handed out in name order: the long faxes first.
+  for (int i = 0; i < stop.longFaxes; ++i)
     test::WriteFileBytes(dir.File("in/long" + std::to_string(i) + ".fxd"), longFax);
-  for (int i = 0; i < kLaterFiles; ++i)
+  for (int i = 0; i < stop.laterFiles; ++i)
     test::WriteFileText(dir.File("in/nofax" + std::to_string(i) + ".fxd"), "no fax");
   test::ChildOptions options;
   options.arguments = {"/q", "/j=" + std::to_string(stop.workers), "/d=" + dir.File("in"), "/sd=" + dir.File("out"),
@@ -220,7 +222,7 @@ TEST_P(StopInsideLongFaxes, EndTheRunAndNoLaterFileIsStarted) {
   EXPECT_EQ(run.signal, stop.signal);
   const std::string log = test::ReadFileText(dir.File("run.log"));
   EXPECT_THAT(log, HasSubstr("\r\nInterrupted by " + platform::SignalName(stop.signal) + ": 0 of " +
-                             std::to_string(stop.workers + kLaterFiles) + " files done\r\n"));
+                             std::to_string(stop.longFaxes + stop.laterFiles) + " files done\r\n"));
   EXPECT_EQ(Names(dir.File("out")), std::set<std::string>{});
   EXPECT_EQ(Names(dir.File("tmp")), std::set<std::string>{});
   std::printf("%s: ended %lld ms after the signal\n", stop.name, static_cast<long long>(run.endedAfterSignal.count()));
@@ -231,9 +233,11 @@ TEST_P(StopInsideLongFaxes, EndTheRunAndNoLaterFileIsStarted) {
 // busy machine too.
 INSTANTIATE_TEST_SUITE_P(
     Formats, StopInsideLongFaxes,
-    ::testing::Values(LongFaxStop{"jpeg_sigint", SIGINT, 1, {}, 800, std::chrono::milliseconds(1000)},
-                      LongFaxStop{"jpeg_sighup_3_workers", SIGHUP, 3, {}, 800, std::chrono::milliseconds(1000)},
-                      LongFaxStop{"pdf_ocr_sigterm", SIGTERM, 2, {"/fmt=pdf", "/ocr"}, 8,
+    ::testing::Values(LongFaxStop{"jpeg_sigint", SIGINT, 1, 1, 20, {}, 800, std::chrono::milliseconds(1000)},
+                      LongFaxStop{"jpeg_sighup_3_workers", SIGHUP, 3, 3, 20, {}, 800, std::chrono::milliseconds(1000)},
+                      LongFaxStop{"pdf_ocr_sigterm", SIGTERM, 2, 2, 20, {"/fmt=pdf", "/ocr"}, 8,
+                                  std::chrono::milliseconds(1500)},
+                      LongFaxStop{"pdf_ocr_spare_worker_sigterm", SIGTERM, 2, 1, 0, {"/fmt=pdf", "/ocr"}, 8,
                                   std::chrono::milliseconds(1500)}),
     [](const auto& info) { return std::string(info.param.name); });
 
