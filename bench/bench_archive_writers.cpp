@@ -11,19 +11,15 @@
 // resident size (VmHWM) is its own.
 //
 // Usage: bench_archive_writers [--pages=N]   (pages of the tif and pdf measurements; default 240)
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "archive_bench.h"
+#include "child_measurement.h"
 #include "codec/pdf/pdf_document_writer.h"
 #include "codec/tiff/tiff_document_writer.h"
 #include "support/page_images.h"
@@ -38,51 +34,8 @@ using namespace tamarind::bench;
 constexpr const char* kGlyphLessFont = "/usr/share/tesseract-ocr/5/tessdata/pdf.ttf";
 constexpr const char* kTextPages[] = {"text-standard-g3", "text-fine-g4", "text-standard-g4", "text-fine-g3"};
 
-// Kilobytes of the process's resident set: now (VmRSS) or at its peak (VmHWM).
-long StatusKb(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
-  return -1;
-}
-
-struct Result {
-  double seconds = 0;
-  double cpuSeconds = 0;  // what the work cost whatever else the machine did
-  long extraKb = 0;  // peak beyond the resident set before the writer started
-  long long bytes = 0;
-};
-
-// Runs |work| in a child process after |prepare| (whose memory does not
-// count) and brings back what it measured.
-Result InChild(const std::function<void()>& prepare, const std::function<long long()>& work) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe");
-  const pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    prepare();
-    Result result;
-    const long before = StatusKb("VmRSS");
-    const auto start = std::chrono::steady_clock::now();
-    const double cpuStart = CpuSeconds();
-    result.bytes = work();
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.cpuSeconds = CpuSeconds() - cpuStart;
-    result.extraKb = StatusKb("VmHWM") - before;
-    if (write(fds[1], &result, sizeof result) != sizeof result) _exit(1);
-    _exit(0);
-  }
-  close(fds[1]);
-  Result result;
-  const bool got = read(fds[0], &result, sizeof result) == sizeof result;
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("a measurement failed");
-  return result;
-}
+// The bytes a writer wrote, and what writing them cost.
+using Result = ChildMeasurement<long long>;
 
 std::vector<FaxPage> TextPages() {
   std::vector<FaxPage> pages;
@@ -157,21 +110,22 @@ int main(int argc, char** argv) try {
   const std::vector<FaxPage> pages = TextPages();
   std::vector<FaxPage> large;
 
-  const Result tif = InChild([] {}, [&] { return WriteTiff(dir.File("text.tif"), pages, count); });
+  const Result tif = InChild([] {}, [&] { return WriteTiff(dir.File("text.tif"), pages, count); }, CpuSeconds);
   std::printf("tif        %d text pages: %7.1f pages/s (%7.1f per processor second), %10lld bytes, writer's peak %6ld KiB\n",
-              count, count / tif.seconds, count / tif.cpuSeconds, tif.bytes, tif.extraKb);
+              count, count / tif.wall, count / tif.processor, tif.value, tif.peakKb);
 
   const Result big = InChild([&] { large.push_back(test::RandomPage(8192, 16384, 200, 1)); },
-                             [&] { return WriteTiff(dir.File("large.tif"), large, 1); });
+                             [&] { return WriteTiff(dir.File("large.tif"), large, 1); }, CpuSeconds);
   std::printf("tif-large  8192 x 16384 noise: %6.2f s (%6.2f processor s), %10lld bytes, writer's peak %6ld KiB\n",
-              big.seconds, big.cpuSeconds, big.bytes, big.extraKb);
+              big.wall, big.processor, big.value, big.peakKb);
 
-  const Result searchable = InChild([] {}, [&] { return WritePdf(dir.File("text.pdf"), pages, count, true); });
-  const Result plain = InChild([] {}, [&] { return WritePdf(dir.File("plain.pdf"), pages, count, false); });
+  const Result searchable =
+      InChild([] {}, [&] { return WritePdf(dir.File("text.pdf"), pages, count, true); }, CpuSeconds);
+  const Result plain = InChild([] {}, [&] { return WritePdf(dir.File("plain.pdf"), pages, count, false); }, CpuSeconds);
   std::printf("pdf        %d text pages: searchable %10lld bytes (%7.1f pages per processor second), without text"
               " %10lld bytes; text layer %6.1f KB a page\n",
-              count, searchable.bytes, count / searchable.cpuSeconds, plain.bytes,
-              static_cast<double>(searchable.bytes - plain.bytes) / count / 1000.0);
+              count, searchable.value, count / searchable.processor, plain.value,
+              static_cast<double>(searchable.value - plain.value) / count / 1000.0);
   return 0;
 } catch (const std::exception& e) {
   std::fprintf(stderr, "bench_archive_writers: %s\n", e.what());

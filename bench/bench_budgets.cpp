@@ -16,19 +16,16 @@
 //   --large        adds the 63 Mpx pages (many minutes)
 //   --recognition  only the recognition measurements; --workers only the
 //                  program's
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "batch/parallel_run.h"
+#include "child_measurement.h"
 #include "ocr/ocr_engine.h"
 #include "platform/processor_time.h"
 #include "support/document_pages.h"
@@ -40,52 +37,7 @@
 namespace {
 
 using namespace tamarind;
-using Clock = std::chrono::steady_clock;
-
-long StatusKb(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
-  return -1;
-}
-
-struct Measured {
-  double wall = 0;
-  double processor = 0;
-  long peakKb = 0;  // beyond the resident set before the work
-  bool read = false;
-};
-
-// Runs |work| in a child process after |prepare|, whose memory does not
-// count.
-Measured InChild(const std::function<void()>& prepare, const std::function<bool()>& work) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe");
-  const pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    prepare();
-    Measured result;
-    const long before = StatusKb("VmRSS");
-    const auto start = Clock::now();
-    const double processorStart = platform::ThreadProcessorSeconds();
-    result.read = work();
-    result.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    result.processor = platform::ThreadProcessorSeconds() - processorStart;
-    result.peakKb = StatusKb("VmHWM") - before;
-    if (write(fds[1], &result, sizeof result) != sizeof result) _exit(1);
-    _exit(0);
-  }
-  close(fds[1]);
-  Measured result;
-  const bool got = read(fds[0], &result, sizeof result) == sizeof result;
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("a measurement failed");
-  return result;
-}
+using namespace tamarind::bench;
 
 // Document pages |cols| across and |rows| down, at 204 x 196 dpi.
 FaxPage TiledText(int cols, int rows) {
@@ -121,12 +73,14 @@ const ocr::RecognitionLimits kUnlimited{.stop = {}, .seconds = 4 * 3600.0, .pixe
 void MeasureRecognition(const char* kind, const FaxPage& page) {
   std::optional<ocr::OcrEngine> engine;
   auto prepare = [&] { engine.emplace(Engine()); };
-  const Measured full = InChild(prepare, [&] { return engine->Recognise(page, kUnlimited).ok(); });
+  const auto full =
+      InChild(prepare, [&] { return engine->Recognise(page, kUnlimited).ok(); }, platform::ThreadProcessorSeconds);
   ocr::RecognitionLimits stopAtOnce = kUnlimited;
   stopAtOnce.stop = [] { return true; };
   // The time a stop takes to be seen: layout analysis, which Tesseract
   // cannot be asked to stop.
-  const Measured stop = InChild(prepare, [&] { return engine->Recognise(page, stopAtOnce).ok(); });
+  const auto stop =
+      InChild(prepare, [&] { return engine->Recognise(page, stopAtOnce).ok(); }, platform::ThreadProcessorSeconds);
   const double megapixels = static_cast<double>(page.width) * page.height / 1e6;
   std::printf("%-8s %5d x %5d %5.1f Mpx  %7.2f s  %7.2f processor s (%5.2f per Mpx)  peak %5ld MB (%4.1f B/px)"
               "  stopped at once: ends after %6.2f s (%6.2f processor s)\n",
@@ -136,10 +90,13 @@ void MeasureRecognition(const char* kind, const FaxPage& page) {
 }
 
 void Recognition(bool large) {
-  const Measured engine = InChild([] {}, [] {
-    ocr::OcrEngine loaded = Engine();
-    return true;
-  });
+  const auto engine = InChild(
+      [] {},
+      [] {
+        ocr::OcrEngine loaded = Engine();
+        return true;
+      },
+      platform::ThreadProcessorSeconds);
   std::printf("recognition: one engine (eng + osd) takes %ld MB once loaded; budget: %.1f processor s per Mpx, "
               "%.0f s at least; largest page %.1f Mpx, worker bound %lld MB\n",
               engine.peakKb / 1024, ocr::RecognitionSecondsFor(100'000'000) / 100,

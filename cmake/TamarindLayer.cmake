@@ -42,20 +42,27 @@ function(tamarind_tested_layers out)
   set(${out} ${layers} PARENT_SCOPE)
 endfunction()
 
-# tamarind_layer(tamarind_NAME OUTSIDE...) makes the static library of layer
-# NAME from every .cpp in the calling folder, linking the layers the table
-# gives it and the outside libraries OUTSIDE. New files need no edit here
-# (CONFIGURE_DEPENDS re-globs).
-# A layer whose code differs by system keeps the shared files in its folder
-# and one implementation per system in posix/ and windows/, behind the same
-# headers: only the running system's is built.
-function(tamarind_layer name)
+# tamarind_folder_sources(OUT): every .cpp in the calling folder, and those
+# of its posix/ or windows/ subfolder, whichever is the running system's.
+# CONFIGURE_DEPENDS re-globs, so new files need no edit of a CMake file.
+function(tamarind_folder_sources out)
   if(WIN32)
     set(system windows)
   else()
     set(system posix)
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cpp)
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
+# tamarind_layer(tamarind_NAME OUTSIDE...) makes the static library of layer
+# NAME from every .cpp in the calling folder, linking the layers the table
+# gives it and the outside libraries OUTSIDE.
+# A layer whose code differs by system keeps the shared files in its folder
+# and one implementation per system in posix/ and windows/, behind the same
+# headers: only the running system's is built.
+function(tamarind_layer name)
+  tamarind_folder_sources(sources)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   string(REGEX REPLACE "^tamarind_" "" layer ${name})
@@ -72,12 +79,7 @@ endfunction()
 # code they test does.
 function(tamarind_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL" "CASES")
-  if(WIN32)
-    set(system windows)
-  else()
-    set(system posix)
-  endif()
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cpp)
+  tamarind_folder_sources(sources)
   if(NOT sources)
     return()
   endif()

@@ -82,6 +82,14 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(finished.wait(60000));
   }
 
+  // Types the source (a folder, or a folder and the files chosen in it) and
+  // the destination, presses Go and waits for the run to end.
+  void RunFromTo(const std::string& source, const std::string& destination) {
+    SetText(kIdSource, source);
+    SetText(kIdDestination, destination);
+    RunAndWait();
+  }
+
   test::ScopedTempDir dir;
   std::unique_ptr<MainDialog> window;
   std::vector<std::string> messages;

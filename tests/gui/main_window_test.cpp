@@ -518,9 +518,7 @@ TEST_F(WindowTest, Screenshots) {
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
   MainDialog& main = Open();
   main.resize(1240, 520);
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("jpeg"));
-  RunAndWait();
+  RunFromTo(in, dir.File("jpeg"));
   auto* list = Control<ResultsList>(&main, kIdResults);
   QSignalSpy shown(Page().Preview(), &PreviewPane::Shown);
   list->setCurrentItem(list->findItems("letter.fxd", Qt::MatchExactly).front());

@@ -85,9 +85,7 @@ TEST_F(WindowTest, FolderRunFillsTheListStepsTheBarAndLogsThenTimerRunSkips) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   std::string out = dir.File("out");
-  SetText(kIdSource, in);
-  SetText(kIdDestination, out);
-  RunAndWait();
+  RunFromTo(in, out);
 
   // Paths are shown below their folders, whole in the tooltips.
   std::vector<Row> rows = Rows(&main);
@@ -146,9 +144,7 @@ TEST_F(WindowTest, OptionsChosenBeforeTheRunNameTheOutputs) {
   Click(kIdConvertFiles);
   Click(kIdKeepExtension);  // off: a.fxd gives a.jpg
   main.Tabs()->setCurrentIndex(0);
-  SetText(kIdSource, "\"" + in + "\" standard-g4.fxr notes.txt");
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo("\"" + in + "\" standard-g4.fxr notes.txt", dir.File("out"));
   std::vector<Row> rows = Rows(&main);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].outputPath, dir.File("out/standard-g4.jpg"));
@@ -221,9 +217,7 @@ TEST_F(WindowTest, EveryResultWordFitsItsColumnAndThePathsShareTheRest) {
 TEST_F(WindowTest, SelectingARowPreviewsItsFaxWithSquarePixels) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo(in, dir.File("out"));
   auto* list = Control<ResultsList>(&main, kIdResults);
   for (const char* name : {"standard-g4.fxr", "fine-g4.fxm"}) {
     QList<QTreeWidgetItem*> rows = list->findItems(name, Qt::MatchExactly, ResultsList::kSourceColumn);
@@ -254,9 +248,7 @@ TEST_F(WindowTest, SelectingARowPreviewsItsFaxWithSquarePixels) {
 TEST_F(WindowTest, ARowShowsItsFaxOpensItsOutputItsFolderOrCopiesItsPath) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo(in, dir.File("out"));
   auto* list = Control<ResultsList>(&main, kIdResults);
   std::vector<QUrl> opened;
   bool opens = true;
@@ -334,9 +326,7 @@ TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   letter.text = "Fax from M\xFCller";
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
-  SetText(kIdSource, in);
-  SetText(kIdDestination, dir.File("out"));
-  RunAndWait();
+  RunFromTo(in, dir.File("out"));
   test::CommandResult cli = test::RunProgram(
       dir.Path(), "/d=" + test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) + " /report=- /q 2>/dev/null");
   ASSERT_TRUE(cli.exitCode == 2) << cli.output;
@@ -553,21 +543,27 @@ TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
 
 // The captions, the column head, the tray tip and the warning name the
 // format chosen; JPEG keeps the long-standing texts.
+// Where the format is JPEG the texts are the long-standing ones, word for
+// word; the other formats name themselves, in the warning of Go without a
+// destination too.
 TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
   MainDialog& main = Open();
   auto* list = Control<QTreeWidget>(&main, kIdResults);
-  const std::tuple<OutputFormat, const char*, const char*, const char*> cases[] = {
-      {OutputFormat::Pdf, "Convert Fax to PDF", "Destination PDF Files", "to pdf"},
-      {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "to tif"},
-      {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "to jpg"},
+  const std::tuple<OutputFormat, const char*, const char*, std::string> cases[] = {
+      {OutputFormat::Pdf, "Convert Fax to PDF", "Destination PDF Files", "pdf"},
+      {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "tif"},
+      {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "jpg"},
   };
-  for (auto [format, group, column, tip] : cases) {
+  SetText(kIdSource, dir.Path());
+  for (const auto& [format, group, column, extension] : cases) {
     main.Tabs()->setCurrentIndex(1);
     Control<QComboBox>(&main, kIdFormat)->setCurrentIndex(static_cast<int>(format));
     main.Tabs()->setCurrentIndex(0);
     EXPECT_EQ(Page().Group()->title(), group);
     EXPECT_EQ(list->headerItem()->text(ResultsList::kOutputColumn), column);
-    EXPECT_EQ(main.TrayIcon()->toolTip(), QString("Tamarind\nConvert WinFax fxd/fxm/fxr/fxs ") + tip);
+    EXPECT_EQ(main.TrayIcon()->toolTip().toStdString(), "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to " + extension);
+    Click(kIdGo);
+    EXPECT_EQ(messages.back(), "Warning: Select Save Dir,\nwhere your converted " + extension + " files should be");
   }
 }
 

@@ -15,6 +15,7 @@
 #include "gui/preview_pane.h"
 #include "gui_fixture.h"
 #include "support/real_pages.h"
+#include "support/fax_files.h"
 #include "support/winfax_pages.h"
 #include "window/profile.h"
 
@@ -26,11 +27,7 @@ using ::testing::HasSubstr;
 constexpr const char* kPageNames[] = {"text-fine-g4", "halftone-g4", "text-standard-g3"};
 
 std::string ThreePageFax(const test::ScopedTempDir& dir) {
-  std::vector<tools::WinFaxPageLayout> pages;
-  for (const char* name : kPageNames) pages.push_back(test::WinFaxPageOf(test::RealPageNamed(name)));
-  const std::string path = dir.File("three.fxd");
-  EXPECT_TRUE(tools::WriteWinFaxFile(path, pages));
-  return path;
+  return test::WriteFaxFile(dir.File("three.fxd"), {std::begin(kPageNames), std::end(kPageNames)});
 }
 
 // Waits until the page in view is drawn at the present zoom and turn.

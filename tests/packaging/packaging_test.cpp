@@ -21,11 +21,7 @@ namespace {
 using ::testing::HasSubstr;
 using test::ShellQuote;
 
-#ifdef TAMARIND_PACKAGES_WINDOW
-constexpr bool kWindow = true;
-#else
-constexpr bool kWindow = false;
-#endif
+constexpr bool kWindow = TAMARIND_PACKAGES_WINDOW;  // the build has the window
 
 constexpr const char* kAppId = "io.github.tamarind_fax.tamarind";
 

@@ -6,6 +6,7 @@
 
 #include "support/real_pages.h"
 #include "support/test_files.h"
+#include "support/fax_files.h"
 #include "support/winfax_pages.h"
 
 namespace tamarind {
@@ -16,11 +17,7 @@ using ::testing::HasSubstr;
 constexpr const char* kPageNames[] = {"text-fine-g4", "text-standard-g3", "halftone-g4"};
 
 std::string ThreePageFax(const test::ScopedTempDir& dir) {
-  std::vector<tools::WinFaxPageLayout> pages;
-  for (const char* name : kPageNames) pages.push_back(test::WinFaxPageOf(test::RealPageNamed(name)));
-  const std::string path = dir.File("three.fxd");
-  EXPECT_TRUE(tools::WriteWinFaxFile(path, pages));
-  return path;
+  return test::WriteFaxFile(dir.File("three.fxd"), {std::begin(kPageNames), std::end(kPageNames)});
 }
 
 // The reference page (independent decoder) as the viewer must show it at

@@ -67,7 +67,7 @@ void Stop(pid_t pid, int output, const ChildOptions& options, ChildResult& resul
     kill(-pid, graceful ? options.killSignal : SIGKILL);
     const auto signalled = Clock::now();
     if (!graceful) return;
-    const auto wait = sent < sends ? options.signalGap : std::chrono::milliseconds(std::chrono::seconds(20));
+    const auto wait = sent < sends ? options.signalGap : options.endGrace;
     if (Drain(output, result.output, signalled + wait)) {
       result.endedAfterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - signalled);
       return;

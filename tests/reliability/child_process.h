@@ -38,6 +38,11 @@ struct ChildOptions {
   // apart while the program runs (a second Ctrl-C).
   int killRepeats = 1;
   std::chrono::milliseconds signalGap{300};
+  // How long the program may take to end after the last planned signal
+  // other than SIGKILL before it counts as hung (timedOut) and is killed.
+  // This bounds a hang only: whether the signal stopped the work shows in
+  // what the run reports and leaves, which is the caller's to check.
+  std::chrono::milliseconds endGrace{std::chrono::seconds(20)};
   // Runs the program under /usr/bin/time for its peak resident set. (A
   // child spawned straight from this process may inherit our own peak in
   // its accounts: the kernel counts the address space it had before exec.)

@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "child_process.h"
@@ -12,6 +13,7 @@
 #include "jpeg_check.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
 #include "support/winfax_pages.h"
@@ -20,6 +22,7 @@
 namespace tamarind {
 namespace {
 
+using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
 
 std::set<std::string> Names(const std::string& folder) {
@@ -171,47 +174,72 @@ TEST(SecondInterrupt, EndsALongRunAtOnce) {
   EXPECT_EQ(names, (std::set<std::string>{"long.fxd", "out"}));
 }
 
-// One SIGTERM ends a run inside a long file, between pages or inside a
-// page's recognition, rather than once the file is done: the program ends by
-// the signal and the file given up leaves nothing, no output, no temporary
-// file. Cases: a PDF with a text layer (recognition: seconds a page), and
-// JPEG pages of a long fax.
-struct LongFileStop {
+// A signal the program handles, sent while every worker is inside a long
+// fax: each gives up its fax between pages or inside a page's recognition,
+// rather than once the file is done, and no further file is handed out,
+// though the files behind the long faxes are no faxes and would each be
+// done (failed) in an instant. The program ends by the signal, its report
+// counts no file done, and the faxes given up leave nothing: no output, no
+// temporary file. With more workers than files, the spare ones recognise
+// pages of the fax beside its own worker, and stop as well.
+struct LongFaxStop {
   const char* name;
+  int signal;
+  int workers;    // /j=
+  int longFaxes;  // one to each worker, the rest spare
+  int laterFiles;
   std::vector<std::string> switches;
-  int pages;
+  int pages;  // of each long fax
+  std::chrono::milliseconds signalAfter;
 };
 
-void PrintTo(const LongFileStop& stop, std::ostream* out) { *out << stop.name; }
+void PrintTo(const LongFaxStop& stop, std::ostream* out) { *out << stop.name; }
 
-class StopInsideAFile : public ::testing::TestWithParam<LongFileStop> {};
+class StopInsideLongFaxes : public ::testing::TestWithParam<LongFaxStop> {};
 
-TEST_P(StopInsideAFile, SigtermEndsTheRunAndLeavesNothing) {
+TEST_P(StopInsideLongFaxes, EndTheRunAndNoLaterFileIsStarted) {
+  const LongFaxStop& stop = GetParam();
   test::ScopedTempDir dir;
   for (const char* folder : {"in", "out", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
-  const std::vector<tools::WinFaxPageLayout> pages(static_cast<size_t>(GetParam().pages), Page("text-fine-g3"));
-  test::WriteFileBytes(dir.File("in/long.fxd"), tools::BuildWinFaxFile(pages));
+  const std::vector<tools::WinFaxPageLayout> pages(static_cast<size_t>(stop.pages), Page("text-fine-g4"));
+  const std::vector<uint8_t> longFax = tools::BuildWinFaxFile(pages);
+  // Handed out in name order: the long faxes first.
+  for (int i = 0; i < stop.longFaxes; ++i)
+    test::WriteFileBytes(dir.File("in/long" + std::to_string(i) + ".fxd"), longFax);
+  for (int i = 0; i < stop.laterFiles; ++i)
+    test::WriteFileText(dir.File("in/nofax" + std::to_string(i) + ".fxd"), "no fax");
   test::ChildOptions options;
-  options.arguments = {"/q", "/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/log=/dev/null"};
-  options.arguments.insert(options.arguments.end(), GetParam().switches.begin(), GetParam().switches.end());
+  options.arguments = {"/q", "/j=" + std::to_string(stop.workers), "/d=" + dir.File("in"), "/sd=" + dir.File("out"),
+                       "/log=" + dir.File("run.log")};
+  options.arguments.insert(options.arguments.end(), stop.switches.begin(), stop.switches.end());
   options.environment = {"TMPDIR=" + dir.File("tmp")};
-  // Recognition is started by then, and far from done.
-  options.limit = std::chrono::milliseconds(1500);
+  options.limit = stop.signalAfter;
   options.killAtLimit = true;
-  options.killSignal = SIGTERM;
+  options.killSignal = stop.signal;
   const test::ChildResult run = test::RunTamarind(options);
-  ASSERT_FALSE(run.timedOut) << "SIGTERM did not end the run";
+  ASSERT_FALSE(run.timedOut) << "the run did not end on the signal";
   EXPECT_FALSE(run.exited) << run.errors;
-  EXPECT_EQ(run.signal, SIGTERM);
+  EXPECT_EQ(run.signal, stop.signal);
+  const std::string log = test::ReadFileText(dir.File("run.log"));
+  EXPECT_THAT(log, HasSubstr("\r\nInterrupted by " + platform::SignalName(stop.signal) + ": 0 of " +
+                             std::to_string(stop.longFaxes + stop.laterFiles) + " files done\r\n"));
   EXPECT_EQ(Names(dir.File("out")), std::set<std::string>{});
   EXPECT_EQ(Names(dir.File("tmp")), std::set<std::string>{});
-  std::printf("%s: ended %lld ms after SIGTERM\n", GetParam().name, static_cast<long long>(run.endedAfterSignal.count()));
+  std::printf("%s: ended %lld ms after the signal\n", stop.name, static_cast<long long>(run.endedAfterSignal.count()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, StopInsideAFile,
-                         ::testing::Values(LongFileStop{"pdf_ocr", {"/fmt=pdf", "/ocr"}, 8},
-                                           LongFileStop{"jpeg", {}, 2000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// A JPEG page takes a few milliseconds, 800 of them seconds; recognition
+// takes seconds a page: the long faxes last well beyond the signal, on a
+// busy machine too.
+INSTANTIATE_TEST_SUITE_P(
+    Formats, StopInsideLongFaxes,
+    ::testing::Values(LongFaxStop{"jpeg_sigint", SIGINT, 1, 1, 20, {}, 800, std::chrono::milliseconds(1000)},
+                      LongFaxStop{"jpeg_sighup_3_workers", SIGHUP, 3, 3, 20, {}, 800, std::chrono::milliseconds(1000)},
+                      LongFaxStop{"pdf_ocr_sigterm", SIGTERM, 2, 2, 20, {"/fmt=pdf", "/ocr"}, 8,
+                                  std::chrono::milliseconds(1500)},
+                      LongFaxStop{"pdf_ocr_spare_worker_sigterm", SIGTERM, 2, 1, 0, {"/fmt=pdf", "/ocr"}, 8,
+                                  std::chrono::milliseconds(1500)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tamarind

@@ -34,13 +34,14 @@ bool ParsePgm(const std::string& bytes, Graymap& map) {
 
 }  // namespace
 
-void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
+std::string WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
   std::vector<tools::WinFaxPageLayout> specs;
   for (std::string_view name : pageNames) {
     specs.push_back(name.empty() ? tools::WinFaxPageLayout() : WinFaxPageOf(RealPageNamed(name)));
   }
   std::string error;
   if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
+  return path;
 }
 
 void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t lines) {

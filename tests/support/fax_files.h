@@ -16,8 +16,9 @@ namespace tamarind::test {
 // (it decodes to no row at all).
 inline constexpr std::string_view kEmptyPage = "";
 
-// Writes a WinFax file with the named pages, in order, to |path|.
-void WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames);
+// Writes a WinFax file with the named pages, in order, to |path|; returns
+// |path|.
+std::string WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames);
 
 // Writes a WinFax file of |pages| white fine pages of |width| x |lines|
 // (tiny ones make a long fax quick to convert).

@@ -200,16 +200,6 @@ const RealPage& RealPageNamed(std::string_view name) {
   throw std::out_of_range("no real test page " + std::string(name));
 }
 
-std::vector<uint8_t> ReverseBits(std::span<const uint8_t> bytes) {
-  std::vector<uint8_t> reversed(bytes.size());
-  std::transform(bytes.begin(), bytes.end(), reversed.begin(), [](uint8_t b) {
-    uint8_t r = 0;
-    for (int i = 0; i < 8; ++i) r = static_cast<uint8_t>(r | (((b >> i) & 1) << (7 - i)));
-    return r;
-  });
-  return reversed;
-}
-
 bool SameRow(const Bitmap& reference, int32_t ref_row, const FaxPage& page, int32_t page_row) {
   if (reference.width != page.width) return false;
   std::span<const uint8_t> expected = reference.Row(ref_row);

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/fax/fax_page.h"
+#include "tools/winfax_writer.h"
 
 namespace tamarind::test {
 
@@ -61,8 +62,9 @@ const std::vector<RealPage>& RealPages();
 const RealPage& RealPageNamed(std::string_view name);
 
 // Each byte with its bits in reverse order: MSB-first data in the
-// least-significant-bit-first form that WinFax files store.
-std::vector<uint8_t> ReverseBits(std::span<const uint8_t> bytes);
+// least-significant-bit-first form that WinFax files store. The test-file
+// writer's own, whose byte layout its test checks by hand.
+using tools::ReverseBits;
 
 // True when row |page_row| of |page| (1 = white) shows the same pixels as row
 // |ref_row| of |reference| (1 = black). Padding bits past the width are

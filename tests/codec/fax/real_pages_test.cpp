@@ -21,10 +21,5 @@ TEST(RealPagesTest, EveryPageHasCodedDataAndAReferenceWithInk) {
   }
 }
 
-TEST(RealPagesTest, ReverseBitsMirrorsEachByte) {
-  std::vector<uint8_t> bytes = {0x01, 0x03, 0xF0, 0xFF, 0x00, 0xA5};
-  EXPECT_EQ(ReverseBits(bytes), (std::vector<uint8_t>{0x80, 0xC0, 0x0F, 0xFF, 0x00, 0xA5}));
-}
-
 }  // namespace
 }  // namespace tamarind::test

@@ -20,11 +20,7 @@ namespace {
 using ::testing::HasSubstr;
 using test::ShellQuote;
 
-#ifdef TAMARIND_PACKAGES_WINDOW
-constexpr bool kWindow = true;
-#else
-constexpr bool kWindow = false;
-#endif
+constexpr bool kWindow = TAMARIND_PACKAGES_WINDOW;  // the build has the window
 
 struct Build {
   test::CommandResult run;      // scripts/package, its output ending with the package's path
