@@ -28,7 +28,7 @@ RowScale RecognisedRows(const FaxPage& page, int64_t most_pixels) {
   const PageGeometry geometry(page);
   const PageResolution resolution = TruePageResolution(page);
   const RowScale repeated = RowScale::Repeat(page.height, static_cast<int32_t>(geometry.RowRepeat()));
-  const int64_t square = int64_t{page.height} * resolution.x_dpi / resolution.y_dpi;
+  const int64_t square = (int64_t{page.height} * resolution.x_dpi + resolution.y_dpi / 2) / resolution.y_dpi;
   if (square <= repeated.image_rows || square > kMaxRecognisedDimension || square * page.width > most_pixels)
     return repeated;
   return RowScale{page.height, static_cast<int32_t>(square)};

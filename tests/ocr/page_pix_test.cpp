@@ -163,7 +163,7 @@ TEST(RecognisedRowsTest, SquaresThePixelsWithinTheBudget) {
     EXPECT_GE(rows.image_rows, shown.OutputHeight()) << name;
     EXPECT_LE(int64_t{c.width} * rows.image_rows, std::max(c.budget, c.width * shown.OutputHeight())) << name;
     EXPECT_LE(rows.image_rows, kMaxRecognisedDimension) << name;
-    if (c.squared) EXPECT_NEAR(rows.image_rows, square_rows, 1.0) << name;
+    if (c.squared) EXPECT_NEAR(rows.image_rows, square_rows, 0.5) << name;
     else EXPECT_EQ(rows.image_rows, shown.OutputHeight()) << name;
   }
 }
