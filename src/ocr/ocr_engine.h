@@ -20,9 +20,9 @@
 // page is recognised with square pixels: its rows are scaled to as many
 // an inch as it has pixels across (a fine page's 196 rows an inch become
 // 204, two rows in every 49 shown twice; a standard page's 98 become 204).
-// On the groff manual's pages this found a quarter of the words missed
-// before (recall 98.90% to 99.16% fine, 97.43% to 97.69% standard) at the
-// same processor time. A superfine page (391 rows an inch) keeps its rows,
+// On the groff manual's pages this found a tenth to a quarter of the
+// words missed before (recall 98.90% to 99.16% fine, 97.43% to 97.69%
+// standard) at the same processor time. A superfine page (391 rows an inch) keeps its rows,
 // and so does a page whose scaled image would be over its pixel budget,
 // which is counted on the page as every output shows it (PageGeometry).
 // Tesseract is told the true resolution across.
