@@ -170,7 +170,7 @@ int main(int argc, char** argv) try {
     const double recall = Recall(set, results);
     const double pages = static_cast<double>(set.pages.size());
     const double scaling = one_worker.wall / all_workers.wall;
-    std::printf("%-16s 1 worker %5.2f pages/s   %u workers %5.2f pages/s (%.2fx)   recall %5.1f%% (target %.0f%%)\n"
+    std::printf("%-16s 1 worker %5.2f pages/s   %u workers %5.2f pages/s (%.2fx)   recall %6.2f%% (target %.0f%%)\n"
                 "%-16s per processor second: 1 worker %.2f pages, %u workers %.2f pages\n",
                 set.name, pages / one_worker.wall, all, pages / all_workers.wall, scaling, 100 * recall,
                 100 * set.recall_target, "", pages / one_worker.cpu, all, pages / all_workers.cpu);

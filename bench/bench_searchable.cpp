@@ -218,7 +218,7 @@ void Print(const Result& r, size_t pages) {
   std::printf("%-34s %6.2f pages/s  %7.1f s  %7.1f processor s  load %4.1f  %10lld bytes", r.name.c_str(),
               static_cast<double>(pages) / r.timing.wall, r.timing.wall, r.timing.cpu, r.timing.load,
               static_cast<long long>(r.bytes));
-  if (r.recall >= 0) std::printf("  recall %5.1f%%", 100 * r.recall);
+  if (r.recall >= 0) std::printf("  recall %6.2f%%", 100 * r.recall);
   std::printf("\n");
 }
 

@@ -25,7 +25,8 @@ namespace {
 // largest page taken and the costliest to code): JPEG 70 MB, PDF 128 MB
 // (the page's Group 4 code is held whole until its length is known), TIFF
 // 62 MB. A text page of that size takes less. The bounds leave a quarter
-// besides.
+// besides (a PDF also keeps up to 4 MB of its earlier pages' images, to
+// share one a later page repeats).
 constexpr int64_t kMiB = int64_t{1} << 20;
 constexpr int64_t kJpegWorkerBytes = 88 * kMiB;
 constexpr int64_t kPdfWorkerBytes = 160 * kMiB;

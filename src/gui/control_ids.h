@@ -48,6 +48,7 @@ inline constexpr int kIdOutputGroup = 1061;
 inline constexpr int kIdFormat = 1058;
 inline constexpr int kIdRecognizeText = 1059;
 inline constexpr int kIdOcrLanguages = 1060;
+inline constexpr int kIdEmbedSource = 1062;
 
 // About box.
 inline constexpr int kIdHomeLink = 1010;

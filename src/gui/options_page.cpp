@@ -84,6 +84,8 @@ void OptionsPage::CreateControls() {
   recalculate_ = check("Re-caculate Scan Lines", kIdRecalculate, 142, 60, 123);
   recalculate_->setVisible(false);
   recalculate_->setEnabled(false);
+  embedSource_ = check("Embed original", kIdEmbedSource, 142, 60, 123);
+  embedSource_->setToolTip(QStringLiteral("A PDF carries its fax file, byte for byte (PDF/A-3b)"));
   place(new QLabel(QStringLiteral("Quality"), this), 0, 142, 72, 29, 8);
   quality_ = place(new QLineEdit(this), kIdQuality, 173, 69, 30, 14);
   place(new QLabel(RangeText(kQualityRange), this), 0, 205, 72, 21, 8);
@@ -136,6 +138,7 @@ void OptionsPage::ConnectSignals() {
   connect(convertFiles_, &QRadioButton::clicked, this, &OptionsPage::OnSourceKindChanged);
   connect(autoConvert_, &QCheckBox::clicked, this, &OptionsPage::ApplyAutoConvert);
   connect(recognizeText_, &QCheckBox::toggled, this, &OptionsPage::OnTextRecognitionToggled);
+  connect(format_, &QComboBox::currentIndexChanged, this, &OptionsPage::OnFormatChanged);
 }
 
 void OptionsPage::WriteControls() {
@@ -155,6 +158,8 @@ void OptionsPage::WriteControls() {
   recognizeText_->setChecked(conversion.recognizeText);
   ocrLanguages_->setCurrentText(ToDisplay(conversion.ocrLanguages));
   OnTextRecognitionToggled();
+  embedSource_->setChecked(conversion.embedSource);
+  OnFormatChanged();
   // The rules of a click on the source kind, without unchecking anything:
   // in file mode there is no tree to walk, mirror or watch.
   for (QCheckBox* box : {includeSubdir_, keepHierarchy_, autoConvert_}) box->setEnabled(convertDirectory_->isChecked());
@@ -172,6 +177,7 @@ void OptionsPage::ReadControlValues() {
   conversion.recognizeText = recognizeText_->isChecked();
   if (std::string languages = FromControl(ocrLanguages_->currentText().trimmed()); !languages.empty())
     conversion.ocrLanguages = languages;
+  conversion.embedSource = embedSource_->isChecked();
   options_.autoConvert = autoConvert_->isChecked();
   // The user cannot change "Recaculate" (its box is hidden), so the value
   // the file had goes back unchanged, whatever number it was.
@@ -207,6 +213,10 @@ void OptionsPage::OnSourceKindChanged() {
 }
 
 void OptionsPage::OnTextRecognitionToggled() { ocrLanguages_->setEnabled(recognizeText_->isChecked()); }
+
+void OptionsPage::OnFormatChanged() {
+  embedSource_->setEnabled(CanEmbedSource(static_cast<OutputFormat>(std::max(0, format_->currentIndex()))));
+}
 
 void OptionsPage::ChooseSourceKind(bool files) {
   QRadioButton* button = files ? convertFiles_ : convertDirectory_;

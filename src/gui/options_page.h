@@ -1,6 +1,6 @@
 // The "Options" tab: how the source is read, how outputs are named and
-// stamped, the JPEG quality, the output format, text recognition and the
-// automatic conversion.
+// stamped (and whether a PDF carries its fax), the JPEG quality, the
+// output format, text recognition and the automatic conversion.
 #pragma once
 
 #include <QWidget>
@@ -59,6 +59,7 @@ class OptionsPage : public QWidget {
   std::array<std::pair<QLineEdit*, IntRange>, 2> NumberBoxes() const;
   void OnSourceKindChanged();
   void OnTextRecognitionToggled();
+  void OnFormatChanged();
 
   PageOptions options_;
   AnchoredLayout layout_;
@@ -70,6 +71,7 @@ class OptionsPage : public QWidget {
   QCheckBox* keepHierarchy_ = nullptr;
   QCheckBox* keepExtension_ = nullptr;
   QCheckBox* recalculate_ = nullptr;
+  QCheckBox* embedSource_ = nullptr;  // in the hidden "Re-caculate" box's place
   QLineEdit* quality_ = nullptr;
   QCheckBox* optimize_ = nullptr;
   QCheckBox* autoConvert_ = nullptr;

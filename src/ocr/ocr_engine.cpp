@@ -23,8 +23,6 @@
 namespace tamarind::ocr {
 namespace {
 
-// Tesseract keeps coordinates in 16 bits.
-constexpr int32_t kMaxRecognisedDimension = 32767;
 // A reading whose mean word confidence reaches this is taken as upright
 // without asking the orientation detection (a fifth of a second a page):
 // upright text pages read 90 here, the same pages upside down 32 to 38.
@@ -123,10 +121,10 @@ using TesseractText = std::unique_ptr<char[], TextDeleter>;
 // Where the boxes Tesseract finds in |recognised| lie in the stored page.
 struct BoxMapping {
   const Pix& recognised;
-  int row_repeat;
+  RowScale rows;
   bool turned;
 
-  PixelBox ToPage(const PixelBox& found) const { return BoxOnPage(recognised, found, row_repeat, turned); }
+  PixelBox ToPage(const PixelBox& found) const { return BoxOnPage(recognised, found, rows, turned); }
 };
 
 std::vector<Word> WordsOf(tesseract::TessBaseAPI& tesseract, const BoxMapping& mapping) {
@@ -174,7 +172,7 @@ struct OcrEngine::Tesseracts {
 
   bool IsUpsideDown(Pix& pix, int dpi);
   platform::Expected<Reading> Read(Pix& pix, int dpi, const BoxMapping& mapping, PageWatch& watch);
-  platform::Expected<PageText> ReadEitherWayUp(Pix& pix, int dpi, int row_repeat, PageWatch& watch);
+  platform::Expected<PageText> ReadEitherWayUp(Pix& pix, int dpi, RowScale rows, PageWatch& watch);
 };
 
 bool OcrEngine::Tesseracts::IsUpsideDown(Pix& pix, int dpi) {
@@ -213,16 +211,16 @@ platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const
 // Reads the page as stored; a poor reading of a page the orientation
 // detection finds upside down is read again turned, and the more confident
 // reading is kept.
-platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, int row_repeat,
+platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, RowScale rows,
                                                                    PageWatch& watch) {
-  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping{pix, row_repeat, false}, watch);
+  platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping{pix, rows, false}, watch);
   if (!upright) return std::move(upright).failure();
   if (upright->confidence >= kConfidentReading || watch.Ended() || !IsUpsideDown(pix, dpi))
     return std::move(upright->text);
 
   PixPtr turned_pix = Rotated180(pix);
   if (!turned_pix) return platform::Failure{"out of memory for text recognition"};
-  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping{*turned_pix, row_repeat, true}, watch);
+  platform::Expected<Reading> turned = Read(*turned_pix, dpi, BoxMapping{*turned_pix, rows, true}, watch);
   if (!turned || turned->confidence <= upright->confidence) return std::move(upright->text);
   turned->text.rotation = 180;
   return std::move(turned->text);
@@ -276,19 +274,20 @@ Recognition OcrEngine::Recognise(const FaxPage& page, const RecognitionLimits& l
     const bool tooLarge = !geometry.Empty() && HoldsRows(page);
     return Unrecognised(tooLarge ? Unread::kTooLarge : Unread::kFailed, fits.reason());
   }
-  const int row_repeat = static_cast<int>(geometry.RowRepeat());
-  const int64_t pixels = geometry.Width() * geometry.OutputHeight();
-  if (pixels > (limits.pixels > 0 ? limits.pixels : kMaxRecognisedPixels))
+  const int64_t most_pixels = limits.pixels > 0 ? limits.pixels : kMaxRecognisedPixels;
+  if (geometry.Width() * geometry.OutputHeight() > most_pixels)
     return Unrecognised(Unread::kTooLarge, "the page is too large for text recognition (" + SizeText(page) + ")");
-  const double seconds = limits.seconds > 0 ? limits.seconds : RecognitionSecondsFor(pixels);
+  const RowScale rows = RecognisedRows(page, most_pixels);
+  const double seconds =
+      limits.seconds > 0 ? limits.seconds : RecognitionSecondsFor(geometry.Width() * rows.image_rows);
   PageWatch watch(limits.stop, seconds);
   KeepParallelRegionsOnThisThread();
   try {
-    PixPtr pix = PixOfPage(page, row_repeat);
+    PixPtr pix = PixOfPage(page, rows);
     if (!pix) return Unrecognised(Unread::kFailed, "out of memory for text recognition");
     const int dpi = static_cast<int>(std::lround(resolution.x));
-    pixSetResolution(pix.get(), dpi, static_cast<int>(std::lround(resolution.y * row_repeat)));
-    platform::Expected<PageText> text = tesseracts_->ReadEitherWayUp(*pix, dpi, row_repeat, watch);
+    pixSetResolution(pix.get(), dpi, static_cast<int>(std::lround(resolution.y * rows.image_rows / rows.page_rows)));
+    platform::Expected<PageText> text = tesseracts_->ReadEitherWayUp(*pix, dpi, rows, watch);
     if (watch.Why() == Unread::kStopped) return Unrecognised(Unread::kStopped, "text recognition stopped");
     if (watch.Why() == Unread::kTooLarge) {
       char budget[32];

@@ -16,10 +16,16 @@
 // parallel region Tesseract opens then runs on that thread alone. Only the
 // calling thread's setting changes.
 //
-// Resolution. A page is recognised at its true resolution (204 dpi across
-// a 1728-pixel row, 98, 196 or 391 rows per inch), with its rows repeated
-// as every output repeats them (PageGeometry): twice on a standard-
-// resolution page. Tesseract is told the true resolution.
+// Resolution. Tesseract takes one resolution for both directions, so a
+// page is recognised with square pixels: its rows are scaled to as many
+// an inch as it has pixels across (a fine page's 196 rows an inch become
+// 204, two rows in every 49 shown twice; a standard page's 98 become 204).
+// On the groff manual's pages this found a tenth to a quarter of the
+// words missed before (recall 98.90% to 99.16% fine, 97.43% to 97.69%
+// standard) at the same processor time. A superfine page (391 rows an inch) keeps its rows,
+// and so does a page whose scaled image would be over its pixel budget,
+// which is counted on the page as every output shows it (PageGeometry).
+// Tesseract is told the true resolution across.
 //
 // Page geometry. Boxes are in the page's own pixels as stored in the
 // FaxPage: x in columns, y in rows with row 0 at the top (a standard page's
@@ -83,6 +89,10 @@ struct PageText {
   std::string text;         // the page's plain text, UTF-8, lines ending in '\n'
   int rotation = 0;         // 0, or 180 when the page is stored upside down
 };
+
+// The most pixels either way of the image Tesseract reads, which keeps
+// coordinates in 16 bits.
+inline constexpr int32_t kMaxRecognisedDimension = 32767;
 
 // The most pixels (rows repeated) of a page recognition takes: 2^24, an A3
 // page at 196 lines per inch or an A4 page at 391. See ocr_engine.cpp.

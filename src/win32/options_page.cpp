@@ -54,6 +54,9 @@ INT_PTR OptionsPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
           return TRUE;
         case IDC_AUTO_CONVERT: ApplyAutoConvert(); return TRUE;
         case IDC_RECOGNIZE_TEXT: EnableControl(window_, IDC_OCR_LANGUAGES, IsChecked(window_, IDC_RECOGNIZE_TEXT)); return TRUE;
+        case IDC_FORMAT:
+          if (HIWORD(wParam) == CBN_SELCHANGE) EnableControl(window_, IDC_EMBED_SOURCE, CanEmbedSource(ChosenFormat()));
+          return TRUE;
         case IDOK: ReadControls(); return TRUE;
         case IDCANCEL: return TRUE;
       }
@@ -80,9 +83,16 @@ void OptionsPage::WriteControls() {
   SetChecked(window_, IDC_RECOGNIZE_TEXT, conversion.recognizeText);
   SetControlText(window_, IDC_OCR_LANGUAGES, conversion.ocrLanguages);
   EnableControl(window_, IDC_OCR_LANGUAGES, conversion.recognizeText);
+  SetChecked(window_, IDC_EMBED_SOURCE, conversion.embedSource);
+  EnableControl(window_, IDC_EMBED_SOURCE, CanEmbedSource(conversion.format));
   EnableControl(window_, IDC_MINUTES, !options_.autoConvert);
   // In file mode there is no tree to walk, mirror or watch.
   for (int id : kFolderOnly) EnableControl(window_, id, !conversion.convertFiles);
+}
+
+OutputFormat OptionsPage::ChosenFormat() const {
+  const LRESULT format = SendDlgItemMessageW(window_, IDC_FORMAT, CB_GETCURSEL, 0, 0);
+  return static_cast<OutputFormat>(format == CB_ERR ? 0 : format);
 }
 
 void OptionsPage::ReadControlValues() {
@@ -93,11 +103,11 @@ void OptionsPage::ReadControlValues() {
   conversion.keepDate = IsChecked(window_, IDC_KEEP_DATE);
   conversion.keepExtension = IsChecked(window_, IDC_KEEP_EXTENSION);
   conversion.optimize = IsChecked(window_, IDC_OPTIMIZE);
-  const LRESULT format = SendDlgItemMessageW(window_, IDC_FORMAT, CB_GETCURSEL, 0, 0);
-  conversion.format = static_cast<OutputFormat>(format == CB_ERR ? 0 : format);
+  conversion.format = ChosenFormat();
   conversion.recognizeText = IsChecked(window_, IDC_RECOGNIZE_TEXT);
   if (std::string languages = ControlText(window_, IDC_OCR_LANGUAGES); !languages.empty())
     conversion.ocrLanguages = languages;
+  conversion.embedSource = IsChecked(window_, IDC_EMBED_SOURCE);
   options_.autoConvert = IsChecked(window_, IDC_AUTO_CONVERT);
   // An empty box or a number out of range keeps the value in effect, and
   // says so: a beep, the value back, the focus on the box.

@@ -34,6 +34,8 @@ class OptionsPage : public ModelessDialog {
   void WriteControls();
   void ReadControlValues();
   void OnSourceKindChanged();
+  // The format the combo box shows (JPEG when none is chosen).
+  OutputFormat ChosenFormat() const;
 
   PageOptions options_;
   AutoConvertSink sink_;

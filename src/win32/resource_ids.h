@@ -52,6 +52,7 @@
 #define IDC_FORMAT 1058
 #define IDC_RECOGNIZE_TEXT 1059
 #define IDC_OCR_LANGUAGES 1060
+#define IDC_EMBED_SOURCE 1062
 
 // About box.
 #define IDC_HOME_LINK 1010

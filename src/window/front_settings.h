@@ -45,11 +45,17 @@ struct IntRange {
 inline constexpr IntRange kQualityRange{1, 100};
 inline constexpr IntRange kCycleMinutesRange{1, 35791};
 
+// "Embed original" (ConversionOptions::embedSource) means something for
+// PDFs only; for the other formats the window shows it, kept as it was,
+// but not to be changed.
+constexpr bool CanEmbedSource(OutputFormat format) { return format == OutputFormat::Pdf; }
+
 // Keys missing from the file take the defaults above; "Recaculate" takes
 // |recalcLinesDefault| (the value already in effect). Besides the ten
 // numbered keys, "Format" keeps the output format by name (jpg, pdf, tif;
 // an unknown name reads as jpg), "Ocr" whether text is recognised and
-// "OcrLanguages" its languages. A quality or period
+// "OcrLanguages" its languages, "Embed" whether a PDF carries its fax. A
+// quality or period
 // outside its range is held to it.
 PageOptions ReadPageOptions(const ProfileFile& profile, int recalcLinesDefault);
 void WritePageOptions(ProfileFile& profile, const PageOptions& options);

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -79,6 +80,39 @@ TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
   EXPECT_THAT(text, HasSubstr("[Elsewhere]\nx=y\n"));
   ProfileFile saved = ProfileFile::Load(processPaths.settingsPath);
   EXPECT_EQ(saved.GetString("Main", "FaxDir", ""), "\"/srv/my faxes\" a.fxd \"b c.fxd\"");
+}
+
+// "Embed original" shows the saved "Embed", can be changed for PDFs only
+// (other formats keep it as it was), sits clear of the other controls, and
+// reaches the Convert tab and the settings file.
+TEST_F(WindowTest, EmbedOriginalIsForPdfsOnlyAndKeepsItsState) {
+  test::WriteFileText(processPaths.settingsPath, "[Options]\nFormat=pdf\nEmbed=1\n");
+  MainDialog& main = Open();
+  main.Tabs()->setCurrentIndex(1);
+  auto* embed = Control<QCheckBox>(&main, kIdEmbedSource);
+  auto* format = Control<QComboBox>(&main, kIdFormat);
+  EXPECT_TRUE(Page().Options().embedSource);
+  EXPECT_TRUE(embed->isChecked());
+  EXPECT_TRUE(embed->isEnabled());
+  ASSERT_TRUE(embed->isVisible());
+  for (QWidget* other : embed->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == embed || !other->isVisible() || qobject_cast<QGroupBox*>(other)) continue;
+    EXPECT_FALSE(other->geometry().intersects(embed->geometry())) << other->metaObject()->className();
+  }
+
+  for (OutputFormat other : {OutputFormat::Jpeg, OutputFormat::Tiff}) {
+    format->setCurrentIndex(static_cast<int>(other));
+    EXPECT_FALSE(embed->isEnabled()) << static_cast<int>(other);
+    EXPECT_TRUE(embed->isChecked()) << static_cast<int>(other);
+  }
+  format->setCurrentIndex(static_cast<int>(OutputFormat::Pdf));
+  ASSERT_TRUE(embed->isEnabled());
+  Click(kIdEmbedSource);  // off
+  main.Tabs()->setCurrentIndex(0);
+  EXPECT_FALSE(Page().Options().embedSource);
+  main.CloseAll(1);
+  EXPECT_FALSE(ReadPageOptions(ProfileFile::Load(processPaths.settingsPath), 0).conversion.embedSource);
+  EXPECT_THAT(test::ReadFileText(processPaths.settingsPath), HasSubstr("Embed=0\n"));
 }
 
 TEST_F(WindowTest, SavedAutomaticConversionStartsTheTimerAtStart) {

@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Pages, RecognisedPageTest,
 
 // Pages Tesseract cannot take, or that are past their budget, are refused
 // with a reason before Tesseract sees them: it would never ask whether to
-// stop.
+// stop. The budget is the page's, not that of the image Tesseract reads.
 TEST(OcrEngineTest, RefusesPagesItCannotReadBeforeReadingThem) {
   FaxPage empty;
   FaxPage short_of_rows = test::FaxPageOf(test::DocumentPages().at(0).standard, false);
@@ -159,6 +159,11 @@ TEST(OcrEngineTest, RefusesPagesItCannotReadBeforeReadingThem) {
     EXPECT_EQ(read.unread, c.why) << c.page->width << " x " << c.page->height << ": " << read.reason;
     EXPECT_EQ(asked, 0) << c.page->width << " x " << c.page->height << " reached Tesseract";
   }
+  // A page within its budget as every output shows it is read, though its
+  // rows made square would be over it.
+  const FaxPage at_budget = test::SolidPage(1728, 100, 200, true);
+  Recognition read = Engine().Recognise(at_budget, {.stop = {}, .seconds = 0, .pixels = 1728 * 100});
+  EXPECT_TRUE(read.ok()) << read.reason;
 }
 
 // A reading that is running ends at the caller's stop, and once its page's

@@ -60,8 +60,10 @@ struct PdfEmbeddedSource {
 // Usage: construct on a fresh atomic output file, AddPage() each page in
 // order, Finish(), then commit the file; discard it when Finish() fails.
 //
-// Pages are streamed: only the page being added is held in memory, and an
-// embedded source is copied in pieces. The same pages, DocumentInfo and
+// Pages are streamed: only the page being added is held in memory, with
+// the coded images of earlier pages up to 4 MiB (a page whose image is
+// byte for byte one of them shows that image object), and an embedded
+// source is copied in pieces. The same pages, DocumentInfo and
 // source give the same bytes every time (the file identifier is a digest
 // of the content; no clock is read).
 //

@@ -321,6 +321,68 @@ TEST_F(PdfDocumentWriterTest, TheSameInputGivesTheSameBytesAndOtherInputAnotherI
   EXPECT_NE(id(other), id(bytes_));
 }
 
+// A blank page with one black pixel in its top row at |x|.
+FaxPage DotPage(int32_t x) {
+  FaxPage page = test::SolidPage(1728, 300, 200, true);
+  page.bits[static_cast<size_t>(x / 8)] &= static_cast<uint8_t>(~(0x80 >> (x % 8)));
+  return page;
+}
+
+// Pages whose images code to the same bytes at the same size show one
+// image object, each page still its own pixels at its own size: a page
+// sent twice, and blank pages, which code alike at every width (so a
+// blank page of another width must not share) and at every resolution
+// (so one filed at another may). A dot 8 or 9 pixels in codes to as many
+// bytes either way, but not the same.
+TEST(PdfSharedImageTest, PagesCodedAlikeAtOneSizeShareAnImageAndShowTheirOwnPixels) {
+  SetZone();
+  const FaxPage& text = ArchivePages()[1].page;
+  const std::vector<FaxPage> pages = {text,
+                                      ArchivePages()[2].page,
+                                      text,
+                                      test::SolidPage(1728, 300, 200, true),
+                                      test::SolidPage(2048, 300, 200, true),
+                                      test::SolidPage(1728, 300, 100, true),
+                                      DotPage(8),
+                                      DotPage(9)};
+  const size_t shown_by[] = {0, 1, 0, 3, 4, 3, 6, 7};  // the first page with the same image
+  ScopedTempDir dir;
+  const std::string pdf = dir.File("shared.pdf"), rendered = dir.File("page.pbm");
+  Write(pdf, {"shared.fxd", kModified}, pages.size(),
+        [&](PdfDocumentWriter& writer, size_t n) { ASSERT_TRUE(writer.AddPage(pages[n]).ok()); });
+  const std::string images = Tool("pdfimages -list " + ShellQuote(pdf));
+
+  std::vector<std::string> objects;
+  for (size_t n = 0; n < pages.size(); ++n) {
+    SCOPED_TRACE("page " + std::to_string(n + 1));
+    const FaxPage& page = pages[n];
+    const PageResolution resolution = TruePageResolution(page);
+    const std::string number = std::to_string(n + 1);
+    // page num type width height color comp bpc enc interp object ID x-ppi y-ppi
+    std::smatch listed;
+    ASSERT_TRUE(std::regex_search(images, listed,
+                                  std::regex("\\n\\s*" + number + "\\s+\\d+\\s+image\\s+" + std::to_string(page.width) +
+                                             "\\s+" + std::to_string(page.height) +
+                                             "\\s+gray\\s+1\\s+1\\s+ccitt\\s+no\\s+(\\d+)\\s+0\\s+" +
+                                             std::to_string(resolution.x_dpi) + "\\s+" +
+                                             std::to_string(resolution.y_dpi) + "\\s")))
+        << images;
+    objects.push_back(listed[1].str());
+    for (size_t earlier = 0; earlier < n; ++earlier)
+      EXPECT_EQ(objects[earlier] == objects[n], earlier == shown_by[n]) << "against page " << earlier + 1;
+
+    Tool("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw -r" + std::to_string(resolution.x_dpi) + "x" +
+         std::to_string(resolution.y_dpi) + " -dFirstPage=" + number + " -dLastPage=" + number +
+         " -sOutputFile=" + ShellQuote(rendered) + " " + ShellQuote(pdf));
+    const test::Bitmap shown = test::ReadPbm(rendered);
+    ASSERT_EQ(shown.width, page.width);
+    ASSERT_EQ(shown.height, page.height);
+    int32_t wrong_rows = 0;
+    for (int32_t y = 0; y < page.height; ++y) wrong_rows += !test::SameRow(shown, y, page, y);
+    EXPECT_EQ(wrong_rows, 0);
+  }
+}
+
 // PDF/A allows no page side over 14,400 units; a longer page is drawn in
 // larger units, which Ghostscript (as Acrobat) honours.
 TEST(PdfLongPageTest, KeepsItsSizeInLargerUnits) {
