@@ -319,16 +319,18 @@ void CheckPage(const Pdf& pdf, int object, const FuzzedPage& given, std::optiona
   Expect(tamarind::fuzz::SamePixels(decoded, page), "the image decodes to the page");
 }
 
+// The file specification's strings are read in order: the name in /F
+// may hold any text, a key's among them.
 void CheckSource(const Pdf& pdf, const std::string& source, const std::string& name) {
   const string_view catalog = pdf.Object(Ref(pdf.Trailer(), "/Root "));
   const std::u32string listed = Utf16(After(catalog, "/EmbeddedFiles << /Names ["));
-  const string_view specification = pdf.Object(Ref(After(catalog, "/EmbeddedFiles << /Names [<"), "> "));
-  Expect(Utf16(After(specification, "/UF ")) == listed, "the file is listed under its name");
-  string_view ascii = After(specification, "/F ");
-  const std::string shown = Literal(ascii);
+  string_view specification = After(pdf.Object(Ref(After(catalog, "/EmbeddedFiles << /Names [<"), "> ")), "/F ");
+  const std::string shown = Literal(specification);
   Expect(shown.size() == listed.size() &&
              std::all_of(shown.begin(), shown.end(), [](char c) { return c >= 0x20 && c < 0x7F; }),
          "/F is the name in printable ASCII");
+  Expect(specification.starts_with(" /UF ") && Utf16(specification.substr(5)) == listed,
+         "the file is listed under its name");
   Expect(listed == tamarind::pdf_internal::MetadataText(name), "the source keeps its name");
   const int embedded = Ref(specification, "/EF << /F ");
   Expect(pdf.Stream(embedded) == source, "the source comes back byte for byte");
@@ -354,7 +356,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sourceName = in.ConsumeRandomLengthString(32);
   }
   std::vector<uint8_t> font = kFont;
-  for (int damage = in.ConsumeIntegralInRange(0, 2); damage > 0; --damage) {
+  for (int damage = in.ConsumeIntegralInRange(0, 4); damage > 0; --damage) {
     const auto at = in.ConsumeIntegralInRange<size_t>(0, font.size() - 1);
     font[at] = in.ConsumeIntegral<uint8_t>();
   }
