@@ -254,7 +254,8 @@ void CheckWord(string_view& layer, const tamarind::PdfWord& word, const tamarind
   const double sign = turned ? -1 : 1;
   Expect(std::abs(sign * across * static_cast<double>(text.size()) * font.advance - (x1 - x0)) <= 0.05 + 1e-9,
          "a word spans its box within a twentieth of a pixel");
-  Expect(std::abs(sign * down - (y1 - y0) / font.height) <= 0.005 + 1e-9, "a word's height is its box's");
+  Expect(std::abs(sign * down * font.height - (y1 - y0)) <= 0.05 + 1e-9,
+         "a word's height is its box's within a twentieth of a pixel");
   Expect(e == (turned ? x1 : x0) && f == page.height - (turned ? y0 : y1), "a word starts at its box's corner");
   Expect(layer.starts_with("Tm "), "Tm");
   layer.remove_prefix(3);
