@@ -1,12 +1,14 @@
 // The command line's two forms against each other: fuzzed switches and
 // words, given as the shell splits them and as one text (values with
 // blanks in double quotes, where a switch takes them so), must give the
-// same options, file list, refusals, warnings and result. And a shard or a
-// rescan period is taken exactly when it is one.
+// same options, file list, refusals, warnings and result. A shard or a
+// rescan period that is not one refuses the command line; the last shard
+// given is the one taken.
 #include <fcntl.h>
 #include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
