@@ -4,14 +4,10 @@
 //
 // Input: width (2 bytes), height (1 byte), resolution code, quality,
 // tables, then the page's bits (repeated to fill the page).
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,30 +15,22 @@
 #include "codec/bmp/page_bmp.h"
 #include "codec/jpeg/bilevel_jpeg.h"
 #include "codec/jpeg/jpeg_writer.h"
-#include "platform/paths.h"
+#include "fuzz_input.h"
 #include "platform/temp_file.h"
 
 namespace {
 
 constexpr size_t kHeaderBytes = 6;
 
+// A scratch folder and the temporary BMP in it.
 struct Workspace {
-  std::string folder;
-  std::unique_ptr<tamarind::platform::PrivateTempFile> bmp;
-
-  Workspace() {
-    std::string pattern = tamarind::platform::JoinPath(tamarind::platform::TempFolder(), "fuzz-bilevel-XXXXXX");
-    if (!mkdtemp(pattern.data())) abort();
-    folder = pattern;
+  tamarind::fuzz::ScratchFolder scratch{"fuzz-bilevel"};
+  const std::string& folder = scratch.Path();
+  std::unique_ptr<tamarind::platform::PrivateTempFile> bmp = [this] {
     auto created = tamarind::platform::PrivateTempFile::Create(folder, "page", ".bmp");
-    if (!created) abort();
-    bmp = std::move(*created);
-  }
-  ~Workspace() {
-    bmp.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  }
+    tamarind::fuzz::Expect(created.ok(), "a temporary BMP can be made");
+    return std::move(*created);
+  }();
 };
 
 tamarind::FaxPage PageOf(const uint8_t* data, size_t size) {
@@ -56,11 +44,6 @@ tamarind::FaxPage PageOf(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < page.bits.size(); ++i)
     page.bits[i] = size > kHeaderBytes ? data[kHeaderBytes + i % (size - kHeaderBytes)] : 0xFF;
   return page;
-}
-
-std::vector<uint8_t> Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace
@@ -83,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t length = 0;
   std::FILE* memory = open_memstream(&buffer, &length);
   if (!memory || !jpeg->Write(memory) || std::fclose(memory) != 0) abort();
-  const bool same = Bytes(reference) == std::vector<uint8_t>(buffer, buffer + length);
+  const bool same = tamarind::fuzz::FileBytes(reference) == std::vector<uint8_t>(buffer, buffer + length);
   std::free(buffer);
   std::filesystem::remove(reference);
   if (!same) abort();

@@ -1,7 +1,5 @@
 // Feeds arbitrary bytes to the JPEG stage as its BMP: every input must end
 // in a result code (never an exit or a crash) and leave no temporary file.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -9,28 +7,20 @@
 #include <span>
 
 #include "codec/jpeg/jpeg_writer.h"
-#include "platform/paths.h"
+#include "fuzz_input.h"
 #include "platform/temp_file.h"
 
 namespace {
 
+// A scratch folder and the temporary BMP in it.
 struct Workspace {
-  std::string folder;
-  std::unique_ptr<tamarind::platform::PrivateTempFile> bmp;
-
-  Workspace() {
-    std::string pattern = tamarind::platform::JoinPath(tamarind::platform::TempFolder(), "fuzz-jpeg-XXXXXX");
-    if (!mkdtemp(pattern.data())) abort();
-    folder = pattern;
-    auto made = tamarind::platform::PrivateTempFile::Create(folder, "input", ".bmp");
-    if (!made) abort();
-    bmp = std::move(*made);
-  }
-  ~Workspace() {
-    bmp.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  }
+  tamarind::fuzz::ScratchFolder scratch{"fuzz-jpeg"};
+  const std::string& folder = scratch.Path();
+  std::unique_ptr<tamarind::platform::PrivateTempFile> bmp = [this] {
+    auto created = tamarind::platform::PrivateTempFile::Create(folder, "input", ".bmp");
+    tamarind::fuzz::Expect(created.ok(), "a temporary BMP can be made");
+    return std::move(*created);
+  }();
 };
 
 }  // namespace

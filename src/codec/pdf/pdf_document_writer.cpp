@@ -45,10 +45,11 @@ std::string Number(double value, int decimals = 4) {
 }
 
 // The decimals a text size needs so that a word |span| sizes long (its
-// width at size 1) comes out within a twentieth of a pixel: two for most
-// words, more for long ones.
+// width or height at size 1) comes out within a twentieth of a pixel: two
+// for most words, more for long ones. The most a span can be is 16,383
+// glyphs of 65,535 em (a font of one unit per em), which eleven give.
 int SizeDecimals(double span) {
-  return std::clamp(static_cast<int>(std::ceil(std::log10(std::max(10 * span, 1.0)))), 2, 6);
+  return std::clamp(static_cast<int>(std::ceil(std::log10(std::max(10 * span, 1.0)))), 2, 11);
 }
 
 std::string Ref(int object) { return std::to_string(object) + " 0 R"; }
@@ -371,11 +372,11 @@ class PdfDocumentWriter::Impl {
   // is a whole number; the text rise lifts each glyph's box by the font's
   // descent, so that a word's matrix puts its box's edge, not its baseline,
   // on that corner. Each word: its matrix (the glyphs stretched onto its
-  // box, sizes to a hundredth of a pixel, or finer where a long word
-  // would add the rounding up past a twentieth of one) and its codes. On a page shown
-  // upside down (|turned|) each word runs from its box's right edge to its
-  // left with its baseline near the box's top, so that it reads upright,
-  // and selects in place, as the page is shown.
+  // box, sizes to a hundredth of a pixel, or finer where a long word or
+  // a tall em would add the rounding up past a twentieth of one) and its
+  // codes. On a page shown upside down (|turned|) each word runs from its
+  // box's right edge to its left with its baseline near the box's top, so
+  // that it reads upright, and selects in place, as the page is shown.
   platform::Expected<std::string> TextLayer(const FaxPage& page, const PageFrame& frame,
                                             std::span<const PdfWord> words, bool turned) {
     if (words.empty()) return std::string();
@@ -383,6 +384,7 @@ class PdfDocumentWriter::Impl {
     if (!metrics_) return Failure{"no usable font for the text layer"};
     const double advance = metrics_->advance / 1000.0;
     const double emHeight = (metrics_->ascent - metrics_->descent) / 1000.0;
+    const int yDecimals = SizeDecimals(emHeight);
     std::string out = "q " + Number(frame.x_scale, 9) + " 0 0 " + Number(frame.y_scale, 9) + " 0 0 cm BT 3 Tr /F0 1 Tf " +
                       Number(-metrics_->descent / 1000.0) + " Ts\n";
     for (const PdfWord& word : words) {
@@ -395,11 +397,10 @@ class PdfDocumentWriter::Impl {
       const double xSize = (x1 - x0) / span;
       const double ySize = (y1 - y0) / emHeight;
       const int xDecimals = SizeDecimals(span);
-      const std::string matrix =
-          turned ? Number(-xSize, xDecimals) + " 0 0 " + Number(-ySize, 2) + " " + std::to_string(x1) + " " +
-                       std::to_string(page.height - y0)
-                 : Number(xSize, xDecimals) + " 0 0 " + Number(ySize, 2) + " " + std::to_string(x0) + " " +
-                       std::to_string(page.height - y1);
+      const std::string matrix = turned ? Number(-xSize, xDecimals) + " 0 0 " + Number(-ySize, yDecimals) + " " +
+                                              std::to_string(x1) + " " + std::to_string(page.height - y0)
+                                        : Number(xSize, xDecimals) + " 0 0 " + Number(ySize, yDecimals) + " " +
+                                              std::to_string(x0) + " " + std::to_string(page.height - y1);
       out += matrix + " Tm " + cids_.Encode(text) + " Tj\n";
     }
     return out + "ET Q\n";

@@ -67,6 +67,9 @@ std::optional<GlyphOneMetrics> ReadGlyphOneMetrics(std::span<const uint8_t> font
   }
   if (!advance || *advance == 0 || *ascent <= *descent) return std::nullopt;
   out.advance = thousandths(static_cast<int>(*advance));
+  // Narrower than a thousandth of an em (an em of more units than a
+  // thousand times the glyph's), it would make every word infinitely wide.
+  if (out.advance == 0) return std::nullopt;
   out.ascent = thousandths(*ascent);
   // Readers take a descent of 0 for a missing one and put their own
   // default in its place; a glyph-less font that ends at the baseline says

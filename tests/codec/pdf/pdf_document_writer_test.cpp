@@ -507,6 +507,54 @@ INSTANTIATE_TEST_SUITE_P(
         MetadataCase{"XmlMarkup", "a <b> & \"c\" 'd'.fxd", "a <b> & \"c\" 'd'.fxd"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// A text-layer font of odd metrics, as another make of glyph-less font
+// may have them: a glyph 1 narrower than a thousandth of an em would make
+// every word infinitely wide ("inf" in the page's text), so the font is
+// refused; with an em of one unit (glyph 1 then 1,024 em wide, the em
+// 2,049 tall) a long word still fits its box to a twentieth of a pixel.
+TEST(PdfTextFontTest, OddMetricsAreRefusedOrStillFitEachWordToItsBox) {
+  const std::vector<uint8_t> font = test::ReadFileBytes(kGlyphLessFont);
+  const auto table = [&](std::string_view tag) {
+    for (size_t record = 12; record + 16 <= font.size(); record += 16)
+      if (std::string_view(reinterpret_cast<const char*>(&font[record]), 4) == tag)
+        return size_t{font[record + 8]} << 24 | size_t{font[record + 9]} << 16 | size_t{font[record + 10]} << 8 |
+               font[record + 11];
+    return size_t{0};
+  };
+  const size_t unitsPerEm = table("head") + 18, advance = table("hmtx") + 4;  // glyph 1's
+  ASSERT_GT(unitsPerEm, 18u);
+  ASSERT_GT(advance, 4u);
+  const FaxPage& page = ArchivePages()[0].page;
+  const std::vector<PdfWord> words = {{std::string(2000, 'w'), 100, 100, 1700, 140}};
+  for (const auto& [units, width] : {std::pair{0xFF00, 1}, std::pair{1, 1024}}) {
+    SCOPED_TRACE(units);
+    std::vector<uint8_t> odd = font;
+    odd[unitsPerEm] = static_cast<uint8_t>(units >> 8), odd[unitsPerEm + 1] = static_cast<uint8_t>(units);
+    odd[advance] = static_cast<uint8_t>(width >> 8), odd[advance + 1] = static_cast<uint8_t>(width);
+    ScopedTempDir dir;
+    const std::string pdf = dir.File("odd.pdf");
+    auto file = platform::AtomicOutputFile::Create(pdf);
+    ASSERT_TRUE(file);
+    PdfDocumentWriter writer(**file, {"odd.fxd", kModified}, odd);
+    const platform::Status added = writer.AddPage(page, {0, words});
+    if (units == 0xFF00) {
+      EXPECT_EQ(added.reason(), "no usable font for the text layer");
+      continue;
+    }
+    ASSERT_TRUE(added.ok()) << added.reason();
+    ASSERT_TRUE(writer.Finish().ok());
+    ASSERT_TRUE((*file)->Commit().ok());
+    const std::string pages =
+        Object(pdf, Referenced(Object(pdf, Referenced(Object(pdf, "trailer"), "/Root")), "/Pages"));
+    const std::string contents =
+        Object(pdf, Referenced(Object(pdf, Referenced(pages, "/Kids \\[")), "/Contents"), true);
+    std::smatch matrix;
+    ASSERT_TRUE(std::regex_search(contents, matrix, std::regex("\n([0-9.]+) 0 0 ([0-9.]+) 100 [0-9]+ Tm"))) << contents;
+    EXPECT_NEAR(std::stod(matrix[1]) * 2000 * 1024, 1600, 0.05);
+    EXPECT_NEAR(std::stod(matrix[2]) * 2049, 40, 0.05);
+  }
+}
+
 // A document that carries its source: PDF/A-3b, the source listed and
 // given back byte for byte, its specification as PDF/A-3 asks.
 TEST(PdfEmbeddedSourceTest, CarriesTheSourceByteForByte) {
