@@ -31,9 +31,9 @@ inline constexpr int kFiles = 80;
 
 // Mostly text, as fax archives are, with some halftone and wide pages.
 inline constexpr const char* kPageCycle[] = {
-    "text-standard-g3", "text-fine-g4",     "text-standard-g4", "text-fine-g3", "wide-g3",
-    "text-fine-g3-align8", "halftone-g4",   "text-standard-g3", "text-fine-g4", "wide-g4",
-    "text-standard-g4", "halftone-g3",      "text-fine-g3",
+    "text-standard-g3",    "text-fine-g4", "text-standard-g4", "text-fine-g3", "wide-g3",
+    "text-fine-g3-align8", "halftone-g4",  "text-standard-g3", "text-fine-g4", "wide-g4",
+    "text-standard-g4",    "halftone-g3",  "text-fine-g3",
 };
 inline constexpr size_t kCycleLength = sizeof kPageCycle / sizeof kPageCycle[0];
 

@@ -112,7 +112,8 @@ std::string PipelineCommand(const RealPage& page, const std::string& raw, const 
   const std::string width = std::to_string(page.width);
   const std::string toJpeg = "pnmtojpeg --quality=50 --optimize > " + ShellQuote(jpeg);
   if (page.coding == PageCoding::kGroup3)
-    return "g3topbm" + std::string(page.fine ? "" : " -stretch") + " -width=" + width + " " + ShellQuote(raw) + " | " + toJpeg;
+    return "g3topbm" + std::string(page.fine ? "" : " -stretch") + " -width=" + width + " " + ShellQuote(raw) + " | " +
+           toJpeg;
   const std::string tiff = jpeg + ".tif";
   return "fax2tiff -4 -M -X " + width + (page.fine ? "" : " -s") + " -o " + ShellQuote(tiff) + " " + ShellQuote(raw) +
          " && tifftopnm " + ShellQuote(tiff) + " | " + toJpeg + " && rm -f " + ShellQuote(tiff);
@@ -144,11 +145,14 @@ int main(int argc, char** argv) try {
 
   std::vector<GreyPage> grey;
   for (const RealPage& page : tamarind::test::RealPages()) grey.push_back(SamplesOf(page));
-  auto greyOf = [&](const RealPage* page) { return &grey[static_cast<size_t>(page - tamarind::test::RealPages().data())]; };
+  auto greyOf = [&](const RealPage* page) {
+    return &grey[static_cast<size_t>(page - tamarind::test::RealPages().data())];
+  };
   auto floorRun = [&](const std::string& folder) {
     int n = 0;
     for (const ArchiveFile& file : files)
-      for (const RealPage* page : file.pages) CompressToFile(*greyOf(page), folder + "/" + std::to_string(n++) + ".jpg");
+      for (const RealPage* page : file.pages)
+        CompressToFile(*greyOf(page), folder + "/" + std::to_string(n++) + ".jpg");
   };
 
   // Round by round, so that a busy spell on a shared machine hits every
@@ -160,7 +164,8 @@ int main(int argc, char** argv) try {
   };
   for (int round = 0; round < repeat; ++round) {
     keepBest(one, Best(1, out, [&](const std::string& folder) { ConvertFolder(folder, 1, kFiles); }));
-    keepBest(many, Best(1, out, [&](const std::string& folder) { ConvertFolder(folder, static_cast<int>(all), kFiles); }));
+    keepBest(many,
+             Best(1, out, [&](const std::string& folder) { ConvertFolder(folder, static_cast<int>(all), kFiles); }));
     keepBest(floor, Best(1, out, floorRun));
   }
 

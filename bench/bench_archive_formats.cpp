@@ -46,7 +46,8 @@ void ConvertArchive(const std::string& out, OutputFormat format, bool sync, int 
 
 int64_t FolderBytes(const std::string& folder) {
   int64_t bytes = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) bytes += static_cast<int64_t>(entry.file_size());
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+    bytes += static_cast<int64_t>(entry.file_size());
   return bytes;
 }
 
@@ -84,14 +85,16 @@ int main(int argc, char** argv) try {
   std::printf("%zu files, %zu pages; best of %d runs\n", files.size(), pageCount, repeat);
   // Warm the page cache and the libraries once; then round by round, so a
   // busy spell on a shared machine hits every format alike.
-  for (Measured& m : formats) Best(1, out, [&](const std::string& folder) { ConvertArchive(folder, m.format, m.sync, 1, kFiles); });
+  for (Measured& m : formats)
+    Best(1, out, [&](const std::string& folder) { ConvertArchive(folder, m.format, m.sync, 1, kFiles); });
   for (int round = 0; round < repeat; ++round) {
     for (Measured& m : formats) {
       KeepBest(m.one, Best(1, out, [&](const std::string& folder) {
                  ConvertArchive(folder, m.format, m.sync, 1, kFiles);
                  m.bytes = FolderBytes(folder);
                }));
-      KeepBest(m.all, Best(1, out, [&](const std::string& folder) { ConvertArchive(folder, m.format, m.sync, all, kFiles); }));
+      KeepBest(m.all,
+               Best(1, out, [&](const std::string& folder) { ConvertArchive(folder, m.format, m.sync, all, kFiles); }));
     }
   }
   fs::remove_all(out);

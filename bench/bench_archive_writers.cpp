@@ -111,8 +111,9 @@ int main(int argc, char** argv) try {
   std::vector<FaxPage> large;
 
   const Result tif = InChild([] {}, [&] { return WriteTiff(dir.File("text.tif"), pages, count); }, CpuSeconds);
-  std::printf("tif        %d text pages: %7.1f pages/s (%7.1f per processor second), %10lld bytes, writer's peak %6ld KiB\n",
-              count, count / tif.wall, count / tif.processor, tif.value, tif.peakKb);
+  std::printf(
+      "tif        %d text pages: %7.1f pages/s (%7.1f per processor second), %10lld bytes, writer's peak %6ld KiB\n",
+      count, count / tif.wall, count / tif.processor, tif.value, tif.peakKb);
 
   const Result big = InChild([&] { large.push_back(test::RandomPage(8192, 16384, 200, 1)); },
                              [&] { return WriteTiff(dir.File("large.tif"), large, 1); }, CpuSeconds);

@@ -264,7 +264,8 @@ void Overhead(int repeat, const std::string& scratch) {
 // and standard error dropped (its exit status says the files failed).
 long ProgramPeakKb(const std::string& arguments, const std::string& scratch) {
   const std::string peak = scratch + "/peak.txt";
-  (void)std::system(("/usr/bin/time -f %M -o '" + peak + "' '" + Program() + "' " + arguments + " >/dev/null 2>&1").c_str());
+  (void)std::system(
+      ("/usr/bin/time -f %M -o '" + peak + "' '" + Program() + "' " + arguments + " >/dev/null 2>&1").c_str());
   long peakKb = 0;
   std::ifstream peakText(peak);
   for (std::string word; peakText >> word;) peakKb = std::atol(word.c_str());
@@ -275,7 +276,8 @@ void FilesMemory(const std::string& scratch) {
   const std::string list = BenchData() + "/list-1m.txt";
   if (!fs::exists(list)) {
     std::ofstream out(list + ".tmp");
-    for (int i = 0; i < 1'000'000; ++i) out << "scans/" << 2000 + i / 50000 << "/batch" << i / 100 << "/fax" << i << ".fxd\n";
+    for (int i = 0; i < 1'000'000; ++i)
+      out << "scans/" << 2000 + i / 50000 << "/batch" << i / 100 << "/fax" << i << ".fxd\n";
     out.close();
     fs::rename(list + ".tmp", list);
   }
@@ -283,12 +285,12 @@ void FilesMemory(const std::string& scratch) {
   const long listedKb = ProgramPeakKb("/q /j=2 /files-from='" + list + "' /d='" + scratch + "/none' /sd='" + scratch +
                                           "/out' /report='" + scratch + "/r.jsonl' /log='" + scratch + "/log.txt'",
                                       scratch);
-  const double listedSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("files: a folder run of 1,000,000 listed files: peak resident %.1f MB (%.0f s; report %.0f MB, log %.0f MB)\n",
-              static_cast<double>(listedKb) / 1024, listedSeconds,
-              static_cast<double>(fs::file_size(scratch + "/r.jsonl")) / 1e6,
-              static_cast<double>(fs::file_size(scratch + "/log.txt")) / 1e6);
+  const double listedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf(
+      "files: a folder run of 1,000,000 listed files: peak resident %.1f MB (%.0f s; report %.0f MB, log %.0f MB)\n",
+      static_cast<double>(listedKb) / 1024, listedSeconds,
+      static_cast<double>(fs::file_size(scratch + "/r.jsonl")) / 1e6,
+      static_cast<double>(fs::file_size(scratch + "/log.txt")) / 1e6);
   fs::remove(scratch + "/r.jsonl");
   fs::remove(scratch + "/log.txt");
   long walkKb[2] = {};
@@ -302,9 +304,9 @@ void FilesMemory(const std::string& scratch) {
         for (int f = 0; f < 1000; ++f) std::ofstream(sub + "/fax" + std::to_string(f) + ".fxd") << "x";
       }
     });
-    walkKb[i] = ProgramPeakKb("/q /j=2 /d='" + folder + "' /i /sd='" + scratch + "/out' /report='" + scratch +
-                                  "/r.jsonl' /log=/dev/null",
-                              scratch);
+    walkKb[i] = ProgramPeakKb(
+        "/q /j=2 /d='" + folder + "' /i /sd='" + scratch + "/out' /report='" + scratch + "/r.jsonl' /log=/dev/null",
+        scratch);
     fs::remove(scratch + "/r.jsonl");
   }
   std::printf("files: a walk of 2,000 files: peak resident %.1f MB; of 20,000: %.1f MB (%+.1f MB)\n",

@@ -73,14 +73,14 @@ const ocr::RecognitionLimits kUnlimited{.stop = {}, .seconds = 4 * 3600.0, .pixe
 void MeasureRecognition(const char* kind, const FaxPage& page) {
   std::optional<ocr::OcrEngine> engine;
   auto prepare = [&] { engine.emplace(Engine()); };
-  const auto full =
-      InChild(prepare, [&] { return engine->Recognise(page, kUnlimited).ok(); }, platform::ThreadProcessorSeconds);
+  const auto full = InChild(
+      prepare, [&] { return engine->Recognise(page, kUnlimited).ok(); }, platform::ThreadProcessorSeconds);
   ocr::RecognitionLimits stopAtOnce = kUnlimited;
   stopAtOnce.stop = [] { return true; };
   // The time a stop takes to be seen: layout analysis, which Tesseract
   // cannot be asked to stop.
-  const auto stop =
-      InChild(prepare, [&] { return engine->Recognise(page, stopAtOnce).ok(); }, platform::ThreadProcessorSeconds);
+  const auto stop = InChild(
+      prepare, [&] { return engine->Recognise(page, stopAtOnce).ok(); }, platform::ThreadProcessorSeconds);
   const double megapixels = static_cast<double>(page.width) * page.height / 1e6;
   std::printf("%-8s %5d x %5d %5.1f Mpx  %7.2f s  %7.2f processor s (%5.2f per Mpx)  peak %5ld MB (%4.1f B/px)"
               "  stopped at once: ends after %6.2f s (%6.2f processor s)\n",
@@ -90,17 +90,16 @@ void MeasureRecognition(const char* kind, const FaxPage& page) {
 }
 
 void Recognition(bool large) {
-  const auto engine = InChild(
-      [] {},
-      [] {
-        ocr::OcrEngine loaded = Engine();
-        return true;
-      },
-      platform::ThreadProcessorSeconds);
+  const auto engine = InChild([] {},
+                              [] {
+                                ocr::OcrEngine loaded = Engine();
+                                return true;
+                              },
+                              platform::ThreadProcessorSeconds);
   std::printf("recognition: one engine (eng + osd) takes %ld MB once loaded; budget: %.1f processor s per Mpx, "
               "%.0f s at least; largest page %.1f Mpx, worker bound %lld MB\n",
-              engine.peakKb / 1024, ocr::RecognitionSecondsFor(100'000'000) / 100,
-              ocr::RecognitionSecondsFor(1), static_cast<double>(ocr::kMaxRecognisedPixels) / 1e6,
+              engine.peakKb / 1024, ocr::RecognitionSecondsFor(100'000'000) / 100, ocr::RecognitionSecondsFor(1),
+              static_cast<double>(ocr::kMaxRecognisedPixels) / 1e6,
               static_cast<long long>(ocr::RecognitionMemoryBound() >> 20));
   // Widths of 1728 and 6912 pixels are read at 204 dpi, so the pages are
   // recognised as they are (3456 would be taken for 408 dpi and its rows
@@ -143,9 +142,9 @@ std::string NoiseFax(const std::string& folder, int width, int height) {
 // The program's peak resident set in MB for |arguments|.
 long ProgramPeakMb(const std::string& folder, const std::string& arguments) {
   const std::string program = std::string(TAMARIND_BINARY_DIR) + "/tamarind";
-  const test::CommandResult run = test::RunCommand("cd " + test::ShellQuote(folder) +
-                                                   " && /usr/bin/time -f %M " + program + " " + arguments +
-                                                   " /log=/dev/null 2>&1 >/dev/null | tail -1");
+  const test::CommandResult run =
+      test::RunCommand("cd " + test::ShellQuote(folder) + " && /usr/bin/time -f %M " + program + " " + arguments +
+                       " /log=/dev/null 2>&1 >/dev/null | tail -1");
   return std::atol(run.output.c_str()) / 1024;
 }
 
@@ -158,11 +157,10 @@ void Workers() {
   constexpr std::pair<const char*, OutputFormat> kFormats[] = {
       {"jpg", OutputFormat::Jpeg}, {"pdf", OutputFormat::Pdf}, {"tif", OutputFormat::Tiff}};
   for (const auto& [format, code] : kFormats) {
-    const long plain = ProgramPeakMb(dir.Path(), "/q /f=" + largest + " /sf=out." + format + " /fmt=" + format) -
-                       program;
-    const long ocr = ProgramPeakMb(dir.Path(), "/q /ocr /f=" + recognisable + " /sf=ocr." + format + " /fmt=" +
-                                                   format) -
-                     program;
+    const long plain =
+        ProgramPeakMb(dir.Path(), "/q /f=" + largest + " /sf=out." + format + " /fmt=" + format) - program;
+    const long ocr =
+        ProgramPeakMb(dir.Path(), "/q /ocr /f=" + recognisable + " /sf=ocr." + format + " /fmt=" + format) - program;
     std::printf("  %s  largest page (2^27 px noise) %4ld MB (bound %lld MB)   /ocr on 2^24 px noise %4ld MB "
                 "(bound %lld MB)\n",
                 format, plain, static_cast<long long>(WorkerMemoryBound(code, false) >> 20), ocr,

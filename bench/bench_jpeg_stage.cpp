@@ -30,14 +30,14 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_job.h"
-#include "batch/parallel_run.h"
-#include "batch/convert_folder.h"
-#include "convert/process.h"
 #include "archive_bench.h"
+#include "batch/convert_folder.h"
+#include "batch/parallel_run.h"
 #include "codec/bmp/page_bmp.h"
 #include "codec/jpeg/bilevel_jpeg.h"
 #include "codec/jpeg/jpeg_writer.h"
+#include "convert/conversion_job.h"
+#include "convert/process.h"
 #include "faxdoc/fax_document.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
@@ -81,8 +81,8 @@ std::string PbmOf(const Bitmap& bitmap) {
 // Group 3 data of |bitmap| from netpbm's encoder.
 std::vector<uint8_t> Group3(const Bitmap& bitmap, const std::string& scratch) {
   tamarind::test::WriteFileText(scratch, PbmOf(bitmap));
-  tamarind::test::CommandResult coded = tamarind::test::RunCommand("pbmtog3 -nofixedwidth " +
-                                                                    tamarind::test::ShellQuote(scratch));
+  tamarind::test::CommandResult coded =
+      tamarind::test::RunCommand("pbmtog3 -nofixedwidth " + tamarind::test::ShellQuote(scratch));
   if (coded.exitCode != 0) throw std::runtime_error("pbmtog3 failed");
   return std::vector<uint8_t>(coded.output.begin(), coded.output.end());
 }
@@ -189,8 +189,12 @@ void RunCjpeg(const std::string& pgm, const std::string& jpeg) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, jpeg.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const std::string quality = std::to_string(kQuality);
-  char* argv[] = {const_cast<char*>("cjpeg"), const_cast<char*>("-quality"), const_cast<char*>(quality.c_str()),
-                  const_cast<char*>("-optimize"), const_cast<char*>("-grayscale"), const_cast<char*>(pgm.c_str()),
+  char* argv[] = {const_cast<char*>("cjpeg"),
+                  const_cast<char*>("-quality"),
+                  const_cast<char*>(quality.c_str()),
+                  const_cast<char*>("-optimize"),
+                  const_cast<char*>("-grayscale"),
+                  const_cast<char*>(pgm.c_str()),
                   nullptr};
   pid_t pid = 0;
   const int spawned = posix_spawnp(&pid, "cjpeg", &actions, nullptr, argv, environ);

@@ -38,10 +38,15 @@ void Preview(benchmark::State& state, const std::string& path, int box) {
 }
 
 // A thumbnail and a window-sized preview of real pages.
-void BM_PreviewSample(benchmark::State& state, const char* name) { Preview(state, SamplePath(name), static_cast<int>(state.range(0))); }
+void BM_PreviewSample(benchmark::State& state, const char* name) {
+  Preview(state, SamplePath(name), static_cast<int>(state.range(0)));
+}
 BENCHMARK_CAPTURE(BM_PreviewSample, standard_g3, "standard-g3.fxd")->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PreviewSample, fine_g4, "fine-g4.fxm")->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_PreviewSample, superfine_g4, "superfine-g4.fxd")->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PreviewSample, superfine_g4, "superfine-g4.fxd")
+    ->Arg(256)
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond);
 
 // The most rows and columns the limits allow, coded in a few kilobytes:
 // Group 4 rows of one code each (a white row like the one above).
@@ -94,8 +99,8 @@ BENCHMARK(BM_PreviewRefusedHeader)->Unit(benchmark::kMicrosecond);
 // data, the noisiest page the limits let through).
 void Thumbnailer(benchmark::State& state, const std::string& input) {
   const std::string output = std::string(TAMARIND_BINARY_DIR) + "/bench-thumbnail.png";
-  const std::string command = std::string(TAMARIND_BINARY_DIR) + "/tamarind --thumbnail '" + input + "' '" + output +
-                              "' 256 2>/dev/null";
+  const std::string command =
+      std::string(TAMARIND_BINARY_DIR) + "/tamarind --thumbnail '" + input + "' '" + output + "' 256 2>/dev/null";
   for (auto _ : state) benchmark::DoNotOptimize(std::system(command.c_str()));
   std::remove(output.c_str());
 }

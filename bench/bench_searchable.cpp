@@ -134,7 +134,9 @@ void Run(const std::string& command) {
     throw std::runtime_error("failed (" + std::to_string(status) + "): " + command);
 }
 
-bool Installed(const char* tool) { return std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) == 0; }
+bool Installed(const char* tool) {
+  return std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) == 0;
+}
 
 double ChildCpuSeconds() {
   rusage usage{};
@@ -187,8 +189,8 @@ double Recall(const std::string& folder, const std::vector<CorpusFax>& faxes) {
     const std::string pdf = folder + "/" + fs::path(fax.name).stem().string() + ".pdf";
     for (size_t i = 0; i < fax.pages.size(); ++i) {
       const std::string page = std::to_string(i + 1);
-      const tamarind::test::CommandResult text = tamarind::test::RunCommand(
-          "pdftotext -f " + page + " -l " + page + " " + ShellQuote(pdf) + " - 2>/dev/null");
+      const tamarind::test::CommandResult text =
+          tamarind::test::RunCommand("pdftotext -f " + page + " -l " + page + " " + ShellQuote(pdf) + " - 2>/dev/null");
       if (text.exitCode != 0) throw std::runtime_error("pdftotext failed on " + pdf);
       const std::string& source = DocumentPages().at(fax.pages[i].document_page).text;
       const double words = static_cast<double>(tamarind::test::RecallWords(source).size());
@@ -270,15 +272,15 @@ int main(int argc, char** argv) try {
     std::printf("img2pdf or ocrmypdf is not installed (Debian packages img2pdf, ocrmypdf): no comparison\n");
     peers = false;
   }
-  std::printf("corpus: %zu faxes, %zu pages (fine, standard, fine upside down); best of %d runs\n", faxes.size(),
-              pages, repeat);
+  std::printf("corpus: %zu faxes, %zu pages (fine, standard, fine upside down); best of %d runs\n", faxes.size(), pages,
+              repeat);
 
   std::vector<Result> corpusResults;
   for (int jobs : {1, 2}) {
     Result r{"tamarind /fmt=pdf /ocr /j=" + std::to_string(jobs), {}, 0, -1};
     r.timing = Best(repeat, work + "/ours", [&](const std::string& out) {
-      Run(Tamarind("/d=" + ShellQuote(corpus + "/faxes") + " /sd=" + ShellQuote(out) + " /fmt=pdf /ocr /j=" +
-                   std::to_string(jobs)));
+      Run(Tamarind("/d=" + ShellQuote(corpus + "/faxes") + " /sd=" + ShellQuote(out) +
+                   " /fmt=pdf /ocr /j=" + std::to_string(jobs)));
     });
     r.bytes = PdfBytes(work + "/ours");
     r.recall = Recall(work + "/ours", faxes);
@@ -294,7 +296,8 @@ int main(int argc, char** argv) try {
     MakePeerTiffs(corpus + "/faxes", work + "/tif");
     for (int jobs : {1, 2}) {
       Result r{"img2pdf + ocrmypdf --jobs " + std::to_string(jobs), {}, 0, -1};
-      r.timing = Best(repeat, work + "/peers", [&](const std::string& out) { RunPeers(work + "/tif", faxes, out, jobs); });
+      r.timing =
+          Best(repeat, work + "/peers", [&](const std::string& out) { RunPeers(work + "/tif", faxes, out, jobs); });
       r.bytes = PdfBytes(work + "/peers");
       r.recall = Recall(work + "/peers", faxes);
       corpusResults.push_back(r);

@@ -110,9 +110,12 @@ int main(int argc, char** argv) {
     else if (arg == "--g4") sticky_set(&WinFaxPageLayout::group4, true);
     else if (arg == "--msb") sticky_set(&WinFaxPageLayout::msb_first, true);
     else if (arg == "--lsb") sticky_set(&WinFaxPageLayout::msb_first, false);
-    else if (arg == "--res") sticky_set(&WinFaxPageLayout::resolution_code, static_cast<uint8_t>(ParseNumber(value(), 0, 255)));
-    else if (arg == "--width") sticky_set(&WinFaxPageLayout::width, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
-    else if (arg == "--length") sticky_set(&WinFaxPageLayout::length, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
+    else if (arg == "--res")
+      sticky_set(&WinFaxPageLayout::resolution_code, static_cast<uint8_t>(ParseNumber(value(), 0, 255)));
+    else if (arg == "--width")
+      sticky_set(&WinFaxPageLayout::width, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
+    else if (arg == "--length")
+      sticky_set(&WinFaxPageLayout::length, static_cast<uint16_t>(ParseNumber(value(), 0, 65535)));
     else if (arg == "--header" || arg == "--text") sticky_set(&WinFaxPageLayout::text, std::string(value()));
     else if (arg == "--set") SetField(next, value());
     else if (arg == "--byte") next.header_bytes.push_back(ParseByte(value()));

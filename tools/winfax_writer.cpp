@@ -60,8 +60,7 @@ std::vector<uint8_t> BuildHeader(const WinFaxPageLayout& page, uint32_t offset) 
   const auto coded_size = static_cast<uint32_t>(page.coded.size());
   const uint32_t extra = uint32_t{page.extra_count} * page.extra_size;
   StoreLe32(header, kLinkBaseOffset, page.link_base.value_or(offset));
-  StoreLe32(header, kLinkSpanOffset,
-            page.link_span.value_or(static_cast<uint32_t>(kHeaderSize + page.gap) - extra));
+  StoreLe32(header, kLinkSpanOffset, page.link_span.value_or(static_cast<uint32_t>(kHeaderSize + page.gap) - extra));
   header[kExtraCountOffset] = page.extra_count;
   header[kExtraSizeOffset] = page.extra_size;
   header[kResolutionCodeOffset] = page.resolution_code;

@@ -24,8 +24,8 @@ inline constexpr size_t kSignatureOffset = 0;  // 0x0B 0x23
 inline constexpr size_t kWidthOffset = 3;      // 16 bits
 inline constexpr size_t kLengthOffset = 5;     // 16 bits
 inline constexpr size_t kCodingFlagOffset = 7;
-inline constexpr size_t kTextOffset = 9;  // NUL-terminated, up to kLinkBaseOffset
-inline constexpr size_t kLinkBaseOffset = 89;  // 32 bits
+inline constexpr size_t kTextOffset = 9;        // NUL-terminated, up to kLinkBaseOffset
+inline constexpr size_t kLinkBaseOffset = 89;   // 32 bits
 inline constexpr size_t kLinkSpanOffset = 105;  // 32 bits
 inline constexpr size_t kExtraCountOffset = 113;
 inline constexpr size_t kExtraSizeOffset = 114;
@@ -81,8 +81,7 @@ std::vector<uint8_t> BuildWinFaxFile(std::span<const WinFaxPageLayout> pages);
 
 // Writes BuildWinFaxFile(pages) to |path|. False (with |error| filled when
 // given) when the file cannot be written completely.
-bool WriteWinFaxFile(const std::string& path, std::span<const WinFaxPageLayout> pages,
-                     std::string* error = nullptr);
+bool WriteWinFaxFile(const std::string& path, std::span<const WinFaxPageLayout> pages, std::string* error = nullptr);
 
 // Little-endian stores into a header or file image, for tests that patch
 // bytes after the fact.

@@ -156,7 +156,8 @@ platform::Expected<std::vector<std::string>> ReadFileList(const std::string& pat
   size_t got;
   do {
     got = std::fread(piece.data(), 1, piece.size(), stream);
-    if (platform::Status fed = splitter.Feed(std::string_view(piece.data(), got)); !fed) return std::move(fed).failure();
+    if (platform::Status fed = splitter.Feed(std::string_view(piece.data(), got)); !fed)
+      return std::move(fed).failure();
   } while (got == piece.size());
   if (std::ferror(stream)) return platform::Failure::System(file ? path : "standard input", errno);
   if (platform::Status last = splitter.Finish(); !last) return std::move(last).failure();

@@ -21,9 +21,9 @@ inline constexpr size_t kMaxListedFiles = 2'000'000;
 inline constexpr size_t kMaxListEntryBytes = 4096;
 
 struct FileListLimits {
-  int64_t bytes = kMaxFileListBytes;          // read, entries left out included
-  size_t files = kMaxListedFiles;             // kept, after the shard
-  size_t entryBytes = kMaxListEntryBytes;     // one entry, its separator not counted
+  int64_t bytes = kMaxFileListBytes;       // read, entries left out included
+  size_t files = kMaxListedFiles;          // kept, after the shard
+  size_t entryBytes = kMaxListEntryBytes;  // one entry, its separator not counted
 };
 
 // The shard of a run: ShardHash % count == index.

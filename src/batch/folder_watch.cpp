@@ -24,8 +24,7 @@ namespace {
 // kept).
 platform::FileTime Before(std::chrono::milliseconds period) {
   const auto then = std::chrono::system_clock::now() - period;
-  const auto nanoseconds =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(then.time_since_epoch()).count();
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(then.time_since_epoch()).count();
   return {nanoseconds / 1'000'000'000, nanoseconds % 1'000'000'000};
 }
 
@@ -110,8 +109,7 @@ void RemoveEarlierPages(ConversionJob& worker, const std::string& output, uint32
     const std::string shown = platform::EscapeControlBytes(name);
     if (platform::Status removed = worker.RemoveOutput(name); removed)
       worker.report += "Removed : " + shown + " - a page of an earlier conversion\r\n";
-    else
-      worker.report += "Not removed : " + platform::EscapeControlBytes(removed.reason()) + "\r\n";
+    else worker.report += "Not removed : " + platform::EscapeControlBytes(removed.reason()) + "\r\n";
   }
 }
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
-#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>

@@ -71,7 +71,7 @@ class JsonReport {
   void Write(std::string_view line);
 
   std::unique_ptr<platform::AtomicOutputFile> file_;  // null: standard output
-  platform::Status lost_;  // the first line standard output did not take
+  platform::Status lost_;                             // the first line standard output did not take
   ReportTally tally_;
 };
 

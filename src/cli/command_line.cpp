@@ -258,9 +258,9 @@ void ReadListedFiles(const ConversionOptions& options, ParseDiagnostics& diagnos
   if (!listed) {
     // A list past a limit is refused with the limit, one that cannot be
     // read with the system's reason.
-    diagnostics.refusals.push_back(std::string(kFilesFromToken) + options.filesFrom + ": " +
-                                   (listed.error() == 0 ? listed.reason()
-                                                        : "the list cannot be read (" + listed.reason() + ")"));
+    diagnostics.refusals.push_back(
+        std::string(kFilesFromToken) + options.filesFrom + ": " +
+        (listed.error() == 0 ? listed.reason() : "the list cannot be read (" + listed.reason() + ")"));
     return;
   }
   files = std::move(*listed);
@@ -321,16 +321,15 @@ std::string MakeHelpText() {
                   "describe the fax FILE without converting it: each page's size, resolution,\n"
                   "coding and header text (the text the sender's fax software put in the\n"
                   "page's header); --json: as one JSON object");
-  text +=
-      "\n"
-      "Exit status:\n"
-      "  0   every file converted or skipped\n"
-      "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
-      "      --thumbnail: no thumbnail written; --info: FILE is no fax\n"
-      "  3   the window cannot open (no display, or a build without it)\n"
-      "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
-      "      input or an output of the run; nothing converted (also --thumbnail or --info\n"
-      "      without their arguments)\n";
+  text += "\n"
+          "Exit status:\n"
+          "  0   every file converted or skipped\n"
+          "  2   a file, a page or the source folder failed (a fax that lost a page is failed);\n"
+          "      --thumbnail: no thumbnail written; --info: FILE is no fax\n"
+          "  3   the window cannot open (no display, or a build without it)\n"
+          "  64  a switch was refused, the file list cannot be read, or the report or log names an\n"
+          "      input or an output of the run; nothing converted (also --thumbnail or --info\n"
+          "      without their arguments)\n";
   return text;
 }
 

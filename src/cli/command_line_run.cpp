@@ -204,9 +204,11 @@ void RunFolderPass(ConversionJob& job, std::vector<std::string> files, const Fil
 // without "/fmt=pdf" writes JPEG. An extension of another format is most
 // likely a forgotten /fmt=, so it is said before anything is written.
 void WarnOfForeignExtension(const ConversionOptions& options) {
-  constexpr std::pair<std::string_view, OutputFormat> kExtensions[] = {
-      {".jpg", OutputFormat::Jpeg}, {".jpeg", OutputFormat::Jpeg}, {".pdf", OutputFormat::Pdf},
-      {".tif", OutputFormat::Tiff}, {".tiff", OutputFormat::Tiff}};
+  constexpr std::pair<std::string_view, OutputFormat> kExtensions[] = {{".jpg", OutputFormat::Jpeg},
+                                                                       {".jpeg", OutputFormat::Jpeg},
+                                                                       {".pdf", OutputFormat::Pdf},
+                                                                       {".tif", OutputFormat::Tiff},
+                                                                       {".tiff", OutputFormat::Tiff}};
   const std::string_view name = LastComponent(options.destination);
   const std::string_view extension = name.substr(WithoutExtension(name).size());
   for (const auto& [known, format] : kExtensions)

@@ -55,7 +55,8 @@ platform::Expected<FaxFacts> ReadFaxFacts(const std::string& path) {
     const std::string& why = document.LoadFailure();
     return why.empty() ? platform::Failure::About(path, "cannot be read") : platform::Failure{why};
   }
-  if (document.PageCount() == 0) return platform::Failure::About(path, "not a WinFax file (no page header at its start)");
+  if (document.PageCount() == 0)
+    return platform::Failure::About(path, "not a WinFax file (no page header at its start)");
   FaxFacts facts;
   facts.header = document.HeaderText();
   for (int i = 0; i < document.PageCount(); ++i) {
@@ -67,7 +68,8 @@ platform::Expected<FaxFacts> ReadFaxFacts(const std::string& path) {
 
 std::string FaxFactsText(std::string_view path, const FaxFacts& facts) {
   const size_t count = facts.pages.size();
-  std::string text = platform::EscapeControlBytes(path) + ": " + std::to_string(count) + (count == 1 ? " page" : " pages");
+  std::string text =
+      platform::EscapeControlBytes(path) + ": " + std::to_string(count) + (count == 1 ? " page" : " pages");
   text += "\n";
   for (size_t i = 0; i < count; ++i) text += PageLine(i + 1, facts.pages[i]);
   return text;

@@ -2,8 +2,8 @@
 
 #include "convert/output_names.h"
 #include "convert/process.h"
-#include "platform/paths.h"
 #include "platform/interrupt.h"
+#include "platform/paths.h"
 
 namespace tamarind {
 

@@ -137,7 +137,7 @@ class ConversionJob {
 
   std::unique_ptr<platform::PrivateTempFile> tempBmp_;
   std::optional<ocr::OcrEngine> ocrEngine_;
-  std::string ocrLanguages_;  // what |ocrEngine_| reads
+  std::string ocrLanguages_;                     // what |ocrEngine_| reads
   std::optional<platform::Failure> ocrFailure_;  // why it could not be made, once tried
   std::vector<ocr::OcrEngine> helperEngines_;    // for |ocrLanguages_| too
 };

@@ -1,7 +1,7 @@
 #include "convert/conversion_log.h"
 
-#include "platform/files.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/string_extras.h"
 
@@ -25,7 +25,8 @@ platform::Status MakeLogFolder(const std::string& path, bool createParents) {
 
 bool SayIfLost(const platform::Status& logged) {
   if (!logged)
-    platform::WriteErr("tamarind: the log entry was not written: " + platform::EscapeControlBytes(logged.reason()) + "\n");
+    platform::WriteErr("tamarind: the log entry was not written: " + platform::EscapeControlBytes(logged.reason()) +
+                       "\n");
   return logged.ok();
 }
 

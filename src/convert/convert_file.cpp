@@ -152,8 +152,7 @@ class ConversionJob::FileConversion {
     if (!source) return false;
     const auto& modified = source->modified;
     if (job_.options.format != OutputFormat::Jpeg) return UpToDate(destination_, modified);
-    if (!UpToDate(destination_, modified) && !UpToDate(PageFileNames(destination_, 2).front(), modified))
-      return false;
+    if (!UpToDate(destination_, modified) && !UpToDate(PageFileNames(destination_, 2).front(), modified)) return false;
     WinFaxReader reader;
     if (!reader.Open(source_)) return false;
     const uint16_t pages = reader.CountPages();
@@ -184,8 +183,7 @@ class ConversionJob::FileConversion {
     platform::Status made;
     if (std::optional<std::string_view> below = BelowRoot(destination_))
       made = job_.outputRoot->MakeFoldersBeneath(platform::FolderOf(*below));
-    else
-      made = platform::MakeFolders(folder);
+    else made = platform::MakeFolders(folder);
     if (made) return true;
     Say("Failed to create dir: " + Shown(folder) + "\r\n");
     Because(made.reason());

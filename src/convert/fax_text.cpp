@@ -17,9 +17,9 @@ platform::Status TextRecognitionReady(const ConversionOptions& options) {
 
 const ocr::PageText* FaxText::Recognise(const FaxPage& page, unsigned number) {
   if (!enabled_) return nullptr;
-  return Record(engine_ ? engine_->Recognise(page, {.stop = stop_})
-                        : ocr::Recognition{{}, ocr::Unread::kFailed, unavailable_},
-                number, last_);
+  return Record(
+      engine_ ? engine_->Recognise(page, {.stop = stop_}) : ocr::Recognition{{}, ocr::Unread::kFailed, unavailable_},
+      number, last_);
 }
 
 std::vector<const ocr::PageText*> FaxText::RecogniseTogether(std::span<const FaxPage> pages, unsigned first) {

@@ -32,7 +32,7 @@ struct FileOutcome {
   // ConvertFile's result: kConverted only when every page was written.
   int result = kConverted;
   std::vector<std::string> outputs;  // the files written, in order
-  int pages = 0;  // the pages the fax holds (0 when it did not load)
+  int pages = 0;                     // the pages the fax holds (0 when it did not load)
   // The text the sender's software put in the first page's header (UTF-8,
   // control bytes escaped); "" when there is none or the fax did not load.
   std::string header;

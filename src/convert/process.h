@@ -7,12 +7,12 @@
 namespace tamarind {
 
 struct ProcessPaths {
-  std::string modulePath;    // full path of the executable
-  std::string exeFolder;     // its folder
-  std::string settingsPath;  // tamarind.ini
-  std::string logPath;       // log/tmdlog.txt, or the "/log=" value
-  bool logPathIsDefault = true;  // false once "/log=" replaced it
-  std::string tempFolder;    // where the private temporary BMPs go
+  std::string modulePath;                // full path of the executable
+  std::string exeFolder;                 // its folder
+  std::string settingsPath;              // tamarind.ini
+  std::string logPath;                   // log/tmdlog.txt, or the "/log=" value
+  bool logPathIsDefault = true;          // false once "/log=" replaced it
+  std::string tempFolder;                // where the private temporary BMPs go
   std::string tempBmpPrefix = "tmpbmp";  // their names start with this
 };
 
@@ -21,7 +21,7 @@ struct ProcessPaths {
 struct ConversionSettings {
   uint16_t threshold = 50;
   uint8_t flagNum = 3;
-  uint8_t bitOrder = 0;  // 0 auto, 1 highest bit first, 2 least bit first
+  uint8_t bitOrder = 0;             // 0 auto, 1 highest bit first, 2 least bit first
   uint16_t verticalResolution = 0;  // 0 auto, 100, 200, 300, 400
   uint8_t nonStandardWidth = 1;
   uint16_t minWidth = 300;

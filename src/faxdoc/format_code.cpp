@@ -20,15 +20,26 @@ struct FormatEntry {
 // Searched in order; an extension matches the first entry it begins with,
 // so "tiff" is caught by "tif", "fxdata" by "fxd" and "dbf" by "db".
 constexpr FormatEntry kFormatTable[] = {
-    {"tif", 16}, {"tiff", 16},
+    {"tif", 16},
+    {"tiff", 16},
     {"fmf", 10},
-    {"fxd", kWinFaxFormat}, {"fxm", kWinFaxFormat}, {"fxr", kWinFaxFormat}, {"fxs", kWinFaxFormat},
+    {"fxd", kWinFaxFormat},
+    {"fxm", kWinFaxFormat},
+    {"fxr", kWinFaxFormat},
+    {"fxs", kWinFaxFormat},
     {"awd", 3},
     {"apf", 1},
     {"bfx", 4},
     {"dcx", 7},
     {"bmp", 5},
-    {"cal", 6}, {"cg4", 6}, {"gp4", 6}, {"img", 6}, {"mil", 6}, {"oda", 6}, {"ras", 6}, {"cals", 6},
+    {"cal", 6},
+    {"cg4", 6},
+    {"gp4", 6},
+    {"img", 6},
+    {"mil", 6},
+    {"oda", 6},
+    {"ras", 6},
+    {"cals", 6},
     {"ig4", 13},
     {"qfx", 14},
     {"g3n", 17},
@@ -36,8 +47,14 @@ constexpr FormatEntry kFormatTable[] = {
     {"ds", 8},
     {"ed", 9},
     {"sft", 18},
-    {"sys", kNotFaxFormat}, {"dll", kNotFaxFormat}, {"bat", kNotFaxFormat}, {"lnk", kNotFaxFormat},
-    {"txt", kNotFaxFormat}, {"zip", kNotFaxFormat}, {"rar", kNotFaxFormat}, {"db", kNotFaxFormat},
+    {"sys", kNotFaxFormat},
+    {"dll", kNotFaxFormat},
+    {"bat", kNotFaxFormat},
+    {"lnk", kNotFaxFormat},
+    {"txt", kNotFaxFormat},
+    {"zip", kNotFaxFormat},
+    {"rar", kNotFaxFormat},
+    {"db", kNotFaxFormat},
 };
 
 // The 16 bytes that start (at offset 1) the files of format 12.
@@ -58,7 +75,7 @@ FormatCode ContentFormatCode(const std::string& path) {
   platform::Expected<platform::FileHandle> file = platform::OpenRegularFile(path);
   if (!file) return kUnknownFormat;
   std::array<uint8_t, 18> head{};  // bytes the file lacks stay 0
-  (void)file->ReadAt(0, head);  // an unreadable file keeps its zeros: no format
+  (void)file->ReadAt(0, head);     // an unreadable file keeps its zeros: no format
   if (head[2] == 0x2A && head[3] == 0) return 17;
   const std::string_view signature(reinterpret_cast<const char*>(head.data() + 1), kFormat12Signature.size());
   return signature == kFormat12Signature ? 12 : kUnknownFormat;

@@ -28,8 +28,7 @@ void AnchoredLayout::Add(QWidget* control, unsigned anchors) {
 }
 
 void AnchoredLayout::Apply(QSize extra) const {
-  for (const Entry& entry : entries_)
-    entry.control->setGeometry(Anchored(entry.base, entry.anchors, extra, baseSize_));
+  for (const Entry& entry : entries_) entry.control->setGeometry(Anchored(entry.base, entry.anchors, extra, baseSize_));
 }
 
 }  // namespace tamarind::gui

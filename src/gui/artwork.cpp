@@ -50,8 +50,8 @@ QPixmap ConvertTabImage() {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
   painter.setBrush(QColor(0, 140, 70));
-  painter.drawPolygon(QPolygonF({QPointF(1, 6), QPointF(8, 6), QPointF(8, 2), QPointF(15, 8), QPointF(8, 14),
-                                 QPointF(8, 10), QPointF(1, 10)}));
+  painter.drawPolygon(QPolygonF(
+      {QPointF(1, 6), QPointF(8, 6), QPointF(8, 2), QPointF(15, 8), QPointF(8, 14), QPointF(8, 10), QPointF(1, 10)}));
   return pixmap;
 }
 

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTime>
 #include <QPushButton>
+#include <QTime>
 #include <limits>
 
 #include "gui/artwork.h"
@@ -136,7 +136,8 @@ void ConvertPage::AnchorControls() {
   layout_.Add(group_, kStretchRight | kStretchDown);
   for (QWidget* edit : {filterEdit_, sourceEdit_, destinationEdit_}) layout_.Add(edit, kStretchRight);
   for (QWidget* button : {browseSource_, browseDestination_}) layout_.Add(button, kFollowRight);
-  for (QWidget* line : std::initializer_list<QWidget*>{progress_, status_}) layout_.Add(line, kFollowBottom | kStretchRight);
+  for (QWidget* line : std::initializer_list<QWidget*>{progress_, status_})
+    layout_.Add(line, kFollowBottom | kStretchRight);
   Stretch(QSize(0, 0));
 }
 
@@ -256,8 +257,8 @@ void ConvertPage::StartRun(bool byTimer) {
 }
 
 void ConvertPage::SetRunControls(bool running) {
-  for (QWidget* control : std::initializer_list<QWidget*>{goButton_, browseSource_, browseDestination_,
-                                                          sourceEdit_, destinationEdit_})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{goButton_, browseSource_, browseDestination_, sourceEdit_, destinationEdit_})
     control->setEnabled(!running);
   stopButton_->setEnabled(running);
 }
@@ -339,7 +340,8 @@ void ConvertPage::ShowSaveDirError(const std::string& reason) {
     return;
   }
   if (saveDirErrorBox_) return;
-  saveDirErrorBox_ = presenter_(this, {QMessageBox::Critical, QStringLiteral("Error"), ToDisplay(SaveDirErrorText(reason))});
+  saveDirErrorBox_ =
+      presenter_(this, {QMessageBox::Critical, QStringLiteral("Error"), ToDisplay(SaveDirErrorText(reason))});
 }
 
 void ConvertPage::ShowNothingOpens(const QString& path) {

@@ -125,7 +125,7 @@ class ConvertPage : public QWidget {
   RunProgress progressSoFar_;
   bool timerRun_ = false;
   std::string runError_;  // said after the counts when the run ends
-  QString doing_;  // the file handed out last, as the list shows it
+  QString doing_;         // the file handed out last, as the list shows it
 
   QTimer autoTimer_;
   MessagePresenter presenter_;

@@ -14,9 +14,7 @@ DialogUnits::DialogUnits(const QFont& font) {
   charHeight_ = std::max(1, metrics.height());
 }
 
-QRect DialogUnits::Rect(int x, int y, int width, int height) const {
-  return QRect(X(x), Y(y), X(width), Y(height));
-}
+QRect DialogUnits::Rect(int x, int y, int width, int height) const { return QRect(X(x), Y(y), X(width), Y(height)); }
 
 QSize DialogUnits::Size(int width, int height) const { return QSize(X(width), Y(height)); }
 

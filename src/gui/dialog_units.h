@@ -23,7 +23,8 @@ class DialogUnits {
   // |pixels| in units, rounded up: what Size() takes to give at least
   // that many pixels.
   QSize UnitsOf(QSize pixels) const {
-    return QSize((pixels.width() * 4 + charWidth_ - 1) / charWidth_, (pixels.height() * 8 + charHeight_ - 1) / charHeight_);
+    return QSize((pixels.width() * 4 + charWidth_ - 1) / charWidth_,
+                 (pixels.height() * 8 + charHeight_ - 1) / charHeight_);
   }
 
   // Moves |widget| to the rectangle and gives it the object name "id<n>"

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,7 +13,6 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QHBoxLayout>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -53,8 +53,7 @@ constexpr auto kNoIcon = QStyle::SP_CustomBase;
 
 }  // namespace
 
-FaxViewer::FaxViewer(const QString& path, QWidget* parent)
-    : QMainWindow(parent), path_(path), model_(0) {
+FaxViewer::FaxViewer(const QString& path, QWidget* parent) : QMainWindow(parent), path_(path), model_(0) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowIcon(AppIcon());
   Opened opened = OpenFax(path);
@@ -115,7 +114,8 @@ void FaxViewer::CreateActions() {
     for (const QKeySequence& key : {spec.keys, spec.moreKeys})
       if (!key.isEmpty()) keys.push_back(key);
     action->setShortcuts(keys);
-    if (!keys.isEmpty()) action->setToolTip(action->text().remove('&') + " (" + keys.front().toString(QKeySequence::NativeText) + ")");
+    if (!keys.isEmpty())
+      action->setToolTip(action->text().remove('&') + " (" + keys.front().toString(QKeySequence::NativeText) + ")");
     addAction(action);
   }
 }
@@ -227,11 +227,26 @@ void FaxViewer::GoTo(int index) {
   ShowCurrentPage();
 }
 
-void FaxViewer::FitPage() { model_.FitPage(); ShowCurrentPage(); }
-void FaxViewer::FitWidth() { model_.FitWidth(); ShowCurrentPage(); }
-void FaxViewer::ActualSize() { model_.ActualSize(); ShowCurrentPage(); }
-void FaxViewer::RotateRight() { model_.RotateRight(); ShowCurrentPage(); }
-void FaxViewer::RotateLeft() { model_.RotateLeft(); ShowCurrentPage(); }
+void FaxViewer::FitPage() {
+  model_.FitPage();
+  ShowCurrentPage();
+}
+void FaxViewer::FitWidth() {
+  model_.FitWidth();
+  ShowCurrentPage();
+}
+void FaxViewer::ActualSize() {
+  model_.ActualSize();
+  ShowCurrentPage();
+}
+void FaxViewer::RotateRight() {
+  model_.RotateRight();
+  ShowCurrentPage();
+}
+void FaxViewer::RotateLeft() {
+  model_.RotateLeft();
+  ShowCurrentPage();
+}
 
 void FaxViewer::Zoom(int steps) {
   for (; steps > 0; --steps) model_.ZoomIn(PageExtentNow(), ViewportNow());
@@ -278,7 +293,8 @@ void FaxViewer::OnRendered(PageRenderer::Kind kind, const PictureKey& key, const
   const double scale = model_.ScaleFor(PageExtentNow(), ViewportNow());
   const double repeat = std::max(1.0, scale);  // past 1:1 pixels are repeated
   const qreal ratio = view_->devicePixelRatioF();
-  view_->ShowPicture(picture, QSize(qRound(picture.width() * repeat / ratio), qRound(picture.height() * repeat / ratio)));
+  view_->ShowPicture(picture,
+                     QSize(qRound(picture.width() * repeat / ratio), qRound(picture.height() * repeat / ratio)));
   emit PageShown();
 }
 
@@ -327,7 +343,8 @@ void FaxViewer::RequestVisibleThumbnails() {
     // As wide as the box: headers often claim more rows than a page holds,
     // and the strip fits what comes into the box anyway.
     const PageExtent claimed = pages_->Extent(row);
-    renderer_->Request(PageRenderer::Kind::Thumbnail, row, static_cast<double>(box.width) / std::max(1, claimed.width), 0);
+    renderer_->Request(PageRenderer::Kind::Thumbnail, row, static_cast<double>(box.width) / std::max(1, claimed.width),
+                       0);
   }
 }
 

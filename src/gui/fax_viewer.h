@@ -101,7 +101,9 @@ class FaxViewer : public QMainWindow {
   bool PictureIsCurrent() const;
   // The thumbnail of |page| is drawn (it is blank until it comes into
   // sight).
-  bool HasThumbnail(int page) const { return page >= 0 && page < static_cast<int>(thumbnailDrawn_.size()) && thumbnailDrawn_[page]; }
+  bool HasThumbnail(int page) const {
+    return page >= 0 && page < static_cast<int>(thumbnailDrawn_.size()) && thumbnailDrawn_[page];
+  }
 };
 
 }  // namespace tamarind::gui

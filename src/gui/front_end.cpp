@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <memory>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "cli/startup.h"

@@ -251,7 +251,8 @@ void MainDialog::TakeOneOffSource(const std::string& path) {
 
 FaxViewer* MainDialog::ShowViewer(const QString& path) {
   auto* viewer = new FaxViewer(path);
-  connect(viewer, &FaxViewer::ConvertRequested, this, [this](const QString& fax) { TakeOneOffSource(FromControl(fax)); });
+  connect(viewer, &FaxViewer::ConvertRequested, this,
+          [this](const QString& fax) { TakeOneOffSource(FromControl(fax)); });
   viewers_.emplace_back(viewer);
   viewer->show();
   return viewer;

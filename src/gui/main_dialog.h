@@ -4,8 +4,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QSystemTrayIcon>
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <QUrl>
 #include <functional>
 #include <optional>

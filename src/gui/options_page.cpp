@@ -70,7 +70,8 @@ void OptionsPage::CreateControls() {
   };
 
   place(new QGroupBox(QStringLiteral("Source Options"), this), 0, 7, 11, 125, 75);
-  convertDirectory_ = place(new QRadioButton(QStringLiteral("Convert Directory"), this), kIdConvertDirectory, 14, 30, 87, 10);
+  convertDirectory_ =
+      place(new QRadioButton(QStringLiteral("Convert Directory"), this), kIdConvertDirectory, 14, 30, 87, 10);
   includeSubdir_ = check("Include subdir", kIdIncludeSubdir, 29, 43, 78);
   convertFiles_ = place(new QRadioButton(QStringLiteral("Convert File(s)"), this), kIdConvertFiles, 14, 60, 87, 10);
   auto* kinds = new QButtonGroup(this);

@@ -19,7 +19,7 @@ PageRenderer::PageRenderer(std::shared_ptr<const FaxPages> pages, QObject* paren
     : QObject(parent),
       pages_(std::move(pages)),
       cache_(std::make_shared<PictureCache>(kCacheBytes)),
-      generation_(new std::atomic<int>[2]{0, 0}) {
+      generation_(new std::atomic<int>[2] { 0, 0 }) {
   pool_.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
 }
 
@@ -41,7 +41,8 @@ void PageRenderer::Request(Kind kind, int page, double scale, int turns) {
     std::shared_ptr<const GreyPicture> picture = cache->Find(key);
     QString refusal;
     if (!picture) {
-      platform::Expected<GreyPicture> rendered = pages->Render(key.page, static_cast<double>(key.scale) / 1e6, key.turns);
+      platform::Expected<GreyPicture> rendered =
+          pages->Render(key.page, static_cast<double>(key.scale) / 1e6, key.turns);
       if (rendered) cache->Put(key, picture = std::make_shared<GreyPicture>(std::move(*rendered)));
       else refusal = ToDisplay(rendered.reason());
     }

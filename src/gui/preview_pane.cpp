@@ -59,7 +59,8 @@ void PreviewPane::Render() {
     // The destructor waits for this task, so |this| outlives it; a result
     // still queued when the pane goes is dropped with it.
     QMetaObject::invokeMethod(
-        this, [this, request, picture = std::move(picture), note = std::move(note)] { OnRendered(request, picture, note); },
+        this,
+        [this, request, picture = std::move(picture), note = std::move(note)] { OnRendered(request, picture, note); },
         Qt::QueuedConnection);
   });
 }

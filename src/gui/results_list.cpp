@@ -119,7 +119,9 @@ void ResultsList::FinishFile(int index, const FinishedFile& file) {
   row->setToolTip(kHeaderColumn, ToDisplay(file.header));
 }
 
-QString ResultsList::SourcePath(const QTreeWidgetItem* row) { return row->data(kSourceColumn, kFullPathRole).toString(); }
+QString ResultsList::SourcePath(const QTreeWidgetItem* row) {
+  return row->data(kSourceColumn, kFullPathRole).toString();
+}
 
 QString ResultsList::OpenPath(const QTreeWidgetItem* row) { return row->data(kOutputColumn, kOpenPathRole).toString(); }
 

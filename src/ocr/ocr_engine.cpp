@@ -188,7 +188,7 @@ bool OcrEngine::Tesseracts::IsUpsideDown(Pix& pix, int dpi) {
 }
 
 platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const BoxMapping& mapping,
-                                                       PageWatch& watch) {
+                                                        PageWatch& watch) {
   reader.SetImage(&pix);
   reader.SetSourceResolution(dpi);
   tesseract::ETEXT_DESC monitor;
@@ -212,7 +212,7 @@ platform::Expected<Reading> OcrEngine::Tesseracts::Read(Pix& pix, int dpi, const
 // detection finds upside down is read again turned, and the more confident
 // reading is kept.
 platform::Expected<PageText> OcrEngine::Tesseracts::ReadEitherWayUp(Pix& pix, int dpi, RowScale rows,
-                                                                   PageWatch& watch) {
+                                                                    PageWatch& watch) {
   platform::Expected<Reading> upright = Read(pix, dpi, BoxMapping{pix, rows, false}, watch);
   if (!upright) return std::move(upright).failure();
   if (upright->confidence >= kConfidentReading || watch.Ended() || !IsUpsideDown(pix, dpi))

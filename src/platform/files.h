@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>

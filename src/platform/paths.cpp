@@ -6,9 +6,7 @@ namespace {
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-bool StartsWithDrive(std::string_view path) {
-  return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
-}
+bool StartsWithDrive(std::string_view path) { return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':'; }
 
 // "\\server\share" and "\\?\..." / "\\.\...": the end of the root.
 size_t UncRootLength(std::string_view path) {

@@ -36,8 +36,9 @@ std::string RefusalOf(const Claim& claim, const PreviewLimits& limits) {
 // The page's size in square pixels, its rows weighted as ScalePage weighs
 // them.
 PageExtent ExtentOf(const PageGeometry& geometry) {
-  return {static_cast<int>(geometry.Width()),
-          std::max(1, static_cast<int>(std::lround(static_cast<double>(geometry.Rows()) * geometry.SquareRowHeight())))};
+  return {
+      static_cast<int>(geometry.Width()),
+      std::max(1, static_cast<int>(std::lround(static_cast<double>(geometry.Rows()) * geometry.SquareRowHeight())))};
 }
 
 PageExtent ExtentOf(const Claim& claim) {
@@ -129,9 +130,18 @@ GreyPicture RotatePicture(const GreyPicture& picture, int quarterTurns) {
       int tx = 0;
       int ty = 0;
       switch (turns) {
-        case 1: tx = h - 1 - y; ty = x; break;
-        case 2: tx = w - 1 - x; ty = h - 1 - y; break;
-        default: tx = y; ty = w - 1 - x; break;
+        case 1:
+          tx = h - 1 - y;
+          ty = x;
+          break;
+        case 2:
+          tx = w - 1 - x;
+          ty = h - 1 - y;
+          break;
+        default:
+          tx = y;
+          ty = w - 1 - x;
+          break;
       }
       turned.samples[static_cast<size_t>(ty) * static_cast<size_t>(turned.width) + static_cast<size_t>(tx)] =
           picture.At(x, y);

@@ -18,9 +18,9 @@ using platform::Failure;
 // picture pixel wide, so each one shares itself between two picture
 // columns at most.
 struct ColumnShare {
-  int column;   // the first picture column it covers
-  float first;  // its width inside that column, in picture pixels
-  float second; // its width inside the next one
+  int column;    // the first picture column it covers
+  float first;   // its width inside that column, in picture pixels
+  float second;  // its width inside the next one
 };
 
 std::vector<ColumnShare> ColumnShares(int pageWidth, int pictureWidth) {
@@ -39,7 +39,8 @@ std::vector<ColumnShare> ColumnShares(int pageWidth, int pictureWidth) {
 // Adds the black of one page row to |cover|, as widths in picture pixels.
 // Returns false when the row is all white. Runs of white bytes, most of a
 // fax, are skipped whole.
-bool AddRowBlack(std::span<const uint8_t> row, int width, const std::vector<ColumnShare>& shares, std::vector<float>& cover) {
+bool AddRowBlack(std::span<const uint8_t> row, int width, const std::vector<ColumnShare>& shares,
+                 std::vector<float>& cover) {
   bool any = false;
   for (size_t byte = 0; byte < row.size(); ++byte) {
     const uint8_t bits = row[byte];
@@ -64,7 +65,8 @@ class RowAccumulator {
  public:
   RowAccumulator(GreyPicture& picture, double pageRowHeight) : picture_(picture) {
     const size_t open = static_cast<size_t>(std::ceil(pageRowHeight)) + 2;
-    ring_.assign(std::min(open, static_cast<size_t>(picture.height)), std::vector<float>(static_cast<size_t>(picture.width)));
+    ring_.assign(std::min(open, static_cast<size_t>(picture.height)),
+                 std::vector<float>(static_cast<size_t>(picture.width)));
   }
 
   void Add(const std::vector<float>& cover, double top, double bottom) {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "platform/windows/unicode.h"
-#include "window/about.h"
 #include "win32/hyper_link.h"
 #include "win32/resource_ids.h"
+#include "window/about.h"
 
 namespace tamarind::win32 {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "platform/windows/unicode.h"
-#include "window/window_texts.h"
 #include "win32/controls.h"
 #include "win32/resource_ids.h"
+#include "window/window_texts.h"
 
 namespace tamarind::win32 {
 
@@ -77,9 +77,7 @@ class ConvertPage::WorkerReports : public RunEvents {
   ConvertPage* page_;
 };
 
-ConvertPage::~ConvertPage() {
-  StopAndWait();
-}
+ConvertPage::~ConvertPage() { StopAndWait(); }
 
 bool ConvertPage::Create(HWND parent, const MainFields& fields) {
   form_.sourceText = fields.sourceText;
@@ -96,7 +94,9 @@ INT_PTR ConvertPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == AUTOCONVERT_TIMER) OnTimer();
       return TRUE;
     case WM_AUTOCONVERT:
-      if (lParam == 1) SetTimer(window_, AUTOCONVERT_TIMER, static_cast<UINT>(AutoConvertIntervalMs(static_cast<int>(wParam))), nullptr);
+      if (lParam == 1)
+        SetTimer(window_, AUTOCONVERT_TIMER, static_cast<UINT>(AutoConvertIntervalMs(static_cast<int>(wParam))),
+                 nullptr);
       else KillTimer(window_, AUTOCONVERT_TIMER);
       return TRUE;
     case WM_WORKER_REPORTS: RunPosted(); return TRUE;
@@ -149,8 +149,10 @@ void ConvertPage::SetOptions(const ConversionOptions& options) {
 }
 
 void ConvertPage::ExchangeFields(bool toControls) {
-  const std::pair<int, std::string*> fields[] = {
-      {IDC_FILTER, &form_.filterText}, {IDC_SOURCE, &form_.sourceText}, {IDC_DESTINATION, &form_.destinationText}, {IDC_STATUS, &form_.statusText}};
+  const std::pair<int, std::string*> fields[] = {{IDC_FILTER, &form_.filterText},
+                                                 {IDC_SOURCE, &form_.sourceText},
+                                                 {IDC_DESTINATION, &form_.destinationText},
+                                                 {IDC_STATUS, &form_.statusText}};
   for (auto [id, text] : fields) {
     if (toControls) SetControlText(window_, id, *text);
     else *text = ControlText(window_, id);

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "convert/conversion_job.h"
+#include "win32/dialog.h"
 #include "window/convert_form.h"
 #include "window/file_selection.h"
 #include "window/front_settings.h"
 #include "window/gui_run.h"
-#include "win32/dialog.h"
 
 namespace tamarind::win32 {
 

@@ -1,6 +1,8 @@
 #include "win32/front_end.h"
 
+// windows.h first: the headers after it use its types.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 

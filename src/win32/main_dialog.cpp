@@ -6,11 +6,11 @@
 
 #include "convert/process.h"
 #include "platform/windows/unicode.h"
-#include "window/help.h"
-#include "window/window_texts.h"
 #include "win32/about_dialog.h"
 #include "win32/controls.h"
 #include "win32/resource_ids.h"
+#include "window/help.h"
+#include "window/window_texts.h"
 
 namespace tamarind::win32 {
 
@@ -85,7 +85,8 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainDialog::Initialise() {
   CentreInWorkArea(window_);
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMARIND))));
+  SendMessageW(window_, WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMARIND))));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon()));
   tabs_ = GetDlgItem(window_, IDC_TABS);
   tabImages_ = ImageList_LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TABS), 16, 0, RGB(255, 0, 255),
@@ -194,8 +195,8 @@ bool MainDialog::OnCommand(int id) {
     // Esc must not lose the window either: while a run converts it offers
     // to cancel the run, otherwise it does nothing.
     case IDCANCEL:
-      if (convertPage_.Running() &&
-          MessageBoxW(window_, platform::Widen(kCancelRunQuestion).c_str(), L"Tamarind", MB_YESNO | MB_ICONQUESTION) == IDYES)
+      if (convertPage_.Running() && MessageBoxW(window_, platform::Widen(kCancelRunQuestion).c_str(), L"Tamarind",
+                                                MB_YESNO | MB_ICONQUESTION) == IDYES)
         convertPage_.Cancel();
       return true;
     case IDM_EXIT: CloseAll(1); return true;

@@ -2,14 +2,16 @@
 // and "&About", and its icon in the notification area.
 #pragma once
 
+// windows.h first: the headers after it use its types.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <string>
 
-#include "win32/dialog.h"
 #include "win32/convert_page.h"
+#include "win32/dialog.h"
 #include "win32/options_page.h"
 
 namespace tamarind::win32 {

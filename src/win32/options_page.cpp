@@ -53,7 +53,9 @@ INT_PTR OptionsPage::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
           if (HIWORD(wParam) == BN_CLICKED) OnSourceKindChanged();
           return TRUE;
         case IDC_AUTO_CONVERT: ApplyAutoConvert(); return TRUE;
-        case IDC_RECOGNIZE_TEXT: EnableControl(window_, IDC_OCR_LANGUAGES, IsChecked(window_, IDC_RECOGNIZE_TEXT)); return TRUE;
+        case IDC_RECOGNIZE_TEXT:
+          EnableControl(window_, IDC_OCR_LANGUAGES, IsChecked(window_, IDC_RECOGNIZE_TEXT));
+          return TRUE;
         case IDC_FORMAT:
           if (HIWORD(wParam) == CBN_SELCHANGE) EnableControl(window_, IDC_EMBED_SOURCE, CanEmbedSource(ChosenFormat()));
           return TRUE;

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "window/front_settings.h"
 #include "win32/dialog.h"
+#include "window/front_settings.h"
 
 namespace tamarind::win32 {
 

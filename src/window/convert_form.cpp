@@ -26,7 +26,8 @@ bool ConvertForm::PrepareFileList() {
 
 std::string ConvertForm::GoRefusal(bool running) {
   if (running) return std::string(kStopWaitMessage);
-  if (!PrepareFileList()) return sourceFolder.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options.format);
+  if (!PrepareFileList())
+    return sourceFolder.empty() ? std::string(kNoSourceMessage) : NoDestinationMessage(options.format);
   if (platform::Status ready = TextRecognitionReady(options); !ready) return ready.reason();
   return {};
 }

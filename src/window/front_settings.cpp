@@ -19,10 +19,9 @@ struct OptionKey {
 
 template <auto Field>
 constexpr OptionKey PageKey(std::string_view name) {
-  return {name, [](const PageOptions& o) { return static_cast<int>(o.*Field); },
-          [](PageOptions& o, int value) {
-            o.*Field = static_cast<std::remove_reference_t<decltype(o.*Field)>>(value);
-          }};
+  return {
+      name, [](const PageOptions& o) { return static_cast<int>(o.*Field); },
+      [](PageOptions& o, int value) { o.*Field = static_cast<std::remove_reference_t<decltype(o.*Field)>>(value); }};
 }
 
 // A flag or number of the conversion options the page sets; a flag is on

@@ -20,7 +20,8 @@ namespace tamarind {
 
 inline constexpr std::string_view kFirstStatusText = "It's a GOOD idea to backup your fax files, and NEVER delete them";
 inline constexpr std::string_view kStopWaitMessage = "Please wait while running conversion stops";
-inline constexpr std::string_view kNoSourceMessage = "Select Source Dir,\nwhere your fax files to be converted should be";
+inline constexpr std::string_view kNoSourceMessage =
+    "Select Source Dir,\nwhere your fax files to be converted should be";
 inline constexpr std::string_view kSaveDirErrorMessage = "Error Save Dir";
 
 std::string DoingText(std::string_view sourcePath);

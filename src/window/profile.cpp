@@ -64,7 +64,8 @@ std::string Unquote(std::string_view value) {
 // of quotes around it.
 std::string StoredForm(std::string_view value) {
   std::string text(value);
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   if (Trim(text).size() == text.size() && Unquote(text) == text) return text;
   for (char quote : {'"', '\''})
     if (text.find(quote) == std::string::npos) return quote + text + quote;

@@ -38,9 +38,7 @@ std::string NoDestinationMessage(OutputFormat format) {
 
 std::string SaveDirErrorText(std::string_view reason) { return "Error Save Dir\n" + std::string(reason); }
 
-std::string NothingOpensText(std::string_view path) {
-  return "No program on this desktop opens\n" + std::string(path);
-}
+std::string NothingOpensText(std::string_view path) { return "No program on this desktop opens\n" + std::string(path); }
 
 std::string AutoConvertText(int minutes, int hour, int minute) {
   return "Automatic conversion every " + std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes") +

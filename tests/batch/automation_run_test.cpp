@@ -137,8 +137,8 @@ TEST_F(AutomationRun, ShardsTakeTheFilesTheirPathsHashTo) {
 
 TEST_F(AutomationRun, FileListsNameFilesRelativeToTheSourceFolderOrAsGiven) {
   // NUL-separated on standard input, with the forms find writes.
-  const std::string list = std::string("sub/c.fxd") + '\0' + "./a.fxd" + '\0' + dir.File("in/sub/deeper/e.fxr") +
-                           '\0' + "gone.fxd" + '\0' + "../in/f.fxd" + '\0';
+  const std::string list = std::string("sub/c.fxd") + '\0' + "./a.fxd" + '\0' + dir.File("in/sub/deeper/e.fxr") + '\0' +
+                           "gone.fxd" + '\0' + "../in/f.fxd" + '\0';
   test::WriteFileText(dir.File("list0"), list);
   test::CommandResult run = Tamarind("/q /files-from=- /d=in /kh /sd=mirror /report=r.jsonl", "list0");
   EXPECT_EQ(run.exitCode, 2);
@@ -151,7 +151,8 @@ TEST_F(AutomationRun, FileListsNameFilesRelativeToTheSourceFolderOrAsGiven) {
   EXPECT_EQ(objects["in/gone.fxd"]["status"], "failed");
   EXPECT_THAT(objects["in/gone.fxd"]["reason"].get<std::string>(), HasSubstr("No such file or directory"));
   EXPECT_EQ(objects["in/../in/f.fxd"]["status"], "failed");  // mirrored, it would leave the destination
-  EXPECT_THAT(test::ReadFileText(dir.File("log.txt")), HasSubstr("Failed : in/gone.fxd - No such file or directory\r\n"));
+  EXPECT_THAT(test::ReadFileText(dir.File("log.txt")),
+              HasSubstr("Failed : in/gone.fxd - No such file or directory\r\n"));
 
   // Lines from a file, no source folder: outputs go flat, the later of two
   // equal names wins as in a folder run.
@@ -205,9 +206,9 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
   auto objects = FileObjects(lines);
   ASSERT_EQ(objects.size(), 6u);
   const std::string replaced = "\xef\xbf\xbd\xef\xbf\xbd";  // U+FFFD for each stray byte
-  std::map<std::string, std::string> expected{{"in/a.fxd", "converted"},  {"in/b.fxs", "converted"},
-                                              {"in/f.fxd", "converted"},  {"in/torn.fxd", "failed"},
-                                              {"in/x.fxd", "not-fax"},    {"in/" + replaced + ".fxd", "converted"}};
+  std::map<std::string, std::string> expected{{"in/a.fxd", "converted"}, {"in/b.fxs", "converted"},
+                                              {"in/f.fxd", "converted"}, {"in/torn.fxd", "failed"},
+                                              {"in/x.fxd", "not-fax"},   {"in/" + replaced + ".fxd", "converted"}};
   std::set<std::string> listed;
   int pages = 0;
   for (const auto& [source, object] : objects) {
@@ -230,9 +231,14 @@ TEST_F(AutomationRun, JsonReportParsesAndAgreesWithTheOutputs) {
     EXPECT_TRUE(test::IsWholeJpeg(dir.File("out/" + name))) << name;
   }
   EXPECT_EQ(listed, onDisk);
-  EXPECT_EQ(lines.back()["summary"],
-            (Json{{"files", 6}, {"converted", 4}, {"skipped", 0}, {"failed", 1}, {"not-fax", 1},
-                  {"seconds", lines.back()["summary"]["seconds"]}, {"complete", true}, {"signal", nullptr}}));
+  EXPECT_EQ(lines.back()["summary"], (Json{{"files", 6},
+                                           {"converted", 4},
+                                           {"skipped", 0},
+                                           {"failed", 1},
+                                           {"not-fax", 1},
+                                           {"seconds", lines.back()["summary"]["seconds"]},
+                                           {"complete", true},
+                                           {"signal", nullptr}}));
 
   // A single file that is no WinFax file has its line too, and fails the
   // run.
@@ -257,10 +263,17 @@ TEST_F(AutomationRun, RefusedSwitchesConvertNothing) {
       {"/files-from=l.lst /report=l.lst", "/report=l.lst: names l.lst"},
       {"/report=out/b002.jpg", "/report=out/b002.jpg: an output of in/b.fxs may take its name"},
       {"/report=log.txt", "/report=log.txt: names the log as well"},
-      {"/shard=1", "/shard=1"},           {"/shard=2/2", "/shard=2/2"},       {"/shard=a/3", "/shard=a/3"},
-      {"/shard=0/0", "/shard=0/0"},       {"/shard=-1/3", "/shard=-1/3"},     {"/watch=ten", "/watch=ten"},
-      {"/watch=0", "/watch=0"},           {"/watch=", "/watch="},             {"/files-from=none.lst", "/files-from=none.lst"},
-      {"/files-from=folder.lst", "/files-from=folder.lst"}, {"/report=", "/report="},
+      {"/shard=1", "/shard=1"},
+      {"/shard=2/2", "/shard=2/2"},
+      {"/shard=a/3", "/shard=a/3"},
+      {"/shard=0/0", "/shard=0/0"},
+      {"/shard=-1/3", "/shard=-1/3"},
+      {"/watch=ten", "/watch=ten"},
+      {"/watch=0", "/watch=0"},
+      {"/watch=", "/watch="},
+      {"/files-from=none.lst", "/files-from=none.lst"},
+      {"/files-from=folder.lst", "/files-from=folder.lst"},
+      {"/report=", "/report="},
       {"/watch=5 /files-from=-", "/watch="},
   };
   for (const auto& [switches, named] : refused) {
@@ -304,9 +317,9 @@ TEST_F(AutomationRun, LongReportsReachTheLogAndTheUserWhole) {
   for (int i = 0; i < kFiles; ++i) list += "gone/f" + std::to_string(i) + ".fxd\n";
   test::WriteFileText(dir.File("list.txt"), list);
   ASSERT_TRUE(platform::MakeFolders(dir.File("tmp")));
-  test::CommandResult run = test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=tmp " +
-                                             ShellQuote(Program()) +
-                                             " /files-from=list.txt /sd=out /log=log.txt >said.txt 2>err.txt");
+  test::CommandResult run =
+      test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=tmp " + ShellQuote(Program()) +
+                       " /files-from=list.txt /sd=out /log=log.txt >said.txt 2>err.txt");
   EXPECT_EQ(run.exitCode, 2);
   const std::string said = test::ReadFileText(dir.File("said.txt"));
   const std::string log = test::ReadFileText(dir.File("log.txt"));
@@ -462,9 +475,9 @@ TEST_F(AutomationRun, WatchConvertsAReplacedFaxAgainAndRemovesThePagesItNoLonger
   Fax("inbox/x.fxd", {"text-fine-g3", "text-standard-g4", "text-fine-g4"});
   setBack("inbox/x.fxd", 600);  // settled: in the first pass
   test::WriteFileText(dir.File("out/x.txt.jpg"), "the user's own");
-  Background watch({"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1",
-                    "/log=" + dir.File("log.txt")},
-                   dir.File("watch"), dir.Path());
+  Background watch(
+      {"/q", "/d=" + dir.File("inbox"), "/sd=" + dir.File("out"), "/watch=1", "/log=" + dir.File("log.txt")},
+      dir.File("watch"), dir.Path());
   ASSERT_TRUE(watch.Running());
   ASSERT_GE(SecondsUntilExists(dir.File("out/x003.jpg"), 10), 0);
   const std::vector<uint8_t> firstPage = test::ReadFileBytes(dir.File("out/x001.jpg"));
@@ -498,12 +511,16 @@ TEST_F(AutomationRun, WatchConvertsAReplacedFaxAgainAndRemovesThePagesItNoLonger
 // interrupted and how far it got, and a rerun with /skip converts exactly
 // the files it had not done.
 TEST_F(AutomationRun, SigtermedRunSaysItIsIncompleteAndSkipFinishesIt) {
-  constexpr int kFaxes = 60;   // the signal comes after the first, long before the last
+  constexpr int kFaxes = 60;  // the signal comes after the first, long before the last
   const std::vector<uint8_t> fax = test::ReadFileBytes(dir.File("in/a.fxd"));
   ASSERT_TRUE(platform::MakeFolders(dir.File("many")));
   for (int i = 0; i < kFaxes; ++i) test::WriteFileBytes(dir.File("many/f" + std::to_string(100 + i) + ".fxd"), fax);
-  const std::vector<std::string> run = {"/q", "/j=2", "/d=" + dir.File("many"), "/sd=" + dir.File("out"),
-                                        "/report=" + dir.File("r.jsonl"), "/log=" + dir.File("log.txt")};
+  const std::vector<std::string> run = {"/q",
+                                        "/j=2",
+                                        "/d=" + dir.File("many"),
+                                        "/sd=" + dir.File("out"),
+                                        "/report=" + dir.File("r.jsonl"),
+                                        "/log=" + dir.File("log.txt")};
   {
     Background first(run, dir.File("first"), dir.Path());
     ASSERT_TRUE(first.Running());
@@ -529,10 +546,13 @@ TEST_F(AutomationRun, SigtermedRunSaysItIsIncompleteAndSkipFinishesIt) {
   }
   EXPECT_EQ(listed, onDisk);
   EXPECT_THAT(test::ReadFileText(dir.File("log.txt")),
-              HasSubstr("\r\nInterrupted by SIGTERM: " + std::to_string(done.size()) + " of " +
-                        std::to_string(kFaxes) + " files done\r\n"));
+              HasSubstr("\r\nInterrupted by SIGTERM: " + std::to_string(done.size()) + " of " + std::to_string(kFaxes) +
+                        " files done\r\n"));
 
-  ASSERT_EQ(Tamarind("/q /j=2 /d=" + ShellQuote(dir.File("many")) + " /sd=" + ShellQuote(dir.File("out")) + " /skip /report=r.jsonl").exitCode, 0);
+  ASSERT_EQ(Tamarind("/q /j=2 /d=" + ShellQuote(dir.File("many")) + " /sd=" + ShellQuote(dir.File("out")) +
+                     " /skip /report=r.jsonl")
+                .exitCode,
+            0);
   const std::vector<Json> again = JsonLines(test::ReadFileText(dir.File("r.jsonl")));
   size_t converted = 0;
   for (const auto& [source, object] : FileObjects(again)) {
@@ -562,8 +582,8 @@ TEST_F(AutomationRun, GnuParallelExampleRunsAndRerunsFailedShards) {
   ASSERT_EQ(Tree(dir.File("jpeg")).size(), 7u);
 
   test::WriteFileBytes(dir.File("in/sub/c.fxd"), good);
-  EXPECT_EQ(test::RunCommand(shards + "parallel --will-cite --retry-failed --joblog convert.joblog 2>/dev/null").exitCode,
-            0);
+  EXPECT_EQ(
+      test::RunCommand(shards + "parallel --will-cite --retry-failed --joblog convert.joblog 2>/dev/null").exitCode, 0);
   // The rerun converted the mended fax; the rest of its shard was skipped.
   std::map<std::string, std::string> statuses;
   for (int shard = 0; shard < 3; ++shard) {

@@ -21,8 +21,8 @@ using test::WriteFaxFile;
 using ::testing::ElementsAre;
 
 std::string Header(const std::string& source, const std::string& destination) {
-  return "Tamarind command line mode : convert folder\r\nSource Folder: " + source + "\r\nSave Folder: " +
-         destination + "\r\n";
+  return "Tamarind command line mode : convert folder\r\nSource Folder: " + source + "\r\nSave Folder: " + destination +
+         "\r\n";
 }
 
 std::string Total(int converted) {
@@ -63,9 +63,8 @@ TEST_F(ConvertFolderTest, TopFolderOnlyByDefaultAndOutputsOverwritten) {
   test::WriteFileText(destination + "/a.jpg", "old");
   Run();
   EXPECT_THAT(job.files, ElementsAre("B.FXS", "a.fxd"));
-  EXPECT_EQ(job.report, Header(source, destination) + source + "/B.FXS --> " + destination +
-                            "/B.jpg : Success !\r\n" + source + "/a.fxd --> " + destination +
-                            "/a.jpg : Success !\r\n" + Total(2));
+  EXPECT_EQ(job.report, Header(source, destination) + source + "/B.FXS --> " + destination + "/B.jpg : Success !\r\n" +
+                            source + "/a.fxd --> " + destination + "/a.jpg : Success !\r\n" + Total(2));
   EXPECT_TRUE(test::IsWholeJpeg(destination + "/a.jpg"));
   EXPECT_EQ(job.failures, 0);
 }

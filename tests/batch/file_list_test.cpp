@@ -18,18 +18,17 @@ TEST(FileList, EntriesAreSplitAsTheListWasWritten) {
     std::vector<std::string> entries;
   } cases[] = {
       {"a.fxd\nsub/b.fxd\n", "", {"a.fxd", "sub/b.fxd"}},
-      {"a.fxd\r\n\r\nb c.fxd", "", {"a.fxd", "b c.fxd"}},               // CR LF, blank line, no final LF
+      {"a.fxd\r\n\r\nb c.fxd", "", {"a.fxd", "b c.fxd"}},  // CR LF, blank line, no final LF
       {std::string_view("new\nline.fxd\0b.fxd\0", 20), "", {"new\nline.fxd", "b.fxd"}},  // any NUL: NULs only
-      {std::string_view("a.fxd\r\0", 7), "", {"a.fxd\r"}},              // a NUL list keeps every other byte
-      {"./a.fxd\n././sub/b.fxd\n", "in", {"a.fxd", "sub/b.fxd"}},       // as `cd in; find .` writes
+      {std::string_view("a.fxd\r\0", 7), "", {"a.fxd\r"}},         // a NUL list keeps every other byte
+      {"./a.fxd\n././sub/b.fxd\n", "in", {"a.fxd", "sub/b.fxd"}},  // as `cd in; find .` writes
       {"/srv/in/sub/a.fxd\n/srv/inbox/b.fxd\n/srv/in\n", "/srv/in", {"sub/a.fxd", "/srv/inbox/b.fxd", "/srv/in"}},
       {"/srv/in/a.fxd\n", "/srv/in/", {"a.fxd"}},
       {"in/a.fxd\n", "in", {"in/a.fxd"}},  // a relative entry is relative to the folder, as it is
       {"\xff\xfe.fxd\n", "", {"\xff\xfe.fxd"}},
       {"", "", {}},
   };
-  for (const Case& c : cases)
-    EXPECT_THAT(SplitFileList(c.text, c.source), ElementsAreArray(c.entries)) << c.text;
+  for (const Case& c : cases) EXPECT_THAT(SplitFileList(c.text, c.source), ElementsAreArray(c.entries)) << c.text;
 }
 
 // A list is read piece by piece and refused, naming the limit, once it is

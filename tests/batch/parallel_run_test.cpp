@@ -78,7 +78,8 @@ struct RecordingConverter {
 
 TEST(ConvertInParallelTest, ReportsEventsAndResultsComeInListOrder) {
   std::vector<FileTask> tasks;
-  for (int i = 0; i < 12; ++i) tasks.push_back({"f" + std::to_string(i) + (i == 4 ? "bad" : ""), "o" + std::to_string(i) + ".jpg"});
+  for (int i = 0; i < 12; ++i)
+    tasks.push_back({"f" + std::to_string(i) + (i == 4 ? "bad" : ""), "o" + std::to_string(i) + ".jpg"});
   ConversionJob job;
   job.Reset();
   job.options.quality = 77;
@@ -200,10 +201,14 @@ TEST(ConvertInParallelTest, StopEndsTheFilesInProgressAndStartsNoMore) {
   EXPECT_EQ(job.report, expected);
 
   // Stopped before the start: nothing at all.
-  EXPECT_TRUE(ConvertInParallel(job, tasks, 2, [&](ConversionJob&, const std::string&, const std::string&) {
-                ++calls;
-                return FileOutcome{};
-              }, {}, &stop).empty());
+  EXPECT_TRUE(ConvertInParallel(
+                  job, tasks, 2,
+                  [&](ConversionJob&, const std::string&, const std::string&) {
+                    ++calls;
+                    return FileOutcome{};
+                  },
+                  {}, &stop)
+                  .empty());
 }
 
 TEST(ConvertInParallelTest, AConverterThatThrowsEndsTheRunWithItsException) {
@@ -247,8 +252,8 @@ class ParallelFolderRun : public ::testing::Test {
 
   Run Tamarind(const std::string& workers, const std::string& out) {
     const std::string log = dir.File(out + ".log");
-    test::CommandResult result =
-        test::RunProgram(dir.Path(), "/i /d=in /sd=" + out + " " + workers + " /log=" + test::ShellQuote(log) + " 2>/dev/null");
+    test::CommandResult result = test::RunProgram(
+        dir.Path(), "/i /d=in /sd=" + out + " " + workers + " /log=" + test::ShellQuote(log) + " 2>/dev/null");
     Run run{result, test::ReadFileText(log)};
     run.logEntry.erase(0, run.logEntry.find('\n') + 1);
     return run;
@@ -259,7 +264,8 @@ class ParallelFolderRun : public ::testing::Test {
     std::map<std::string, std::vector<uint8_t>> files;
     auto entries = platform::ListFolder(dir.File(folder));
     if (!entries) return files;
-    for (const platform::FolderEntry& entry : *entries) files[entry.name] = test::ReadFileBytes(dir.File(folder + "/" + entry.name));
+    for (const platform::FolderEntry& entry : *entries)
+      files[entry.name] = test::ReadFileBytes(dir.File(folder + "/" + entry.name));
     return files;
   }
 

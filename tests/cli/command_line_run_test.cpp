@@ -64,7 +64,6 @@ TEST_F(CommandLineRun, DestinationNamedForAnotherFormatIsSaid) {
   EXPECT_TRUE(test::IsWholeJpeg(dir.File("x.pdf")));
 }
 
-
 // The report and the log never replace an input or an output: refused as a
 // switch is, before anything is written, with the file named.
 TEST_F(CommandLineRun, RunFilesNamingInputsOrOutputsAreRefused) {
@@ -87,8 +86,8 @@ TEST_F(CommandLineRun, RunFilesNamingInputsOrOutputsAreRefused) {
   EXPECT_FALSE(test::FileExists(dir.File("out")));
   EXPECT_FALSE(test::FileExists(dir.File(".user/state")));  // no log either
 
-  test::CommandResult thumbnail = Tamarind("--thumbnail " + ShellQuote(dir.File("a.fxd")) + " " +
-                                              ShellQuote(dir.File("./a.fxd")) + " 128", " 2>&1");
+  test::CommandResult thumbnail = Tamarind(
+      "--thumbnail " + ShellQuote(dir.File("a.fxd")) + " " + ShellQuote(dir.File("./a.fxd")) + " 128", " 2>&1");
   EXPECT_EQ(thumbnail.exitCode, 64);
   EXPECT_EQ(thumbnail.output, "tamarind: " + dir.File("./a.fxd") + ": names the fax the thumbnail is made from\n");
   EXPECT_TRUE(test::ReadFileBytes(dir.File("a.fxd")) == fax);
@@ -101,11 +100,14 @@ TEST_F(CommandLineRun, ALostJsonReportOnStandardOutputFailsTheRun) {
   const std::pair<const char*, const char*> losses[] = {
       {">&-", "Bad file descriptor"}, {">/dev/full", "No space left on device"}, {"| true", "Broken pipe"}};
   for (const auto& [redirection, cause] : losses) {
-    test::RunCommand("{ " + test::ProgramCommand(dir.Path(), "/f=a.fxd /sf=out/a.jpg /report=- /log=log.txt 2>err.txt") +
+    test::RunCommand("{ " +
+                     test::ProgramCommand(dir.Path(), "/f=a.fxd /sf=out/a.jpg /report=- /log=log.txt 2>err.txt") +
                      "; echo $? >status; } " + redirection);
     EXPECT_EQ(test::ReadFileText(dir.File("status")), "2\n") << redirection;
-    EXPECT_NE(test::ReadFileText(dir.File("err.txt")).find(std::string("tamarind: the report cannot be written: "
-                                                                       "standard output: ") + cause),
+    EXPECT_NE(test::ReadFileText(dir.File("err.txt"))
+                  .find(std::string("tamarind: the report cannot be written: "
+                                    "standard output: ") +
+                        cause),
               std::string::npos)
         << redirection << ": " << test::ReadFileText(dir.File("err.txt"));
   }

@@ -47,10 +47,9 @@ class CommandLineTest : public ::testing::Test {
   std::string err;
 };
 
-const char kUsage[] =
-    "Usage: tamarind [/q /l] [/b=0 /v=0] /f=source-file /sf=dest-jpeg-file\n"
-    "or\n"
-    "Usage: tamarind [/q /l] [/b=0 /v=0] /d=source-directory /sd=dest-directory [/filter=]\n";
+const char kUsage[] = "Usage: tamarind [/q /l] [/b=0 /v=0] /f=source-file /sf=dest-jpeg-file\n"
+                      "or\n"
+                      "Usage: tamarind [/q /l] [/b=0 /v=0] /d=source-directory /sd=dest-directory [/filter=]\n";
 
 TEST_F(CommandLineTest, ResultsForMissingEmptyAndIncompleteCommandLines) {
   EXPECT_EQ(ParseCommandLine(job, std::nullopt), -1);
@@ -126,8 +125,8 @@ TEST_F(CommandLineTest, QualityReadsLikeAtoi) {
   struct Case {
     const char* token;
     int quality;
-  } cases[] = {{"/qa=85", 85}, {"/qa=x", 0}, {"/qa=150", 150}, {"/qa=-7", -7}, {"/qa=+12abc", 12},
-               {"/QA=40", 40}, {"/qa=", 0},  {"/qa=99999999999", 2147483647}};
+  } cases[] = {{"/qa=85", 85},     {"/qa=x", 0},   {"/qa=150", 150}, {"/qa=-7", -7},
+               {"/qa=+12abc", 12}, {"/QA=40", 40}, {"/qa=", 0},      {"/qa=99999999999", 2147483647}};
   for (const Case& c : cases) {
     ASSERT_EQ(ParseText(std::string(c.token) + " /sf=x.jpg"), 0) << c.token;
     EXPECT_EQ(job.options.quality, c.quality) << c.token;
@@ -139,8 +138,8 @@ TEST_F(CommandLineTest, WorkerCountTakesPlainNumbersElseTheDefaultWithAWarning) 
     const char* token;
     int workers;
     bool warned;
-  } cases[] = {{"/j=3", 3, false}, {"/J=2", 2, false},  {"/j=0", 0, false},  {"/j=x", 0, true},
-               {"/j=", 0, true},   {"/j=-2", 0, true},  {"/j=3x", 0, true}, {"/j=99999", 0, true}};
+  } cases[] = {{"/j=3", 3, false}, {"/J=2", 2, false}, {"/j=0", 0, false}, {"/j=x", 0, true},
+               {"/j=", 0, true},   {"/j=-2", 0, true}, {"/j=3x", 0, true}, {"/j=99999", 0, true}};
   for (const Case& c : cases) {
     job.options.workers = 7;
     ASSERT_EQ(ParseText(std::string(c.token) + " /sd=out"), 0) << c.token;
@@ -273,7 +272,7 @@ TEST(ProgramTest, IncompleteCommandLinesConvertNothing) {
 TEST(ConvertInParallelTest, WorkersSeeEveryOptionTheCommandLineSet) {
   ConversionJob job;
   job.Reset();
-  const std::vector<std::string> arguments = {"/l", "/q", "/ke", "/i", "/kh", "/qa=91", "/filter=*.fx?",
+  const std::vector<std::string> arguments = {"/l",    "/q",      "/ke", "/i", "/kh", "/qa=91", "/filter=*.fx?",
                                               "/d=in", "/sd=out", "/j=3"};
   ASSERT_EQ(ParseArguments(job, arguments), 0);
   ConversionOptions defaults;

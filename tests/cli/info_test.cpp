@@ -53,14 +53,14 @@ TEST_F(InfoTest, DescribesEachPageWithItsOwnHeaderText) {
   ASSERT_EQ(text.exitCode, 0);
   EXPECT_EQ(text.output, fax + ": 2 pages\n  page 1: 1728 x " + rows1 +
                              " pixels, 204 x 98 dpi (standard), Group 3, header: Acme \u201cQ3\u201d\\x1b[31m\\r\\x81\n"
-                             "  page 2: 1728 x " + rows2 +
-                             " pixels, 204 x 196 dpi (fine), Group 4, no header text\n");
+                             "  page 2: 1728 x " +
+                             rows2 + " pixels, 204 x 196 dpi (fine), Group 4, no header text\n");
 
   // Python's parser is the oracle that the object is JSON; printed back
   // sorted and ASCII-escaped, it is compared whole.
-  const test::CommandResult json = test::RunCommand(
-      Program() + " --info --json " + test::ShellQuote(fax) +
-      " | python3 -c 'import json,sys; print(json.dumps(json.load(sys.stdin), sort_keys=True))'");
+  const test::CommandResult json =
+      test::RunCommand(Program() + " --info --json " + test::ShellQuote(fax) +
+                       " | python3 -c 'import json,sys; print(json.dumps(json.load(sys.stdin), sort_keys=True))'");
   ASSERT_EQ(json.exitCode, 0);
   EXPECT_EQ(json.output,
             "{\"header\": \"Acme \\u201cQ3\\u201d\\\\x1b[31m\\\\r\\\\x81\", \"pages\": ["
@@ -68,8 +68,7 @@ TEST_F(InfoTest, DescribesEachPageWithItsOwnHeaderText) {
                 rows1 +
                 ", \"width\": 1728, \"x_dpi\": 204, \"y_dpi\": 98}, "
                 "{\"coding\": \"group4\", \"header\": null, \"height\": " +
-                rows2 +
-                ", \"width\": 1728, \"x_dpi\": 204, \"y_dpi\": 196}], \"source\": \"" + fax + "\"}\n");
+                rows2 + ", \"width\": 1728, \"x_dpi\": 204, \"y_dpi\": 196}], \"source\": \"" + fax + "\"}\n");
 }
 
 struct Refused {
@@ -95,14 +94,13 @@ TEST_P(InfoRefusal, SaysWhyWithItsStatus) {
   EXPECT_THAT(test::ReadFileText(dir.File("err")), HasSubstr(GetParam().message));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, InfoRefusal,
-    ::testing::Values(Refused{"NotAFax", "--json notes.fxd", 2, "notes.fxd: not a WinFax file"},
-                      Refused{"Missing", "gone.fxd", 2, "gone.fxd: No such file or directory"},
-                      Refused{"Pipe", "pipe.fxd", 2, "pipe.fxd: is a FIFO"},
-                      Refused{"NoFile", "--json", 64, "usage: tamarind --info [--json] FILE"},
-                      Refused{"TwoFiles", "notes.fxd gone.fxd", 64, "usage"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, InfoRefusal,
+                         ::testing::Values(Refused{"NotAFax", "--json notes.fxd", 2, "notes.fxd: not a WinFax file"},
+                                           Refused{"Missing", "gone.fxd", 2, "gone.fxd: No such file or directory"},
+                                           Refused{"Pipe", "pipe.fxd", 2, "pipe.fxd: is a FIFO"},
+                                           Refused{"NoFile", "--json", 64, "usage: tamarind --info [--json] FILE"},
+                                           Refused{"TwoFiles", "notes.fxd gone.fxd", 64, "usage"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tamarind

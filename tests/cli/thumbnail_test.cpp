@@ -31,8 +31,9 @@ constexpr int kSize = 128;
 // A hang guard, not a speed target (bench_page_preview times the program).
 test::CommandResult RunThumbnailer(const std::string& input, const std::string& output, const std::string& size) {
   test::ScopedTempDir home;
-  return test::RunProgram(home.Path(), std::string(kThumbnailSwitch) + " " + test::ShellQuote(input) + " " +
-                                           test::ShellQuote(output) + " " + test::ShellQuote(size) + " 2>&1",
+  return test::RunProgram(home.Path(),
+                          std::string(kThumbnailSwitch) + " " + test::ShellQuote(input) + " " +
+                              test::ShellQuote(output) + " " + test::ShellQuote(size) + " 2>&1",
                           "timeout -s KILL 20");
 }
 
@@ -108,39 +109,40 @@ TEST_P(HostileThumbnail, NoFileAndAFailingStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, HostileThumbnail,
-    ::testing::Values(
-        Hostile{"pipe.fxd", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, "128", 2,
-                "is a FIFO"},
-        Hostile{"zeros.fxd", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); }, "128", 2,
-                "is a device"},
-        Hostile{"sparse.fxd", SparseTebibyte, "128", 2, "not a WinFax file"},
-        Hostile{"sparse-claiming.fxd",
-                [](const std::string& p) {
-                  tools::WinFaxPageLayout page = test::WhiteRowsPage(1728, 100, 1);
-                  page.data_length = 0x7FFFFFFF;
-                  ASSERT_TRUE(tools::WriteWinFaxFile(p, std::vector{page}));
-                  SparseTebibyte(p);
-                },
-                "128", 2, "page too large to preview"},
-        Hostile{"garbage.fxd",
-                [](const std::string& p) {
-                  std::mt19937 random(17);
-                  std::vector<uint8_t> bytes(65536);
-                  for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
-                  test::WriteFileBytes(p, bytes);
-                },
-                "128", 2, "not a WinFax file"},
-        Hostile{"cut.fxd",
-                [](const std::string& p) {
-                  std::vector<uint8_t> bytes = test::ReadFileBytes(test::SourceDir() + "/samples/standard-g3.fxd");
-                  bytes.resize(100);
-                  test::WriteFileBytes(p, bytes);
-                },
-                "128", 2, "the page holds no image"}),
+    ::testing::Values(Hostile{"pipe.fxd", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, "128", 2,
+                              "is a FIFO"},
+                      Hostile{"zeros.fxd", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+                              "128", 2, "is a device"},
+                      Hostile{"sparse.fxd", SparseTebibyte, "128", 2, "not a WinFax file"},
+                      Hostile{"sparse-claiming.fxd",
+                              [](const std::string& p) {
+                                tools::WinFaxPageLayout page = test::WhiteRowsPage(1728, 100, 1);
+                                page.data_length = 0x7FFFFFFF;
+                                ASSERT_TRUE(tools::WriteWinFaxFile(p, std::vector{page}));
+                                SparseTebibyte(p);
+                              },
+                              "128", 2, "page too large to preview"},
+                      Hostile{"garbage.fxd",
+                              [](const std::string& p) {
+                                std::mt19937 random(17);
+                                std::vector<uint8_t> bytes(65536);
+                                for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
+                                test::WriteFileBytes(p, bytes);
+                              },
+                              "128", 2, "not a WinFax file"},
+                      Hostile{"cut.fxd",
+                              [](const std::string& p) {
+                                std::vector<uint8_t> bytes =
+                                    test::ReadFileBytes(test::SourceDir() + "/samples/standard-g3.fxd");
+                                bytes.resize(100);
+                                test::WriteFileBytes(p, bytes);
+                              },
+                              "128", 2, "the page holds no image"}),
 
     [](const ::testing::TestParamInfo<Hostile>& info) {
       std::string name = info.param.name;
-      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      std::replace_if(
+          name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
       return name;
     });
 

@@ -49,14 +49,13 @@ class ArchiveRun : public ::testing::Test {
     tools::WinFaxPageLayout second = test::WinFaxPageOf(test::RealPageNamed("text-standard-g4"));
     second.text = "another page's text";
     ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/a.fxd"), std::vector{first, second}));
-    ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/plain.fxd"), std::vector{test::WinFaxPageOf(
-                                                                      test::RealPageNamed("text-fine-g4"))}));
+    ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/plain.fxd"),
+                                       std::vector{test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"))}));
   }
 
   test::CommandResult Tamarind(const std::string& arguments) {
     return test::RunCommand("cd " + ShellQuote(dir.Path()) + " && TMPDIR=. XDG_STATE_HOME=state " +
-                            ShellQuote(test::BinaryDir() + "/tamarind") + " /q /log=/dev/null " + arguments +
-                            " 2>&1");
+                            ShellQuote(test::BinaryDir() + "/tamarind") + " /q /log=/dev/null " + arguments + " 2>&1");
   }
 
   test::ScopedTempDir dir;
@@ -91,8 +90,7 @@ TEST_F(ArchiveRun, TheFirstPageHeaderIsTheSubjectInEveryFormatAndReport) {
   // Without text, no subject at all.
   const std::string plain = Tool("pdfinfo " + ShellQuote(dir.File("pdf/plain.pdf")));
   EXPECT_THAT(plain, ::testing::Not(HasSubstr("Subject:")));
-  EXPECT_THAT(Tool("tiffinfo " + ShellQuote(dir.File("tif/plain.tif"))),
-              ::testing::Not(HasSubstr("ImageDescription")));
+  EXPECT_THAT(Tool("tiffinfo " + ShellQuote(dir.File("tif/plain.tif"))), ::testing::Not(HasSubstr("ImageDescription")));
 }
 
 // With /embed the PDF is PDF/A-3b and gives the fax back byte for byte;

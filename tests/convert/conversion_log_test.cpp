@@ -20,7 +20,7 @@ TEST(ConversionLog, EntriesAreTimeLineReportAndDashes) {
 
   const std::string time = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\n)";
   std::regex expected(time + "first\r\nsecond\r\n" + kDashes + "\n" +  //
-                      time + kDashes + "\n" +                           //
+                      time + kDashes + "\n" +                          //
                       time + "no line end" + kDashes + "\n");
   std::string text = test::ReadFileText(log);
   EXPECT_TRUE(std::regex_match(text, expected)) << text;

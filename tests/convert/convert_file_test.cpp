@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "convert/conversion_job.h"
-#include "convert/process.h"
 #include "codec/bmp/page_bmp.h"
 #include "codec/jpeg/jpeg_writer.h"
+#include "convert/conversion_job.h"
+#include "convert/process.h"
 #include "faxdoc/fax_document.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -54,9 +54,8 @@ TEST_F(ConvertFileTest, ThreePagesGiveNumberedFilesAndTheWorkedReport) {
 
   std::string out = Path("out/");
   EXPECT_EQ(job.report, source + " --> " + destination + " : Multiple pages as following :\r\n" +
-                            "        page 001 --> " + out + "a001.jpg : Success !\r\n" +
-                            "        page 002 --> " + out + "a002.jpg : Success !\r\n" +
-                            "        page 003 --> " + out + "a003.jpg : Success !\r\n");
+                            "        page 001 --> " + out + "a001.jpg : Success !\r\n" + "        page 002 --> " + out +
+                            "a002.jpg : Success !\r\n" + "        page 003 --> " + out + "a003.jpg : Success !\r\n");
   EXPECT_FALSE(test::FileExists(destination));
   EXPECT_TRUE(JpegShowsPage(out + "a001.jpg", RealPageNamed("text-standard-g3")));
   EXPECT_TRUE(JpegShowsPage(out + "a002.jpg", RealPageNamed("text-fine-g4")));
@@ -122,8 +121,8 @@ TEST_F(ConvertFileTest, FailuresReportTheirOwnLines) {
   test::WriteFileText(Path("blocker"), "x");
   job.report.clear();
   EXPECT_EQ(job.ConvertFile(fax, Path("blocker/sub/a.jpg")), kFolderNotCreated);
-  EXPECT_EQ(job.report, fax + " --> " + Path("blocker/sub/a.jpg") + " : Failed to create dir: " +
-                            Path("blocker/sub") + "\r\n");
+  EXPECT_EQ(job.report,
+            fax + " --> " + Path("blocker/sub/a.jpg") + " : Failed to create dir: " + Path("blocker/sub") + "\r\n");
 
   // The destination is the source: refused, the fax untouched.
   auto before = test::ReadFileBytes(fax);
@@ -171,8 +170,8 @@ TEST_F(ConvertFileTest, OnlyARefusedPageNeedsTheTemporaryBmp) {
 
   EXPECT_EQ(isolated.ConvertFile(source, Path("t.jpg")), kJpegFailed);
   EXPECT_EQ(isolated.report, source + " --> " + Path("t.jpg") + " : Multiple pages as following :\r\n" +
-                                 "        page 001 --> " + Path("t001.jpg") + " : Success !\r\n" + "Failed : " +
-                                 source + " - Error in preparing jpeg\r\nFailed : " + source +
+                                 "        page 001 --> " + Path("t001.jpg") + " : Success !\r\n" +
+                                 "Failed : " + source + " - Error in preparing jpeg\r\nFailed : " + source +
                                  " - page 002 of 2 missing\r\n");
   EXPECT_NE(isolated.lastOutcome.reason.find("no/such/folder"), std::string::npos) << isolated.lastOutcome.reason;
   EXPECT_TRUE(JpegShowsPage(Path("t001.jpg"), RealPageNamed("text-fine-g3")));

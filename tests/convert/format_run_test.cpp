@@ -30,8 +30,8 @@ class FormatRun : public ::testing::TestWithParam<Format> {
   // Runs tamarind in the scratch folder after the shell lines |limits|,
   // standard error into Err().
   test::CommandResult Tamarind(const std::string& arguments, const std::string& limits = "") {
-    return test::RunCommand(limits + test::ProgramCommand(dir.Path(), arguments + " /fmt=" + GetParam().name +
-                                                                          " /log=log.txt 2>err.txt"));
+    return test::RunCommand(
+        limits + test::ProgramCommand(dir.Path(), arguments + " /fmt=" + GetParam().name + " /log=log.txt 2>err.txt"));
   }
   std::string Err() { return test::ReadFileText(dir.File("err.txt")); }
   bool Jpeg() const { return std::string(GetParam().extension) == ".jpg"; }
@@ -84,12 +84,14 @@ TEST_P(FormatRun, LostPagesAreNamedAndFailTheFax) {
   EXPECT_TRUE(test::FileExists(dir.File(Jpeg() ? "one/fax001.jpg" : "one/fax.doc")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, FormatRun,
-                         ::testing::Values(Format{"jpg", ".jpg", ""},
-                                           Format{"pdf", ".pdf", "sh -c 'info=$(pdfinfo \"$0\") && echo \"$info\" | sed -n \"s/^Pages: *//p\"'"},
-                                           Format{"TIF", ".tif",
-                                                  "sh -c 'info=$(tiffinfo \"$0\" 2>/dev/null) && echo \"$info\" | grep -c \"TIFF Directory\"'"}),
-                         [](const auto& info) { return std::string(info.param.extension + 1); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatRun,
+    ::testing::Values(
+        Format{"jpg", ".jpg", ""},
+        Format{"pdf", ".pdf", "sh -c 'info=$(pdfinfo \"$0\") && echo \"$info\" | sed -n \"s/^Pages: *//p\"'"},
+        Format{"TIF", ".tif",
+               "sh -c 'info=$(tiffinfo \"$0\" 2>/dev/null) && echo \"$info\" | grep -c \"TIFF Directory\"'"}),
+    [](const auto& info) { return std::string(info.param.extension + 1); });
 
 TEST(FormatSwitch, AnUnknownFormatIsRefusedAndNothingConverted) {
   test::ScopedTempDir dir;

@@ -95,7 +95,8 @@ TEST_F(TextRun, PdfPagesCarryTheirWordsAtTheirTrueSize) {
   // The page fed upside down is shown turned, its text reading upright.
   EXPECT_GE(test::WordRecall(TextPage().text, PdfText(pdf, 3)), kRecallFloor);
   EXPECT_THAT(test::RunCommand("pdfinfo -f 3 -l 3 " + ShellQuote(pdf)).output, HasSubstr("rot:   180"));
-  EXPECT_THAT(test::RunCommand("qpdf --check " + ShellQuote(pdf)).output, HasSubstr("No syntax or stream encoding errors"));
+  EXPECT_THAT(test::RunCommand("qpdf --check " + ShellQuote(pdf)).output,
+              HasSubstr("No syntax or stream encoding errors"));
 }
 
 // Pages read side by side on two workers give the bytes one worker gives.

@@ -170,12 +170,12 @@ TEST_F(FaxDocumentTest, DecodingStopsOneRowPastTheLargestPageTheOutputTakes) {
     int32_t height;
   };
   const Case cases[] = {
-      {2048, 65500, 1, 65500},   // 134,144,000 pixels: the largest legal page
-      {65500, 65535, 1, 2050},   // 2^27 / 65500 rows, and one more
-      {65500, 65535, 0, 1025},   // rows count twice at 100 dpi
-      {65535, 65535, 1, 1},      // too wide for any row: one shows it
-      {4096, 20000, 0, 16385},   // one row over 2^27 pixels after doubling
-      {1728, 65535, 0, 32751},   // one row over 65500 rows after doubling
+      {2048, 65500, 1, 65500},  // 134,144,000 pixels: the largest legal page
+      {65500, 65535, 1, 2050},  // 2^27 / 65500 rows, and one more
+      {65500, 65535, 0, 1025},  // rows count twice at 100 dpi
+      {65535, 65535, 1, 1},     // too wide for any row: one shows it
+      {4096, 20000, 0, 16385},  // one row over 2^27 pixels after doubling
+      {1728, 65535, 0, 32751},  // one row over 65500 rows after doubling
   };
   for (const Case& c : cases) {
     FaxDocument document;

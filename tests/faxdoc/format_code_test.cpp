@@ -19,11 +19,26 @@ using test::ScopedTempDir;
 // and a name without a dot is judged by its last two bytes.
 TEST(FormatCodeTest, NamesAreClassifiedByTheStartOfTheirExtension) {
   const std::pair<const char*, FormatCode> cases[] = {
-      {"report.FXD", 11}, {"report.Fxs", 11}, {"x.fxm", 11}, {"x.fxr", 11}, {"a.fxdata", 11}, {".fxd", 11},
-      {"scan.tiff", 16},  {"x.cals", 6},      {"x.dbf", -2}, {"x.txt", -2}, {"x.doc", 0},    {"trailing.", 0},
-      {"", 0},            {"faxds", 8},       {"page", 0},   {"d", 0},
+      {"report.FXD", 11},
+      {"report.Fxs", 11},
+      {"x.fxm", 11},
+      {"x.fxr", 11},
+      {"a.fxdata", 11},
+      {".fxd", 11},
+      {"scan.tiff", 16},
+      {"x.cals", 6},
+      {"x.dbf", -2},
+      {"x.txt", -2},
+      {"x.doc", 0},
+      {"trailing.", 0},
+      {"", 0},
+      {"faxds", 8},
+      {"page", 0},
+      {"d", 0},
       // The dot may lie in a folder name.
-      {"in.fxd/page", 11}, {"in.fxd/page.txt", -2}, {"out.v2/faxed", 0},
+      {"in.fxd/page", 11},
+      {"in.fxd/page.txt", -2},
+      {"out.v2/faxed", 0},
   };
   for (auto [name, code] : cases) EXPECT_EQ(FormatCodeFromExtension(name), code) << name;
 }

@@ -278,12 +278,12 @@ TEST_P(HeaderTextTest, DecodesWindows1252AndEscapesControls) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderTextTest,
-    ::testing::Values(
-        HeaderTextCase{"Ascii", "From +1 555 0100 \\ Acme", "From +1 555 0100 \\ Acme"},
-        HeaderTextCase{"HighBytes", "\x80\x93\x94\x9f \xa0\xe9\xff", "\u20ac\u201c\u201d\u0178 \u00a0\u00e9\u00ff"},
-        HeaderTextCase{"Controls", "a\r\nb\t\x1b[2J\x7f", "a\\r\\nb\\t\\x1b[2J\\x7f"},
-        HeaderTextCase{"Undefined", "\x81\x8d\x8f\x90\x9d", "\\x81\\x8d\\x8f\\x90\\x9d"},
-        HeaderTextCase{"Empty", "", ""}),
+    ::testing::Values(HeaderTextCase{"Ascii", "From +1 555 0100 \\ Acme", "From +1 555 0100 \\ Acme"},
+                      HeaderTextCase{"HighBytes", "\x80\x93\x94\x9f \xa0\xe9\xff",
+                                     "\u20ac\u201c\u201d\u0178 \u00a0\u00e9\u00ff"},
+                      HeaderTextCase{"Controls", "a\r\nb\t\x1b[2J\x7f", "a\\r\\nb\\t\\x1b[2J\\x7f"},
+                      HeaderTextCase{"Undefined", "\x81\x8d\x8f\x90\x9d", "\\x81\\x8d\\x8f\\x90\\x9d"},
+                      HeaderTextCase{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each page's own text, from byte 9 to its NUL or to byte 89, whichever

@@ -38,8 +38,10 @@ void Check(const std::string& path, int maxWidth, int maxHeight) {
     if (picture.reason().empty()) std::abort();
     return;
   }
-  if (picture->width < 1 || picture->height < 1 || picture->width > maxWidth || picture->height > maxHeight) std::abort();
-  if (picture->samples.size() != static_cast<size_t>(picture->width) * static_cast<size_t>(picture->height)) std::abort();
+  if (picture->width < 1 || picture->height < 1 || picture->width > maxWidth || picture->height > maxHeight)
+    std::abort();
+  if (picture->samples.size() != static_cast<size_t>(picture->width) * static_cast<size_t>(picture->height))
+    std::abort();
 }
 
 }  // namespace

@@ -7,29 +7,29 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QEnterEvent>
 #include <QGroupBox>
-#include <thread>
-#include <QMenu>
-#include <QPushButton>
-#include <QTabWidget>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "cli/command_line.h"
 #include "gui/about_dialog.h"
 #include "gui/artwork.h"
 #include "gui/bitmap_button.h"
 #include "gui/fax_viewer.h"
-#include "gui/page_view.h"
 #include "gui/front_end.h"
 #include "gui/hyper_link.h"
+#include "gui/page_view.h"
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "gui_fixture.h"
@@ -212,8 +212,8 @@ TEST_F(WindowTest, ColoursFollowALightOrDarkDesktopTheme) {
     theme.setColor(QPalette::Text, dark ? QColor(239, 240, 241) : QColor(0, 0, 0));
     QApplication::setPalette(theme);
     Open();
-    for (QWidget* surface : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&Page()),
-                             static_cast<QWidget*>(&Options())}) {
+    for (QWidget* surface :
+         {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&Page()), static_cast<QWidget*>(&Options())}) {
       const QPalette shown = surface->palette();
       auto rgb = [](const QColor& c) { return Rgb{c.red(), c.green(), c.blue()}; };
       EXPECT_EQ(shown.color(QPalette::Window).lightness() < 128, dark);
@@ -383,9 +383,10 @@ TEST_F(WindowTest, ADroppedFolderOrDroppedFaxFilesBecomeTheSource) {
 TEST(FrontEnd, WithoutDisplayTheProgramSaysSoAndFails) {
   test::ScopedTempDir dir;
   test::CommandResult result = test::RunCommand(
-      "cd " + test::ShellQuote(dir.Path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" +
-      test::ShellQuote(dir.Path()) + " XDG_STATE_HOME=" + test::ShellQuote(dir.Path()) + " " +
-      test::ShellQuote(test::BinaryDir() + "/tamarind") + " 2>&1");
+      "cd " + test::ShellQuote(dir.Path()) +
+      " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" + test::ShellQuote(dir.Path()) +
+      " XDG_STATE_HOME=" + test::ShellQuote(dir.Path()) + " " + test::ShellQuote(test::BinaryDir() + "/tamarind") +
+      " 2>&1");
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_THAT(result.output, ::testing::HasSubstr("cannot open the window: no display"));
 }
@@ -514,7 +515,7 @@ TEST_F(WindowTest, Screenshots) {
   const tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
   std::vector<tools::WinFaxPageLayout> pages = {letter, test::WinFaxPageOf(test::RealPageNamed("halftone-g4")),
-                                              test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
+                                                test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
   MainDialog& main = Open();
   main.resize(1240, 520);
@@ -540,11 +541,13 @@ TEST_F(WindowTest, Screenshots) {
   viewer.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewer));
   viewer.FitWidth();
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    for (int page = 0; page < 3; ++page)
-      if (!viewer.HasThumbnail(page)) return false;
-    return viewer.PictureIsCurrent();
-  }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (int page = 0; page < 3; ++page)
+          if (!viewer.HasThumbnail(page)) return false;
+        return viewer.PictureIsCurrent();
+      },
+      10000));
   SaveShot(viewer, "screenshot-viewer.png");
 }
 

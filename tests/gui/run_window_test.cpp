@@ -4,18 +4,18 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
-#include <QMenu>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
-#include <QScrollBar>
-#include <QTime>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTime>
 #include <QTreeWidget>
 #include <chrono>
 #include <filesystem>
@@ -321,14 +321,16 @@ TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   // A fax with a page that holds no image: failed, though it opens.
-  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageLayout>{tools::WinFaxPageLayout{}}));
+  ASSERT_TRUE(
+      tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageLayout>{tools::WinFaxPageLayout{}}));
   // A header text in Windows-1252, shown decoded.
   tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   letter.text = "Fax from M\xFCller";
   ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
   RunFromTo(in, dir.File("out"));
-  test::CommandResult cli = test::RunProgram(
-      dir.Path(), "/d=" + test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) + " /report=- /q 2>/dev/null");
+  test::CommandResult cli =
+      test::RunProgram(dir.Path(), "/d=" + test::ShellQuote(in) + " /sd=" + test::ShellQuote(dir.File("cli")) +
+                                       " /report=- /q 2>/dev/null");
   ASSERT_TRUE(cli.exitCode == 2) << cli.output;
   auto* list = Control<ResultsList>(&main, kIdResults);
   int failed = 0;
@@ -490,7 +492,8 @@ TEST_F(WindowTest, TimerRunLeavesTheBoxBeingTypedInAlone) {
   auto* line = Page().findChild<QLabel*>(QStringLiteral("autoConvertLine"));
   ASSERT_NE(line, nullptr);
   EXPECT_TRUE(line->isVisible());
-  EXPECT_EQ(line->text(), QStringLiteral("Automatic conversion every 60 minutes, next at %1").arg(next.toString("HH:mm")));
+  EXPECT_EQ(line->text(),
+            QStringLiteral("Automatic conversion every 60 minutes, next at %1").arg(next.toString("HH:mm")));
   EXPECT_FALSE(line->geometry().intersects(Control<QWidget>(&main, kIdResults)->geometry()));
 
   SetText(kIdSource, dir.Path());

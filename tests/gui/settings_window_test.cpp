@@ -18,8 +18,8 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr const char* kAllKeys[] = {"DirFile", "Subdir", "Hiberarchy", "KeepDate", "KeepExt", "Optimize",
-                                    "Quality", "Recaculate", "Cyclely", "CycleMinutes"};
+constexpr const char* kAllKeys[] = {"DirFile",  "Subdir",  "Hiberarchy", "KeepDate", "KeepExt",
+                                    "Optimize", "Quality", "Recaculate", "Cyclely",  "CycleMinutes"};
 
 bool IsChecked(const QWidget* root, int id) { return Control<QAbstractButton>(root, id)->isChecked(); }
 
@@ -47,10 +47,11 @@ TEST_F(WindowTest, WithoutSettingsFileShowsDefaultsAndSavesAllTwelveKeys) {
 }
 
 TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
-  test::WriteFileText(processPaths.settingsPath,
-                      "; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nSaveDir=/out\n"
-                      "[Options]\nDirFile=1\nHiberarchy=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
-                      "CycleMinutes=0\nColour=green\nFormat=PDF\nOcr=1\nOcrLanguages=eng+deu\n[Elsewhere]\nx=y\n");
+  test::WriteFileText(
+      processPaths.settingsPath,
+      "; my notes\n[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nSaveDir=/out\n"
+      "[Options]\nDirFile=1\nHiberarchy=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
+      "CycleMinutes=0\nColour=green\nFormat=PDF\nOcr=1\nOcrLanguages=eng+deu\n[Elsewhere]\nx=y\n");
   MainDialog& main = Open();
   EXPECT_TRUE(IsChecked(&main, kIdConvertFiles));
   EXPECT_EQ(Control<QComboBox>(&main, kIdFormat)->currentIndex(), static_cast<int>(OutputFormat::Pdf));

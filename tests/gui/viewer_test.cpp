@@ -14,8 +14,8 @@
 #include "gui/page_view.h"
 #include "gui/preview_pane.h"
 #include "gui_fixture.h"
-#include "support/real_pages.h"
 #include "support/fax_files.h"
+#include "support/real_pages.h"
 #include "support/winfax_pages.h"
 #include "window/profile.h"
 
@@ -33,7 +33,10 @@ std::string ThreePageFax(const test::ScopedTempDir& dir) {
 // Waits until the page in view is drawn at the present zoom and turn.
 bool Shown(FaxViewer& viewer) {
   return QTest::qWaitFor(
-      [&] { return viewer.PictureIsCurrent() || (viewer.View()->Picture().isNull() && !viewer.View()->Note().contains("...")); },
+      [&] {
+        return viewer.PictureIsCurrent() ||
+               (viewer.View()->Picture().isNull() && !viewer.View()->Note().contains("..."));
+      },
       10000);
 }
 
@@ -139,7 +142,8 @@ TEST_F(WindowTest, ViewerKeysPageBoxCopyAndPrint) {
   // in place.
   viewer.Action("fitWidth")->trigger();
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return std::abs(viewer.View()->Picture().width() - viewer.View()->DeviceViewport().width()) <= 1; }, 10000));
+      [&] { return std::abs(viewer.View()->Picture().width() - viewer.View()->DeviceViewport().width()) <= 1; },
+      10000));
 
   viewer.Action("copy")->trigger();
   const QImage copied = QApplication::clipboard()->image();
@@ -165,7 +169,7 @@ TEST_F(WindowTest, ViewerRefusesWhatItCannotShowWithTheReason) {
   EXPECT_FALSE(refused.Action("print")->isEnabled());
 
   std::vector<tools::WinFaxPageLayout> pages = {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4")),
-                                              test::WhiteRowsPage(65535, 100, 1)};
+                                                test::WhiteRowsPage(65535, 100, 1)};
   ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("mixed.fxd"), pages));
   FaxViewer mixed(QString::fromStdString(dir.File("mixed.fxd")));
   mixed.show();

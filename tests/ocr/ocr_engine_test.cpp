@@ -39,9 +39,8 @@ int ThreadCount() {
 }
 
 bool IsPlainWord(const std::string& text) {
-  return text.size() >= 4 && std::all_of(text.begin(), text.end(), [](char c) {
-           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-         });
+  return text.size() >= 4 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
 template <typename T>

@@ -55,8 +55,11 @@ std::string CaseName(const ::testing::TestParamInfo<PixCase>& info) {
 // Repeated rows as every output shows them, and rows stretched to square
 // pixels: a fine page (196 to 204 rows an inch, 49 to 51) and a standard
 // one (98 to 204, 49 to 102).
-const PixCase kCases[] = {{1728, RowScale::Repeat(23, 1)}, {1731, RowScale::Repeat(23, 2)},
-                          {2053, RowScale{49, 51}}, {16, RowScale{49, 102}}, {16, RowScale::Repeat(7, 3)}};
+const PixCase kCases[] = {{1728, RowScale::Repeat(23, 1)},
+                          {1731, RowScale::Repeat(23, 2)},
+                          {2053, RowScale{49, 51}},
+                          {16, RowScale{49, 102}},
+                          {16, RowScale::Repeat(7, 3)}};
 
 class PagePixTest : public ::testing::TestWithParam<PixCase> {};
 
@@ -146,10 +149,10 @@ TEST(RecognisedRowsTest, SquaresThePixelsWithinTheBudget) {
     int64_t budget;
     bool squared;
   } cases[] = {
-      {1728, 2286, 200, kAny, true},          {1728, 1143, 100, kAny, true},
-      {2592, 2286, 200, kAny, true},          {3456, 1143, 100, kAny, true},
-      {1728, 4572, 400, kAny, false},         {1728, 100, 200, 1728 * 100, false},
-      {1728, 100, 200, 1728 * 104, true},     {1728, 16000, 100, int64_t{1} << 40, false},  // 32,000 rows, squared 33,306
+      {1728, 2286, 200, kAny, true},      {1728, 1143, 100, kAny, true},
+      {2592, 2286, 200, kAny, true},      {3456, 1143, 100, kAny, true},
+      {1728, 4572, 400, kAny, false},     {1728, 100, 200, 1728 * 100, false},
+      {1728, 100, 200, 1728 * 104, true}, {1728, 16000, 100, int64_t{1} << 40, false},  // 32,000 rows, squared 33,306
   };
   for (const Case& c : cases) {
     const FaxPage page = test::SolidPage(c.width, c.rows, c.y_resolution, true);

@@ -18,8 +18,8 @@
 namespace tamarind {
 namespace {
 
-using ::testing::HasSubstr;
 using test::ShellQuote;
+using ::testing::HasSubstr;
 
 constexpr bool kWindow = TAMARIND_PACKAGES_WINDOW;  // the build has the window
 
@@ -78,15 +78,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "\u2714 Validation was successful.\n", true},
         Validation{"share/mime/packages/tamarind.xml", "xmllint --noout", "", false},
         Validation{"share/man/man1/tamarind.1", "groff -man -ww -z", "", false},
-        Validation{kIcons + "scalable/apps/" + kAppId + ".svg", "xmllint --noout", "",
-                   true},
+        Validation{kIcons + "scalable/apps/" + kAppId + ".svg", "xmllint --noout", "", true},
         Validation{kIcons + "48x48/apps/" + kAppId + ".png", "identify -format %wx%h", "48x48", true},
         Validation{kIcons + "256x256/apps/" + kAppId + ".png", "identify -format %wx%h", "256x256", true}),
     [](const ::testing::TestParamInfo<Validation>& info) {
       std::string name = std::filesystem::path(info.param.file).filename().string();
       if (info.param.file.find("x48/") != std::string::npos) name = "48_" + name;
       if (info.param.file.find("x256/") != std::string::npos) name = "256_" + name;
-      std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+      std::replace_if(
+          name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
       return name;
     });
 
@@ -115,7 +115,8 @@ TEST_F(Installed, DesktopTypesFaxesByNameAndSignature) {
   std::filesystem::copy_file(Usr("share/mime/packages/tamarind.xml"), merged.File("mime/packages/tamarind.xml"));
   for (const std::string& database : {merged.File("mime"), Usr("share/mime")}) {
     // A scratch database: no need to wait for the disk.
-    test::CommandResult compiled = test::RunCommand("PKGSYSTEM_ENABLE_FSYNC=0 update-mime-database " + ShellQuote(database) + " 2>&1");
+    test::CommandResult compiled =
+        test::RunCommand("PKGSYSTEM_ENABLE_FSYNC=0 update-mime-database " + ShellQuote(database) + " 2>&1");
     ASSERT_EQ(compiled.exitCode, 0) << compiled.output;
   }
   test::ScopedTempDir files;
@@ -127,8 +128,9 @@ TEST_F(Installed, DesktopTypesFaxesByNameAndSignature) {
   const struct {
     std::string name;
     std::string environment;
-  } layouts[] = {{"system", "XDG_DATA_HOME=" + ShellQuote(merged.Path()) + " XDG_DATA_DIRS=" + ShellQuote(merged.Path())},
-                 {"per-user", "XDG_DATA_HOME=" + ShellQuote(Usr("share")) + " XDG_DATA_DIRS=/usr/share"}};
+  } layouts[] = {
+      {"system", "XDG_DATA_HOME=" + ShellQuote(merged.Path()) + " XDG_DATA_DIRS=" + ShellQuote(merged.Path())},
+      {"per-user", "XDG_DATA_HOME=" + ShellQuote(Usr("share")) + " XDG_DATA_DIRS=/usr/share"}};
   for (const auto& layout : layouts) {
     auto typeOf = [&](const TypeCheck& typer, const std::string& path) {
       test::CommandResult typed = test::RunCommand(layout.environment + " " + typer.command + " " + ShellQuote(path));
@@ -139,7 +141,8 @@ TEST_F(Installed, DesktopTypesFaxesByNameAndSignature) {
       SCOPED_TRACE(layout.name + " database, " + typer.tool);
       std::vector<std::string> faxes = {samples + "fine-g4.fxm", files.File("FAX.FXM")};
       if (typer.readsContent) faxes.push_back(files.File("attachment"));
-      else faxes.insert(faxes.end(), {samples + "standard-g3.fxd", samples + "fine-g3.fxs", samples + "standard-g4.fxr"});
+      else
+        faxes.insert(faxes.end(), {samples + "standard-g3.fxd", samples + "fine-g3.fxs", samples + "standard-g4.fxr"});
       for (const std::string& fax : faxes) EXPECT_THAT(typeOf(typer, fax), HasSubstr("application/x-winfax")) << fax;
       EXPECT_THAT(typeOf(typer, files.File("notes.txt")), ::testing::Not(HasSubstr("winfax")));
     }

@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/fax_files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/fax_files.h"
 #include "support/winfax_pages.h"
 
 namespace tamarind {
@@ -26,9 +26,18 @@ uint8_t Expected(const test::Bitmap& reference, bool fine, int turns, int x, int
   int px = x;
   int py = y;
   switch (turns) {  // back from the turned picture to the upright page
-    case 1: px = y; py = shownWidth - 1 - x; break;
-    case 2: px = shownWidth - 1 - x; py = shownHeight - 1 - y; break;
-    case 3: px = shownHeight - 1 - y; py = x; break;
+    case 1:
+      px = y;
+      py = shownWidth - 1 - x;
+      break;
+    case 2:
+      px = shownWidth - 1 - x;
+      py = shownHeight - 1 - y;
+      break;
+    case 3:
+      px = shownHeight - 1 - y;
+      py = x;
+      break;
     default: break;
   }
   const int row = fine ? py : py / 2;
@@ -57,8 +66,8 @@ TEST(FaxPages, EveryPageAtOneToOneIsTheDecodedPageInEveryTurn) {
       int wrong = 0;
       for (int y = 0; y < picture->height; ++y)
         for (int x = 0; x < picture->width; ++x)
-          wrong += picture->At(x, y) !=
-                   Expected(real.reference, real.fine, turns, x, y, picture->width, picture->height);
+          wrong +=
+              picture->At(x, y) != Expected(real.reference, real.fine, turns, x, y, picture->width, picture->height);
       EXPECT_EQ(wrong, 0) << kPageNames[index] << " turned " << turns;
     }
     // Once decoded, the page's size is what was shown, whatever its header
@@ -77,8 +86,8 @@ TEST(FaxPages, EveryPageAtOneToOneIsTheDecodedPageInEveryTurn) {
 TEST(FaxPages, AHostilePageIsRefusedAndTheOthersShow) {
   test::ScopedTempDir dir;
   std::vector<tools::WinFaxPageLayout> pages = {test::WinFaxPageOf(test::RealPageNamed("text-fine-g4")),
-                                              test::WhiteRowsPage(65535, 100, 1),
-                                              test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
+                                                test::WhiteRowsPage(65535, 100, 1),
+                                                test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
   ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("mixed.fxd"), pages));
   platform::Expected<std::unique_ptr<FaxPages>> opened = FaxPages::Open(dir.File("mixed.fxd"));
   ASSERT_TRUE(opened.ok()) << opened.reason();

@@ -32,9 +32,9 @@ std::string EncodePbm(const FaxPage& page) {
 // samples) of the decoded page to the same size.
 test::GreyImage PamscaleOf(const FaxPage& page, int width, int height, const test::ScopedTempDir& dir) {
   test::WriteFileText(dir.File("page.pbm"), EncodePbm(page));
-  test::CommandResult scaled = test::RunCommand("pamscale -linear -xsize " + std::to_string(width) + " -ysize " +
-                                                std::to_string(height) + " " + test::ShellQuote(dir.File("page.pbm")) +
-                                                " 2>/dev/null");
+  test::CommandResult scaled =
+      test::RunCommand("pamscale -linear -xsize " + std::to_string(width) + " -ysize " + std::to_string(height) + " " +
+                       test::ShellQuote(dir.File("page.pbm")) + " 2>/dev/null");
   EXPECT_EQ(scaled.exitCode, 0);
   return test::DecodePgm(scaled.output);
 }

@@ -31,7 +31,8 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 bool Drain(int fd, std::string& output, std::chrono::steady_clock::time_point deadline) {
   char buffer[65536];
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd poller{fd, POLLIN, 0};
     const int ready = poll(&poller, 1, static_cast<int>(left.count()));
@@ -105,7 +106,8 @@ ChildResult RunTamarind(const ChildOptions& options) {
   std::vector<char*> argPointers = Pointers(argv);
   std::vector<char*> envPointers = Pointers(envp);
   pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, argv[0].c_str(), &actions, &attributes, argPointers.data(), envPointers.data());
+  const int spawned =
+      posix_spawnp(&pid, argv[0].c_str(), &actions, &attributes, argPointers.data(), envPointers.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(pipeFds[1]);

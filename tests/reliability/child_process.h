@@ -13,10 +13,10 @@ struct ChildResult {
   bool exited = false;  // false: ended by a signal (or killed by us)
   int exitCode = -1;
   int signal = 0;
-  bool timedOut = false;   // still running at the time limit, then killed
-  long peakRssKb = 0;      // with measureMemory: the program's peak resident set
-  std::string output;      // standard output
-  std::string errors;      // standard error
+  bool timedOut = false;  // still running at the time limit, then killed
+  long peakRssKb = 0;     // with measureMemory: the program's peak resident set
+  std::string output;     // standard output
+  std::string errors;     // standard error
   // From the last planned signal to the program's end; -1 when none was sent.
   std::chrono::milliseconds endedAfterSignal{-1};
 };
@@ -26,7 +26,7 @@ struct ChildOptions {
   // NAME=value, over ours and test::ProgramEnvironment's isolation (in
   // |workingFolder|, or a scratch folder).
   std::vector<std::string> environment;
-  std::string workingFolder;             // empty: ours
+  std::string workingFolder;  // empty: ours
   // A command the program runs under, its path and arguments following:
   // {"setpriv", "--reuid=65534", ...}, {"unshare", "-m", "sh", "-c", script}.
   std::vector<std::string> runUnder;

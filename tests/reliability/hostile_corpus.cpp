@@ -109,12 +109,13 @@ std::vector<uint8_t> PatchedByte(const BaseFile& base, size_t page, size_t field
 void AddTruncations(CorpusBuilder& out, const BaseFile& base) {
   // Every field boundary of every header, one byte either side, and a cut
   // in the middle of each page's data.
-  static constexpr std::array<size_t, 24> kCuts = {0,  1,  2,  3,   4,   5,   6,   7,   8,   9,   10,  88,
+  static constexpr std::array<size_t, 24> kCuts = {0,  1,  2,   3,   4,   5,   6,   7,   8,   9,   10,  88,
                                                    89, 93, 105, 109, 112, 113, 114, 115, 116, 119, 120, 127};
   for (size_t page = 0; page < base.headers.size(); ++page) {
     for (size_t cut : kCuts) {
       out.Add("cut-" + base.name + "-p" + std::to_string(page) + "-" + std::to_string(cut),
-              std::vector<uint8_t>(base.bytes.begin(), base.bytes.begin() + static_cast<ptrdiff_t>(base.headers[page] + cut)));
+              std::vector<uint8_t>(base.bytes.begin(),
+                                   base.bytes.begin() + static_cast<ptrdiff_t>(base.headers[page] + cut)));
     }
     for (size_t at : {base.DataStart(page), base.DataStart(page) + 1, (base.DataStart(page) + base.DataEnd(page)) / 2,
                       base.DataEnd(page) - 1}) {
@@ -142,7 +143,8 @@ void AddGeometry(CorpusBuilder& out, const BaseFile& base) {
     out.Add("length-" + base.name + "-" + std::to_string(length), Patched16(base, 0, tools::kLengthOffset, length));
   }
   for (uint8_t flag : {2, 0x80, 0xFF}) {
-    out.Add("coding-" + base.name + "-" + std::to_string(flag), PatchedByte(base, last, tools::kCodingFlagOffset, flag));
+    out.Add("coding-" + base.name + "-" + std::to_string(flag),
+            PatchedByte(base, last, tools::kCodingFlagOffset, flag));
   }
   for (uint8_t code : {0, 2, 3, 0xFF}) {
     out.Add("resolution-" + base.name + "-" + std::to_string(code),
@@ -158,8 +160,8 @@ void AddGeometry(CorpusBuilder& out, const BaseFile& base) {
 void AddDataLengths(CorpusBuilder& out, const BaseFile& base) {
   const auto size = static_cast<uint32_t>(base.bytes.size());
   const auto own = static_cast<uint32_t>(base.DataEnd(0) - base.DataStart(0));
-  for (uint32_t length : {0u, 1u, own - 1, own + 1, size - 128, size, size + 1, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu,
-                          0xFFFFFF80u}) {
+  for (uint32_t length :
+       {0u, 1u, own - 1, own + 1, size - 128, size, size + 1, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFF80u}) {
     out.Add("datalength-" + base.name + "-" + std::to_string(static_cast<int32_t>(length)),
             Patched32(base, 0, tools::kDataLengthOffset, length));
   }
@@ -196,10 +198,10 @@ void AddChains(CorpusBuilder& out, const BaseFile& base) {
     uint8_t count, size;
   };
   const auto after = static_cast<uint32_t>(base.headers[0]);
-  for (Links links : {Links{0x7FFFFFFF, 1, 0, 0}, Links{0x7FFFFF00, 0x100, 0, 0}, Links{0x7FFFFFFF, 0x7FFFFFFF, 0xFF, 0xFF},
-                      Links{0x80000000, 0x80000000 + 128 + after, 0, 0}, Links{0xFFFFFF80, 0, 0, 0},
-                      Links{0, 0xFFFFFFFF, 0, 0}, Links{0x40000000, 0x40000000, 0, 0},
-                      Links{0x7FFFFFF0, 0, 0xFF, 0xFF}, Links{0, 0, 0xFF, 0xFF}}) {
+  for (Links links :
+       {Links{0x7FFFFFFF, 1, 0, 0}, Links{0x7FFFFF00, 0x100, 0, 0}, Links{0x7FFFFFFF, 0x7FFFFFFF, 0xFF, 0xFF},
+        Links{0x80000000, 0x80000000 + 128 + after, 0, 0}, Links{0xFFFFFF80, 0, 0, 0}, Links{0, 0xFFFFFFFF, 0, 0},
+        Links{0x40000000, 0x40000000, 0, 0}, Links{0x7FFFFFF0, 0, 0xFF, 0xFF}, Links{0, 0, 0xFF, 0xFF}}) {
     std::vector<uint8_t> bytes = base.bytes;
     const size_t at = base.headers[0];
     tools::StoreLe32(bytes, at + tools::kLinkBaseOffset, links.base);
@@ -267,7 +269,8 @@ void AddNonFaxes(CorpusBuilder& out, const std::vector<uint8_t>& someJpeg) {
 std::vector<uint8_t> FlipHeaderBits(CorpusBuilder& out, const BaseFile& base) {
   std::vector<uint8_t> bytes = base.bytes;
   const size_t header = base.headers[out.Below(base.headers.size())];
-  for (size_t n = 1 + out.Below(4); n > 0; --n) bytes[header + out.Below(kHeaderSize)] ^= static_cast<uint8_t>(1u << out.Below(8));
+  for (size_t n = 1 + out.Below(4); n > 0; --n)
+    bytes[header + out.Below(kHeaderSize)] ^= static_cast<uint8_t>(1u << out.Below(8));
   return bytes;
 }
 
@@ -277,7 +280,8 @@ std::vector<uint8_t> FlipDataBits(CorpusBuilder& out, const BaseFile& base) {
   const size_t page = out.Below(base.headers.size());
   const size_t start = base.DataStart(page);
   const size_t span = base.DataEnd(page) - start;
-  for (size_t n = 1 + out.Below(64); n > 0; --n) bytes[start + out.Below(span)] ^= static_cast<uint8_t>(1u << out.Below(8));
+  for (size_t n = 1 + out.Below(64); n > 0; --n)
+    bytes[start + out.Below(span)] ^= static_cast<uint8_t>(1u << out.Below(8));
   return bytes;
 }
 
@@ -350,8 +354,9 @@ std::vector<HostileFile> HostileCorpus(size_t randomVariants, uint32_t seed) {
     const char* tag;
     Mutation mutate;
   };
-  static constexpr std::array<Named, 4> kMutations = {Named{"headerbits", FlipHeaderBits}, Named{"databits", FlipDataBits},
-                                                      Named{"damage", DamageRun}, Named{"fields", RandomFields}};
+  static constexpr std::array<Named, 4> kMutations = {Named{"headerbits", FlipHeaderBits},
+                                                      Named{"databits", FlipDataBits}, Named{"damage", DamageRun},
+                                                      Named{"fields", RandomFields}};
   for (size_t i = 0; i < randomVariants; ++i) {
     // The full-length page costs ten short ones; draw it rarely.
     const BaseFile& base = bases[out.Below(10) == 0 ? 3 : out.Below(3)];

@@ -30,7 +30,7 @@ std::set<std::string> Entries(const std::string& folder) {
 }
 
 struct FileOutcome {
-  std::string result;               // the text after the prefix of its line
+  std::string result;              // the text after the prefix of its line
   std::vector<std::string> pages;  // page files reported written
 };
 
@@ -58,8 +58,7 @@ class HostileFiles : public ::testing::Test {
   void Convert() {
     test::ChildOptions options;
     // One worker: the memory bound below is the bound of one worker.
-    options.arguments = {"/q", "/j=1", "/d=" + dir.File("in"), "/sd=" + dir.File("out"),
-                         "/log=" + dir.File("run.log")};
+    options.arguments = {"/q", "/j=1", "/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/log=" + dir.File("run.log")};
     options.environment = {"TMPDIR=" + dir.File("tmp")};
     options.limit = std::chrono::minutes(test::UnderSanitizer() ? 10 : 3);
     options.measureMemory = true;

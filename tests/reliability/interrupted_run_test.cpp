@@ -1,7 +1,6 @@
 // A folder run killed at random moments, again and again, with one worker
-// and with four (the signals the program handles at one of them): whatever is in the destination is a whole JPEG of the set,
-// nothing else appears anywhere, and a run to the end completes the set as
-// if nothing had happened.
+// and with four (the signals the program handles at one of them): whatever is in the destination is a whole JPEG of the
+// set, nothing else appears anywhere, and a run to the end completes the set as if nothing had happened.
 #include <random>
 #include <set>
 
@@ -46,8 +45,9 @@ class InterruptedRun : public ::testing::TestWithParam<Interruption> {
   void SetUp() override {
     for (const char* folder : {"in", "tmp"}) ASSERT_TRUE(platform::MakeFolders(dir.File(folder)));
     const std::vector<std::vector<std::string_view>> files = {
-        {"text-standard-g3"}, {"text-fine-g4", "halftone-g4", "wide-g3"}, {"halftone-g3"},
-        {"text-fine-g3-align8", "text-standard-g4"}, {"wide-g4"}, {"text-fine-g3"}};
+        {"text-standard-g3"}, {"text-fine-g4", "halftone-g4", "wide-g3"},
+        {"halftone-g3"},      {"text-fine-g3-align8", "text-standard-g4"},
+        {"wide-g4"},          {"text-fine-g3"}};
     const size_t count = test::UnderSanitizer() ? 3 : files.size();
     for (size_t i = 0; i < count; ++i) {
       std::vector<tools::WinFaxPageLayout> pages;
@@ -128,8 +128,7 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
   ASSERT_TRUE(last.exited && last.exitCode == 0);
   EXPECT_EQ(Names(dir.File("out")), outputs);
   for (const std::string& name : outputs)
-    EXPECT_EQ(test::ReadFileBytes(dir.File("out/" + name)), test::ReadFileBytes(dir.File("reference/" + name)))
-        << name;
+    EXPECT_EQ(test::ReadFileBytes(dir.File("out/" + name)), test::ReadFileBytes(dir.File("reference/" + name))) << name;
   std::printf("signal %d, %d workers: %d of %d runs interrupted, %d whole copies seen after them, full run %lld ms\n",
               GetParam().signal, GetParam().workers, interrupted, kills, copies, static_cast<long long>(full.count()));
 }
@@ -137,9 +136,8 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRun,
                          // SIGINT, SIGTERM and SIGHUP share one handler: each
                          // is sent once, at one worker count or the other.
-                         ::testing::Values(Interruption{SIGKILL, 1}, Interruption{SIGKILL, 4},
-                                           Interruption{SIGINT, 4}, Interruption{SIGTERM, 1},
-                                           Interruption{SIGHUP, 4}),
+                         ::testing::Values(Interruption{SIGKILL, 1}, Interruption{SIGKILL, 4}, Interruption{SIGINT, 4},
+                                           Interruption{SIGTERM, 1}, Interruption{SIGHUP, 4}),
                          [](const auto& info) {
                            return std::string(sigabbrev_np(info.param.signal)) + "_j" +
                                   std::to_string(info.param.workers);
@@ -233,12 +231,18 @@ TEST_P(StopInsideLongFaxes, EndTheRunAndNoLaterFileIsStarted) {
 // busy machine too.
 INSTANTIATE_TEST_SUITE_P(
     Formats, StopInsideLongFaxes,
-    ::testing::Values(LongFaxStop{"jpeg_sigint", SIGINT, 1, 1, 20, {}, 800, std::chrono::milliseconds(1000)},
-                      LongFaxStop{"jpeg_sighup_3_workers", SIGHUP, 3, 3, 20, {}, 800, std::chrono::milliseconds(1000)},
-                      LongFaxStop{"pdf_ocr_sigterm", SIGTERM, 2, 2, 20, {"/fmt=pdf", "/ocr"}, 8,
-                                  std::chrono::milliseconds(1500)},
-                      LongFaxStop{"pdf_ocr_spare_worker_sigterm", SIGTERM, 2, 1, 0, {"/fmt=pdf", "/ocr"}, 8,
-                                  std::chrono::milliseconds(1500)}),
+    ::testing::Values(
+        LongFaxStop{"jpeg_sigint", SIGINT, 1, 1, 20, {}, 800, std::chrono::milliseconds(1000)},
+        LongFaxStop{"jpeg_sighup_3_workers", SIGHUP, 3, 3, 20, {}, 800, std::chrono::milliseconds(1000)},
+        LongFaxStop{"pdf_ocr_sigterm", SIGTERM, 2, 2, 20, {"/fmt=pdf", "/ocr"}, 8, std::chrono::milliseconds(1500)},
+        LongFaxStop{"pdf_ocr_spare_worker_sigterm",
+                    SIGTERM,
+                    2,
+                    1,
+                    0,
+                    {"/fmt=pdf", "/ocr"},
+                    8,
+                    std::chrono::milliseconds(1500)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

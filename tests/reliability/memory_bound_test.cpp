@@ -36,8 +36,7 @@ std::string TiledDocument(int width, int rows) {
 
 class MemoryBound : public ::testing::Test {
  protected:
-  test::ChildResult Convert(const std::string& name,
-                            std::chrono::milliseconds limit = std::chrono::minutes(5)) {
+  test::ChildResult Convert(const std::string& name, std::chrono::milliseconds limit = std::chrono::minutes(5)) {
     test::ChildOptions options;
     options.limit = limit;
     options.arguments = {"/f=" + dir.File(name), "/sf=" + dir.File("page.jpg"), "/log=" + dir.File("run.log")};
@@ -149,8 +148,7 @@ TEST_F(MemoryBound, ClaimsOfGigabytesCostWhatThePagesCost) {
     if (!test::UnderSanitizer()) {
       EXPECT_LE(run.peakRssKb, 100 * 1024) << c.name;
     }
-    std::printf("%s, claiming %lld bytes: peak RSS %ld kB\n", c.name, static_cast<long long>(c.size),
-                run.peakRssKb);
+    std::printf("%s, claiming %lld bytes: peak RSS %ld kB\n", c.name, static_cast<long long>(c.size), run.peakRssKb);
   }
 }
 

@@ -22,8 +22,8 @@ namespace {
 
 struct SpecialCase {
   const char* name;
-  const char* source;      // file named by /f=
-  const char* log;         // file named by /log=
+  const char* source;  // file named by /f=
+  const char* log;     // file named by /log=
   int exitCode;
   const char* reportLine;  // expected in the report ("" for none)
 };
@@ -49,11 +49,12 @@ TEST_P(SpecialFiles, FailAtOnceInsteadOfBlocking) {
   EXPECT_NE(run.output.find(c.reportLine), std::string::npos) << run.output;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PipesAndDevices, SpecialFiles,
-    ::testing::Values(SpecialCase{"FifoSource", "pipe.fxd", "run.log", 2, "Failed : "},
-                      SpecialCase{"FifoG3fSource", "pipe.g3f", "run.log", 2, "Not WinFax File"}),
-    [](const ::testing::TestParamInfo<SpecialCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(PipesAndDevices, SpecialFiles,
+                         ::testing::Values(SpecialCase{"FifoSource", "pipe.fxd", "run.log", 2, "Failed : "},
+                                           SpecialCase{"FifoG3fSource", "pipe.g3f", "run.log", 2, "Not WinFax File"}),
+                         [](const ::testing::TestParamInfo<SpecialCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // What stands under an output's name. The device and the links live in a
 // /dev of the run's own (a stand-in tmpfs in a private mount namespace), so
@@ -99,8 +100,7 @@ struct OutputCase {
 void PrintTo(const OutputCase& c, std::ostream* out) { *out << c.what.name << " " << c.target.name; }
 
 bool OwnDevAllowed() {
-  static const bool allowed =
-      geteuid() == 0 && test::RunCommand("unshare -m true >/dev/null 2>&1").exitCode == 0;
+  static const bool allowed = geteuid() == 0 && test::RunCommand("unshare -m true >/dev/null 2>&1").exitCode == 0;
   return allowed;
 }
 
@@ -136,8 +136,7 @@ TEST_P(SpecialOutputs, SurviveEveryOutputSwitch) {
 
   test::ChildOptions options;
   for (const std::string& argument : c.what.arguments) options.arguments.push_back(Resolve(argument, path));
-  options.environment = {"TMPDIR=" + dir.Path(),
-                         "LISTING=" + dir.File("listing")};
+  options.environment = {"TMPDIR=" + dir.Path(), "LISTING=" + dir.File("listing")};
   options.limit = std::chrono::seconds(20);  // a hang guard, not a speed target
   if (c.target.inOwnDev) {
     // The stand-ins, and afterwards what became of them.
@@ -172,10 +171,9 @@ std::vector<OutputCase> AllOutputCases() {
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(AtOutputNames, SpecialOutputs, ::testing::ValuesIn(AllOutputCases()),
-                         [](const auto& info) {
-                           return std::string(info.param.what.name) + "_" + info.param.target.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(AtOutputNames, SpecialOutputs, ::testing::ValuesIn(AllOutputCases()), [](const auto& info) {
+  return std::string(info.param.what.name) + "_" + info.param.target.name;
+});
 
 // The text beside a page goes through the same writer: a FIFO under its
 // name fails it and stays.

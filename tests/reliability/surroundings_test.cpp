@@ -86,7 +86,8 @@ TEST_F(Surroundings, AFailingStandardOutputStopsNoWork) {
     SCOPED_TRACE(redirect);
     std::filesystem::remove_all(dir.File("out"));
     // The program's own status, whatever the pipe's end does.
-    test::RunCommand("(" + test::ProgramCommand(dir.Path(), "/d=in /sd=out 2>err.txt") + "; echo $? >status) " + redirect);
+    test::RunCommand("(" + test::ProgramCommand(dir.Path(), "/d=in /sd=out 2>err.txt") + "; echo $? >status) " +
+                     redirect);
     EXPECT_EQ(test::ReadFileText(dir.File("status")), "2\n");
     EXPECT_TRUE(test::FileExists(dir.File("out/a.jpg")));
     EXPECT_THAT(Err(), HasSubstr("report could not be written"));

@@ -30,9 +30,9 @@ namespace {
 using ::testing::HasSubstr;
 
 enum class Who {
-  kPlainUser,         // nobody (setpriv), or the tester when not root
-  kRootInOwnMounts,   // root in a mount namespace of its own (unshare -m)
-  kUnderSizeLimit,    // whoever runs the test, with ulimit -f 4 (4 KiB)
+  kPlainUser,        // nobody (setpriv), or the tester when not root
+  kRootInOwnMounts,  // root in a mount namespace of its own (unshare -m)
+  kUnderSizeLimit,   // whoever runs the test, with ulimit -f 4 (4 KiB)
 };
 
 struct Situation {
@@ -130,10 +130,11 @@ class UnwritableOutputs : public ::testing::TestWithParam<Case> {
     const Situation& s = GetParam().situation;
     test::ChildOptions options;
     const std::string report = dir.File(s.reportUnwritable ? "ro/r.json" : "rep/r.json");
-    options.arguments = {"/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/fmt=" + std::string(GetParam().format),
-                         "/j=1", "/log=/dev/null", "/report=" + report};
-    options.environment = {"TMPDIR=" + dir.File("tmp"), "OUT=" + dir.File("out"), "EXT=" + std::string(GetParam().format),
-                           "LISTING=" + dir.File("listing")};
+    options.arguments = {
+        "/d=" + dir.File("in"), "/sd=" + dir.File("out"), "/fmt=" + std::string(GetParam().format), "/j=1",
+        "/log=/dev/null",       "/report=" + report};
+    options.environment = {"TMPDIR=" + dir.File("tmp"), "OUT=" + dir.File("out"),
+                           "EXT=" + std::string(GetParam().format), "LISTING=" + dir.File("listing")};
     if (s.watch) {
       options.arguments.push_back("/watch=1");
       options.limit = std::chrono::milliseconds(2500);
@@ -149,8 +150,9 @@ class UnwritableOutputs : public ::testing::TestWithParam<Case> {
     } else {
       // The disk lives as long as the namespace: what it holds is listed
       // before both go.
-      options.runUnder = {"unshare", "-m", "sh", "-c",
-                          std::string(s.mounts) + R"( && "$0" "$@"; status=$?; ls -A "$OUT" > "$LISTING"; exit $status)"};
+      options.runUnder = {
+          "unshare", "-m", "sh", "-c",
+          std::string(s.mounts) + R"( && "$0" "$@"; status=$?; ls -A "$OUT" > "$LISTING"; exit $status)"};
     }
     return test::RunTamarind(options);
   }
@@ -183,7 +185,8 @@ TEST_P(UnwritableOutputs, EachOutputThatCannotBeMadeFailsItsFileAndTheRunGoesOn)
   for (const auto& [stem, said] : failing) EXPECT_THAT(run.errors, HasSubstr("tamarind: " + said + "\n"));
 
   if (s.reportUnwritable) {
-    EXPECT_THAT(run.errors, HasSubstr("the report cannot be written: " + dir.File("ro/r.json") + ": Permission denied"));
+    EXPECT_THAT(run.errors,
+                HasSubstr("the report cannot be written: " + dir.File("ro/r.json") + ": Permission denied"));
   } else {
     const auto lines = ReportLines();
     for (const char* stem : {"a", "b"}) {
@@ -200,8 +203,8 @@ TEST_P(UnwritableOutputs, EachOutputThatCannotBeMadeFailsItsFileAndTheRunGoesOn)
   // What could be made was made; what could not left nothing, and an
   // earlier output stays as it was.
   if (s.who == Who::kRootInOwnMounts) {
-    EXPECT_EQ(test::ReadFileText(dir.File("listing")), s.earlierOutput ? "a." + std::string(GetParam().format) + "\n"
-                                                                       : "filler\n");
+    EXPECT_EQ(test::ReadFileText(dir.File("listing")),
+              s.earlierOutput ? "a." + std::string(GetParam().format) + "\n" : "filler\n");
     return;
   }
   for (const char* stem : {"a", "b"}) {

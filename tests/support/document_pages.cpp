@@ -49,8 +49,8 @@ void MakeCache(const std::string& folder) {
 }
 
 std::string Unescape(std::string text) {
-  static const std::pair<const char*, const char*> kEntities[] = {
-      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&#39;", "'"}, {"&amp;", "&"}};
+  static const std::pair<const char*, const char*> kEntities[] = {{"&lt;", "<"},   {"&gt;", ">"},  {"&quot;", "\""},
+                                                                  {"&apos;", "'"}, {"&#39;", "'"}, {"&amp;", "&"}};
   for (const auto& [entity, plain] : kEntities)
     for (size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1))
       text.replace(at, std::string_view(entity).size(), plain);

@@ -32,9 +32,9 @@ struct SourceWord {
 };
 
 struct DocumentPage {
-  int number = 0;   // page of the document, from 1
-  Bitmap fine;      // 204 x 196 dpi
-  Bitmap standard;  // 204 x 98 dpi
+  int number = 0;    // page of the document, from 1
+  Bitmap fine;       // 204 x 196 dpi
+  Bitmap standard;   // 204 x 98 dpi
   std::string text;  // the words line by line, blocks in reading order
   std::vector<SourceWord> words;
 };

@@ -72,8 +72,7 @@ void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t 
   // Rows only one side holds must be white (encoders and decoders differ in
   // the trailing white rows they keep).
   for (int y = map.height / factor; y < reference.height; ++y)
-    if (!IsWhiteRow(reference, y))
-      return ::testing::AssertionFailure() << jpegPath << " lacks page row " << y;
+    if (!IsWhiteRow(reference, y)) return ::testing::AssertionFailure() << jpegPath << " lacks page row " << y;
   uint64_t totalError = 0;
   size_t flipped = 0;
   for (int y = 0; y < map.height; ++y) {
@@ -81,7 +80,8 @@ void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t 
     for (int x = 0; x < map.width; ++x) {
       bool black = row < reference.height && reference.IsBlack(x, row);
       int expected = black ? 0 : 255;
-      int error = std::abs(map.samples[static_cast<size_t>(y) * static_cast<size_t>(map.width) + static_cast<size_t>(x)] - expected);
+      int error = std::abs(
+          map.samples[static_cast<size_t>(y) * static_cast<size_t>(map.width) + static_cast<size_t>(x)] - expected);
       totalError += static_cast<uint64_t>(error);
       if (error > 127) ++flipped;
     }

@@ -108,7 +108,8 @@ FaxPage BlockPage(int width, int height, uint16_t yResolution, int blocks, uint3
     const int x1 = std::min(width, x0 + 1 + static_cast<int>(random() % 40));
     const int y1 = std::min(height, y0 + 1 + static_cast<int>(random() % 30));
     for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) page.bits[static_cast<size_t>(y) * page.bytes_per_row + x / 8] &= ~(0x80 >> (x % 8));
+      for (int x = x0; x < x1; ++x)
+        page.bits[static_cast<size_t>(y) * page.bytes_per_row + x / 8] &= ~(0x80 >> (x % 8));
   }
   return page;
 }

@@ -24,7 +24,6 @@ struct PageRecipe {
   bool fine;
 };
 
-
 constexpr PageRecipe kRecipes[] = {
     {"text-standard-g3", PageCoding::kGroup3, 1728, false},
     {"text-fine-g3", PageCoding::kGroup3, 1728, true},
@@ -226,12 +225,12 @@ bool IsWhiteRow(const FaxPage& page, int32_t row) { return RowIsWhite(page.Row(r
     if (!SameRow(reference, y, page, y)) return ::testing::AssertionFailure() << "row " << y << " differs";
   for (int32_t y = common; y < reference.height; ++y)
     if (!IsWhiteRow(reference, y))
-      return ::testing::AssertionFailure() << "page ends at row " << page.height << " but reference row " << y
-                                           << " is not white";
+      return ::testing::AssertionFailure()
+             << "page ends at row " << page.height << " but reference row " << y << " is not white";
   for (int32_t y = common; y < page.height; ++y)
     if (!IsWhiteRow(page, y))
-      return ::testing::AssertionFailure() << "reference ends at row " << reference.height << " but page row " << y
-                                           << " is not white";
+      return ::testing::AssertionFailure()
+             << "reference ends at row " << reference.height << " but page row " << y << " is not white";
   return ::testing::AssertionSuccess() << common << " rows equal";
 }
 

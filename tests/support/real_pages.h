@@ -50,9 +50,9 @@ struct RealPage {
   std::string name;  // e.g. "text-standard-g3"
   PageCoding coding = PageCoding::kGroup3;
   int32_t width = 0;
-  bool fine = false;            // 204x196 dpi; otherwise 204x98
-  std::vector<uint8_t> coded;   // first coded bit in the most significant bit
-  Bitmap reference;             // the independent decoder's bitmap
+  bool fine = false;           // 204x196 dpi; otherwise 204x98
+  std::vector<uint8_t> coded;  // first coded bit in the most significant bit
+  Bitmap reference;            // the independent decoder's bitmap
 };
 
 // Every real page, made on first use (a few seconds) or read from the cache.

@@ -64,7 +64,6 @@ std::vector<std::string> ProgramEnvironment(const std::string& folder, const std
 std::string ProgramCommand(const std::string& folder, const std::string& arguments,
                            const std::string& environment = "");
 // Runs ProgramCommand and collects its standard output.
-CommandResult RunProgram(const std::string& folder, const std::string& arguments,
-                         const std::string& environment = "");
+CommandResult RunProgram(const std::string& folder, const std::string& arguments, const std::string& environment = "");
 
 }  // namespace tamarind::test

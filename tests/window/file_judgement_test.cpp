@@ -26,9 +26,15 @@ struct Fax {
 };
 
 const Fax kFaxes[] = {
-    {"whole", [](const std::string& path) { test::WriteFaxFile(path, {"text-fine-g3", "text-standard-g4"}); }, false,
-     true},
-    {"torn", [](const std::string& path) { test::WriteFaxFile(path, {"text-fine-g3", test::kEmptyPage, "wide-g4"}); },
+    {"whole",
+     [](const std::string& path) {
+       test::WriteFaxFile(path, {"text-fine-g3", "text-standard-g4"});
+     },
+     false, true},
+    {"torn",
+     [](const std::string& path) {
+       test::WriteFaxFile(path, {"text-fine-g3", test::kEmptyPage, "wide-g4"});
+     },
      false, false},
     {"long", [](const std::string& path) { test::WriteWhiteFax(path, 1500); }, false, false},
     // 33,000 rows: a JPEG takes it, text recognition (32,767 at most) not.

@@ -7,16 +7,16 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "convert/output_names.h"
 #include "support/test_files.h"
 #include "window/convert_form.h"
 #include "window/file_selection.h"
-#include "convert/output_names.h"
 #include "window/help.h"
 #include "window/theme_colours.h"
 #include "window/window_texts.h"
@@ -24,9 +24,9 @@
 namespace tamarind {
 namespace {
 
+using test::ScopedTempDir;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using test::ScopedTempDir;
 
 TEST(FileSelection, OldTextsReadAsBeforeAndQuotedPiecesStayWhole) {
   FileSelection one = ParseFileSelection("/home/u/faxes/a.fxd");
@@ -244,11 +244,12 @@ TEST(RunConversion, ReportsEachFileLogsAndStopsBetweenFiles) {
   };
   EXPECT_EQ(RunConversion(job, plan, stop, events), 1);
   EXPECT_TRUE(test::FileExists(plan.options.destination));
-  EXPECT_THAT(events.lines, ElementsAre("0 " + dir.File("in/a.fxd"), "0 " + dir.File("out/deeper/a.jpg") + " Converted!",
-                                        "1 " + dir.File("in/b.fxd"), "1  Failed!", "cancelled 1"));
+  EXPECT_THAT(events.lines,
+              ElementsAre("0 " + dir.File("in/a.fxd"), "0 " + dir.File("out/deeper/a.jpg") + " Converted!",
+                          "1 " + dir.File("in/b.fxd"), "1  Failed!", "cancelled 1"));
   std::string log = test::ReadFileText(plan.logPath);
-  EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.options.source, plan.options.destination) + "line for " + dir.File("in/a.fxd") +
-                             "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
+  EXPECT_THAT(log, HasSubstr(GuiReportHeader(plan.options.source, plan.options.destination) + "line for " +
+                             dir.File("in/a.fxd") + "\r\nline for " + dir.File("in/b.fxd") + "\r\n"));
 }
 
 // The bar's units are pages, counted before the run: a 4-page fax weighs
@@ -291,7 +292,8 @@ TEST(RunConversion, ProgressCountsPagesFilesAndFailures) {
   // The files really written, page 1 first; a refused file has none, and
   // says why as the JSON report does.
   std::vector<std::string> multipage;
-  for (int page = 1; page <= planned.pages - 1; ++page) multipage.push_back(dir.File("out/multipage.fxd") + PageNumber(page) + ".jpg");
+  for (int page = 1; page <= planned.pages - 1; ++page)
+    multipage.push_back(dir.File("out/multipage.fxd") + PageNumber(page) + ".jpg");
   EXPECT_EQ(events.finished[0].outputs, multipage);
   EXPECT_TRUE(events.finished[1].outputs.empty());
   EXPECT_THAT(events.finished[1].reason, ::testing::StartsWith(dir.File("in/broken.fxd") + ": "));
@@ -314,17 +316,24 @@ TEST(RunProgress, TextShowsFilesPagesFailuresAndTimeLeftOnceThereIsAPace) {
 
 TEST(RunProgress, TimeLeftInWordsAtEveryScale) {
   const std::pair<double, const char*> cases[] = {
-      {0.2, "about 5 s left"},          {41, "about 45 s left"},         {59.5, "about 60 s left"},
-      {60, "about 1 min left"},         {89 * 60 + 20, "about 89 min left"}, {125 * 60, "about 2 h 5 min left"},
+      {0.2, "about 5 s left"},
+      {41, "about 45 s left"},
+      {59.5, "about 60 s left"},
+      {60, "about 1 min left"},
+      {89 * 60 + 20, "about 89 min left"},
+      {125 * 60, "about 2 h 5 min left"},
   };
   for (auto [seconds, text] : cases) EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
 }
 
 TEST(ShownPath, RelativeBelowTheFolderWholeElsewhere) {
   const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"/in/a.fxd", "/in", "a.fxd"},        {"/in/sub/a.fxd", "/in/", "sub/a.fxd"},
-      {"/inbox/a.fxd", "/in", "/inbox/a.fxd"}, {"/in", "/in", "/in"},
-      {"/a.fxd", "/", "a.fxd"},             {"/other/a.fxd", "", "/other/a.fxd"},
+      {"/in/a.fxd", "/in", "a.fxd"},
+      {"/in/sub/a.fxd", "/in/", "sub/a.fxd"},
+      {"/inbox/a.fxd", "/in", "/inbox/a.fxd"},
+      {"/in", "/in", "/in"},
+      {"/a.fxd", "/", "a.fxd"},
+      {"/other/a.fxd", "", "/other/a.fxd"},
   };
   for (auto [path, folder, shown] : cases) EXPECT_EQ(ShownPath(path, folder), shown) << path << " in " << folder;
 }
@@ -387,8 +396,8 @@ TEST(RunConversion, UncreatableDestinationIsReportedAndTheRunGoesOn) {
     return FileOutcome::Of(kFolderNotCreated);
   };
   RunConversion(job, plan, stop, events);
-  EXPECT_THAT(events.lines, ElementsAre("savedir " + dir.File("file/out") + ": Not a directory", "0 " + dir.File("a.fxd"),
-                                        "0  Failed!", "done 0"));
+  EXPECT_THAT(events.lines, ElementsAre("savedir " + dir.File("file/out") + ": Not a directory",
+                                        "0 " + dir.File("a.fxd"), "0  Failed!", "done 0"));
 }
 
 TEST(RunConversion, AnUnreadableSourceFolderIsInTheReport) {

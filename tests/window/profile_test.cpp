@@ -15,7 +15,8 @@ using test::WriteFileText;
 
 TEST(ProfileFile, MatchesSectionsAndKeysWithoutCaseAndKeepsBackslashes) {
   ScopedTempDir dir;
-  WriteFileText(dir.File("t.ini"), "[MAIN]\nfaxdir = C:\\in\\faxes \nSaveDir=\n[Options]\nQuality= -12abc\nOptimize=x\n");
+  WriteFileText(dir.File("t.ini"),
+                "[MAIN]\nfaxdir = C:\\in\\faxes \nSaveDir=\n[Options]\nQuality= -12abc\nOptimize=x\n");
   ProfileFile profile = ProfileFile::Load(dir.File("t.ini"));
   EXPECT_EQ(profile.GetString("Main", "FaxDir", "?"), "C:\\in\\faxes");
   EXPECT_EQ(profile.GetString("main", "SaveDir", "?"), "");
@@ -44,8 +45,9 @@ TEST(ProfileFile, WritingKeepsEveryOtherLineAndAddsWhatIsMissing) {
 TEST(ProfileFile, ValuesReadBackExactlyAsWritten) {
   ScopedTempDir dir;
   std::string path = dir.File("sub/folder/t.ini");  // folders made on save
-  const std::string values[] = {"plain", "  padded  ", R"("/a b" "c d.fxd")", R"("/a b/c.fxd")", "'single'",
-                                " \"x\" ", "\"", "", "a=b;c", R"(C:\in\faxes)"};
+  const std::string values[] = {
+      "plain", "  padded  ", R"("/a b" "c d.fxd")", R"("/a b/c.fxd")", "'single'", " \"x\" ", "\"",
+      "",      "a=b;c",      R"(C:\in\faxes)"};
   ProfileFile writer(path);
   for (size_t i = 0; i < std::size(values); ++i) writer.SetString("S", "k" + std::to_string(i), values[i]);
   ASSERT_TRUE(writer.Save());

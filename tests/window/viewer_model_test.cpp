@@ -23,8 +23,8 @@ TEST(ViewerModel, PagesAreHeldToTheFax) {
 }
 
 TEST(ViewerModel, PageBoxReadsANumberInRange) {
-  const std::pair<const char*, int> cases[] = {{"3", 2}, {" 3 of 12", 2}, {"12", 11}, {"13", -1},
-                                               {"0", -1}, {"", -1},        {"x", -1},   {"99999999999", -1}};
+  const std::pair<const char*, int> cases[] = {{"3", 2},  {" 3 of 12", 2}, {"12", 11}, {"13", -1},
+                                               {"0", -1}, {"", -1},        {"x", -1},  {"99999999999", -1}};
   for (auto [text, page] : cases) EXPECT_EQ(PageFromText(text, 12), page) << text;
 }
 

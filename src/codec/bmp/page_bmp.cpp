@@ -60,8 +60,8 @@ BmpHeader BuildHeader(const BmpGeometry& g) {
   Put32(&h[14], 40);
   Put32(&h[18], static_cast<uint32_t>(g.width));
   Put32(&h[22], static_cast<uint32_t>(g.storedRows));
-  Put16(&h[26], 1);   // planes
-  Put16(&h[28], 8);   // bits per pixel
+  Put16(&h[26], 1);    // planes
+  Put16(&h[28], 8);    // bits per pixel
   Put32(&h[46], 256);  // colours used
   for (int i = 0; i < 256; ++i) {
     uint8_t* entry = &h[54 + 4 * i];

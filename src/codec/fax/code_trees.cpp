@@ -23,17 +23,16 @@ constexpr std::string_view kWhiteMakeUp[] = {
     "011010100", "011010101", "011010110", "011010111", "011011000", "011011001", "011011010",
     "011011011", "010011000", "010011001", "010011010", "011000",    "010011011"};
 constexpr std::string_view kBlackTerminating[] = {
-    "0000110111",   "010",          "11",           "10",           "011",          "0011",
-    "0010",         "00011",        "000101",       "000100",       "0000100",      "0000101",
-    "0000111",      "00000100",     "00000111",     "000011000",    "0000010111",   "0000011000",
-    "0000001000",   "00001100111",  "00001101000",  "00001101100",  "00000110111",  "00000101000",
-    "00000010111",  "00000011000",  "000011001010", "000011001011", "000011001100", "000011001101",
-    "000001101000", "000001101001", "000001101010", "000001101011", "000011010010", "000011010011",
-    "000011010100", "000011010101", "000011010110", "000011010111", "000001101100", "000001101101",
-    "000011011010", "000011011011", "000001010100", "000001010101", "000001010110", "000001010111",
-    "000001100100", "000001100101", "000001010010", "000001010011", "000000100100", "000000110111",
-    "000000111000", "000000100111", "000000101000", "000001011000", "000001011001", "000000101011",
-    "000000101100", "000001011010", "000001100110", "000001100111"};
+    "0000110111",   "010",          "11",           "10",           "011",          "0011",         "0010",
+    "00011",        "000101",       "000100",       "0000100",      "0000101",      "0000111",      "00000100",
+    "00000111",     "000011000",    "0000010111",   "0000011000",   "0000001000",   "00001100111",  "00001101000",
+    "00001101100",  "00000110111",  "00000101000",  "00000010111",  "00000011000",  "000011001010", "000011001011",
+    "000011001100", "000011001101", "000001101000", "000001101001", "000001101010", "000001101011", "000011010010",
+    "000011010011", "000011010100", "000011010101", "000011010110", "000011010111", "000001101100", "000001101101",
+    "000011011010", "000011011011", "000001010100", "000001010101", "000001010110", "000001010111", "000001100100",
+    "000001100101", "000001010010", "000001010011", "000000100100", "000000110111", "000000111000", "000000100111",
+    "000000101000", "000001011000", "000001011001", "000000101011", "000000101100", "000001011010", "000001100110",
+    "000001100111"};
 constexpr std::string_view kBlackMakeUp[] = {
     "0000001111",    "000011001000",  "000011001001",  "000001011011",  "000000110011",  "000000110100",
     "000000110101",  "0000001101100", "0000001101101", "0000001001010", "0000001001011", "0000001001100",
@@ -42,19 +41,19 @@ constexpr std::string_view kBlackMakeUp[] = {
     "0000001011011", "0000001100100", "0000001100101"};
 // 1792 to 2560, shared by both colours.
 constexpr std::string_view kExtendedMakeUp[] = {
-    "00000001000",  "00000001100",  "00000001101",  "000000010010", "000000010011",
-    "000000010100", "000000010101", "000000010110", "000000010111", "000000011100",
-    "000000011101", "000000011110", "000000011111"};
+    "00000001000",  "00000001100",  "00000001101",  "000000010010", "000000010011", "000000010100", "000000010101",
+    "000000010110", "000000010111", "000000011100", "000000011101", "000000011110", "000000011111"};
 constexpr int kFirstExtendedMakeUp = 1792 / 64;
 
 struct ModeWord {
   std::string_view code;
   uint8_t value;
 };
-constexpr ModeWord kModeWords[] = {
-    {"1", kModeV0},         {"011", kModeVR1},       {"000011", kModeVR2}, {"0000011", kModeVR3},
-    {"010", kModeVL1},      {"000010", kModeVL2},    {"0000010", kModeVL3}, {"001", kModeHorizontal},
-    {"0001", kModePass},    {"0000001111", kModeExtension}};
+constexpr ModeWord kModeWords[] = {{"1", kModeV0},        {"011", kModeVR1},
+                                   {"000011", kModeVR2},  {"0000011", kModeVR3},
+                                   {"010", kModeVL1},     {"000010", kModeVL2},
+                                   {"0000010", kModeVL3}, {"001", kModeHorizontal},
+                                   {"0001", kModePass},   {"0000001111", kModeExtension}};
 
 constexpr uint8_t TerminatingLeaf(int run) { return static_cast<uint8_t>((run << 2) | 1); }
 constexpr uint8_t MakeUpLeaf(int run_over_64) { return static_cast<uint8_t>((run_over_64 << 2) | 3); }
@@ -146,9 +145,9 @@ class TreeBuilder {
   constexpr uint8_t ZeroLoopEntry() {
     int group = NewGroup();
     tree_.nodes[static_cast<size_t>(group)] = static_cast<uint8_t>(group + 2);  // 00: still zeros
-    tree_.nodes[static_cast<size_t>(group) + 1] = kLeafEol;                      // 01
-    tree_.nodes[static_cast<size_t>(group) + 2] = kLeafEolTookZero;              // 10
-    tree_.nodes[static_cast<size_t>(group) + 3] = kLeafEolTookOne;               // 11
+    tree_.nodes[static_cast<size_t>(group) + 1] = kLeafEol;                     // 01
+    tree_.nodes[static_cast<size_t>(group) + 2] = kLeafEolTookZero;             // 10
+    tree_.nodes[static_cast<size_t>(group) + 3] = kLeafEolTookOne;              // 11
     return static_cast<uint8_t>(group + 2);
   }
 
@@ -187,7 +186,8 @@ class TreeBuilder {
 constexpr CodeTree MakeRunTree(int first_bits, std::span<const std::string_view> terminating,
                                std::span<const std::string_view> make_up) {
   TreeBuilder builder(first_bits);
-  for (size_t run = 0; run < terminating.size(); ++run) builder.Add(terminating[run], TerminatingLeaf(static_cast<int>(run)));
+  for (size_t run = 0; run < terminating.size(); ++run)
+    builder.Add(terminating[run], TerminatingLeaf(static_cast<int>(run)));
   for (size_t i = 0; i < make_up.size(); ++i) builder.Add(make_up[i], MakeUpLeaf(static_cast<int>(i) + 1));
   for (size_t i = 0; i < std::size(kExtendedMakeUp); ++i)
     builder.Add(kExtendedMakeUp[i], MakeUpLeaf(kFirstExtendedMakeUp + static_cast<int>(i)));

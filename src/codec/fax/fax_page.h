@@ -16,7 +16,7 @@ struct FaxPage {
   int32_t bytes_per_row = 0;  // (width + 7) / 8
   uint16_t samples_per_pixel = 0;
   uint16_t bits_per_pixel = 0;
-  int32_t coded_length = 0;  // bytes of coded data the page came from
+  int32_t coded_length = 0;   // bytes of coded data the page came from
   uint16_t x_resolution = 0;  // dots per inch
   uint16_t y_resolution = 0;
   uint8_t resolution_unit = 0;  // 2: per inch

@@ -206,7 +206,7 @@ struct MmrLine {
   // along the next line's reference short, which a hostile page could
   // otherwise stretch to width steps per code.
   [[gnu::noinline]] static RecordingState RecordSlowly(LineRecording& line, RecordingState state, int64_t run,
-                                                        int colour) {
+                                                       int colour) {
     bool eager = state.recording_capacity == 0;
     bool skip = (colour ^ line.invert) != 0;
     if (eager) PaintRun(line.cursor, run, skip);
@@ -271,8 +271,8 @@ struct MmrLine {
 // back only for VL codes.
 class MmrPageDecoding {
  public:
-  MmrPageDecoding(FaxBitReader& reader, FaxPage& page, int32_t width, int32_t lines, uint8_t invert,
-                  uint8_t sync_run, int32_t& sync_position)
+  MmrPageDecoding(FaxBitReader& reader, FaxPage& page, int32_t width, int32_t lines, uint8_t invert, uint8_t sync_run,
+                  int32_t& sync_position)
       : reader_(reader),
         window_(reader),
         rows_(page, lines),
@@ -312,18 +312,13 @@ class MmrPageDecoding {
         continue;
       }
       switch (line) {
-        case kLineEol:
-          reference_.SetAllWhite(width_);
-          break;
+        case kLineEol: reference_.SetAllWhite(width_); break;
         case kLineInvalid:
           if (!Resync()) return -12;
           reference_.SetAllWhite(width_);
           break;
-        case kLineDataEndedAtWidth:
-          ++height_;
-          return 0;
-        default:
-          return height_ > 0 ? 0 : -11;
+        case kLineDataEndedAtWidth: ++height_; return 0;
+        default: return height_ > 0 ? 0 : -11;
       }
     }
   }
@@ -341,8 +336,8 @@ class MmrPageDecoding {
 
   void PaintStoredLine() {
     if (line_painted_) return;
-    uint64_t end = PaintRow(cursor_.row, cursor_.row_length, std::span(current_.entries.data(), current_.count),
-                            invert_ == 0);
+    uint64_t end =
+        PaintRow(cursor_.row, cursor_.row_length, std::span(current_.entries.data(), current_.count), invert_ == 0);
     cursor_.byte_index = static_cast<int32_t>(end / 8);
     cursor_.bit_index = static_cast<uint8_t>(end % 8);
   }
@@ -355,8 +350,7 @@ class MmrPageDecoding {
   }
 
   int64_t DecodeLine() {
-    LineRecording recording{current_.entries.data(), static_cast<uint32_t>(current_.entries.size()), invert_,
-                            cursor_};
+    LineRecording recording{current_.entries.data(), static_cast<uint32_t>(current_.entries.size()), invert_, cursor_};
     MmrLine line(window_, recording, reference_, width_);
     int64_t result = line.Decode();
     window_ = line.window;

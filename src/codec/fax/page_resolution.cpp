@@ -8,12 +8,10 @@ uint16_t HorizontalDpi(int32_t width) {
   switch (width) {
     case 2592:
     case 3072:
-    case 3648:
-      return 300;
+    case 3648: return 300;
     case 3456:
     case 4096:
-    case 4864:
-      return 408;
+    case 4864: return 408;
     default:  // 1728, 2048, 2432 and widths of no standard
       return 204;
   }

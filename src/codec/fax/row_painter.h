@@ -106,7 +106,7 @@ inline uint64_t PaintRow(uint8_t* row, int32_t row_length, std::span<const int32
   using namespace row_painter_detail;
   const uint64_t row_bits = static_cast<uint64_t>(row_length) * 8;
   const uint8_t* row_end = row + row_length;
-  uint8_t* out = row;                                 // where |word| goes
+  uint8_t* out = row;                                // where |word| goes
   uint64_t colour = first_painted ? kAllPixels : 0;  // of the run being painted
   uint64_t word = colour;
   uint64_t word_end = 64;  // pixel just past |word|

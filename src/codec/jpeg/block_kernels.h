@@ -70,8 +70,8 @@ constexpr int32_t Descale(int32_t x, int n) { return (x + (int32_t{1} << (n - 1)
 
 // Each quotient rounded half away from zero, branch-free.
 [[gnu::always_inline]] inline void QuantiseInto(const int32_t* __restrict dct, const uint32_t* __restrict reciprocal,
-                                                const uint32_t* __restrict correction,
-                                                const uint32_t* __restrict shift, int32_t* __restrict out) {
+                                                const uint32_t* __restrict correction, const uint32_t* __restrict shift,
+                                                int32_t* __restrict out) {
   for (int i = 0; i < 64; ++i) {
     const int32_t sign = dct[i] >> 31;  // 0 or -1
     const auto magnitude = static_cast<uint32_t>((dct[i] ^ sign) - sign);

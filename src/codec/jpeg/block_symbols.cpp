@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include <cstring>
 #include "codec/jpeg/block_kernels.h"
 #include "codec/jpeg/vector_clones.h"
-#include <cstring>
 
 #include "codec/jpeg/vector_clones.h"
 
@@ -47,7 +47,8 @@ uint64_t NaturalNonzero(const std::array<uint32_t, 64>& size) {
   for (int i = 0; i < 64; i += 16) {
     auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(&size[at])); };
     // Sizes are at most 11, so the narrowing packs keep them.
-    const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(load(i), load(i + 4)), _mm_packs_epi32(load(i + 8), load(i + 12)));
+    const __m128i bytes =
+        _mm_packs_epi16(_mm_packs_epi32(load(i), load(i + 4)), _mm_packs_epi32(load(i + 8), load(i + 12)));
     const auto zeros = static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
     mask |= static_cast<uint64_t>(static_cast<uint16_t>(~zeros)) << i;
   }

@@ -219,15 +219,14 @@ void AllocateBuffers(j_compress_ptr cinfo, BmpSource* source, std::span<const ui
   j_common_ptr common = reinterpret_cast<j_common_ptr>(cinfo);
   source->block = static_cast<JSAMPLE*>(
       (*cinfo->mem->alloc_large)(common, JPOOL_IMAGE, static_cast<size_t>(rows) * source->rowWidth));
-  source->blockRows =
-      static_cast<JSAMPARRAY>((*cinfo->mem->alloc_small)(common, JPOOL_IMAGE, static_cast<size_t>(rows) * sizeof(JSAMPROW)));
+  source->blockRows = static_cast<JSAMPARRAY>(
+      (*cinfo->mem->alloc_small)(common, JPOOL_IMAGE, static_cast<size_t>(rows) * sizeof(JSAMPROW)));
   if (!source->greyRows) source->rgbRow = (*cinfo->mem->alloc_sarray)(common, JPOOL_IMAGE, source->width * 3, 1);
 }
 
 }  // namespace
 
-void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool grayscale,
-                    std::span<const uint8_t> mapped) {
+void StartBmpSource(BmpSource* source, j_compress_ptr cinfo, int fd, bool grayscale, std::span<const uint8_t> mapped) {
   source->fd = fd;
   CheckFormat(cinfo, fd);
   BmpHeader header{};
@@ -276,7 +275,8 @@ void LoadBlock(BmpSource* source, j_compress_ptr cinfo) {
   const int64_t firstStored = static_cast<int64_t>(source->height) - source->rowsHanded - count;
   ReadExactly(cinfo, source->fd, source->pixelOffset + firstStored * source->rowWidth, source->block,
               static_cast<size_t>(count) * source->rowWidth);
-  for (JDIMENSION k = 0; k < count; ++k) source->blockRows[k] = source->block + size_t{count - 1 - k} * source->rowWidth;
+  for (JDIMENSION k = 0; k < count; ++k)
+    source->blockRows[k] = source->block + size_t{count - 1 - k} * source->rowWidth;
   source->blockFirst = source->rowsHanded;
   source->blockCount = count;
 }

@@ -45,7 +45,7 @@ struct BmpSource {
   int64_t pixelOffset = 0;  // file offset of stored row 0 (the bottom row)
   JDIMENSION width = 0;
   JDIMENSION height = 0;
-  JDIMENSION rowWidth = 0;    // stored bytes per row, a multiple of 4
+  JDIMENSION rowWidth = 0;        // stored bytes per row, a multiple of 4
   JSAMPARRAY colormap = nullptr;  // red, green, blue rows of 256 entries
 
   JSAMPLE* block = nullptr;        // stored rows, bottom first as in the file

@@ -16,9 +16,7 @@ constexpr size_t kSlackBytes = 32;
 // the top bit of a byte that is set and that does not flip when the byte
 // is incremented. A carry from a lower byte can give a false alarm, which
 // only costs the careful path.
-bool MayHoldFF(uint64_t word) {
-  return (word & 0x8080808080808080u & ~(word + 0x0101010101010101u)) != 0;
-}
+bool MayHoldFF(uint64_t word) { return (word & 0x8080808080808080u & ~(word + 0x0101010101010101u)) != 0; }
 
 }  // namespace
 

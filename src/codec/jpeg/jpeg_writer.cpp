@@ -1,6 +1,5 @@
 #include "codec/jpeg/jpeg_writer.h"
 
-
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -131,10 +130,9 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, platform::AtomicOut
   return result;
 }
 
-int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality,
-                 bool grayscale, bool optimize, platform::Status* cause) {
-  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> output =
-      platform::AtomicOutputFile::Create(jpegPath);
+int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& jpegPath, int quality, bool grayscale,
+                 bool optimize, platform::Status* cause) {
+  platform::Expected<std::unique_ptr<platform::AtomicOutputFile>> output = platform::AtomicOutputFile::Create(jpegPath);
   if (!output) {
     if (cause) *cause = output.status();
     return kCannotOpen;
@@ -144,8 +142,8 @@ int CompressInto(int bmpFd, std::span<const uint8_t> mapped, const std::string& 
 
 }  // namespace
 
-int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
-                     bool grayscale, bool optimize, platform::Status* cause) {
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality, bool grayscale,
+                     bool optimize, platform::Status* cause) {
   return CompressInto(bmp.Descriptor(), bmp.Mapped(), jpegPath, quality, grayscale, optimize, cause);
 }
 

@@ -18,8 +18,8 @@ namespace tamarind {
 // name is untouched. On failure |cause| (when given) says why, naming the
 // JPEG: the system's reason for a failed write, or the library's message. |quality| is
 // clamped to 1..100 by the library.
-int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality,
-                     bool grayscale, bool optimize, platform::Status* cause = nullptr);
+int WriteJpegFromBmp(const platform::PrivateTempFile& bmp, const std::string& jpegPath, int quality, bool grayscale,
+                     bool optimize, platform::Status* cause = nullptr);
 
 // Same into |output|, made by the caller (below an OutputFolder, with the
 // options it chose), which this commits, or discards on failure.

@@ -78,7 +78,8 @@ inline void GatherAll(const uint64_t (&words)[8], uint64_t (&patterns)[8]) {
                               _mm_unpacklo_epi32(high03, high47), _mm_unpackhi_epi32(high03, high47)};
   for (size_t i = 0; i < 4; ++i) {
     patterns[2 * i] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(columns[i])));
-    patterns[2 * i + 1] = __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(columns[i], columns[i]))));
+    patterns[2 * i + 1] =
+        __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(columns[i], columns[i]))));
   }
 #else
   for (int k = 0; k < 8; ++k) {

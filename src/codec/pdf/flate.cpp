@@ -23,8 +23,7 @@ std::vector<uint8_t> Deflate(std::span<const uint8_t> data) {
   } catch (const std::bad_alloc&) {
     return {};
   }
-  if (compress2(out.data(), &length, data.data(), static_cast<uLong>(data.size()), kLevel) != Z_OK)
-    return {};
+  if (compress2(out.data(), &length, data.data(), static_cast<uLong>(data.size()), kLevel) != Z_OK) return {};
   out.resize(length);
   return out;
 }

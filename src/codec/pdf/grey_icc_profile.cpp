@@ -38,7 +38,7 @@ void TextDescription(Builder& out) {
   out.U32(static_cast<uint32_t>(kDescription.size() + 1));
   out.Text(kDescription);
   out.U8(0);
-  out.Zeros(4 + 4);  // no Unicode description: language, count
+  out.Zeros(4 + 4);       // no Unicode description: language, count
   out.Zeros(2 + 1 + 67);  // no Macintosh description: script code, count, text
 }
 
@@ -66,8 +66,8 @@ void Copyright(Builder& out) {
 
 std::vector<uint8_t> GreyIccProfile() {
   Builder out;
-  out.U32(0);  // size, set at the end
-  out.U32(0);  // preferred colour management module: none
+  out.U32(0);           // size, set at the end
+  out.U32(0);           // preferred colour management module: none
   out.U32(0x02100000);  // version 2.1
   out.Text("mntr");
   out.Text("GRAY");
@@ -75,7 +75,7 @@ std::vector<uint8_t> GreyIccProfile() {
   for (uint16_t part : {2000, 1, 1, 0, 0, 0}) out.U16(part);  // a fixed date keeps documents reproducible
   out.Text("acsp");
   out.Zeros(4 + 4 + 4 + 4 + 8);  // platform, flags, manufacturer, model, attributes
-  out.U32(0);  // perceptual rendering intent
+  out.U32(0);                    // perceptual rendering intent
   for (uint32_t value : kD50) out.U32(value);
   out.Zeros(4);  // creator
   out.Zeros(128 - out.bytes.size());

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "codec/fax/page_resolution.h"
 #include "codec/pdf/flate.h"
 #include "codec/pdf/grey_icc_profile.h"
 #include "codec/pdf/md5.h"
@@ -15,7 +16,6 @@
 #include "codec/pdf/pdf_text.h"
 #include "codec/pdf/text_font.h"
 #include "codec/tiff/group4.h"
-#include "codec/fax/page_resolution.h"
 
 namespace tamarind {
 
@@ -72,8 +72,7 @@ std::string PdfDate(const CalendarTime& t) {
 
 std::string XmpDate(const CalendarTime& t) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text + Offset(t, ":", "");
 }
 
@@ -118,10 +117,10 @@ std::span<const uint8_t> Bytes(std::string_view text) {
 
 // Where a page's pixels land in user space.
 struct PageFrame {
-  int64_t unit = 1;     // UserUnit: points per user-space unit
-  double x_scale = 0;   // user-space units per pixel across
-  double y_scale = 0;   // and per row down
-  std::string width;    // the page in user-space units, as written
+  int64_t unit = 1;    // UserUnit: points per user-space unit
+  double x_scale = 0;  // user-space units per pixel across
+  double y_scale = 0;  // and per row down
+  std::string width;   // the page in user-space units, as written
   std::string height;
 };
 
@@ -130,7 +129,8 @@ PageFrame FrameOf(const FaxPage& page) {
   const double widthPoints = page.width * 72.0 / resolution.x_dpi;
   const double heightPoints = page.height * 72.0 / resolution.y_dpi;
   PageFrame frame;
-  frame.unit = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(std::max(widthPoints, heightPoints) / kMaxPageUnits)));
+  frame.unit =
+      std::max<int64_t>(1, static_cast<int64_t>(std::ceil(std::max(widthPoints, heightPoints) / kMaxPageUnits)));
   frame.x_scale = 72.0 / resolution.x_dpi / static_cast<double>(frame.unit);
   frame.y_scale = 72.0 / resolution.y_dpi / static_cast<double>(frame.unit);
   frame.width = PageSide(page.width, resolution.x_dpi, frame.unit);
@@ -334,16 +334,15 @@ class PdfDocumentWriter::Impl {
     Begin(embedded);
     const std::string length = std::to_string(size);
     Put("<< /Type /EmbeddedFile /Subtype /application#2Fx-winfax /Params << /ModDate " +
-        PdfDate(LocalCalendarTime(source_->modified)) + " /Size " + length + " >> /Length " + length +
-        " >>\nstream\n");
+        PdfDate(LocalCalendarTime(source_->modified)) + " /Size " + length + " >> /Length " + length + " >>\nstream\n");
     if (Status copied = CopySource(size); !copied) return std::move(copied).failure();
     Put("\nendstream\nendobj\n");
     const std::u32string name = MetadataText(source_->name);
     WriteObject(specification, "<< /Type /Filespec /F " + AsciiFileName(name) + " /UF " + Utf16HexString(name) +
                                    " /Desc (The fax this document shows) /AFRelationship /Source /EF << /F " +
                                    Ref(embedded) + " /UF " + Ref(embedded) + " >> >>");
-    return " /Names << /EmbeddedFiles << /Names [" + Utf16HexString(name) + " " + Ref(specification) +
-           "] >> >> /AF [" + Ref(specification) + "]";
+    return " /Names << /EmbeddedFiles << /Names [" + Utf16HexString(name) + " " + Ref(specification) + "] >> >> /AF [" +
+           Ref(specification) + "]";
   }
 
   // The source's |size| bytes, a piece at a time; a source that is not
@@ -377,16 +376,16 @@ class PdfDocumentWriter::Impl {
   // codes. On a page shown upside down (|turned|) each word runs from its
   // box's right edge to its left with its baseline near the box's top, so
   // that it reads upright, and selects in place, as the page is shown.
-  platform::Expected<std::string> TextLayer(const FaxPage& page, const PageFrame& frame,
-                                            std::span<const PdfWord> words, bool turned) {
+  platform::Expected<std::string> TextLayer(const FaxPage& page, const PageFrame& frame, std::span<const PdfWord> words,
+                                            bool turned) {
     if (words.empty()) return std::string();
     if (!metrics_) metrics_ = ReadGlyphOneMetrics(font_);
     if (!metrics_) return Failure{"no usable font for the text layer"};
     const double advance = metrics_->advance / 1000.0;
     const double emHeight = (metrics_->ascent - metrics_->descent) / 1000.0;
     const int yDecimals = SizeDecimals(emHeight);
-    std::string out = "q " + Number(frame.x_scale, 9) + " 0 0 " + Number(frame.y_scale, 9) + " 0 0 cm BT 3 Tr /F0 1 Tf " +
-                      Number(-metrics_->descent / 1000.0) + " Ts\n";
+    std::string out = "q " + Number(frame.x_scale, 9) + " 0 0 " + Number(frame.y_scale, 9) +
+                      " 0 0 cm BT 3 Tr /F0 1 Tf " + Number(-metrics_->descent / 1000.0) + " Ts\n";
     for (const PdfWord& word : words) {
       std::u32string text = DecodeUtf8(word.text);
       text.resize(std::min(text.size(), kMaxWordCharacters));
@@ -474,8 +473,8 @@ class PdfDocumentWriter::Impl {
       std::snprintf(entry, sizeof entry, "%02X", byte);
       id += entry;
     }
-    Put("trailer\n<< /Size " + std::to_string(offsets_.size() + 1) + " /Root " + Ref(catalog_) + " /Info " +
-        Ref(info) + " /ID [<" + id + "> <" + id + ">] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+    Put("trailer\n<< /Size " + std::to_string(offsets_.size() + 1) + " /Root " + Ref(catalog_) + " /Info " + Ref(info) +
+        " /ID [<" + id + "> <" + id + ">] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
   }
 
   platform::AtomicOutputFile& file_;
@@ -498,8 +497,8 @@ class PdfDocumentWriter::Impl {
   bool finished_ = false;
 };
 
-PdfDocumentWriter::PdfDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info,
-                                     std::vector<uint8_t> textFont, std::optional<PdfEmbeddedSource> source)
+PdfDocumentWriter::PdfDocumentWriter(platform::AtomicOutputFile& file, DocumentInfo info, std::vector<uint8_t> textFont,
+                                     std::optional<PdfEmbeddedSource> source)
     : impl_(std::make_unique<Impl>(file, std::move(info), std::move(textFont), std::move(source))) {}
 
 PdfDocumentWriter::~PdfDocumentWriter() = default;

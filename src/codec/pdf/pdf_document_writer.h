@@ -52,9 +52,9 @@ struct PdfPageExtras {
 // /Source, listed among its embedded files, of MIME type
 // application/x-winfax.
 struct PdfEmbeddedSource {
-  platform::FileHandle file;     // open for reading; read from its start by Finish()
-  std::string name;              // the name a reader offers to save it under (UTF-8)
-  platform::FileTime modified;   // its modification time
+  platform::FileHandle file;    // open for reading; read from its start by Finish()
+  std::string name;             // the name a reader offers to save it under (UTF-8)
+  platform::FileTime modified;  // its modification time
 };
 
 // Usage: construct on a fresh atomic output file, AddPage() each page in

@@ -115,11 +115,10 @@ std::string CidAssigner::CidToGidMap() const {
 }
 
 std::string CidAssigner::ToUnicodeCMap() const {
-  std::string cmap =
-      "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+  std::string cmap = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                     "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                     "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                     "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
   char line[48];
   // A CMap block holds at most 100 entries.
   for (size_t first = 0; first < characters_.size(); first += 100) {

@@ -17,8 +17,8 @@ namespace tamarind::pdf_internal {
 // Glyph 1's advance and the font's vertical extent, in thousandths of an em.
 struct GlyphOneMetrics {
   int advance = 0;
-  int ascent = 0;   // above the baseline, from the horizontal header
-  int descent = 0;  // below it, negative
+  int ascent = 0;            // above the baseline, from the horizontal header
+  int descent = 0;           // below it, negative
   std::array<int, 4> box{};  // the font's bounding box: x min, y min, x max, y max
 };
 

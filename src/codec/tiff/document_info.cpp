@@ -10,13 +10,8 @@ CalendarTime LocalCalendarTime(const platform::FileTime& time) {
   if (!platform::LocalCalendar(time.seconds, local, offsetMinutes) || local.tm_year + 1900 < 1 ||
       local.tm_year + 1900 > 9999)
     return {};
-  return {local.tm_year + 1900,
-          local.tm_mon + 1,
-          local.tm_mday,
-          local.tm_hour,
-          local.tm_min,
-          local.tm_sec,
-          offsetMinutes};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+          local.tm_min,         local.tm_sec,     offsetMinutes};
 }
 
 }  // namespace tamarind

@@ -110,8 +110,7 @@ class Directory {
 std::string TiffDateTime(const platform::FileTime& time) {
   const CalendarTime t = LocalCalendarTime(time);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text;
 }
 

@@ -60,7 +60,8 @@ Status CheckFinalName(const SystemCalls& calls, int folder, const std::string& n
 // A file made there would replace one of them, so no output goes there.
 Status RefuseDeviceFolder(int folder, const std::string& finalPath) {
   struct statfs system {};
-  struct stat here {}, devices {};
+  struct stat here {
+  }, devices{};
   const bool proc = fstatfs(folder, &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
   const bool dev = fstat(folder, &here) == 0 && stat("/dev", &devices) == 0 && here.st_dev == devices.st_dev &&
                    here.st_ino == devices.st_ino;
@@ -132,7 +133,8 @@ Expected<std::unique_ptr<AtomicOutputFile>> AtomicOutputFile::CreateIn(OutputFol
   const int at = folder.Descriptor();
   // Refused before any work is spent on it; Commit() looks again.
   bool exists = false;
-  if (Status allowed = CheckFinalName(calls, at, name, finalPath, exists); !allowed) return std::move(allowed).failure();
+  if (Status allowed = CheckFinalName(calls, at, name, finalPath, exists); !allowed)
+    return std::move(allowed).failure();
   if (Status place = RefuseDeviceFolder(at, finalPath); !place) return std::move(place).failure();
   Expected<Temporary> temporary = OpenTemporary(calls, at, name, finalPath, options.unnamed);
   if (!temporary) return std::move(temporary).failure();

@@ -83,8 +83,7 @@ Expected<FileHandle> OpenRegularFile(const std::string& path, OpenFor purpose) {
   if (fstat(file.Descriptor(), &info) != 0) return Failure::System(path, errno);
   if (!S_ISREG(info.st_mode)) return Failure::About(path, KindOfNonRegular(info.st_mode));
   const int status = fcntl(file.Descriptor(), F_GETFL);
-  if (status < 0 || fcntl(file.Descriptor(), F_SETFL, status & ~O_NONBLOCK) != 0)
-    return Failure::System(path, errno);
+  if (status < 0 || fcntl(file.Descriptor(), F_SETFL, status & ~O_NONBLOCK) != 0) return Failure::System(path, errno);
   return file;
 }
 

@@ -90,8 +90,7 @@ Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     errno = 0;
   }
   if (errno != 0) return Failure::System(folder, errno);
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
 }
 
@@ -191,7 +190,8 @@ Status AppendWhole(const std::string& path, std::string_view bytes) {
   // whole.
   size_t written = static_cast<size_t>(n);
   ssize_t more = 0;
-  while (written < bytes.size() && (more = WriteOnce(fd, bytes.substr(written))) > 0) written += static_cast<size_t>(more);
+  while (written < bytes.size() && (more = WriteOnce(fd, bytes.substr(written))) > 0)
+    written += static_cast<size_t>(more);
   if (written == bytes.size()) return {};
   const int error = more < 0 ? errno : EIO;
   // Take the part back, so the next entry does not start in the middle of
@@ -227,7 +227,8 @@ Status AppendPieces(const std::string& path, const std::function<Status(const Pi
   // A write names the log and its cause; a piece that could not be had
   // names its own file.
   const bool ours = written.failure().path() == path;
-  const std::string what = start >= 0 && ftruncate(fd, start) == 0 ? "the entry was not added" : "the entry stays cut short";
+  const std::string what =
+      start >= 0 && ftruncate(fd, start) == 0 ? "the entry was not added" : "the entry stays cut short";
   if (ours) return Failure::System(path, written.error(), what);
   return Failure::About(path, what).Also(written.failure());
 }

@@ -124,9 +124,9 @@ std::optional<int64_t> GroupRoom(const std::string& root) {
     if (first == std::string::npos || second == std::string::npos) continue;
     const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
     const std::string group = line.substr(second + 1);
-    const MemoryController* controller = controllers == ",," ? &v2
+    const MemoryController* controller = controllers == ",,"                                 ? &v2
                                          : controllers.find(",memory,") != std::string::npos ? &v1
-                                                                                              : nullptr;
+                                                                                             : nullptr;
     if (!controller) continue;
     if (std::optional<int64_t> here = RoomInGroup(root, *controller, group))
       room = std::min(room.value_or(kUnlimited), *here);

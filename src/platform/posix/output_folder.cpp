@@ -53,9 +53,7 @@ Expected<OutputFolder> OutputFolder::Beneath(std::string_view relative, bool cre
   return current;
 }
 
-Status OutputFolder::MakeFoldersBeneath(std::string_view relative) const {
-  return Beneath(relative, true).status();
-}
+Status OutputFolder::MakeFoldersBeneath(std::string_view relative) const { return Beneath(relative, true).status(); }
 
 Expected<OutputFolder> OutputFolder::Duplicate() const {
   FileHandle copy(fcntl(folder_.Descriptor(), F_DUPFD_CLOEXEC, 0));

@@ -106,7 +106,8 @@ Status AtomicOutputFile::Commit() {
   if (Status closed = file_.Close(); !closed && result) result = std::move(closed).failure().WithPath(final_path_);
   if (!result) return RemoveTemporary(file_, std::move(result));
   const std::wstring temporary = WidePath(JoinPath(folder_.Path(), temporary_name_));
-  if (!MoveFileExW(temporary.c_str(), WidePath(final_path_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExW(temporary.c_str(), WidePath(final_path_).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return RemoveTemporary(file_, FailureFor(final_path_, GetLastError()));
   return {};
 }

@@ -80,8 +80,9 @@ int64_t FileHandle::Size() const {
 
 int64_t FileHandle::BytesOnDisk() const {
   FILE_STANDARD_INFO info{};
-  return GetFileInformationByHandleEx(HandleOf(fd_), FileStandardInfo, &info, sizeof info) ? info.AllocationSize.QuadPart
-                                                                                          : -1;
+  return GetFileInformationByHandleEx(HandleOf(fd_), FileStandardInfo, &info, sizeof info)
+             ? info.AllocationSize.QuadPart
+             : -1;
 }
 
 // Holes are rare on Windows (only files marked sparse have them) and the

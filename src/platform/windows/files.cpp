@@ -87,8 +87,8 @@ bool IsFolder(const std::string& path) {
 Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   WIN32_FIND_DATAW found{};
   const std::wstring pattern = WidePath(JoinPath(folder.empty() ? "." : folder, "*"));
-  std::unique_ptr<void, FindCloser> find(
-      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  std::unique_ptr<void, FindCloser> find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (find.get() == INVALID_HANDLE_VALUE) {
     find.release();
     const DWORD code = GetLastError();
@@ -102,8 +102,7 @@ Expected<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     entries.push_back({name, KindOf(JoinPath(folder, name), found)});
   } while (FindNextFileW(find.get(), &found));
   if (const DWORD code = GetLastError(); code != ERROR_NO_MORE_FILES) return FailureFor(folder, code);
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
 }
 

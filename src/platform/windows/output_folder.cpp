@@ -23,13 +23,14 @@ constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 Expected<FileHandle> OpenFolder(const std::string& path, bool followLinks) {
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  const HANDLE folder = CreateFileW(WidePath(path.empty() ? "." : path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                    kFolderShare, nullptr, OPEN_EXISTING, flags, nullptr);
+  const HANDLE folder =
+      CreateFileW(WidePath(path.empty() ? "." : path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kFolderShare,
+                  nullptr, OPEN_EXISTING, flags, nullptr);
   const std::string shown = path.empty() ? "." : path;
   if (folder == INVALID_HANDLE_VALUE) return FailureFor(shown, GetLastError());
   BY_HANDLE_FILE_INFORMATION info{};
   const bool known = GetFileInformationByHandle(folder, &info);
-  const char* why = !known                                                ? "cannot be examined"
+  const char* why = !known                                                   ? "cannot be examined"
                     : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? "is a symbolic link"
                     : !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)    ? "Not a directory"
                                                                              : nullptr;

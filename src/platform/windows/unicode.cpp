@@ -36,8 +36,8 @@ std::string SystemMessage(unsigned long code) {
       MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring message = length ? std::wstring(text, length) : L"error " + std::to_wstring(code);
   LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.' ||
-                              message.back() == L' '))
+  while (!message.empty() &&
+         (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.' || message.back() == L' '))
     message.pop_back();
   return Narrow(message);
 }

@@ -92,8 +92,8 @@ TEST_F(PageBmpTest, OddWidthsReadBackUprightThroughAnIndependentReader) {
     std::vector<uint8_t> bmp = Write(page);
     EXPECT_EQ(bmp.size(), 1078u + (width + 3) / 4 * 4 * 80u);
     test::WriteFileBytes(dir_.File("copy.bmp"), bmp);
-    test::CommandResult pgm = test::RunCommand("bmptopnm " + test::ShellQuote(dir_.File("copy.bmp")) +
-                                               " 2>/dev/null | ppmtopgm");
+    test::CommandResult pgm =
+        test::RunCommand("bmptopnm " + test::ShellQuote(dir_.File("copy.bmp")) + " 2>/dev/null | ppmtopgm");
     ASSERT_EQ(pgm.exitCode, 0);
     GreyImage decoded = test::DecodePgm(pgm.output);
     GreyImage expected = test::SquareSamples(page);

@@ -77,8 +77,8 @@ TEST(CodeTreeTest, LookupDecodingMatchesTheNodeWalk) {
     for (uint8_t& b : bytes) {
       const uint32_t r = static_cast<uint32_t>(random());
       b = static_cast<uint8_t>(trial % 4 == 3 ? (r % 24 == 0 ? 1u << (r >> 8) % 8 : 0)
-                               : trial % 2  ? r
-                                            : r & random() & random());
+                               : trial % 2    ? r
+                                              : r & random() & random());
     }
     uint8_t order = trial % 3 ? MsbFirst : LsbFirst;
     FaxBitReader walked = ReaderOver(bytes, order);
@@ -132,7 +132,8 @@ TEST(RowPainterTest, RunsMatchAPixelModelAndNeverLeaveTheRow) {
     ASSERT_EQ(row.front(), 0);
     ASSERT_EQ(row.back(), 0);
     for (int32_t i = 0; i < length * 8; ++i)
-      ASSERT_EQ(static_cast<bool>((row[static_cast<size_t>(1 + i / 8)] >> (7 - i % 8)) & 1), model[static_cast<size_t>(i)])
+      ASSERT_EQ(static_cast<bool>((row[static_cast<size_t>(1 + i / 8)] >> (7 - i % 8)) & 1),
+                model[static_cast<size_t>(i)])
           << "trial " << trial << " pixel " << i;
   }
 }
@@ -167,7 +168,8 @@ TEST(RowPainterTest, WholeRowsMatchRunByRunPainting) {
     uint64_t end = PaintRow(buffer.data() + 8, length, runs, first_painted);
     ASSERT_EQ(std::vector<uint8_t>(buffer.begin() + 8, buffer.end() - 8), expected) << "trial " << trial;
     ASSERT_EQ(end, static_cast<uint64_t>(cursor.byte_index) * 8 + cursor.bit_index) << "trial " << trial;
-    for (int i = 0; i < 8; ++i) ASSERT_TRUE(buffer[static_cast<size_t>(i)] == 0xA5 && buffer[buffer.size() - 1 - static_cast<size_t>(i)] == 0xA5);
+    for (int i = 0; i < 8; ++i)
+      ASSERT_TRUE(buffer[static_cast<size_t>(i)] == 0xA5 && buffer[buffer.size() - 1 - static_cast<size_t>(i)] == 0xA5);
   }
 }
 

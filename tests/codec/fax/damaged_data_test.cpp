@@ -132,7 +132,9 @@ TEST(DamagedDataTest, RandomBytesNeverBreakTheDecoders) {
     int kind = trial % 3;
     for (uint8_t& b : data) {
       uint32_t r = static_cast<uint32_t>(random());
-      b = kind == 0 ? static_cast<uint8_t>(r) : kind == 1 ? (r % 4 ? 0xFF : static_cast<uint8_t>(r >> 8)) : (r % 4 ? 0x00 : static_cast<uint8_t>(r >> 8));
+      b = kind == 0   ? static_cast<uint8_t>(r)
+          : kind == 1 ? (r % 4 ? 0xFF : static_cast<uint8_t>(r >> 8))
+                      : (r % 4 ? 0x00 : static_cast<uint8_t>(r >> 8));
     }
     int32_t width = 1 + static_cast<int32_t>(random() % 2600);
     int32_t lines = 1 + static_cast<int32_t>(random() % 300);

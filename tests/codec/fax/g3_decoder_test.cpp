@@ -93,7 +93,8 @@ TEST(G3DecoderTest, RunsOfSeveralMakeUpCodesAddUp) {
     paint(2, 0, width);        // one black run
     const std::string pbm = dir.File("long.pbm");
     WriteFileText(pbm, "P4\n" + std::to_string(width) + " 4\n" + std::string(source.rows.begin(), source.rows.end()));
-    CommandResult coded = RunCommand("pbmtog3 -nofixedwidth " + ShellQuote(pbm) + " > " + ShellQuote(dir.File("long.g3")));
+    CommandResult coded =
+        RunCommand("pbmtog3 -nofixedwidth " + ShellQuote(pbm) + " > " + ShellQuote(dir.File("long.g3")));
     ASSERT_EQ(coded.exitCode, 0) << coded.output;
     Decoded d = DecodeG3(ReadFileBytes(dir.File("long.g3")), width, 10);
     EXPECT_TRUE(MatchesReference(source, d.page));

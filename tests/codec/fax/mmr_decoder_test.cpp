@@ -193,9 +193,9 @@ std::vector<uint8_t> CodedByLibtiff(const Bitmap& page, const ScopedTempDir& dir
   std::vector<uint8_t> file(header.begin(), header.end());
   file.insert(file.end(), page.rows.begin(), page.rows.end());
   WriteFileBytes(pbm, file);
-  const CommandResult strips = RunCommand("pnmtotiff -g4 -rowsperstrip=" + std::to_string(page.height) + " " +
-                                          ShellQuote(pbm) + " > " + ShellQuote(tiff) + " && tiffinfo -s " +
-                                          ShellQuote(tiff));
+  const CommandResult strips =
+      RunCommand("pnmtotiff -g4 -rowsperstrip=" + std::to_string(page.height) + " " + ShellQuote(pbm) + " > " +
+                 ShellQuote(tiff) + " && tiffinfo -s " + ShellQuote(tiff));
   std::smatch strip;
   EXPECT_EQ(strips.exitCode, 0) << strips.output;
   if (!std::regex_search(strips.output, strip, std::regex("1 Strips:\\s+0: \\[\\s*([0-9]+),\\s*([0-9]+)\\]")))
@@ -203,7 +203,8 @@ std::vector<uint8_t> CodedByLibtiff(const Bitmap& page, const ScopedTempDir& dir
   const std::vector<uint8_t> bytes = ReadFileBytes(tiff);
   const size_t offset = std::stoul(strip[1]), length = std::stoul(strip[2]);
   if (offset + length > bytes.size()) return {};
-  return {bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+          bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
 }
 
 // Pages 1 to 17 pixels wide as libtiff's encoder codes them: each decodes

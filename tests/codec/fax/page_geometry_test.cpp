@@ -18,15 +18,15 @@ TEST(PageGeometry, RowRepeatAndLimitsAtTheirEdges) {
     int64_t repeat;
     bool fits;
   } cases[] = {
-      {1728, 1145, 100, 2, true},     {1728, 2290, 200, 1, true},     {1728, 4580, 400, 1, true},
-      {1, 32750, 100, 2, true},       {1, 32751, 100, 2, false},      // 65500 rows after repetition
-      {1, 65500, 200, 1, true},       {1, 65501, 400, 1, false},
-      {65500, 1, 200, 1, true},       {65501, 1, 200, 1, false},      // 65500 columns
-      {2049, 32750, 100, 2, true},    {2050, 32750, 100, 2, false},   // 2^27 pixels: 2049 x 65500 is below
-      {6912, 9709, 100, 2, true},     {6912, 9710, 100, 2, false},    // 6912 x 19418 <= 2^27 < 6912 x 19420
-      {6912, 19418, 400, 1, true},    {6912, 19419, 400, 1, false},
-      {0, 0, 200, 1, true},           {-1, 5, 200, 1, false},         // empty fits; negative never
-      {1728, 100, 0, 1, true},        // no resolution: rows as they are
+      {1728, 1145, 100, 2, true},  {1728, 2290, 200, 1, true},   {1728, 4580, 400, 1, true},
+      {1, 32750, 100, 2, true},    {1, 32751, 100, 2, false},  // 65500 rows after repetition
+      {1, 65500, 200, 1, true},    {1, 65501, 400, 1, false},    {65500, 1, 200, 1, true},
+      {65501, 1, 200, 1, false},                                  // 65500 columns
+      {2049, 32750, 100, 2, true}, {2050, 32750, 100, 2, false},  // 2^27 pixels: 2049 x 65500 is below
+      {6912, 9709, 100, 2, true},  {6912, 9710, 100, 2, false},   // 6912 x 19418 <= 2^27 < 6912 x 19420
+      {6912, 19418, 400, 1, true}, {6912, 19419, 400, 1, false}, {0, 0, 200, 1, true},
+      {-1, 5, 200, 1, false},   // empty fits; negative never
+      {1728, 100, 0, 1, true},  // no resolution: rows as they are
   };
   for (const Case& c : cases) {
     const PageGeometry page(c.width, c.rows, kAcross, c.lines);

@@ -24,8 +24,9 @@ TEST_P(RealPageDecodeTest, MatchesTheIndependentDecoderInBothBitOrders) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, RealPageDecodeTest,
-                         ::testing::Values("text-standard-g3", "text-fine-g3", "text-fine-g3-align8", "text-standard-g4",
-                                           "text-fine-g4", "halftone-g3", "halftone-g4", "wide-g3", "wide-g4"),
+                         ::testing::Values("text-standard-g3", "text-fine-g3", "text-fine-g3-align8",
+                                           "text-standard-g4", "text-fine-g4", "halftone-g3", "halftone-g4", "wide-g3",
+                                           "wide-g4"),
                          [](const auto& info) {
                            std::string name = info.param;
                            for (char& c : name)

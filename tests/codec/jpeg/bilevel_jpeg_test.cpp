@@ -73,8 +73,8 @@ std::vector<PageCase> Corpus() {
   for (int number = 1; number <= 6; ++number) {
     for (bool fine : {true, false}) {
       cases.push_back({"document_" + std::to_string(number) + (fine ? "_fine" : "_standard"), [number, fine] {
-                         return test::FaxPageOf(test::DocumentPages()[number - 1].*(fine ? &test::DocumentPage::fine
-                                                                                          : &test::DocumentPage::standard),
+                         return test::FaxPageOf(test::DocumentPages()[number - 1].*
+                                                    (fine ? &test::DocumentPage::fine : &test::DocumentPage::standard),
                                                 fine);
                        }});
     }
@@ -160,8 +160,8 @@ TEST(BilevelJpegRefusal, RefusesOnlyWhatTheBmpPathFails) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(BilevelJpeg::Prepare(c.page, 50, true).has_value(), c.taken);
-    const bool referenceWrites = WritePageBmp(c.page, **bmp) == 0 &&
-                                 WriteJpegFromBmp(**bmp, dir.File("out.jpg"), 50, true, true) == 0;
+    const bool referenceWrites =
+        WritePageBmp(c.page, **bmp) == 0 && WriteJpegFromBmp(**bmp, dir.File("out.jpg"), 50, true, true) == 0;
     EXPECT_EQ(referenceWrites, c.taken);
   }
 }
@@ -297,10 +297,10 @@ TEST(BilevelJpegHuffman, OptimalTablesAreLibjpegs) {
     const int kind = round % 4;
     for (int i = 0; i < used; ++i) {
       const size_t symbol = random() % 256;
-      if (kind == 0) counts[symbol] = 1 + static_cast<int64_t>(random() % 4);                 // ties
-      if (kind == 1) counts[symbol] = int64_t{1} << (random() % 30);                            // skewed
-      if (kind == 2) counts[symbol] = 1 + static_cast<int64_t>(random() % 100000);             // spread
-      if (kind == 3 && i < 3) counts[symbol] = 1 + static_cast<int64_t>(random() % 1000);      // sparse
+      if (kind == 0) counts[symbol] = 1 + static_cast<int64_t>(random() % 4);              // ties
+      if (kind == 1) counts[symbol] = int64_t{1} << (random() % 30);                       // skewed
+      if (kind == 2) counts[symbol] = 1 + static_cast<int64_t>(random() % 100000);         // spread
+      if (kind == 3 && i < 3) counts[symbol] = 1 + static_cast<int64_t>(random() % 1000);  // sparse
     }
     if (round % 50 == 3) {
       // Fibonacci from 1, 2 (the reserved symbol adds the other 1): one

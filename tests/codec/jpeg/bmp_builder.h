@@ -11,7 +11,7 @@ struct BmpLayout {
   int32_t width = 0;
   int32_t height = 0;
   uint16_t bitsPerPixel = 8;
-  uint32_t infoBytes = 40;  // 12 writes the OS/2 header and 3-byte palette entries
+  uint32_t infoBytes = 40;                      // 12 writes the OS/2 header and 3-byte palette entries
   std::vector<std::array<uint8_t, 3>> palette;  // red, green, blue
   int64_t coloursUsed = -1;                     // -1: the palette's size
   uint16_t planes = 1;

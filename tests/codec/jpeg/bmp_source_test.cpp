@@ -64,8 +64,7 @@ class BmpSourceTest : public ::testing::Test {
 };
 
 // An 8-bit file with |palette| and indices i * 7 % |palette| size.
-std::pair<BmpLayout, std::vector<uint8_t>> Mapped(std::vector<std::array<uint8_t, 3>> palette, int width,
-                                                int height) {
+std::pair<BmpLayout, std::vector<uint8_t>> Mapped(std::vector<std::array<uint8_t, 3>> palette, int width, int height) {
   BmpLayout layout = Layout(width, height, 8, std::move(palette));
   std::vector<uint8_t> rgb;
   for (int i = 0; i < width * height; ++i) {
@@ -173,7 +172,11 @@ TEST_F(BmpSourceTest, RefusedFilesFailCleanlyWithTheirMessage) {
       {"empty file", [] { return std::vector<uint8_t>(); }, "Empty input file"},
       {"not starting with B", [] { return std::vector<uint8_t>(100, 'P'); },
        "Unrecognized input file format --- perhaps you need -targa"},
-      {"B but not BM", [] { return std::vector<uint8_t>{'B', 'A', 0, 0}; }, "Premature end of input file"},
+      {"B but not BM",
+       [] {
+         return std::vector<uint8_t>{'B', 'A', 0, 0};
+       },
+       "Premature end of input file"},
       {"B but not BM, full header", [] { return std::vector<uint8_t>(60, 'B'); },
        "Not a BMP file - does not start with BM"},
       {"header length 20", [] { return With([](BmpLayout& s) { s.infoBytes = 20; }); },
@@ -196,13 +199,28 @@ TEST_F(BmpSourceTest, RefusedFilesFailCleanlyWithTheirMessage) {
        "Premature end of input file"},
       {"height 0", [] { return With([](BmpLayout& s) { s.height = 0; }); }, "Empty JPEG image (DNL not supported)"},
       {"width 0", [] { return With([](BmpLayout& s) { s.width = 0; }); }, "Empty JPEG image (DNL not supported)"},
-      {"too wide", [] { return With([](BmpLayout& s) { s.width = 65501; s.height = 1; s.pixels.assign(65501, 0); }); },
+      {"too wide",
+       [] {
+         return With([](BmpLayout& s) {
+           s.width = 65501;
+           s.height = 1;
+           s.pixels.assign(65501, 0);
+         });
+       },
        "Maximum supported image dimension is 65500 pixels"},
       {"negative height", [] { return With([](BmpLayout& s) { s.height = -30; }); },
        "Maximum supported image dimension is 65500 pixels"},
       // Only the header claims a huge page: refused before anything is
       // allocated for it.
-      {"huge page claimed", [] { return Cut(With([](BmpLayout& s) { s.width = 65500; s.height = 65500; s.pixels.clear(); }), pixels); },
+      {"huge page claimed",
+       [] {
+         return Cut(With([](BmpLayout& s) {
+                      s.width = 65500;
+                      s.height = 65500;
+                      s.pixels.clear();
+                    }),
+                    pixels);
+       },
        "Premature end of input file"},
   };
   for (const Refusal& refusal : refusals) {

@@ -16,10 +16,10 @@
 #include "codec/fax/page_resolution.h"
 #include "codec/pdf/page_box.h"
 #include "codec/pdf/pdf_document_writer.h"
+#include "platform/file_handle.h"
 #include "support/archive_pages.h"
 #include "support/page_images.h"
 #include "support/real_pages.h"
-#include "platform/file_handle.h"
 #include "support/test_files.h"
 
 namespace tamarind {
@@ -40,9 +40,18 @@ const char* const kGlyphLessFont = "/usr/share/tesseract-ocr/5/tessdata/pdf.ttf"
 // The words of the text layer on the first page, boxes in its pixels; the
 // last one's first character lies beyond 16 bits (a surrogate pair).
 const std::vector<PdfWord> kWords = {
-    {"Tamarind", 100, 100, 420, 140},          {"\xC3\x9C" "ber", 500, 100, 650, 140},
-    {"na\xC3\xAFve", 100, 300, 300, 350},      {"Stra\xC3\x9F" "e", 400, 300, 700, 330},
-    {"\xE2\x82\xAC" "42", 800, 1000, 950, 1040}, {"\xF0\x9F\x98\x80x", 10, 10, 50, 50},
+    {"Tamarind", 100, 100, 420, 140},
+    {"\xC3\x9C"
+     "ber",
+     500, 100, 650, 140},
+    {"na\xC3\xAFve", 100, 300, 300, 350},
+    {"Stra\xC3\x9F"
+     "e",
+     400, 300, 700, 330},
+    {"\xE2\x82\xAC"
+     "42",
+     800, 1000, 950, 1040},
+    {"\xF0\x9F\x98\x80x", 10, 10, 50, 50},
 };
 // The page shown upside down, and its words: those of the first page and
 // enough more letters that codes reach 0x28, 0x29 and 0x5C, which its
@@ -199,9 +208,9 @@ TEST_F(PdfDocumentWriterTest, MeetsThePdfA2bRequirementsToolsCanCheck) {
   // the information dictionary says the same.
   const std::string info = Tool("pdfinfo -isodates " + q);
   const std::string xmp = Tool("pdfinfo -meta " + q);
-  for (const std::string& field : {"Title:           " + kTitle, "Subject:         " + kSubject,
-                                   std::string("Producer:        Tamarind 3.00"),
-                                   std::string("CreationDate:    2023-11-14T23:43:20+01:30")})
+  for (const std::string& field :
+       {"Title:           " + kTitle, "Subject:         " + kSubject, std::string("Producer:        Tamarind 3.00"),
+        std::string("CreationDate:    2023-11-14T23:43:20+01:30")})
     EXPECT_NE(info.find(field), std::string::npos) << field << " not in\n" << info;
   for (const std::string& field :
        {std::string("<pdfaid:part>2</pdfaid:part>"), std::string("<pdfaid:conformance>B</pdfaid:conformance>"),
@@ -293,7 +302,8 @@ TEST_F(PdfDocumentWriterTest, TheTextLayerGivesBackEachWordInItsBox) {
 // return escaped (code 13, "\r", comes in the fourth word).
 TEST_F(PdfDocumentWriterTest, TheTextLayerIsFlateCodedAndDecodesToTheSameOperators) {
   using namespace std::string_literals;
-  const std::string page = Object(pdf_, Referenced(Object(pdf_, Referenced(Object(pdf_, "trailer"), "/Root")), "/Pages"));
+  const std::string page =
+      Object(pdf_, Referenced(Object(pdf_, Referenced(Object(pdf_, "trailer"), "/Root")), "/Pages"));
   const std::string first = Object(pdf_, Referenced(page, "/Kids \\["));
   const std::string contents = Referenced(first, "/Contents");
   EXPECT_NE(Object(pdf_, contents).find("/Filter /FlateDecode"), std::string::npos);
@@ -360,12 +370,11 @@ TEST(PdfSharedImageTest, PagesCodedAlikeAtOneSizeShareAnImageAndShowTheirOwnPixe
     const std::string number = std::to_string(n + 1);
     // page num type width height color comp bpc enc interp object ID x-ppi y-ppi
     std::smatch listed;
-    ASSERT_TRUE(std::regex_search(images, listed,
-                                  std::regex("\\n\\s*" + number + "\\s+\\d+\\s+image\\s+" + std::to_string(page.width) +
-                                             "\\s+" + std::to_string(page.height) +
-                                             "\\s+gray\\s+1\\s+1\\s+ccitt\\s+no\\s+(\\d+)\\s+0\\s+" +
-                                             std::to_string(resolution.x_dpi) + "\\s+" +
-                                             std::to_string(resolution.y_dpi) + "\\s")))
+    ASSERT_TRUE(std::regex_search(
+        images, listed,
+        std::regex("\\n\\s*" + number + "\\s+\\d+\\s+image\\s+" + std::to_string(page.width) + "\\s+" +
+                   std::to_string(page.height) + "\\s+gray\\s+1\\s+1\\s+ccitt\\s+no\\s+(\\d+)\\s+0\\s+" +
+                   std::to_string(resolution.x_dpi) + "\\s+" + std::to_string(resolution.y_dpi) + "\\s")))
         << images;
     objects.push_back(listed[1].str());
     for (size_t earlier = 0; earlier < n; ++earlier)
@@ -391,7 +400,8 @@ TEST(PdfLongPageTest, KeepsItsSizeInLargerUnits) {
   for (int32_t y = 0; y < page.height; y += 997) std::fill_n(page.bits.begin() + y * page.bytes_per_row, 100, 0);
   ScopedTempDir dir;
   const std::string pdf = dir.File("long.pdf"), rendered = dir.File("long.pbm");
-  Write(pdf, {"long.fxd", kModified}, 1, [&](PdfDocumentWriter& writer, size_t) { ASSERT_TRUE(writer.AddPage(page).ok()); });
+  Write(pdf, {"long.fxd", kModified}, 1,
+        [&](PdfDocumentWriter& writer, size_t) { ASSERT_TRUE(writer.AddPage(page).ok()); });
   EXPECT_NE(Tool("qpdf --json=2 --json-key=qpdf " + ShellQuote(pdf)).find("\"/UserUnit\": 2"), std::string::npos);
   Tool("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw -r204x98 -sOutputFile=" + ShellQuote(rendered) + " " +
        ShellQuote(pdf));
@@ -408,7 +418,7 @@ TEST(PdfPageBoxTest, EverySideGivesItsPixelsExactly) {
     for (int64_t unit = 1; unit <= 5; ++unit) {
       for (int32_t pixels = 1; pixels <= 65500; ++pixels) {
         const double side = std::stod(pdf_internal::PageSide(pixels, perInch, unit));
-        const double poppler = side * static_cast<double>(unit) * (perInch / 72.0);  // then rounded up
+        const double poppler = side * static_cast<double>(unit) * (perInch / 72.0);          // then rounded up
         const double ghostscript = side * static_cast<double>(unit) * perInch / 72.0 + 0.5;  // then cut
         ASSERT_EQ(std::ceil(poppler), pixels) << pixels << " at " << perInch << " in units of " << unit;
         ASSERT_EQ(static_cast<int32_t>(ghostscript), pixels) << pixels << " at " << perInch << " in units of " << unit;
@@ -433,7 +443,8 @@ TEST(PdfPageBoxTest, PdftoppmRendersEveryPageAtItsOwnSize) {
     for (uint16_t yResolution : {100, 200, 400}) sizes.push_back({width, height = height * 7 % 157 + 1, yResolution});
   std::vector<FaxPage> pages;
   for (const Size& size : sizes)
-    pages.push_back(test::BlockPage(size.width, size.height, size.yResolution, 30, static_cast<uint32_t>(pages.size())));
+    pages.push_back(
+        test::BlockPage(size.width, size.height, size.yResolution, 30, static_cast<uint32_t>(pages.size())));
   ScopedTempDir dir;
   const std::string pdf = dir.File("sizes.pdf"), rendered = dir.File("page");
   Write(pdf, {"sizes.fxd", kModified}, pages.size(),
@@ -488,7 +499,8 @@ TEST_P(PdfMetadataTest, InfoAndXmpSayTheSame) {
     std::smatch inInfo, inXmp;
     ASSERT_TRUE(std::regex_search(info, inInfo, std::regex(std::string(key) + ": *([^\n]*)\n"))) << info;
     ASSERT_TRUE(std::regex_search(
-        xmp, inXmp, std::regex("<" + std::string(property) + "><rdf:Alt><rdf:li xml:lang=\"x-default\">([^<]*)</rdf:li>")))
+        xmp, inXmp,
+        std::regex("<" + std::string(property) + "><rdf:Alt><rdf:li xml:lang=\"x-default\">([^<]*)</rdf:li>")))
         << xmp;
     EXPECT_EQ(inInfo[1].str(), GetParam().shown) << key;
     EXPECT_EQ(XmlText(inXmp[1].str()), GetParam().shown) << property;
@@ -497,14 +509,14 @@ TEST_P(PdfMetadataTest, InfoAndXmpSayTheSame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, PdfMetadataTest,
-    ::testing::Values(
-        MetadataCase{"LineEnds", "line\rbreak\n.fxd", "line\\rbreak\\n.fxd"},
-        MetadataCase{"TerminalEscapes", "\x1b]0;title\x07\x1b[2J.fxd", "\\x1b]0;title\\x07\\x1b[2J.fxd"},
-        MetadataCase{"TabAndDelete", "tab\there\x7f.fxd", "tab\\there\\x7f.fxd"},
-        MetadataCase{"BytesNotUtf8", "M\xE4rz \xFF\x80.fxd", "M\xEF\xBF\xBDrz \xEF\xBF\xBD\xEF\xBF\xBD.fxd"},
-        MetadataCase{"BeyondSixteenBits", "\xF0\x9F\x98\x80 \xF0\x90\x8D\x88 \xF4\x8F\xBF\xBD.fxd",
-                     "\xF0\x9F\x98\x80 \xF0\x90\x8D\x88 \xF4\x8F\xBF\xBD.fxd"},
-        MetadataCase{"XmlMarkup", "a <b> & \"c\" 'd'.fxd", "a <b> & \"c\" 'd'.fxd"}),
+    ::testing::Values(MetadataCase{"LineEnds", "line\rbreak\n.fxd", "line\\rbreak\\n.fxd"},
+                      MetadataCase{"TerminalEscapes", "\x1b]0;title\x07\x1b[2J.fxd", "\\x1b]0;title\\x07\\x1b[2J.fxd"},
+                      MetadataCase{"TabAndDelete", "tab\there\x7f.fxd", "tab\\there\\x7f.fxd"},
+                      MetadataCase{"BytesNotUtf8", "M\xE4rz \xFF\x80.fxd",
+                                   "M\xEF\xBF\xBDrz \xEF\xBF\xBD\xEF\xBF\xBD.fxd"},
+                      MetadataCase{"BeyondSixteenBits", "\xF0\x9F\x98\x80 \xF0\x90\x8D\x88 \xF4\x8F\xBF\xBD.fxd",
+                                   "\xF0\x9F\x98\x80 \xF0\x90\x8D\x88 \xF4\x8F\xBF\xBD.fxd"},
+                      MetadataCase{"XmlMarkup", "a <b> & \"c\" 'd'.fxd", "a <b> & \"c\" 'd'.fxd"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A text-layer font of odd metrics, as another make of glyph-less font
@@ -569,9 +581,12 @@ TEST(PdfEmbeddedSourceTest, CarriesTheSourceByteForByte) {
   auto opened = platform::OpenRegularFile(source);
   ASSERT_TRUE(opened);
   const FaxPage& page = ArchivePages()[0].page;
-  Write(pdf, {"Rechnung M\xC3\xA4rz.fxd", kModified}, 1,
-        [&](PdfDocumentWriter& writer, size_t) { ASSERT_TRUE(writer.AddPage(page, {0, kWords}).ok()); },
-        PdfEmbeddedSource{std::move(*opened), "Rechnung M\xC3\xA4rz\r.fxd", {1'600'000'000, 0}});
+  Write(
+      pdf, {"Rechnung M\xC3\xA4rz.fxd", kModified}, 1,
+      [&](PdfDocumentWriter& writer, size_t) {
+        ASSERT_TRUE(writer.AddPage(page, {0, kWords}).ok());
+      },
+      PdfEmbeddedSource{std::move(*opened), "Rechnung M\xC3\xA4rz\r.fxd", {1'600'000'000, 0}});
 
   const std::string q = ShellQuote(pdf);
   EXPECT_NE(Tool("pdfdetach -list " + q).find("1: Rechnung M\xC3\xA4rz\\r.fxd\n"), std::string::npos);
@@ -584,8 +599,8 @@ TEST(PdfEmbeddedSourceTest, CarriesTheSourceByteForByte) {
   const std::string catalog = Object(pdf, Referenced(Object(pdf, "trailer"), "/Root"));
   const std::string specification = Referenced(catalog, "/AF \\[");
   ASSERT_NE(specification, "") << catalog;
-  EXPECT_TRUE(std::regex_search(catalog, std::regex("/EmbeddedFiles << /Names \\[ <[0-9a-f]+> " + specification +
-                                                    " 0 R \\]")))
+  EXPECT_TRUE(
+      std::regex_search(catalog, std::regex("/EmbeddedFiles << /Names \\[ <[0-9a-f]+> " + specification + " 0 R \\]")))
       << catalog;
   const std::string spec = Object(pdf, specification);
   for (const char* entry : {"/AFRelationship /Source", "/F (Rechnung M_rz\\\\r.fxd)", "/Type /Filespec", "/UF <feff"})

@@ -97,8 +97,7 @@ TEST_F(TiffTest, LibtiffReadsBackEveryPageWithItsFieldsAndOrientation) {
     const std::string& directory = directories[n];
     for (const std::string& field :
          {"Image Width: " + std::to_string(page.width) + " Image Length: " + std::to_string(page.height),
-          "Resolution: " + std::to_string(resolution.x_dpi) + ", " + std::to_string(resolution.y_dpi) +
-              " pixels/inch",
+          "Resolution: " + std::to_string(resolution.x_dpi) + ", " + std::to_string(resolution.y_dpi) + " pixels/inch",
           std::string("Bits/Sample: 1"), std::string("Compression Scheme: CCITT Group 4"),
           std::string("Photometric Interpretation: min-is-white"), "Rows/Strip: " + std::to_string(page.height),
           "Page Number: " + std::to_string(n) + "-" + std::to_string(pages.size()),
@@ -144,7 +143,8 @@ void PrintTo(const Corpus& corpus, std::ostream* out) { *out << corpus.name; }
 std::vector<FaxPage> NarrowPages() {
   std::vector<FaxPage> pages;
   uint32_t seed = 1;
-  for (int width : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33}) pages.push_back(test::RandomPage(width, 20 + width, 100, seed++));
+  for (int width : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33})
+    pages.push_back(test::RandomPage(width, 20 + width, 100, seed++));
   return pages;
 }
 
@@ -164,9 +164,9 @@ std::vector<FaxPage> WidePages() {
 // A strip of many of the encoder's pieces, pages without a standard width,
 // and pages of one colour.
 std::vector<FaxPage> OddPages() {
-  return {test::RandomPage(1728, 400, 100, 43), test::RandomPage(1729, 60, 200, 40),
-          test::BlockPage(1000, 80, 100, 50, 41),  test::SolidPage(1728, 30, 100, false),
-          test::SolidPage(1728, 30, 100, true),    test::RandomPage(1, 1, 100, 42)};
+  return {test::RandomPage(1728, 400, 100, 43),   test::RandomPage(1729, 60, 200, 40),
+          test::BlockPage(1000, 80, 100, 50, 41), test::SolidPage(1728, 30, 100, false),
+          test::SolidPage(1728, 30, 100, true),   test::RandomPage(1, 1, 100, 42)};
 }
 
 class TiffBytesTest : public TiffTest, public ::testing::WithParamInterface<Corpus> {};
@@ -188,12 +188,13 @@ TEST_P(TiffBytesTest, AreTheBytesOfOld) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, TiffBytesTest,
-                         ::testing::Values(Corpus{"narrow", NarrowPages, {0x72118ba19717a4, 0x884af528ec9229eb}, {4682, 4836}},
-                                           Corpus{"letter", LetterPages, {0xcad608a0118702ab, 0x1b7a118b2bdbf5b}, {21020, 21062}},
-                                           Corpus{"wide", WidePages, {0xc5fd41105498f80, 0x68e95a8025d83dfa}, {13610, 13722}},
-                                           Corpus{"odd", OddPages, {0xfe59cfe39daf00ec, 0xe9df6414d7a6c2ad}, {211396, 211480}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, TiffBytesTest,
+    ::testing::Values(Corpus{"narrow", NarrowPages, {0x72118ba19717a4, 0x884af528ec9229eb}, {4682, 4836}},
+                      Corpus{"letter", LetterPages, {0xcad608a0118702ab, 0x1b7a118b2bdbf5b}, {21020, 21062}},
+                      Corpus{"wide", WidePages, {0xc5fd41105498f80, 0x68e95a8025d83dfa}, {13610, 13722}},
+                      Corpus{"odd", OddPages, {0xfe59cfe39daf00ec, 0xe9df6414d7a6c2ad}, {211396, 211480}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PageResolutionTest, FollowsTheWidthAndTheVerticalResolutionCode) {
   struct Case {
@@ -202,9 +203,9 @@ TEST(PageResolutionTest, FollowsTheWidthAndTheVerticalResolutionCode) {
     uint16_t x_dpi;
     uint16_t y_dpi;
   };
-  for (const Case& c : {Case{1728, 100, 204, 98}, Case{2432, 200, 204, 196}, Case{2592, 400, 300, 391},
-                        Case{3648, 100, 300, 98}, Case{3456, 200, 408, 196}, Case{4864, 400, 408, 391},
-                        Case{1000, 200, 204, 196}}) {
+  for (const Case& c :
+       {Case{1728, 100, 204, 98}, Case{2432, 200, 204, 196}, Case{2592, 400, 300, 391}, Case{3648, 100, 300, 98},
+        Case{3456, 200, 408, 196}, Case{4864, 400, 408, 391}, Case{1000, 200, 204, 196}}) {
     const PageResolution resolution = TruePageResolution(c.width, c.y_resolution);
     EXPECT_EQ(resolution.x_dpi, c.x_dpi) << c.width;
     EXPECT_EQ(resolution.y_dpi, c.y_dpi) << c.y_resolution;

@@ -17,15 +17,15 @@
 namespace tamarind {
 namespace {
 
-using ::testing::HasSubstr;
 using test::ShellQuote;
+using ::testing::HasSubstr;
 
 constexpr bool kWindow = TAMARIND_PACKAGES_WINDOW;  // the build has the window
 
 struct Build {
-  test::CommandResult run;      // scripts/package, its output ending with the package's path
-  std::string deb;              // that path
-  std::string changedSources;   // what `git status` says changed in the sources while it ran
+  test::CommandResult run;     // scripts/package, its output ending with the package's path
+  std::string deb;             // that path
+  std::string changedSources;  // what `git status` says changed in the sources while it ran
 };
 
 class DebianPackage : public ::testing::Test {
@@ -36,9 +36,9 @@ class DebianPackage : public ::testing::Test {
     const std::string status = "git -C " + ShellQuote(test::SourceDir()) + " status --porcelain 2>&1";
     const std::string before = test::RunCommand(status).output;
     Build& build = build_.emplace();
-    build.run = test::RunCommand(ShellQuote(test::SourceDir() + "/scripts/package") +
-                                 (kWindow ? "" : " -DTAMARIND_GUI=OFF") + " --output " +
-                                 ShellQuote(test::BinaryDir()) + " 2>&1");
+    build.run =
+        test::RunCommand(ShellQuote(test::SourceDir() + "/scripts/package") + (kWindow ? "" : " -DTAMARIND_GUI=OFF") +
+                         " --output " + ShellQuote(test::BinaryDir()) + " 2>&1");
     const std::string& output = build.run.output;
     const size_t lastLine = output.find_last_of('\n', output.size() - 2);
     build.deb = output.substr(lastLine + 1, output.size() - lastLine - 2);
@@ -51,9 +51,7 @@ class DebianPackage : public ::testing::Test {
     ASSERT_EQ(build_->run.exitCode, 0) << Tail(build_->run.output);
   }
 
-  static std::string Tail(const std::string& text) {
-    return text.substr(text.size() > 4000 ? text.size() - 4000 : 0);
-  }
+  static std::string Tail(const std::string& text) { return text.substr(text.size() > 4000 ? text.size() - 4000 : 0); }
   static std::string Deb() { return ShellQuote(build_->deb); }
 
   static std::optional<Build> build_;

@@ -41,10 +41,9 @@ class ScriptedCalls : public SystemCalls {
   // message shows which one reached the user.
   static int FailureOf(const std::string& call) {
     static const std::map<std::string, int> kFailures = {
-        {"openat", EACCES},   {"write", EFBIG},    {"fflush", ENOSPC},    {"fclose", EIO},
-        {"close", EDQUOT},    {"fsync", EROFS},    {"dup", EMFILE},       {"fstatat", ELOOP},
-        {"faccessat", EACCES}, {"linkat", EMLINK}, {"renameat", EXDEV},   {"unlinkat", EPERM},
-        {"ftruncate", ETXTBSY}};
+        {"openat", EACCES},  {"write", EFBIG},    {"fflush", ENOSPC},    {"fclose", EIO},       {"close", EDQUOT},
+        {"fsync", EROFS},    {"dup", EMFILE},     {"fstatat", ELOOP},    {"faccessat", EACCES}, {"linkat", EMLINK},
+        {"renameat", EXDEV}, {"unlinkat", EPERM}, {"ftruncate", ETXTBSY}};
     return kFailures.at(call);
   }
 
@@ -210,7 +209,8 @@ TEST_P(AtomicOutputFileTest, EachFailingCallFailsTheOutputWithItsCauseAndLeavesN
   const std::vector<std::string> calls = record.Made();
   // With |sync| the data reaches the disk before the name, the name after.
   const auto firstSync = std::find(calls.begin(), calls.end(), "fsync");
-  const auto naming = std::find_if(calls.begin(), calls.end(), [](auto& c) { return c == "linkat" || c == "renameat"; });
+  const auto naming =
+      std::find_if(calls.begin(), calls.end(), [](auto& c) { return c == "linkat" || c == "renameat"; });
   ASSERT_TRUE(firstSync < naming && naming != calls.end());
   ASSERT_EQ(calls.back(), "fsync");
 
@@ -332,7 +332,8 @@ TEST(AtomicOutputFile, NeverReplacesAnythingButARegularFile) {
 // user namespace where the system allows one).
 bool PrivateMountsAllowed() {
   const pid_t child = fork();
-  if (child == 0) _exit(unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : 1);
+  if (child == 0)
+    _exit(unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ? 0 : 1);
   int status = 1;
   waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>

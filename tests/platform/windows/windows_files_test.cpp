@@ -95,7 +95,8 @@ TEST_F(WindowsFiles, AnOpenTargetIsReplacedWholeOrLeftWhole) {
   }
   ASSERT_TRUE(WriteOutput(path, "new!"));
 
-  const HANDLE locked = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE locked =
+      CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(locked, INVALID_HANDLE_VALUE);
   const Status refused = WriteOutput(path, "newer");
   CloseHandle(locked);
