@@ -264,18 +264,6 @@ TEST(AtomicOutputFile, CreateFailsInAMissingFolderNamingIt) {
   EXPECT_EQ(file.reason(), dir.File("missing") + ": No such file or directory");
 }
 
-TEST(AtomicOutputFile, LongNamesStillGetATemporaryName) {
-  test::ScopedTempDir dir;
-  const std::string name(250, 'n');
-  for (bool unnamed : {true, false}) {
-    test::WriteFileText(dir.File(name), "old");
-    auto file = AtomicOutputFile::Create(dir.File(name), {.unnamed = unnamed});
-    ASSERT_TRUE(file) << file.reason();
-    EXPECT_TRUE((*file)->Commit());
-    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{name});
-  }
-}
-
 // What may stand under an output's name besides a regular file, made in
 // |folder| as |name|; false when this system does not let us.
 bool MakeSpecial(const std::string& kind, const std::string& path) {
