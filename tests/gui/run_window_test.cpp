@@ -71,16 +71,6 @@ std::string MakeSourceFolder(const test::ScopedTempDir& dir) {
   return folder;
 }
 
-TEST_F(WindowTest, GoWithoutSourceOrDestinationWarns) {
-  Open();
-  Click(kIdGo);
-  SetText(kIdSource, dir.Path());
-  Click(kIdGo);
-  EXPECT_THAT(messages, ElementsAre("Warning: Select Source Dir,\nwhere your fax files to be converted should be",
-                                    "Warning: Select Save Dir,\nwhere your converted jpg files should be"));
-  EXPECT_FALSE(Page().Running());
-}
-
 TEST_F(WindowTest, FolderRunFillsTheListStepsTheBarAndLogsThenTimerRunSkips) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
@@ -544,11 +534,9 @@ TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
   EXPECT_EQ(bar->value(), 0);
 }
 
-// The captions, the column head, the tray tip and the warning name the
-// format chosen; JPEG keeps the long-standing texts.
-// Where the format is JPEG the texts are the long-standing ones, word for
-// word; the other formats name themselves, in the warning of Go without a
-// destination too.
+// Go without a source or a destination warns and starts nothing. The
+// captions, the column head, the tray tip and that warning name the format
+// chosen; JPEG keeps the long-standing texts, word for word.
 TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
   MainDialog& main = Open();
   auto* list = Control<QTreeWidget>(&main, kIdResults);
@@ -557,6 +545,9 @@ TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
       {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "tif"},
       {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "jpg"},
   };
+  Click(kIdGo);
+  EXPECT_THAT(messages, ElementsAre("Warning: Select Source Dir,\nwhere your fax files to be converted should be"));
+  EXPECT_FALSE(Page().Running());
   SetText(kIdSource, dir.Path());
   for (const auto& [format, group, column, extension] : cases) {
     main.Tabs()->setCurrentIndex(1);
@@ -567,6 +558,7 @@ TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
     EXPECT_EQ(main.TrayIcon()->toolTip().toStdString(), "Tamarind\nConvert WinFax fxd/fxm/fxr/fxs to " + extension);
     Click(kIdGo);
     EXPECT_EQ(messages.back(), "Warning: Select Save Dir,\nwhere your converted " + extension + " files should be");
+    EXPECT_FALSE(Page().Running());
   }
 }
 
