@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "batch/file_list.h"
 #include "platform/files.h"
 #include "support/fax_files.h"
 #include "support/test_files.h"
@@ -133,6 +134,9 @@ TEST_F(AutomationRun, ShardsTakeTheFilesTheirPathsHashTo) {
     EXPECT_TRUE(Tree(dir.File("shards" + std::to_string(count))) == single) << count;
   }
   EXPECT_TRUE(nameWouldDiffer) << "no file tells a hash of the path from a hash of the name";
+  // The published test values; bytes are unsigned.
+  EXPECT_EQ(Fnv1a64("foobar"), 0x85944171f73967e8ull);
+  for (std::string_view bytes : {"", "a", "foobar", "\xff"}) EXPECT_EQ(ShardHash(bytes), Fnv1a64(bytes)) << bytes;
 }
 
 TEST_F(AutomationRun, FileListsNameFilesRelativeToTheSourceFolderOrAsGiven) {
