@@ -1,6 +1,6 @@
 // The parts of recognition that need no Tesseract, on fuzzed input: a
 // page as the Leptonica image Tesseract reads (every pixel, its rows
-// repeated, nothing past the width), the image turned, a box found in
+// stretched by any scale, nothing past the width), the image turned, a box found in
 // either mapped back to the page's own pixels, and the check of a
 // language list against a data folder.
 #include <leptonica/allheaders.h>
@@ -26,14 +26,14 @@ bool Black(const Pix& pix, int x, int y) {
   return value != 0;
 }
 
-void CheckPix(const tamarind::FaxPage& page, int repeat, const Pix& pix, const Pix& turned) {
-  const int width = page.width, height = page.height * repeat;
+void CheckPix(const tamarind::FaxPage& page, tamarind::ocr::RowScale rows, const Pix& pix, const Pix& turned) {
+  const int width = page.width, height = rows.image_rows;
   Expect(pixGetWidth(const_cast<Pix*>(&pix)) == width && pixGetHeight(const_cast<Pix*>(&pix)) == height &&
              pixGetDepth(const_cast<Pix*>(&pix)) == 1,
-         "a 1-bit image of the page's size, rows repeated");
+         "a 1-bit image of the page's width and the scale's rows");
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      Expect(Black(pix, x, y) != tamarind::fuzz::White(page, x, y / repeat), "every pixel, black as 1");
+      Expect(Black(pix, x, y) != tamarind::fuzz::White(page, x, rows.PageRow(y)), "every pixel, black as 1");
       Expect(Black(turned, width - 1 - x, height - 1 - y) == Black(pix, x, y), "turned by half a turn");
     }
   const int wpl = pixGetWpl(const_cast<Pix*>(&pix));
@@ -44,15 +44,15 @@ void CheckPix(const tamarind::FaxPage& page, int repeat, const Pix& pix, const P
 }
 
 // A box found in the image (turned or not) must map to the smallest page
-// box that holds the page pixels of its corners, rows repeated or not.
-void CheckBox(const Pix& recognised, const PixelBox& found, int repeat, bool turned) {
+// box that holds the page pixels of its corners, whatever the row scale.
+void CheckBox(const Pix& recognised, const PixelBox& found, tamarind::ocr::RowScale rows, bool turned) {
   const int width = pixGetWidth(const_cast<Pix*>(&recognised)), height = pixGetHeight(const_cast<Pix*>(&recognised));
   const auto source = [&](int x, int y) {
-    return std::pair{turned ? width - 1 - x : x, (turned ? height - 1 - y : y) / repeat};
+    return std::pair{turned ? width - 1 - x : x, rows.PageRow(turned ? height - 1 - y : y)};
   };
   const auto [x0, y0] = source(found.left, found.top);
   const auto [x1, y1] = source(found.right - 1, found.bottom - 1);
-  const PixelBox mapped = tamarind::ocr::BoxOnPage(recognised, found, repeat, turned);
+  const PixelBox mapped = tamarind::ocr::BoxOnPage(recognised, found, rows, turned);
   Expect(mapped.left == std::min(x0, x1) && mapped.right == std::max(x0, x1) + 1 && mapped.top == std::min(y0, y1) &&
              mapped.bottom == std::max(y0, y1) + 1,
          "a box maps to the page pixels it shows");
@@ -117,19 +117,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckLanguages(in.ConsumeRandomLengthString(48), folders, in.ConsumeBool());
 
   const tamarind::FaxPage page = tamarind::fuzz::FuzzedPage(in, 6000);
-  const int repeat = in.ConsumeIntegralInRange(1, 4);
-  tamarind::ocr::PixPtr pix = tamarind::ocr::PixOfPage(page, repeat);
+  // Whole repeats, as outputs use, and the fractional scales of square
+  // pixels (204 rows an inch from 196 or 98).
+  const tamarind::ocr::RowScale rows{page.height, in.ConsumeIntegralInRange(page.height, 4 * page.height)};
+  tamarind::ocr::PixPtr pix = tamarind::ocr::PixOfPage(page, rows);
   Expect(pix != nullptr, "a small page has its image");
   tamarind::ocr::PixPtr turned = tamarind::ocr::Rotated180(*pix);
   Expect(turned != nullptr, "a small image turns");
-  CheckPix(page, repeat, *pix, *turned);
-  const int height = page.height * repeat;
+  CheckPix(page, rows, *pix, *turned);
+  const int height = rows.image_rows;
   while (in.remaining_bytes() > 0) {
     const int left = in.ConsumeIntegralInRange(0, page.width - 1), top = in.ConsumeIntegralInRange(0, height - 1);
     const PixelBox found{left, top, in.ConsumeIntegralInRange(left + 1, page.width),
                          in.ConsumeIntegralInRange(top + 1, height)};
     const bool isTurned = in.ConsumeBool();
-    CheckBox(isTurned ? *turned : *pix, found, repeat, isTurned);
+    CheckBox(isTurned ? *turned : *pix, found, rows, isTurned);
   }
   return 0;
 }
