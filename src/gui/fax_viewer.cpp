@@ -40,7 +40,7 @@ Opened OpenFax(const QString& path) {
 }
 
 // The actions, by object name: text, shortcut, toolbar or not.
-struct ActionSpec {
+struct ActionEntry {
   const char* name;
   const char* text;
   const char* shortText;  // on the tool bar, when there is no icon
@@ -88,7 +88,7 @@ FaxViewer::~FaxViewer() = default;
 QAction* FaxViewer::Action(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
 
 void FaxViewer::CreateActions() {
-  const ActionSpec specs[] = {
+  const ActionEntry entries[] = {
       {"first", "First page", "", QStyle::SP_MediaSkipBackward, Qt::Key_Home, {}},
       {"previous", "Previous page", "", QStyle::SP_ArrowBack, Qt::Key_PageUp, {}},
       {"next", "Next page", "", QStyle::SP_ArrowForward, Qt::Key_PageDown, {}},
@@ -105,13 +105,13 @@ void FaxViewer::CreateActions() {
       {"convert", "Con&vert...", "Convert...", kNoIcon, {}, {}},
       {"close", "Close", "", kNoIcon, QKeySequence::Close, {}},
   };
-  for (const ActionSpec& spec : specs) {
-    auto* action = new QAction(QString::fromUtf8(spec.text), this);
-    action->setObjectName(QString::fromLatin1(spec.name));
-    if (spec.icon != kNoIcon) action->setIcon(style()->standardIcon(spec.icon));
-    else if (*spec.shortText) action->setIconText(QString::fromUtf8(spec.shortText));
+  for (const ActionEntry& entry : entries) {
+    auto* action = new QAction(QString::fromUtf8(entry.text), this);
+    action->setObjectName(QString::fromLatin1(entry.name));
+    if (entry.icon != kNoIcon) action->setIcon(style()->standardIcon(entry.icon));
+    else if (*entry.shortText) action->setIconText(QString::fromUtf8(entry.shortText));
     QList<QKeySequence> keys;
-    for (const QKeySequence& key : {spec.keys, spec.moreKeys})
+    for (const QKeySequence& key : {entry.keys, entry.moreKeys})
       if (!key.isEmpty()) keys.push_back(key);
     action->setShortcuts(keys);
     if (!keys.isEmpty())

@@ -320,20 +320,19 @@ void CheckPage(const Pdf& pdf, int object, const FuzzedPage& given, std::optiona
   Expect(tamarind::fuzz::SamePixels(decoded, page), "the image decodes to the page");
 }
 
-// The file specification's strings are read in order: the name in /F
+// The /Filespec dictionary's strings are read in order: the name in /F
 // may hold any text, a key's among them.
 void CheckSource(const Pdf& pdf, const std::string& source, const std::string& name) {
   const string_view catalog = pdf.Object(Ref(pdf.Trailer(), "/Root "));
   const std::u32string listed = Utf16(After(catalog, "/EmbeddedFiles << /Names ["));
-  string_view specification = After(pdf.Object(Ref(After(catalog, "/EmbeddedFiles << /Names [<"), "> ")), "/F ");
-  const std::string shown = Literal(specification);
+  string_view fileEntry = After(pdf.Object(Ref(After(catalog, "/EmbeddedFiles << /Names [<"), "> ")), "/F ");
+  const std::string shown = Literal(fileEntry);
   Expect(shown.size() == listed.size() &&
              std::all_of(shown.begin(), shown.end(), [](char c) { return c >= 0x20 && c < 0x7F; }),
          "/F is the name in printable ASCII");
-  Expect(specification.starts_with(" /UF ") && Utf16(specification.substr(5)) == listed,
-         "the file is listed under its name");
+  Expect(fileEntry.starts_with(" /UF ") && Utf16(fileEntry.substr(5)) == listed, "the file is listed under its name");
   Expect(listed == tamarind::pdf_internal::MetadataText(name), "the source keeps its name");
-  const int embedded = Ref(specification, "/EF << /F ");
+  const int embedded = Ref(fileEntry, "/EF << /F ");
   Expect(pdf.Stream(embedded) == source, "the source comes back byte for byte");
   Expect(After(pdf.Object(embedded), "/Size ").starts_with(std::to_string(source.size()) + " "), "its /Size");
 }

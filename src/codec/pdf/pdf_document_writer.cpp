@@ -138,7 +138,7 @@ PageFrame FrameOf(const FaxPage& page) {
   return frame;
 }
 
-// The file specification's /F: the name in printable ASCII (others as
+// The /Filespec dictionary's /F: the name in printable ASCII (others as
 // "_"), as a PDF literal string; /UF has it whole.
 std::string AsciiFileName(std::u32string_view name) {
   std::string out = "(";
@@ -324,13 +324,13 @@ class PdfDocumentWriter::Impl {
            PdfDate(LocalCalendarTime(info_.modified)) + " >>";
   }
 
-  // The embedded source and its file specification; gives the catalog's
+  // The embedded source and its /Filespec dictionary; gives the catalog's
   // entries that list it among the embedded files and associate it with
   // the document.
   platform::Expected<std::string> WriteSource() {
     const int64_t size = source_->file.Size();
     if (size < 0) return Failure::System(source_->name, errno, "the source cannot be read");
-    const int embedded = Reserve(), specification = Reserve();
+    const int embedded = Reserve(), fileEntry = Reserve();
     Begin(embedded);
     const std::string length = std::to_string(size);
     Put("<< /Type /EmbeddedFile /Subtype /application#2Fx-winfax /Params << /ModDate " +
@@ -338,11 +338,11 @@ class PdfDocumentWriter::Impl {
     if (Status copied = CopySource(size); !copied) return std::move(copied).failure();
     Put("\nendstream\nendobj\n");
     const std::u32string name = MetadataText(source_->name);
-    WriteObject(specification, "<< /Type /Filespec /F " + AsciiFileName(name) + " /UF " + Utf16HexString(name) +
-                                   " /Desc (The fax this document shows) /AFRelationship /Source /EF << /F " +
-                                   Ref(embedded) + " /UF " + Ref(embedded) + " >> >>");
-    return " /Names << /EmbeddedFiles << /Names [" + Utf16HexString(name) + " " + Ref(specification) + "] >> >> /AF [" +
-           Ref(specification) + "]";
+    WriteObject(fileEntry, "<< /Type /Filespec /F " + AsciiFileName(name) + " /UF " + Utf16HexString(name) +
+                               " /Desc (The fax this document shows) /AFRelationship /Source /EF << /F " +
+                               Ref(embedded) + " /UF " + Ref(embedded) + " >> >>");
+    return " /Names << /EmbeddedFiles << /Names [" + Utf16HexString(name) + " " + Ref(fileEntry) + "] >> >> /AF [" +
+           Ref(fileEntry) + "]";
   }
 
   // The source's |size| bytes, a piece at a time; a source that is not

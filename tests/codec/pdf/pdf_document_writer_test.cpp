@@ -568,7 +568,7 @@ TEST(PdfTextFontTest, OddMetricsAreRefusedOrStillFitEachWordToItsBox) {
 }
 
 // A document that carries its source: PDF/A-3b, the source listed and
-// given back byte for byte, its specification as PDF/A-3 asks.
+// given back byte for byte, its /Filespec dictionary as PDF/A-3 asks.
 TEST(PdfEmbeddedSourceTest, CarriesTheSourceByteForByte) {
   SetZone();
   ScopedTempDir dir;
@@ -597,15 +597,15 @@ TEST(PdfEmbeddedSourceTest, CarriesTheSourceByteForByte) {
   EXPECT_NE(xmp.find("<pdfaid:part>3</pdfaid:part>"), std::string::npos) << xmp;
   EXPECT_NE(xmp.find("<pdfaid:conformance>B</pdfaid:conformance>"), std::string::npos) << xmp;
   const std::string catalog = Object(pdf, Referenced(Object(pdf, "trailer"), "/Root"));
-  const std::string specification = Referenced(catalog, "/AF \\[");
-  ASSERT_NE(specification, "") << catalog;
+  const std::string fileEntry = Referenced(catalog, "/AF \\[");
+  ASSERT_NE(fileEntry, "") << catalog;
   EXPECT_TRUE(
-      std::regex_search(catalog, std::regex("/EmbeddedFiles << /Names \\[ <[0-9a-f]+> " + specification + " 0 R \\]")))
+      std::regex_search(catalog, std::regex("/EmbeddedFiles << /Names \\[ <[0-9a-f]+> " + fileEntry + " 0 R \\]")))
       << catalog;
-  const std::string spec = Object(pdf, specification);
+  const std::string dictionary = Object(pdf, fileEntry);
   for (const char* entry : {"/AFRelationship /Source", "/F (Rechnung M_rz\\\\r.fxd)", "/Type /Filespec", "/UF <feff"})
-    EXPECT_NE(spec.find(entry), std::string::npos) << entry << " not in " << spec;
-  const std::string embedded = Object(pdf, Referenced(spec, "/EF << /F"));
+    EXPECT_NE(dictionary.find(entry), std::string::npos) << entry << " not in " << dictionary;
+  const std::string embedded = Object(pdf, Referenced(dictionary, "/EF << /F"));
   // 2020-09-13 12:26:40 UTC, at +01:30.
   for (const char* entry : {"/Type /EmbeddedFile", "/Subtype /application#2fx-winfax",
                             "/Params << /ModDate (D:20200913135640+01'30') /Size 200001 >>"})
