@@ -1,4 +1,5 @@
 #include "preview/page_preview.h"
+
 #include <cmath>
 #include <tuple>
 
