@@ -1,6 +1,8 @@
 // The BMP-and-libjpeg road of a page: what it does with the files it writes
 // and with the quality it is given. The bytes it writes are
-// bilevel_jpeg_test's, against cjpeg on every page of the corpora.
+// bilevel_jpeg_test's, against cjpeg on every page of the corpora; an
+// output replaced whole and no temporary file left, the conversion's tests
+// and tests/fuzz/fuzz_bmp_to_jpeg's.
 #include "codec/jpeg/jpeg_writer.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <set>
 
 #include "codec/bmp/page_bmp.h"
 #include "support/page_images.h"
@@ -29,14 +30,6 @@ class JpegWriterTest : public ::testing::Test {
 
   std::vector<uint8_t> Output() { return test::ReadFileBytes(dir_.File("out.jpg")); }
 
-  std::set<std::string> FolderNames() {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
-      names.insert(entry.path().filename().string());
-    }
-    return names;
-  }
-
   test::ScopedTempDir dir_;
   std::unique_ptr<platform::PrivateTempFile> bmp_;
 };
@@ -51,13 +44,6 @@ TEST_F(JpegWriterTest, QualityIsClampedByTheLibrary) {
   EXPECT_EQ(compress(-20), compress(1));
   EXPECT_EQ(compress(150), compress(100));
   EXPECT_NE(compress(50), compress(100));
-}
-
-TEST_F(JpegWriterTest, ReplacesAnExistingJpegAndLeavesNoTemporaryFile) {
-  test::WriteFileText(dir_.File("out.jpg"), "an older page");
-  ASSERT_EQ(Convert(test::RandomPage(100, 10, 200, 1), 75, false), 0);
-  EXPECT_EQ(Output()[0], 0xFF);
-  EXPECT_EQ(FolderNames(), (std::set<std::string>{"out.jpg"}));
 }
 
 TEST_F(JpegWriterTest, PermissionsFollowTheUmask) {
