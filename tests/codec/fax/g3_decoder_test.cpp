@@ -31,76 +31,56 @@ const std::string kW = "................", kS = "....########....";
 
 struct G3Case {
   const char* name;
-  std::string bits;
   int32_t width;
   int32_t lines;
   int result;
   std::vector<std::string> rows;  // all the page holds, '#' black
+  std::string bits;
 };
 
 // Each rule on a small page: which lines are kept, in which rows, and the
 // result.
 TEST(G3DecoderTest, LinesAreKeptOrDroppedByTheRules) {
-  const std::string zeros20(20, '0'), white1728(1728, '.'), white1729(1729, '.');
+  const std::string zeros20(20, '0'), white1728(1728, '.'), white1729(1729, '.'), page = Join({kEol, kWhite16, kEol});
+  // 2560 + 2560 + 1792 + 0 = 6912 white pixels overrun a 1728 line.
+  const std::string overrun = "000000011111 000000011111 00000001000 00110101 ", line1728 = "010011011 00110101 ";
+  const std::string line1729 = "010011011 000111 ";
+  const std::string overlong = "1011 000101 001000 1011 ";  // white 4, black 8, white 12
+  const std::string black8 = "00110101 000101 10011";       // white 0, black 8, white 8
+  const std::string four = Join({kEol, kWhite16, kEol, kStripes, kEol, kWhite16, kEol, kWhite16, kEol});
   const G3Case cases[] = {
       // A leading EOL, two lines, and the six EOLs that close a page: the
       // empty lines around the two are not stored.
-      {"lines between EOLs", Join({kEol, kWhite16, kEol, kStripes}) + Eols(6), 16, 10, 0, {kW, kS}},
+      {"lines between EOLs", 16, 10, 0, {kW, kS}, Join({kEol, kWhite16, kEol, kStripes}) + Eols(6)},
       // Fill zeros before an EOL are absorbed; with 20 the walk takes one bit
       // past the EOL (a 1 when the next line starts with white 16, a 0 when it
       // starts with white 0, black 8, white 8) and gives it back; with 21 the
       // EOL ends exactly.
-      {"fill taking a 1", Join({kEol, kWhite16, zeros20, "1", kWhite16, kEol}), 16, 10, 0, {kW, kW}},
-      {"fill taking a 0",
-       Join({kEol, kWhite16, zeros20, "1", "00110101 000101 10011", kEol}),
-       16,
-       10,
-       0,
-       {kW, "########........"}},
-      {"fill ending exactly", Join({kEol, kWhite16, zeros20, "01", kStripes, kEol}), 16, 10, 0, {kW, kS}},
-      // 2560 + 2560 + 1792 + 0 = 6912 white pixels overrun a 1728 line:
-      // decoding resumes after the next EOL, and that line starts white.
-      {"make-up codes overrunning",
-       Join({kEol, "000000011111 000000011111 00000001000 00110101 ", kEol, "010011011 00110101 ", kEol}),
-       1728,
-       10,
-       0,
-       {white1728}},
-      {"short line dropped, the next takes its row",
-       Join({kEol, "1011 000101 ", kEol, kStripes, kEol}),
-       16,
-       10,
-       0,
-       {kS}},
-      // white 4, black 8, white 12 = 24 pixels: the painter stops at the row
-      // end and the row comes back clean for the next line.
-      {"overlong line", Join({kEol, "1011 000101 001000 1011 ", kEol, kStripes, kEol}), 16, 10, 0, {kS}},
+      {"fill taking a 1", 16, 10, 0, {kW, kW}, Join({kEol, kWhite16, zeros20, "1", kWhite16, kEol})},
+      {"fill taking a 0", 16, 10, 0, {kW, "########........"}, Join({kEol, kWhite16, zeros20, "1", black8, kEol})},
+      {"fill ending exactly", 16, 10, 0, {kW, kS}, Join({kEol, kWhite16, zeros20, "01", kStripes, kEol})},
+      // Decoding resumes after the EOL that follows the overrun, and that
+      // line starts white.
+      {"make-up codes overrunning", 1728, 10, 0, {white1728}, Join({kEol, overrun, kEol, line1728, kEol})},
+      {"short line dropped", 16, 10, 0, {kS}, Join({kEol, "1011 000101 ", kEol, kStripes, kEol})},
+      // The painter stops at the row end, and the row comes back clean for
+      // the next line.
+      {"overlong line", 16, 10, 0, {kS}, Join({kEol, overlong, kEol, kStripes, kEol})},
       // Eight zeros and a 1 is no code: counted, and its line lost.
-      {"invalid code", Join({kEol, kWhite16, kEol, "1011 000000001 0 ", kEol, kStripes, kEol}), 16, 10, 1, {kW, kS}},
-      {"invalid code with no EOL after it", Join({kEol, kWhite16, kEol, "000000001 1111111"}), 16, 10, 1, {kW}},
-      {"complete last line without EOL", Join({kEol, kWhite16, kEol, kStripes}), 16, 10, 0, {kW, kS}},
-      {"incomplete last line without EOL", Join({kEol, kWhite16, kEol, "1011 000101"}), 16, 10, 0, {kW}},
-      // Two expected lines of four coded, then an invalid code and an
-      // overlong line that are never met.
-      {"stops at the expected lines",
-       Join({kEol, kWhite16, kEol, kStripes, kEol, kWhite16, kEol, kWhite16, kEol, "000000001 ", kEol,
-             "1011 000101 001000 1011 ", kEol, kWhite16}),
-       16,
-       2,
-       0,
-       {kW, kS}},
+      {"invalid code", 16, 10, 1, {kW, kS}, page + Join({"1011 000000001 0 ", kEol, kStripes, kEol})},
+      {"invalid code with no EOL after it", 16, 10, 1, {kW}, page + "000000001 1111111"},
+      {"complete last line without EOL", 16, 10, 0, {kW, kS}, page + std::string(kStripes)},
+      {"incomplete last line without EOL", 16, 10, 0, {kW}, page + "1011 000101"},
+      // Two expected lines of four coded: the invalid code and the overlong
+      // line after the four are never met.
+      {"stops at the expected lines", 16, 2, 0, {kW, kS}, Join({four, "000000001 ", kEol, overlong, kEol, kWhite16})},
       // 1729 pixels: 217 bytes a row, the last holding one pixel.
-      {"odd width",
-       Join({kEol, "010011011 000111 ", kEol, "010011011 000111 ", kEol}),
-       1729,
-       10,
-       0,
-       {white1729, white1729}},
-      {"no data", "", 1728, 3432, 0, {}},
-      {"no columns", Join({kEol, kWhite16, kEol}), 0, 10, -1, {}},
-      {"no lines", Join({kEol, kWhite16, kEol}), 16, 0, -1, {}},
-      {"negative width", Join({kEol, kWhite16, kEol}), -5, 10, -1, {}},
-      {"negative lines", Join({kEol, kWhite16, kEol}), 16, -1, -1, {}},
+      {"odd width", 1729, 10, 0, {white1729, white1729}, Join({kEol, line1729, kEol, line1729, kEol})},
+      {"no data", 1728, 3432, 0, {}, ""},
+      {"no columns", 0, 10, -1, {}, page},
+      {"no lines", 16, 0, -1, {}, page},
+      {"negative width", -5, 10, -1, {}, page},
+      {"negative lines", 16, -1, -1, {}, page},
   };
   for (const G3Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -22,11 +22,11 @@ const std::string kW = "................", kNotchRow = "....####........", kVlRo
 
 struct MmrCase {
   const char* name;
-  std::string bits;
   int32_t width;
   int32_t lines;
   int result;
   std::vector<std::string> rows;  // all the page holds, '#' black
+  std::string bits;
 };
 
 std::string Notch(std::string_view then) { return std::string(kNotch) + std::string(then); }
@@ -34,50 +34,44 @@ std::string Notch(std::string_view then) { return std::string(kNotch) + std::str
 // Each rule on a small page: which lines are kept, in which rows, and the
 // result.
 TEST(MmrDecoderTest, CodesPaintTheRowsTheRulesGive) {
+  const std::string pair = "001 000111 0000110111 ";  // horizontal white 1, black 0
+  // An invalid code (seven zeros and a 1) and padding; a 0xFF byte; a line
+  // starting with 000/001: horizontal white 16, black 0.
+  const std::string invalid = "00000001 00000 ", ff = "11111111 ", white16 = "001 101010 0000110111";
   const MmrCase cases[] = {
       // V0 codes copy the white reference, up to the expected lines.
-      {"V0 up to the expected lines", "11111", 16, 3, 0, {kW, kW, kW}},
-      {"end of block", Notch("111") + std::string(kEol) + std::string(kEol), 16, 10, 0, {kNotchRow, kNotchRow}},
+      {"V0 up to the expected lines", 16, 3, 0, {kW, kW, kW}, "11111"},
+      {"end of block", 16, 10, 0, {kNotchRow, kNotchRow}, Notch("111") + std::string(kEol) + std::string(kEol)},
       // Eight V0 codes fill the byte exactly.
-      {"data ending at a line end", "11111111", 16, 10, 0, std::vector<std::string>(8, kW)},
-      {"data ending inside the first line", "001 1011", 16, 10, -11, {}},
+      {"data ending at a line end", 16, 10, 0, std::vector<std::string>(8, kW), "11111111"},
+      {"data ending inside the first line", 16, 10, -11, {}, "001 1011"},
       // One pass over the notch's black run, a second with no changing
       // element left (a0 goes to the width), then V0.
-      {"pass codes", Notch("0001 0001 1"), 16, 10, 0, {kNotchRow, kW}},
+      {"pass codes", 16, 10, 0, {kNotchRow, kW}, Notch("0001 0001 1")},
       // VL1 (black from 3), VL1 (white from 7), V0.
-      {"vertical left", Notch("010 010 1"), 16, 10, 0, {kNotchRow, kVlRow}},
+      {"vertical left", 16, 10, 0, {kNotchRow, kVlRow}, Notch("010 010 1")},
       // Horizontal white 10, black 4 puts a0 at 14; VL3 from b1 = 16 gives
       // a1 = 13, left of a0: it paints nothing. Then V0 ends the line black.
-      {"vertical code left of a0", Notch("001 00111 011 0000010 1"), 16, 10, 0, {kNotchRow, "..........######"}},
+      {"vertical code left of a0", 16, 10, 0, {kNotchRow, "..........######"}, Notch("001 00111 011 0000010 1")},
       // A horizontal white 0, black 0 in the notch line's middle marks no
       // change in the reference: the line below sees the notch alone.
-      {"zero-length run pair", "001 1011 011 001 00110101 0000110111 1 010 010 1", 16, 10, 0, {kNotchRow, kVlRow}},
+      {"zero-length run pair", 16, 10, 0, {kNotchRow, kVlRow}, "001 1011 011 001 00110101 0000110111 1 010 010 1"},
       // Eight pixels wide, the list holds nine runs: four horizontal codes of
       // white 1, black 0 fill eight, and the fifth (white 1, black 3) no
       // longer fits. Every white pixel is painted all the same.
-      {"more runs than the list holds",
-       "001 000111 0000110111 001 000111 0000110111 001 000111 0000110111 001 000111 0000110111 001 000111 10",
-       8,
-       10,
-       0,
-       {".....###"}},
+      {"more runs than the list holds", 8, 10, 0, {".....###"}, pair + pair + pair + pair + "001 000111 10"},
       // Room for one line: the VL line after the notch is decoded but must
       // not show.
-      {"lines past the expected lines", Notch("010 010 1"), 16, 1, 0, {kNotchRow}},
+      {"lines past the expected lines", 16, 1, 0, {kNotchRow}, Notch("010 010 1")},
       // An EOL restarts on a white reference: V0 copies white, not the notch.
-      {"EOL", Notch(kEol) + "1", 16, 10, 0, {kNotchRow, kW}},
-      // An invalid code (seven zeros and a 1), padding, two 0xFF bytes, then
-      // a line starting with 000/001: horizontal white 16, black 0.
-      {"resynchronised behind 0xFF 0xFF",
-       Notch("00000001 00000 11111111 11111111 001 101010 0000110111"),
-       16,
-       10,
-       0,
-       {kNotchRow, kW}},
+      {"EOL", 16, 10, 0, {kNotchRow, kW}, Notch(kEol) + "1"},
+      // Resynchronisation behind two 0xFF bytes and a line starting with
+      // 000/001.
+      {"resynchronised behind 0xFF 0xFF", 16, 10, 0, {kNotchRow, kW}, Notch(invalid + ff + ff + white16)},
       // One 0xFF byte is not enough; 0xFF 0xFF followed by 1 bits is not
       // either (the bits after the last 1 are 010).
-      {"one 0xFF", Notch("00000001 00000 11111111 001 101010 0000110111"), 16, 10, -12, {kNotchRow}},
-      {"0xFF 0xFF and no code", Notch("00000001 00000 11111111 11111111 11010111"), 16, 10, -12, {kNotchRow}},
+      {"one 0xFF", 16, 10, -12, {kNotchRow}, Notch(invalid + ff + white16)},
+      {"0xFF 0xFF and no code", 16, 10, -12, {kNotchRow}, Notch(invalid + ff + ff + "11010111")},
   };
   for (const MmrCase& c : cases) {
     SCOPED_TRACE(c.name);
