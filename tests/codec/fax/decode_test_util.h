@@ -57,6 +57,8 @@ inline Decoded DecodeMmr(std::span<const uint8_t> data, int32_t width, int32_t l
 // past the width left out.
 inline std::vector<std::string> Pixels(const FaxPage& page) {
   std::vector<std::string> rows;
+  if (page.height < 0 || page.bits.size() < static_cast<size_t>(page.height) * page.bytes_per_row)
+    return {"(a bitmap short of its rows)"};
   for (int32_t y = 0; y < page.height; ++y) {
     std::string& row = rows.emplace_back();
     for (int32_t x = 0; x < page.width; ++x) row += (page.Row(y)[x / 8] >> (7 - x % 8)) & 1 ? '.' : '#';
