@@ -56,10 +56,7 @@ TEST_F(ConvertFileTest, ThreePagesGiveNumberedFilesAndTheWorkedReport) {
   EXPECT_EQ(job.report, source + " --> " + destination + " : Multiple pages as following :\r\n" +
                             "        page 001 --> " + out + "a001.jpg : Success !\r\n" + "        page 002 --> " + out +
                             "a002.jpg : Success !\r\n" + "        page 003 --> " + out + "a003.jpg : Success !\r\n");
-  EXPECT_FALSE(test::FileExists(destination));
-  EXPECT_TRUE(JpegShowsPage(out + "a001.jpg", RealPageNamed("text-standard-g3")));
-  EXPECT_TRUE(JpegShowsPage(out + "a002.jpg", RealPageNamed("text-fine-g4")));
-  EXPECT_TRUE(JpegShowsPage(out + "a003.jpg", RealPageNamed("halftone-g3")));
+  EXPECT_FALSE(test::FileExists(destination));  // what the files hold: EveryPageIsTheFileTheBmpPathWrites
   EXPECT_EQ(job.failures, 0);
   const FileOutcome& outcome = job.lastOutcome;
   EXPECT_EQ(outcome.result, kConverted);

@@ -31,6 +31,14 @@ WinFaxPageLayout PageOf(size_t data_bytes) {
   return page;
 }
 
+// A page of |data_bytes| with |change| made to its fields.
+template <typename Change>
+WinFaxPageLayout PageOf(size_t data_bytes, Change change) {
+  WinFaxPageLayout page = PageOf(data_bytes);
+  change(page);
+  return page;
+}
+
 class WinFaxReaderTest : public ::testing::Test {
  protected:
   // Writes |bytes| as the input file, opens it and walks its chain.
@@ -68,35 +76,52 @@ class WinFaxReaderTest : public ::testing::Test {
   WinFaxReader reader_;
 };
 
-TEST_F(WinFaxReaderTest, ChainOfPagesRecordsEachHeaderOffset) {
-  // One page: its link leads to the end of the file.
-  EXPECT_EQ(Count({PageOf(10)}), 1);
-  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0}));
+struct ChainCase {
+  const char* name;
+  std::vector<WinFaxPageLayout> pages;
+  std::vector<int32_t> offsets;  // of the headers the walk records
+};
 
-  // Two pages: the second header lies right after the first page's data.
-  std::vector<uint8_t> file = tools::BuildWinFaxFile(std::vector{PageOf(37), PageOf(11)});
-  ASSERT_EQ(file.size(), 256u + 37 + 11);
-  EXPECT_EQ(Count(file), 2);
-  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0, 128 + 37}));
+// Wrapped to 32 bits, the first page's link in "a sum that wraps" lands
+// exactly on the second header.
+static_assert(static_cast<uint32_t>(0x7FFFFFFFu + 0x7FFFFFFFu + 6 + 13 * 10) == 128u + 6);
 
-  // The same file with the second header's signature broken.
-  file[128 + 37] = 0x0C;
-  EXPECT_EQ(Count(file), 1);
-
-  // A link at or beyond the end of the file ends the chain.
-  WinFaxPageLayout far = PageOf(10);
-  far.link_base = 1'000'000;
-  EXPECT_EQ(Count({far, PageOf(10)}), 1);
-}
-
-TEST_F(WinFaxReaderTest, ExtraFieldsMoveTheNextHeader) {
-  WinFaxPageLayout first = PageOf(20);
-  first.link_span = 128;
-  first.extra_count = 2;
-  first.extra_size = 100;
-  first.gap = 200;
-  EXPECT_EQ(Count({first, PageOf(5)}), 2);
-  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0, 128 + 20 + 200}));
+TEST_F(WinFaxReaderTest, TheChainWalkRecordsEachHeaderOnceAndEnds) {
+  const ChainCase cases[] = {
+      // One page: its link leads to the end of the file.
+      {"one page", {PageOf(10)}, {0}},
+      // The second header lies right after the first page's data.
+      {"two pages", {PageOf(37), PageOf(11)}, {0, 128 + 37}},
+      {"a broken signature",
+       {PageOf(37), PageOf(11,
+                           [](auto& p) {
+                             p.header_bytes.push_back({0, 0x0C});
+                           })},
+       {0}},
+      // A link at or beyond the end of the file ends the chain.
+      {"a link past the end", {PageOf(10, [](auto& p) { p.link_base = 1'000'000; }), PageOf(10)}, {0}},
+      {"extra fields moving the next header",
+       {PageOf(20, [](auto& p) { p.link_span = 128, p.extra_count = 2, p.extra_size = 100, p.gap = 200; }), PageOf(5)},
+       {0, 128 + 20 + 200}},
+      // All link fields 0: the header points at itself.
+      {"a link to itself", {PageOf(0, [](auto& p) { p.link_base = 0, p.link_span = 0; })}, {0}},
+      {"the third page linking back to the second",
+       {PageOf(4), PageOf(4), PageOf(4, [](auto& p) { p.link_base = 128 + 4, p.link_span = 0, p.data_length = 0; }),
+        PageOf(4)},
+       {0, 132, 264}},
+      {"a sum that wraps",
+       {PageOf(
+            6,
+            [](auto& p) { p.link_base = 0x7FFFFFFF, p.link_span = 0x7FFFFFFF, p.extra_count = 13, p.extra_size = 10; }),
+        PageOf(6)},
+       {0}},
+      {"a negative link", {PageOf(6, [](auto& p) { p.link_base = static_cast<uint32_t>(-1000); }), PageOf(6)}, {0}},
+  };
+  for (const ChainCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CountWithinSeconds(c.pages), c.offsets.size());
+    EXPECT_EQ(Offsets(), c.offsets);
+  }
 }
 
 TEST_F(WinFaxReaderTest, ChainEndsAtThe1024thPage) {
@@ -115,38 +140,15 @@ TEST_F(WinFaxReaderTest, ChainEndsAtThe1024thPage) {
   EXPECT_EQ(reader_.ChainedPages(), 1030);
 }
 
-TEST_F(WinFaxReaderTest, LinksBackToAVisitedHeaderEndTheChain) {
-  // All link fields 0: the header points at itself.
-  WinFaxPageLayout self = PageOf(0);
-  self.link_base = 0;
-  self.link_span = 0;
-  EXPECT_EQ(Count({self}), 1);
-
-  // The third page links back to the second.
-  WinFaxPageLayout back = PageOf(4);
-  back.link_base = 128 + 4;
-  back.link_span = 0;
-  back.data_length = 0;
-  EXPECT_EQ(CountWithinSeconds({PageOf(4), PageOf(4), back, PageOf(4)}), 3);
-  EXPECT_EQ(Offsets(), (std::vector<int32_t>{0, 132, 264}));
-}
-
-TEST_F(WinFaxReaderTest, LinkSumsThatOverflowOrGoNegativeEndTheChain) {
-  // Wrapped to 32 bits this sum lands exactly on the second header.
-  WinFaxPageLayout wraps = PageOf(6);
-  wraps.link_base = 0x7FFFFFFF;
-  wraps.link_span = 0x7FFFFFFF;
-  wraps.extra_count = 13;
-  wraps.extra_size = 10;
-  ASSERT_EQ(static_cast<uint32_t>(0x7FFFFFFFu + 0x7FFFFFFFu + 6 + 130), 128u + 6);
-  EXPECT_EQ(Count({wraps, PageOf(6)}), 1);
-
-  WinFaxPageLayout negative = PageOf(6);
-  negative.link_base = static_cast<uint32_t>(-1000);
-  EXPECT_EQ(Count({negative, PageOf(6)}), 1);
-}
-
 TEST_F(WinFaxReaderTest, ShortAndForeignFiles) {
+  EXPECT_FALSE(reader_.Open(dir_.File("missing.fxd")));
+  // Without a file, decoding leaves the page alone.
+  FaxPage page;
+  page.width = 5;
+  reader_.DecodePage(0, page);
+  EXPECT_EQ(page.width, 5);
+  EXPECT_EQ(reader_.ReadHeaderAt(0), -1);
+
   EXPECT_EQ(Count(std::vector<uint8_t>{}), 0);
   EXPECT_FALSE(reader_.IsOpen());
   EXPECT_EQ(Count(std::vector<uint8_t>{0x0B}), 0);
@@ -166,24 +168,6 @@ TEST_F(WinFaxReaderTest, ShortAndForeignFiles) {
     EXPECT_EQ(reader_.Header().width, 1728);
     EXPECT_EQ(reader_.Header().length, 3432);
   }
-}
-
-TEST_F(WinFaxReaderTest, ReadPageAppliesTheSizeDefaults) {
-  WinFaxPageLayout zero_size = PageOf(9);
-  zero_size.width = 0;
-  zero_size.length = 0;
-  WinFaxPageLayout sized = PageOf(9);
-  sized.width = 2048;
-  sized.length = 77;
-  ASSERT_EQ(Count({zero_size, sized}), 2);
-
-  ASSERT_EQ(reader_.ReadPage(0), 0);
-  EXPECT_EQ(reader_.Header().width, 1728);
-  EXPECT_EQ(reader_.Header().length, 3432);
-  ASSERT_EQ(reader_.ReadPage(1), 0);
-  EXPECT_EQ(reader_.Header().width, 2048);
-  EXPECT_EQ(reader_.Header().length, 77);
-  EXPECT_EQ(reader_.ReadPage(2), -1);
 }
 
 TEST_F(WinFaxReaderTest, HostileDataLengthsStayWithinTheFile) {
@@ -252,16 +236,6 @@ TEST_F(WinFaxReaderTest, CodedDataFollowsThePageNotTheClaim) {
   }
 }
 
-TEST_F(WinFaxReaderTest, DecodeWithoutAFileLeavesThePageAlone) {
-  FaxPage page;
-  page.width = 5;
-  reader_.DecodePage(0, page);
-  EXPECT_EQ(page.width, 5);
-  EXPECT_EQ(reader_.ReadHeaderAt(0), -1);
-  EXPECT_FALSE(reader_.Open(dir_.File("missing.fxd")));
-  EXPECT_FALSE(reader_.IsOpen());
-}
-
 // The header text as people and programs see it: Windows-1252 decoded,
 // control bytes (and the bytes Windows-1252 leaves undefined) escaped.
 struct HeaderTextCase {
@@ -300,6 +274,7 @@ TEST_F(WinFaxReaderTest, EachPageHasItsOwnHeaderText) {
   EXPECT_EQ(reader_.PageText(1), "");
   EXPECT_EQ(reader_.PageText(2), std::string(79, 'x') + "y");
   EXPECT_EQ(reader_.PageText(4), "");
+  EXPECT_EQ(reader_.ReadPage(4), -1);
   EXPECT_EQ(reader_.Header().text, "last");
 }
 

@@ -66,7 +66,9 @@ class PagePixTest : public ::testing::TestWithParam<PixCase> {};
 // Every image row shows a page row whole; the page rows come in order,
 // none left out, each repeated as often as the next give or take one; and
 // the bits past the width, random in the page as in a decoded one, are
-// cleared as Leptonica wants.
+// cleared as Leptonica wants. That the image's pixels and the boxes found
+// in it map back to the page rows RowScale names, tests/fuzz/fuzz_ocr_parts
+// checks on any page and scale.
 TEST_P(PagePixTest, ShowsEveryPageRowInOrderEvenlyRepeated) {
   const auto [width, rows] = GetParam();
   const FaxPage page = NumberedRowsPage(width, rows.page_rows);
@@ -93,46 +95,6 @@ TEST_P(PagePixTest, ShowsEveryPageRowInOrderEvenlyRepeated) {
   pixSetPadBits(cleared.get(), 0);
   const size_t bytes = static_cast<size_t>(pixGetWpl(pix.get())) * static_cast<size_t>(pixGetHeight(pix.get())) * 4;
   EXPECT_EQ(std::memcmp(pixGetData(pix.get()), pixGetData(cleared.get()), bytes), 0) << "bits past the width are set";
-}
-
-// Every box on the Pix, as made and turned, against the page pixels its
-// pixels show (found by their pixels, not by the scale's arithmetic): the
-// page box holds them all and no more, so a box that ends inside a page
-// row's repeats keeps that row.
-TEST_P(PagePixTest, BoxOnPageIsTheSmallestBoxHoldingThePixelsShown) {
-  const RowScale rows = GetParam().rows;
-  const int32_t width = 16;  // every row still differs; few columns keep the boxes few
-  const FaxPage page = NumberedRowsPage(width, rows.page_rows);
-  PixPtr pix = PixOfPage(page, rows);
-  ASSERT_TRUE(pix);
-  const int32_t height = rows.image_rows;
-  std::vector<int32_t> shown;
-  for (int32_t y = 0; y < height; ++y) shown.push_back(ShownRow(*pix, page, y));
-  for (const bool turned : {false, true}) {
-    PixPtr turned_pix = turned ? Rotated180(*pix) : nullptr;
-    const Pix& recognised = turned ? *turned_pix : *pix;
-    for (int32_t top = 0; top < height; ++top)
-      for (int32_t bottom = top + 1; bottom <= height; ++bottom)
-        for (int32_t left = 0; left < width; left += 3)
-          for (int32_t right = left + 1; right <= width; ++right) {
-            PixelBox sources{width, page.height, 0, 0};
-            for (int32_t y = top; y < bottom; ++y) {
-              const int32_t page_y = shown[static_cast<size_t>(turned ? height - 1 - y : y)];
-              sources.top = std::min(sources.top, page_y);
-              sources.bottom = std::max(sources.bottom, page_y + 1);
-            }
-            for (int32_t x = left; x < right; ++x) {
-              const int32_t page_x = turned ? width - 1 - x : x;
-              sources.left = std::min(sources.left, page_x);
-              sources.right = std::max(sources.right, page_x + 1);
-            }
-            const PixelBox mapped = BoxOnPage(recognised, {left, top, right, bottom}, rows, turned);
-            ASSERT_TRUE(mapped.left == sources.left && mapped.top == sources.top && mapped.right == sources.right &&
-                        mapped.bottom == sources.bottom)
-                << (turned ? "turned " : "") << "box " << left << "," << top << "-" << right << "," << bottom
-                << " gave " << mapped.left << "," << mapped.top << "-" << mapped.right << "," << mapped.bottom;
-          }
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, PagePixTest, ::testing::ValuesIn(kCases), CaseName);

@@ -39,9 +39,6 @@ TEST(FaxBitReaderTest, ReadsAcrossBytesInEitherBitOrderAndStaysFailedAtTheEnd) {
     EXPECT_EQ(reader.ReadBits(1), kFetchPastEnd);
     EXPECT_EQ(reader.ReadBits(1), kFetchPastEnd);
   }
-  EXPECT_EQ(BitReversalTable[0x01], 0x80);
-  EXPECT_EQ(BitReversalTable[0x03], 0xC0);
-  EXPECT_EQ(BitReversalTable[0xB4], 0x2D);
 }
 
 TEST(FaxBitReaderTest, FindEolStopsBehindElevenZerosAndAOne) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -50,6 +51,19 @@ inline Decoded DecodeMmr(std::span<const uint8_t> data, int32_t width, int32_t l
   decoder.SetPageSize(width, lines);
   out.result = decoder.DecodeMmrPage(out.page);
   return out;
+}
+
+// A decoded page's rows as text, '#' for black and '.' for white; the bits
+// past the width left out.
+inline std::vector<std::string> Pixels(const FaxPage& page) {
+  std::vector<std::string> rows;
+  if (page.height < 0 || page.bits.size() < static_cast<size_t>(page.height) * page.bytes_per_row)
+    return {"(a bitmap short of its rows)"};
+  for (int32_t y = 0; y < page.height; ++y) {
+    std::string& row = rows.emplace_back();
+    for (int32_t x = 0; x < page.width; ++x) row += (page.Row(y)[x / 8] >> (7 - x % 8)) & 1 ? '.' : '#';
+  }
+  return rows;
 }
 
 // Room for every line the real pages hold.

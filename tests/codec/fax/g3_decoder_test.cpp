@@ -14,7 +14,6 @@ constexpr std::string_view kEol = "000000000001 ";
 constexpr std::string_view kWhite16 = "101010 ";
 // white 4, black 8, white 4
 constexpr std::string_view kStripes = "1011 000101 1011 ";
-constexpr uint8_t kStripesRow[] = {0xF0, 0x0F};
 
 std::string Join(std::initializer_list<std::string_view> parts) {
   std::string text;
@@ -22,57 +21,74 @@ std::string Join(std::initializer_list<std::string_view> parts) {
   return text;
 }
 
-std::vector<uint8_t> Row(const FaxPage& page, int32_t y) {
-  std::span<const uint8_t> row = page.Row(y);
-  return {row.begin(), row.end()};
-}
-const std::vector<uint8_t> kWhiteRow = {0xFF, 0xFF};
-const std::vector<uint8_t> kStripes16 = {std::begin(kStripesRow), std::end(kStripesRow)};
-
-TEST(G3DecoderTest, LinesBetweenEolsAreStoredAndTheEmptyLinesAroundThemAreNot) {
-  // A leading EOL, two lines, and the six EOLs that close a page.
-  std::string text = Join({kEol, kWhite16, kEol, kStripes, kEol});
-  for (int i = 0; i < 5; ++i) text += kEol;
-  Decoded d = DecodeG3(Bits(text), 16, 10);
-  EXPECT_EQ(d.result, 0);
-  ASSERT_EQ(d.page.height, 2);
-  EXPECT_EQ(Row(d.page, 0), kWhiteRow);
-  EXPECT_EQ(Row(d.page, 1), kStripes16);
+std::string Eols(int count) {
+  std::string text;
+  while (count-- > 0) text += kEol;
+  return text;
 }
 
-TEST(G3DecoderTest, FillBitsBeforeAnEolAreAbsorbedAndTheBitTakenPastItIsGivenBack) {
-  // 20 fill zeros: the walk takes one bit past the EOL (a 1 when the next
-  // line starts with white 16, a 0 when it starts with white 0). 21 zeros:
-  // the EOL ends exactly.
-  struct Case {
-    int zeros;
-    std::string_view next_line;
-    std::vector<uint8_t> row;
+const std::string kW = "................", kS = "....########....";
+
+struct G3Case {
+  const char* name;
+  int32_t width;
+  int32_t lines;
+  int result;
+  std::vector<std::string> rows;  // all the page holds, '#' black
+  std::string bits;
+};
+
+// Each rule on a small page: which lines are kept, in which rows, and the
+// result.
+TEST(G3DecoderTest, LinesAreKeptOrDroppedByTheRules) {
+  const std::string zeros20(20, '0'), white1728(1728, '.'), white1729(1729, '.'), page = Join({kEol, kWhite16, kEol});
+  // 2560 + 2560 + 1792 + 0 = 6912 white pixels overrun a 1728 line.
+  const std::string overrun = "000000011111 000000011111 00000001000 00110101 ", line1728 = "010011011 00110101 ";
+  const std::string line1729 = "010011011 000111 ";
+  const std::string overlong = "1011 000101 001000 1011 ";  // white 4, black 8, white 12
+  const std::string black8 = "00110101 000101 10011";       // white 0, black 8, white 8
+  const std::string four = Join({kEol, kWhite16, kEol, kStripes, kEol, kWhite16, kEol, kWhite16, kEol});
+  const G3Case cases[] = {
+      // A leading EOL, two lines, and the six EOLs that close a page: the
+      // empty lines around the two are not stored.
+      {"lines between EOLs", 16, 10, 0, {kW, kS}, Join({kEol, kWhite16, kEol, kStripes}) + Eols(6)},
+      // Fill zeros before an EOL are absorbed; with 20 the walk takes one bit
+      // past the EOL (a 1 when the next line starts with white 16, a 0 when it
+      // starts with white 0, black 8, white 8) and gives it back; with 21 the
+      // EOL ends exactly.
+      {"fill taking a 1", 16, 10, 0, {kW, kW}, Join({kEol, kWhite16, zeros20, "1", kWhite16, kEol})},
+      {"fill taking a 0", 16, 10, 0, {kW, "########........"}, Join({kEol, kWhite16, zeros20, "1", black8, kEol})},
+      {"fill ending exactly", 16, 10, 0, {kW, kS}, Join({kEol, kWhite16, zeros20, "01", kStripes, kEol})},
+      // Decoding resumes after the EOL that follows the overrun, and that
+      // line starts white.
+      {"make-up codes overrunning", 1728, 10, 0, {white1728}, Join({kEol, overrun, kEol, line1728, kEol})},
+      {"short line dropped", 16, 10, 0, {kS}, Join({kEol, "1011 000101 ", kEol, kStripes, kEol})},
+      // The painter stops at the row end, and the row comes back clean for
+      // the next line.
+      {"overlong line", 16, 10, 0, {kS}, Join({kEol, overlong, kEol, kStripes, kEol})},
+      // Eight zeros and a 1 is no code: counted, and its line lost.
+      {"invalid code", 16, 10, 1, {kW, kS}, page + Join({"1011 000000001 0 ", kEol, kStripes, kEol})},
+      {"invalid code with no EOL after it", 16, 10, 1, {kW}, page + "000000001 1111111"},
+      {"complete last line without EOL", 16, 10, 0, {kW, kS}, page + std::string(kStripes)},
+      {"incomplete last line without EOL", 16, 10, 0, {kW}, page + "1011 000101"},
+      // Two expected lines of four coded: the invalid code and the overlong
+      // line after the four are never met.
+      {"stops at the expected lines", 16, 2, 0, {kW, kS}, Join({four, "000000001 ", kEol, overlong, kEol, kWhite16})},
+      // 1729 pixels: 217 bytes a row, the last holding one pixel.
+      {"odd width", 1729, 10, 0, {white1729, white1729}, Join({kEol, line1729, kEol, line1729, kEol})},
+      {"no data", 1728, 3432, 0, {}, ""},
+      {"no columns", 0, 10, -1, {}, page},
+      {"no lines", 16, 0, -1, {}, page},
+      {"negative width", -5, 10, -1, {}, page},
+      {"negative lines", 16, -1, -1, {}, page},
   };
-  const Case cases[] = {
-      {20, kWhite16, kWhiteRow},
-      {20, "00110101 000101 10011", {0x00, 0xFF}},  // white 0, black 8, white 8
-      {21, kStripes, kStripes16},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.zeros);
-    std::string text = Join({kEol, kWhite16, std::string(static_cast<size_t>(c.zeros), '0'), "1", c.next_line, kEol});
-    Decoded d = DecodeG3(Bits(text), 16, 10);
-    EXPECT_EQ(d.result, 0);
-    ASSERT_EQ(d.page.height, 2);
-    EXPECT_EQ(Row(d.page, 1), c.row);
+  for (const G3Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Decoded d = DecodeG3(Bits(c.bits), c.width, c.lines);
+    EXPECT_EQ(d.result, c.result);
+    EXPECT_EQ(Pixels(d.page), c.rows);
+    EXPECT_EQ(d.page.bits.size(), c.rows.size() * static_cast<size_t>((c.width + 7) / 8));
   }
-}
-
-TEST(G3DecoderTest, MakeUpCodesAddUpAndAnOverlongLineIsDropped) {
-  // 2560 + 2560 + 1792 + 0 = 6912 white pixels overrun a 1728 line; decoding
-  // resumes after the next EOL and that line starts white.
-  std::string line = Join({"000000011111 000000011111 00000001000 00110101 ", kEol});
-  std::string white1728 = "010011011 00110101 ";  // make-up 1728, terminating 0
-  Decoded d = DecodeG3(Bits(Join({kEol, line, white1728, kEol})), 1728, 10);
-  EXPECT_EQ(d.result, 0);
-  ASSERT_EQ(d.page.height, 1);
-  EXPECT_TRUE(IsWhiteRow(d.page, 0));
 }
 
 // Runs longer than 2560 pixels take the 2560 make-up code and another one
@@ -101,66 +117,6 @@ TEST(G3DecoderTest, RunsOfSeveralMakeUpCodesAddUp) {
   }
 }
 
-TEST(G3DecoderTest, ShortLinesAreDroppedAndTheNextLineTakesTheirRow) {
-  Decoded d = DecodeG3(Bits(Join({kEol, "1011 000101 ", kEol, kStripes, kEol})), 16, 10);
-  EXPECT_EQ(d.result, 0);
-  ASSERT_EQ(d.page.height, 1);
-  EXPECT_EQ(Row(d.page, 0), kStripes16);
-}
-
-TEST(G3DecoderTest, OverlongLinesResynchroniseAtTheNextEol) {
-  // white 4, black 8, white 12 = 24 pixels; the painter must stop at the row
-  // end and the row must come back clean for the next line.
-  Decoded d = DecodeG3(Bits(Join({kEol, "1011 000101 001000 1011 ", kEol, kStripes, kEol})), 16, 10);
-  EXPECT_EQ(d.result, 0);
-  ASSERT_EQ(d.page.height, 1);
-  EXPECT_EQ(Row(d.page, 0), kStripes16);
-}
-
-TEST(G3DecoderTest, InvalidCodesAreCountedAndCostTheirLine) {
-  // Eight zeros and a 1 is no code.
-  Decoded d = DecodeG3(Bits(Join({kEol, kWhite16, kEol, "1011 000000001 0 ", kEol, kStripes, kEol})), 16, 10);
-  EXPECT_EQ(d.result, 1);
-  ASSERT_EQ(d.page.height, 2);
-  EXPECT_EQ(Row(d.page, 0), kWhiteRow);
-  EXPECT_EQ(Row(d.page, 1), kStripes16);
-}
-
-TEST(G3DecoderTest, InvalidCodeWithNoEolAfterItEndsThePage) {
-  Decoded d = DecodeG3(Bits(Join({kEol, kWhite16, kEol, "000000001 1111111"})), 16, 10);
-  EXPECT_EQ(d.result, 1);
-  EXPECT_EQ(d.page.height, 1);
-}
-
-TEST(G3DecoderTest, ALastLineWithoutEolCountsOnlyWhenComplete) {
-  EXPECT_EQ(DecodeG3(Bits(Join({kEol, kWhite16, kEol, kStripes})), 16, 10).page.height, 2);
-  EXPECT_EQ(DecodeG3(Bits(Join({kEol, kWhite16, kEol, "1011 000101"})), 16, 10).page.height, 1);
-}
-
-TEST(G3DecoderTest, StopsOnceTheExpectedLinesAreStored) {
-  // Two expected lines, four coded, then an invalid code and an overlong
-  // line: the second row keeps the second line, and decoding ends there
-  // (the invalid code is never met).
-  std::string text = Join({kEol, kWhite16, kEol, kStripes, kEol, kWhite16, kEol, kWhite16, kEol});
-  text += Join({"000000001 ", kEol, "1011 000101 001000 1011 ", kEol, kWhite16});
-  Decoded d = DecodeG3(Bits(text), 16, 2);
-  EXPECT_EQ(d.result, 0);
-  ASSERT_EQ(d.page.height, 2);
-  EXPECT_EQ(Row(d.page, 0), kWhiteRow);
-  EXPECT_EQ(Row(d.page, 1), kStripes16);
-  EXPECT_EQ(d.page.bits.size(), 4u);
-}
-
-TEST(G3DecoderTest, OddWidthsKeepRowsOnByteBoundaries) {
-  // 1729 pixels: 217 bytes a row, the last holding one pixel.
-  std::string white1729 = "010011011 000111 ";  // 1728 + 1
-  Decoded d = DecodeG3(Bits(Join({kEol, white1729, kEol, white1729, kEol})), 1729, 10);
-  ASSERT_EQ(d.page.height, 2);
-  EXPECT_EQ(d.page.bytes_per_row, 217);
-  EXPECT_EQ(d.page.Row(1)[216] & 0x80, 0x80);
-  EXPECT_TRUE(IsWhiteRow(d.page, 1));
-}
-
 TEST(G3DecoderTest, AllocationFollowsTheRowsDecodedNotTheClaimedPageSize) {
   std::vector<uint8_t> data = Bits(Join({kEol, "010011011 00110101 ", kEol}));  // one white 1728 line
   Decoded d = DecodeG3(data, 65535, 65535);
@@ -171,16 +127,6 @@ TEST(G3DecoderTest, AllocationFollowsTheRowsDecodedNotTheClaimedPageSize) {
   EXPECT_LE(narrow.page.bits.capacity(), 64u * 216u);
 }
 
-TEST(G3DecoderTest, UnusablePageSizesGiveAnEmptyPage) {
-  std::vector<uint8_t> data = Bits(Join({kEol, kWhite16, kEol}));
-  for (auto [width, lines] : {std::pair{0, 10}, {16, 0}, {-5, 10}, {16, -1}}) {
-    Decoded d = DecodeG3(data, width, lines);
-    EXPECT_EQ(d.result, -1);
-    EXPECT_EQ(d.page.height, 0);
-    EXPECT_TRUE(d.page.bits.empty());
-  }
-}
-
 TEST(G3DecoderTest, OnlyTheOneDimensionalModeDecodes) {
   FaxPage page;
   page.width = 77;
@@ -189,13 +135,6 @@ TEST(G3DecoderTest, OnlyTheOneDimensionalModeDecodes) {
   decoder.SetPageSize(16, 10);
   EXPECT_EQ(decoder.DecodeG3Page(page), -1);
   EXPECT_EQ(page.width, 77);
-}
-
-TEST(G3DecoderTest, EmptyDataDecodesToNoLine) {
-  Decoded d = DecodeG3({}, 1728, 3432);
-  EXPECT_EQ(d.result, 0);
-  EXPECT_EQ(d.page.height, 0);
-  EXPECT_EQ(d.page.width, 1728);
 }
 
 }  // namespace

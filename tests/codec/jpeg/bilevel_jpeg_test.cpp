@@ -1,8 +1,9 @@
 // The bilevel encoder against libjpeg: the same bytes as the temporary BMP
 // and libjpeg path (in process) and as cjpeg on the page's samples, on
-// every page of the test corpora; its DCT and quantisation against the
-// coefficients libjpeg codes; its Huffman tables against the library's own
-// table builder.
+// every page of the test corpora, which holds its DCT and quantisation to
+// libjpeg's (tests/fuzz/fuzz_bilevel_jpeg does the same on random pages at
+// every quality); its Huffman tables against the library's own table
+// builder, counts past the library's limits among them.
 #include "codec/jpeg/bilevel_jpeg.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include <jpeglib.h>
 
 #include "codec/bmp/page_bmp.h"
-#include "codec/jpeg/block_symbols.h"
 #include "codec/jpeg/jpeg_writer.h"
 #include "support/document_pages.h"
 #include "support/page_images.h"
@@ -163,95 +163,6 @@ TEST(BilevelJpegRefusal, RefusesOnlyWhatTheBmpPathFails) {
     const bool referenceWrites =
         WritePageBmp(c.page, **bmp) == 0 && WriteJpegFromBmp(**bmp, dir.File("out.jpg"), 50, true, true) == 0;
     EXPECT_EQ(referenceWrites, c.taken);
-  }
-}
-
-// libjpeg's coefficients for a row of 8x8 blocks of |samples| (8 rows of
-// |width| samples), read back from the file it writes.
-std::vector<QuantisedBlock> LibjpegCoefficients(const std::vector<uint8_t>& samples, int width, int quality) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr errors{};
-  c.err = jpeg_std_error(&errors);
-  errors.output_message = [](j_common_ptr) {};  // the note on 16-bit tables below quality 25
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = static_cast<JDIMENSION>(width);
-  c.image_height = 8;
-  c.input_components = 1;
-  c.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, quality, FALSE);
-  jpeg_start_compress(&c, TRUE);
-  for (int y = 0; y < 8; ++y) {
-    JSAMPROW row = const_cast<JSAMPROW>(&samples[static_cast<size_t>(y) * width]);
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-
-  jpeg_decompress_struct d{};
-  d.err = jpeg_std_error(&errors);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, buffer, size);
-  jpeg_read_header(&d, TRUE);
-  jvirt_barray_ptr* arrays = jpeg_read_coefficients(&d);
-  JBLOCKARRAY row = (*d.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&d), arrays[0], 0, 1, FALSE);
-  std::vector<QuantisedBlock> blocks(static_cast<size_t>(width / 8));
-  for (size_t b = 0; b < blocks.size(); ++b) std::copy_n(row[0][b], 64, blocks[b].begin());
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  free(buffer);
-  return blocks;
-}
-
-// The encoder's own pass from a pattern to its symbol parts gives what
-// |coefficients| need.
-void ExpectPartsOf(const QuantisedBlock& coefficients, const AcParts& parts) {
-  uint64_t nonzero = 0;
-  for (int k = 0; k < 64; ++k) {
-    const int32_t value = coefficients[kNaturalOrder[k]];
-    if (value != 0) nonzero |= uint64_t{1} << k;
-    ASSERT_EQ(parts.size[kNaturalOrder[k]], static_cast<uint32_t>(SizeOf(value))) << "coefficient " << k;
-    ASSERT_EQ(parts.extra[kNaturalOrder[k]], ExtraBits(value, SizeOf(value))) << "coefficient " << k;
-  }
-  ASSERT_EQ(parts.zigzagNonzero, nonzero);
-}
-
-// Random bilevel blocks of every density, and random grey ones for the
-// general transform, at random qualities.
-TEST(BilevelJpegTransform, CoefficientsAreLibjpegs) {
-  std::mt19937_64 random(20240521);
-  constexpr int kBlocks = 512;
-  for (int round = 0; round < 40; ++round) {
-    const int quality = round < 4 ? std::array{1, 50, 75, 100}[round] : static_cast<int>(random() % 100 + 1);
-    SCOPED_TRACE("quality " + std::to_string(quality));
-    const std::optional<GreyscaleTables> tables = LibjpegGreyscaleTables(quality);
-    ASSERT_TRUE(tables);
-    const std::optional<BlockQuantiser> quantiser = BlockQuantiser::For(tables->quant);
-    ASSERT_TRUE(quantiser);
-    std::vector<uint64_t> patterns(kBlocks);
-    std::vector<uint8_t> bilevel(8 * 8 * kBlocks), grey(8 * 8 * kBlocks);
-    for (int b = 0; b < kBlocks; ++b) {
-      const int density = static_cast<int>(random() % 65);  // white pixels out of 64
-      for (int i = 0; i < 64; ++i) {
-        const bool white = static_cast<int>(random() % 64) < density;
-        patterns[b] = patterns[b] << 1 | (white ? 1 : 0);
-        bilevel[static_cast<size_t>(i / 8) * 8 * kBlocks + 8 * b + i % 8] = white ? 255 : 0;
-        grey[static_cast<size_t>(i / 8) * 8 * kBlocks + 8 * b + i % 8] = static_cast<uint8_t>(random());
-      }
-    }
-    const std::vector<QuantisedBlock> expected = LibjpegCoefficients(bilevel, 8 * kBlocks, quality);
-    const std::vector<QuantisedBlock> expectedGrey = LibjpegCoefficients(grey, 8 * kBlocks, quality);
-    for (int b = 0; b < kBlocks; ++b) {
-      ASSERT_EQ(quantiser->Quantise(BilevelForwardDct(patterns[b])), expected[b]) << "block " << b;
-      ExpectPartsOf(expected[b], BilevelAcParts(patterns[b], *quantiser));
-      DctBlock samples;
-      for (int i = 0; i < 64; ++i) samples[i] = grey[static_cast<size_t>(i / 8) * 8 * kBlocks + 8 * b + i % 8] - 128;
-      ForwardDctIslow(samples);
-      ASSERT_EQ(quantiser->Quantise(samples), expectedGrey[b]) << "grey block " << b;
-    }
   }
 }
 
