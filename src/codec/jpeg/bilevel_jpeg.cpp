@@ -187,17 +187,17 @@ void BilevelJpeg::CountSymbols(SymbolCounts& dc, SymbolCounts& ac) {
 
 bool BilevelJpeg::BuildCodes(const SymbolCounts& dc, const SymbolCounts& ac, bool optimize) {
   if (optimize) {
-    std::optional<HuffmanSpec> dcSpec = OptimalHuffmanTable(dc);
-    std::optional<HuffmanSpec> acSpec = OptimalHuffmanTable(ac);
-    if (!dcSpec || !acSpec) return false;
-    dcSpec_ = std::move(*dcSpec);
-    acSpec_ = std::move(*acSpec);
+    std::optional<HuffmanTable> dcTable = OptimalHuffmanTable(dc);
+    std::optional<HuffmanTable> acTable = OptimalHuffmanTable(ac);
+    if (!dcTable || !acTable) return false;
+    dcTable_ = std::move(*dcTable);
+    acTable_ = std::move(*acTable);
   } else {
-    dcSpec_ = tables_.standardDc;
-    acSpec_ = tables_.standardAc;
+    dcTable_ = tables_.standardDc;
+    acTable_ = tables_.standardAc;
   }
-  std::optional<HuffmanCode> dcCode = CodeOf(dcSpec_);
-  std::optional<HuffmanCode> acCode = CodeOf(acSpec_);
+  std::optional<HuffmanCode> dcCode = CodeOf(dcTable_);
+  std::optional<HuffmanCode> acCode = CodeOf(acTable_);
   if (!dcCode || !acCode) return false;
   dcCode_ = *dcCode;
   acCode_ = *acCode;
@@ -210,8 +210,8 @@ bool BilevelJpeg::Write(std::FILE* out) {
   frame.width = static_cast<uint16_t>(geometry_.width);
   frame.height = static_cast<uint16_t>(geometry_.imageRows);
   frame.quant = &tables_.quant;
-  frame.dc = &dcSpec_;
-  frame.ac = &acSpec_;
+  frame.dc = &dcTable_;
+  frame.ac = &acTable_;
   writer.PutBytes(GreyscaleHeaders(frame));
   BlockEmitter emitter(writer, cache_, quantiser_, dcs_, dcCode_, acCode_);
   ScanBlocks(*page_, geometry_, emitter);

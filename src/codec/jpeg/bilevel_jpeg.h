@@ -65,8 +65,8 @@ class BilevelJpeg {
   BlockQuantiser quantiser_;
   BilevelDcs dcs_{};
   PatternCache cache_;
-  HuffmanSpec dcSpec_;
-  HuffmanSpec acSpec_;
+  HuffmanTable dcTable_;
+  HuffmanTable acTable_;
   HuffmanCode dcCode_;
   HuffmanCode acCode_;
 };

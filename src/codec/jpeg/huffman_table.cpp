@@ -84,7 +84,7 @@ void LimitTo16Bits(std::array<int, kMaxCodeLength + 1>& bits) {
 
 }  // namespace
 
-std::optional<HuffmanSpec> OptimalHuffmanTable(const SymbolCounts& counts) {
+std::optional<HuffmanTable> OptimalHuffmanTable(const SymbolCounts& counts) {
   std::array<int64_t, kSymbols> freq{};
   for (int i = 0; i < 256; ++i) {
     if (counts[i] < 0 || counts[i] >= kCountBound) return std::nullopt;
@@ -102,25 +102,25 @@ std::optional<HuffmanSpec> OptimalHuffmanTable(const SymbolCounts& counts) {
   }
   LimitTo16Bits(bits);
 
-  HuffmanSpec spec;
-  for (int length = 1; length <= 16; ++length) spec.bits[length] = static_cast<uint8_t>(bits[length]);
+  HuffmanTable table;
+  for (int length = 1; length <= 16; ++length) table.bits[length] = static_cast<uint8_t>(bits[length]);
   // Symbols in order of their unlimited lengths, as the library lists them.
   for (int length = 1; length <= kMaxCodeLength; ++length) {
     for (int symbol = 0; symbol < 256; ++symbol) {
-      if (size[symbol] == length) spec.values.push_back(static_cast<uint8_t>(symbol));
+      if (size[symbol] == length) table.values.push_back(static_cast<uint8_t>(symbol));
     }
   }
-  return spec;
+  return table;
 }
 
-std::optional<HuffmanCode> CodeOf(const HuffmanSpec& spec) {
+std::optional<HuffmanCode> CodeOf(const HuffmanTable& table) {
   HuffmanCode code;
   size_t next = 0;
   uint32_t value = 0;
   for (int length = 1; length <= 16; ++length) {
-    for (int n = 0; n < spec.bits[length]; ++n, ++next, ++value) {
-      if (next >= spec.values.size()) return std::nullopt;
-      const uint8_t symbol = spec.values[next];
+    for (int n = 0; n < table.bits[length]; ++n, ++next, ++value) {
+      if (next >= table.values.size()) return std::nullopt;
+      const uint8_t symbol = table.values[next];
       if (code.length[symbol] != 0) return std::nullopt;
       code.code[symbol] = static_cast<uint16_t>(value);
       code.length[symbol] = static_cast<uint8_t>(length);

@@ -22,7 +22,7 @@ using SymbolCounts = std::array<int64_t, 256>;
 // library gives up (a code over 32 bits before the 16-bit limit is
 // applied: counts growing like the Fibonacci numbers over more than
 // 2^21 occurrences) and for counts of 10^9 or more.
-std::optional<HuffmanSpec> OptimalHuffmanTable(const SymbolCounts& counts);
+std::optional<HuffmanTable> OptimalHuffmanTable(const SymbolCounts& counts);
 
 // The code of each symbol of a table (JPEG Annex C): |length| 0 for a
 // symbol the table does not hold.
@@ -33,6 +33,6 @@ struct HuffmanCode {
 
 // Null for a table that is no valid prefix code (too many symbols, codes
 // that would run out of their length, a symbol listed twice).
-std::optional<HuffmanCode> CodeOf(const HuffmanSpec& spec);
+std::optional<HuffmanCode> CodeOf(const HuffmanTable& table);
 
 }  // namespace tamarind

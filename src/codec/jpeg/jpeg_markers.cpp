@@ -53,11 +53,11 @@ void Sof(std::vector<uint8_t>& out, const GreyscaleFrame& frame) {
   out.push_back(0);     // quantisation table 0
 }
 
-void Dht(std::vector<uint8_t>& out, uint8_t tableClass, const HuffmanSpec& spec) {
-  Marker(out, 0xC4, 17 + static_cast<unsigned>(spec.values.size()));
+void Dht(std::vector<uint8_t>& out, uint8_t tableClass, const HuffmanTable& table) {
+  Marker(out, 0xC4, 17 + static_cast<unsigned>(table.values.size()));
   out.push_back(static_cast<uint8_t>(tableClass << 4));  // table 0
-  out.insert(out.end(), spec.bits.begin() + 1, spec.bits.end());
-  out.insert(out.end(), spec.values.begin(), spec.values.end());
+  out.insert(out.end(), table.bits.begin() + 1, table.bits.end());
+  out.insert(out.end(), table.values.begin(), table.values.end());
 }
 
 void Sos(std::vector<uint8_t>& out) {

@@ -16,8 +16,8 @@ struct GreyscaleFrame {
   uint16_t width = 0;
   uint16_t height = 0;
   const QuantTable* quant = nullptr;
-  const HuffmanSpec* dc = nullptr;
-  const HuffmanSpec* ac = nullptr;
+  const HuffmanTable* dc = nullptr;
+  const HuffmanTable* ac = nullptr;
 };
 
 // Everything before the entropy-coded data.

@@ -26,15 +26,15 @@ struct Errors {
 
 void IgnoreMessage(j_common_ptr) {}
 
-HuffmanSpec SpecOf(const JHUFF_TBL* table) {
-  HuffmanSpec spec;
+HuffmanTable TableOf(const JHUFF_TBL* library) {
+  HuffmanTable table;
   int count = 0;
   for (int length = 1; length <= 16; ++length) {
-    spec.bits[length] = table->bits[length];
-    count += table->bits[length];
+    table.bits[length] = library->bits[length];
+    count += library->bits[length];
   }
-  spec.values.assign(table->huffval, table->huffval + std::min(count, 256));
-  return spec;
+  table.values.assign(library->huffval, library->huffval + std::min(count, 256));
+  return table;
 }
 
 // Plain data only between setjmp and the last library call.
@@ -59,8 +59,8 @@ bool ReadTables(Scratch* s, int quality, GreyscaleTables* tables) {
   jpeg_set_quality(&s->cinfo, quality, FALSE);
   const int slot = s->cinfo.comp_info[0].quant_tbl_no;
   std::copy_n(s->cinfo.quant_tbl_ptrs[slot]->quantval, 64, tables->quant.natural.begin());
-  tables->standardDc = SpecOf(s->cinfo.dc_huff_tbl_ptrs[s->cinfo.comp_info[0].dc_tbl_no]);
-  tables->standardAc = SpecOf(s->cinfo.ac_huff_tbl_ptrs[s->cinfo.comp_info[0].ac_tbl_no]);
+  tables->standardDc = TableOf(s->cinfo.dc_huff_tbl_ptrs[s->cinfo.comp_info[0].dc_tbl_no]);
+  tables->standardAc = TableOf(s->cinfo.ac_huff_tbl_ptrs[s->cinfo.comp_info[0].ac_tbl_no]);
   jpeg_destroy_compress(&s->cinfo);
   return true;
 }

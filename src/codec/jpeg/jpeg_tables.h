@@ -29,17 +29,17 @@ struct QuantTable {
 
 // A Huffman table as a DHT segment carries it: bits[n] symbols of code
 // length n (bits[0] unused), then the symbols in code order.
-struct HuffmanSpec {
+struct HuffmanTable {
   std::array<uint8_t, 17> bits{};
   std::vector<uint8_t> values;
 
-  bool operator==(const HuffmanSpec&) const = default;
+  bool operator==(const HuffmanTable&) const = default;
 };
 
 struct GreyscaleTables {
   QuantTable quant;
-  HuffmanSpec standardDc;  // table 0, as libjpeg's defaults set it
-  HuffmanSpec standardAc;
+  HuffmanTable standardDc;  // table 0, as libjpeg's defaults set it
+  HuffmanTable standardAc;
 };
 
 // The tables libjpeg uses for a greyscale image at |quality| (clamped to

@@ -167,7 +167,7 @@ TEST(BilevelJpegRefusal, RefusesOnlyWhatTheBmpPathFails) {
 }
 
 struct LibjpegTable {
-  std::optional<HuffmanSpec> spec;  // null when the library gave up
+  std::optional<HuffmanTable> table;  // null when the library gave up
 };
 
 [[noreturn]] void JumpBack(j_common_ptr cinfo) { std::longjmp(*static_cast<std::jmp_buf*>(cinfo->client_data), 1); }
@@ -186,11 +186,11 @@ LibjpegTable LibjpegOptimalTable(const SymbolCounts& counts) {
   LibjpegTable result;
   if (setjmp(jump) == 0) {
     jpeg_gen_optimal_table(&c, table, freq);
-    HuffmanSpec spec;
+    HuffmanTable built;
     int symbols = 0;
-    for (int length = 1; length <= 16; ++length) symbols += spec.bits[length] = table->bits[length];
-    spec.values.assign(table->huffval, table->huffval + symbols);
-    result.spec = spec;
+    for (int length = 1; length <= 16; ++length) symbols += built.bits[length] = table->bits[length];
+    built.values.assign(table->huffval, table->huffval + symbols);
+    result.table = built;
   }
   jpeg_destroy_compress(&c);
   return result;
@@ -222,12 +222,12 @@ TEST(BilevelJpegHuffman, OptimalTablesAreLibjpegs) {
       for (int i = 0; i < 28 + round / 50; ++i, std::tie(a, b) = std::pair(b, a + b)) counts[i * 7] = a;
     }
     const LibjpegTable expected = LibjpegOptimalTable(counts);
-    const std::optional<HuffmanSpec> ours = OptimalHuffmanTable(counts);
-    ASSERT_EQ(ours.has_value(), expected.spec.has_value());
+    const std::optional<HuffmanTable> ours = OptimalHuffmanTable(counts);
+    ASSERT_EQ(ours.has_value(), expected.table.has_value());
     refused += !ours;
     if (ours) {
-      EXPECT_EQ(ours->bits, expected.spec->bits);
-      EXPECT_EQ(ours->values, expected.spec->values);
+      EXPECT_EQ(ours->bits, expected.table->bits);
+      EXPECT_EQ(ours->values, expected.table->values);
     }
   }
   EXPECT_GT(refused, 0) << "no counts past the library's limit were tried";
