@@ -192,16 +192,6 @@ TEST(ConvertInParallelTest, StopEndsTheFilesInProgressAndStartsNoMore) {
     EXPECT_EQ(finished[i], i);
   }
   EXPECT_EQ(job.report, expected);
-
-  // Stopped before the start: nothing at all.
-  EXPECT_TRUE(ConvertInParallel(
-                  job, tasks, 2,
-                  [&](ConversionJob&, const std::string&, const std::string&) {
-                    ++calls;
-                    return FileOutcome{};
-                  },
-                  {}, &stop)
-                  .empty());
 }
 
 TEST(ConvertInParallelTest, AConverterThatThrowsEndsTheRunWithItsException) {
