@@ -357,6 +357,7 @@ class Background {
   // Sends |signal|; the exit status as a shell gives it (128 + the signal
   // that ended the program), or -1 when it did not end within |limit|.
   int StopWith(int signal, std::chrono::seconds limit) {
+    if (pid_ <= 0) return -1;  // never started, or ended: kill(-1) would reach every process
     kill(pid_, signal);
     const auto end = std::chrono::steady_clock::now() + limit;
     int status = 0;

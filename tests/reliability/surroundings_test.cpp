@@ -4,7 +4,6 @@
 // Each run keeps its outputs, says why, and fails where it must. (An output
 // marked write-protected is kept, root's runs too: the atomic writer's fuzz
 // target.)
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
