@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
@@ -56,23 +55,18 @@ void ReadTimeReport(const std::string& path, ChildResult& result) {
   result.peakRssKb = std::atol(text.c_str() + (lastLine == std::string::npos ? 0 : lastLine + 1));
 }
 
-// Ends the program at its time limit: a planned signal (again, as often as
-// asked), or SIGKILL for a hang. A signal the program handles must still
-// end it, and soon.
+// Ends the program at its time limit: a planned signal, or SIGKILL for a
+// hang. A signal the program handles must still end it, and soon.
 void Stop(pid_t pid, int output, const ChildOptions& options, ChildResult& result) {
   using Clock = std::chrono::steady_clock;
   result.timedOut = !options.killAtLimit;
   const bool graceful = options.killAtLimit && options.killSignal != SIGKILL;
-  const int sends = graceful ? std::max(options.killRepeats, 1) : 1;
-  for (int sent = 1; sent <= sends; ++sent) {
-    kill(-pid, graceful ? options.killSignal : SIGKILL);
-    const auto signalled = Clock::now();
-    if (!graceful) return;
-    const auto wait = sent < sends ? options.signalGap : options.endGrace;
-    if (Drain(output, result.output, signalled + wait)) {
-      result.endedAfterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - signalled);
-      return;
-    }
+  kill(-pid, graceful ? options.killSignal : SIGKILL);
+  const auto signalled = Clock::now();
+  if (!graceful) return;
+  if (Drain(output, result.output, signalled + options.endGrace)) {
+    result.endedAfterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - signalled);
+    return;
   }
   kill(-pid, SIGKILL);
   result.timedOut = true;
@@ -87,8 +81,7 @@ ChildResult RunTamarind(const ChildOptions& options) {
   argv.insert(argv.end(), options.runUnder.begin(), options.runUnder.end());
   argv.push_back(BinaryDir() + "/tamarind");
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
-  std::vector<std::string> envp =
-      ProgramEnvironment(options.workingFolder.empty() ? scratch.Path() : options.workingFolder, options.environment);
+  std::vector<std::string> envp = ProgramEnvironment(scratch.Path(), options.environment);
 
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -102,7 +95,6 @@ ChildResult RunTamarind(const ChildOptions& options) {
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   const std::string errorsFile = scratch.File("stderr");
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (!options.workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.workingFolder.c_str());
   std::vector<char*> argPointers = Pointers(argv);
   std::vector<char*> envPointers = Pointers(envp);
   pid_t pid = -1;

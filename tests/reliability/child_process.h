@@ -17,16 +17,15 @@ struct ChildResult {
   long peakRssKb = 0;     // with measureMemory: the program's peak resident set
   std::string output;     // standard output
   std::string errors;     // standard error
-  // From the last planned signal to the program's end; -1 when none was sent.
+  // From the planned signal to the program's end; -1 when none was sent.
   std::chrono::milliseconds endedAfterSignal{-1};
 };
 
 struct ChildOptions {
   std::vector<std::string> arguments;  // without the program name
-  // NAME=value, over ours and test::ProgramEnvironment's isolation (in
-  // |workingFolder|, or a scratch folder).
+  // NAME=value, over ours and test::ProgramEnvironment's isolation (in a
+  // scratch folder).
   std::vector<std::string> environment;
-  std::string workingFolder;  // empty: ours
   // A command the program runs under, its path and arguments following:
   // {"setpriv", "--reuid=65534", ...}, {"unshare", "-m", "sh", "-c", script}.
   std::vector<std::string> runUnder;
@@ -34,12 +33,8 @@ struct ChildOptions {
   std::chrono::milliseconds limit{std::chrono::minutes(5)};
   bool killAtLimit = false;  // the limit is a planned kill, not a hang
   int killSignal = SIGKILL;  // what a planned kill sends
-  // A planned signal other than SIGKILL is sent this many times, |signalGap|
-  // apart while the program runs (a second Ctrl-C).
-  int killRepeats = 1;
-  std::chrono::milliseconds signalGap{300};
-  // How long the program may take to end after the last planned signal
-  // other than SIGKILL before it counts as hung (timedOut) and is killed.
+  // How long the program may take to end after a planned signal other than
+  // SIGKILL before it counts as hung (timedOut) and is killed.
   // This bounds a hang only: whether the signal stopped the work shows in
   // what the run reports and leaves, which is the caller's to check.
   std::chrono::milliseconds endGrace{std::chrono::seconds(20)};

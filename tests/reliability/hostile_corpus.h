@@ -14,10 +14,11 @@ struct HostileFile {
   std::vector<uint8_t> bytes;
 };
 
-// The fixed variants (every header boundary cut, every listed width, length
-// and data length, every chain shape, the non-faxes) followed by
-// |randomVariants| random bit flips and damaged fields drawn from |seed|.
-std::vector<HostileFile> HostileCorpus(size_t randomVariants, uint32_t seed);
+// Every header boundary cut, every listed width, length and data length,
+// every chain shape, and the non-faxes (their noise drawn from |seed|).
+// Random damage to the pages and their coded data is the fuzz targets'
+// (fuzz_fax_document, the decoders'), under the sanitizers.
+std::vector<HostileFile> HostileCorpus(uint32_t seed);
 
 // Writes |files| into |folder| (which must exist), together with two entries
 // the walk must pass over: a pipe and a link to a device, both with a WinFax

@@ -1,6 +1,6 @@
-// Whether a JPEG file on disk is whole: decoded to its last row by libjpeg
-// with neither an error nor a warning (a file cut short decodes with only a
-// warning, so warnings count).
+// Whether a JPEG file on disk is whole: djpeg, an independent decoder,
+// reads it to its last row with neither an error nor a warning (a file cut
+// short decodes with only a warning, which djpeg's exit status tells).
 #pragma once
 
 #include <string>
@@ -11,7 +11,7 @@ struct JpegCheck {
   bool complete = false;
   int width = 0;
   int height = 0;
-  std::string problem;  // libjpeg's message when not complete
+  std::string problem;  // djpeg's last message when not complete
 };
 
 JpegCheck CheckJpegFile(const std::string& path);

@@ -10,30 +10,25 @@
 namespace tamarind::platform {
 namespace {
 
-TEST(PrivateTempFileTest, IsPrivateUniqueAndLeavesNoNameBehind) {
+// Private, unique and never named, and it reads back what was written
+// through its descriptor.
+TEST(PrivateTempFileTest, IsPrivateUniqueNamelessAndReadsBackWhatWasWritten) {
   test::ScopedTempDir dir;
   auto madeA = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
   auto madeB = PrivateTempFile::Create(dir.Path(), "tmpbmp", ".tmp");
   ASSERT_TRUE(madeA && madeB);
-  auto& a = *madeA;
-  auto& b = *madeB;
-  EXPECT_NE(a->Path(), b->Path());
-  EXPECT_EQ(a->Path().substr(0, dir.Path().size() + 8), dir.Path() + "/tmpbmp-");
-  EXPECT_EQ(a->Path().substr(a->Path().size() - 4), ".tmp");
+  auto& file = *madeA;
+  EXPECT_NE(file->Path(), (*madeB)->Path());
+  EXPECT_EQ(file->Path().substr(0, dir.Path().size() + 8), dir.Path() + "/tmpbmp-");
+  EXPECT_EQ(file->Path().substr(file->Path().size() - 4), ".tmp");
   struct stat info {};
-  ASSERT_EQ(fstat(a->Descriptor(), &info), 0);
+  ASSERT_EQ(fstat(file->Descriptor(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_TRUE(S_ISREG(info.st_mode));
   // Nobody can open it by name, and a killed process cannot leave it.
-  EXPECT_FALSE(test::FileExists(a->Path()));
+  EXPECT_FALSE(test::FileExists(file->Path()));
   EXPECT_EQ(test::RunCommand("ls -A " + dir.Path()).output, "");
-}
 
-TEST(PrivateTempFileTest, ReadsBackWhatWasWrittenThroughItsDescriptor) {
-  test::ScopedTempDir dir;
-  auto made = PrivateTempFile::Create(dir.Path(), "t", "");
-  ASSERT_TRUE(made);
-  auto& file = *made;
   std::vector<uint8_t> data = {1, 2, 3, 4, 5};
   ASSERT_TRUE(file->Write(data));
   ASSERT_TRUE(file->WriteAt(8, data));
