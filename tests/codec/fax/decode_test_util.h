@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "codec/fax/fax_page.h"
 #include "codec/fax/g3_decoder.h"
 #include "codec/fax/mmr_decoder.h"
@@ -64,6 +66,24 @@ inline std::vector<std::string> Pixels(const FaxPage& page) {
     for (int32_t x = 0; x < page.width; ++x) row += (page.Row(y)[x / 8] >> (7 - x % 8)) & 1 ? '.' : '#';
   }
   return rows;
+}
+
+// One decoder rule on a small page: the coded bits, the page size asked
+// for, and what the decoder must give back.
+struct RuleCase {
+  const char* name;
+  int32_t width;
+  int32_t lines;
+  int result;
+  std::vector<std::string> rows;  // all the page holds, '#' black
+  std::string bits;
+};
+
+// The result, every row, and a bitmap that holds exactly those rows.
+inline void ExpectRuleKept(const RuleCase& c, const Decoded& d) {
+  EXPECT_EQ(d.result, c.result);
+  EXPECT_EQ(Pixels(d.page), c.rows);
+  EXPECT_EQ(d.page.bits.size(), c.rows.size() * static_cast<size_t>((c.width + 7) / 8));
 }
 
 // Room for every line the real pages hold.

@@ -29,15 +29,6 @@ std::string Eols(int count) {
 
 const std::string kW = "................", kS = "....########....";
 
-struct G3Case {
-  const char* name;
-  int32_t width;
-  int32_t lines;
-  int result;
-  std::vector<std::string> rows;  // all the page holds, '#' black
-  std::string bits;
-};
-
 // Each rule on a small page: which lines are kept, in which rows, and the
 // result.
 TEST(G3DecoderTest, LinesAreKeptOrDroppedByTheRules) {
@@ -48,7 +39,7 @@ TEST(G3DecoderTest, LinesAreKeptOrDroppedByTheRules) {
   const std::string overlong = "1011 000101 001000 1011 ";  // white 4, black 8, white 12
   const std::string black8 = "00110101 000101 10011";       // white 0, black 8, white 8
   const std::string four = Join({kEol, kWhite16, kEol, kStripes, kEol, kWhite16, kEol, kWhite16, kEol});
-  const G3Case cases[] = {
+  const RuleCase cases[] = {
       // A leading EOL, two lines, and the six EOLs that close a page: the
       // empty lines around the two are not stored.
       {"lines between EOLs", 16, 10, 0, {kW, kS}, Join({kEol, kWhite16, kEol, kStripes}) + Eols(6)},
@@ -82,12 +73,9 @@ TEST(G3DecoderTest, LinesAreKeptOrDroppedByTheRules) {
       {"negative width", -5, 10, -1, {}, page},
       {"negative lines", 16, -1, -1, {}, page},
   };
-  for (const G3Case& c : cases) {
+  for (const RuleCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Decoded d = DecodeG3(Bits(c.bits), c.width, c.lines);
-    EXPECT_EQ(d.result, c.result);
-    EXPECT_EQ(Pixels(d.page), c.rows);
-    EXPECT_EQ(d.page.bits.size(), c.rows.size() * static_cast<size_t>((c.width + 7) / 8));
+    ExpectRuleKept(c, DecodeG3(Bits(c.bits), c.width, c.lines));
   }
 }
 

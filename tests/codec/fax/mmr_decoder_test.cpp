@@ -20,15 +20,6 @@ constexpr std::string_view kNotch = "001 1011 011 1 ";
 
 const std::string kW = "................", kNotchRow = "....####........", kVlRow = "...####.........";
 
-struct MmrCase {
-  const char* name;
-  int32_t width;
-  int32_t lines;
-  int result;
-  std::vector<std::string> rows;  // all the page holds, '#' black
-  std::string bits;
-};
-
 std::string Notch(std::string_view then) { return std::string(kNotch) + std::string(then); }
 
 // Each rule on a small page: which lines are kept, in which rows, and the
@@ -38,7 +29,7 @@ TEST(MmrDecoderTest, CodesPaintTheRowsTheRulesGive) {
   // An invalid code (seven zeros and a 1) and padding; a 0xFF byte; a line
   // starting with 000/001: horizontal white 16, black 0.
   const std::string invalid = "00000001 00000 ", ff = "11111111 ", white16 = "001 101010 0000110111";
-  const MmrCase cases[] = {
+  const RuleCase cases[] = {
       // V0 codes copy the white reference, up to the expected lines.
       {"V0 up to the expected lines", 16, 3, 0, {kW, kW, kW}, "11111"},
       {"end of block", 16, 10, 0, {kNotchRow, kNotchRow}, Notch("111") + std::string(kEol) + std::string(kEol)},
@@ -73,12 +64,9 @@ TEST(MmrDecoderTest, CodesPaintTheRowsTheRulesGive) {
       {"one 0xFF", 16, 10, -12, {kNotchRow}, Notch(invalid + ff + white16)},
       {"0xFF 0xFF and no code", 16, 10, -12, {kNotchRow}, Notch(invalid + ff + ff + "11010111")},
   };
-  for (const MmrCase& c : cases) {
+  for (const RuleCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Decoded d = DecodeMmr(Bits(c.bits), c.width, c.lines);
-    EXPECT_EQ(d.result, c.result);
-    EXPECT_EQ(Pixels(d.page), c.rows);
-    EXPECT_EQ(d.page.bits.size(), c.rows.size() * static_cast<size_t>((c.width + 7) / 8));
+    ExpectRuleKept(c, DecodeMmr(Bits(c.bits), c.width, c.lines));
   }
 }
 
