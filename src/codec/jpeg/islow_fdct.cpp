@@ -66,15 +66,6 @@ TAMARIND_VECTOR_CLONES void QuantiseAll(const int32_t* __restrict dct, const uin
 
 }  // namespace
 
-void ForwardDctIslow(DctBlock& block) {
-  const int32_t* rows[8];
-  for (size_t row = 0; row < 8; ++row) {
-    RowPass(&block[8 * row]);
-    rows[row] = &block[8 * row];
-  }
-  ColumnPasses(rows, block.data());
-}
-
 void BilevelRowPass(uint64_t pattern, const int32_t** rows) {
   for (int row = 0; row < 8; ++row) rows[row] = kBilevelRows[(pattern >> (56 - 8 * row)) & 0xFF].data();
 }

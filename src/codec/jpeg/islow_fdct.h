@@ -23,15 +23,11 @@ namespace tamarind {
 using DctBlock = std::array<int32_t, 64>;
 using QuantisedBlock = std::array<int32_t, 64>;
 
-// Transforms samples already centred on 0 (sample - 128) in place; the
-// results are 8 times the true DCT coefficients, as libjpeg leaves them for
-// its quantiser.
-void ForwardDctIslow(DctBlock& block);
-
-// The same for a bilevel block given as 64 bits: row r is byte 7 - r (row 0
-// the most significant byte), the most significant bit of a row its left
-// pixel, 1 white (sample 255) and 0 black (sample 0). A row pass depends
-// only on its byte, so it comes from a table.
+// The transform of a bilevel block given as 64 bits: row r is byte 7 - r
+// (row 0 the most significant byte), the most significant bit of a row its
+// left pixel, 1 white (sample 255) and 0 black (sample 0). The results are
+// 8 times the true DCT coefficients, as libjpeg leaves them for its
+// quantiser. A row pass depends only on its byte, so it comes from a table.
 DctBlock BilevelForwardDct(uint64_t pattern);
 
 // The row pass of a bilevel block: a row of the table for each of its
