@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "support/fax_files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind::bench {

@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "preview/page_preview.h"
+#include "support/fax_files.h"
 #include "support/page_images.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 
 namespace tamarind {
 namespace {

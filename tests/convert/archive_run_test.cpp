@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "support/fax_files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {

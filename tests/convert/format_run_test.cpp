@@ -61,7 +61,7 @@ TEST_P(FormatRun, LostPagesAreNamedAndFailTheFax) {
   test::WriteFaxFile(dir.File("in/good.fxd"), {"text-fine-g3", "text-standard-g4"});
   test::WriteFaxFile(dir.File("in/torn.fxd"), {"text-standard-g3", test::kEmptyPage, "wide-g4"});
   test::WriteFaxFile(dir.File("in/empty.fxd"), {test::kEmptyPage});
-  test::WriteWhiteFax(dir.File("in/long.fxd"), 1500);
+  ASSERT_TRUE(tools::WriteWinFaxFile(dir.File("in/long.fxd"), std::vector(1500, test::WhiteRowsPage(16, 8, 1))));
 
   test::CommandResult run = Tamarind("/d=in /sd=out /ke /l", "ulimit -n 64 && ");
   EXPECT_EQ(run.exitCode, 2) << Err();

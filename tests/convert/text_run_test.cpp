@@ -14,8 +14,8 @@
 #include "ocr/languages.h"
 #include "platform/files.h"
 #include "support/document_pages.h"
+#include "support/fax_files.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {

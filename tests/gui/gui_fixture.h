@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@
 #include "gui/messages.h"
 #include "gui/options_page.h"
 #include "support/test_files.h"
+#include "window/file_selection.h"
 
 namespace tamarind::gui {
 
@@ -72,6 +74,19 @@ class WindowTest : public ::testing::Test {
     Control<QLineEdit>(window.get(), id)->setText(QString::fromStdString(text));
   }
   void Click(int id) { Control<QAbstractButton>(window.get(), id)->click(); }
+  bool IsChecked(int id) { return Control<QAbstractButton>(window.get(), id)->isChecked(); }
+
+  // Chooses "Convert File(s)" on the Options tab, as a user does, then
+  // types |names| in the scratch folder as the source and its "out" as the
+  // destination; |converter|, when given, stands in for the conversion.
+  void ChooseFiles(const std::vector<std::string>& names, FileConverter converter = nullptr) {
+    if (converter) Page().SetFileConverter(std::move(converter));
+    window->Tabs()->setCurrentIndex(1);
+    Options().ChooseSourceKind(true);
+    window->Tabs()->setCurrentIndex(0);
+    SetText(kIdSource, FormatFileSelection(dir.Path(), names));
+    SetText(kIdDestination, dir.File("out"));
+  }
 
   // Presses Go and waits for the run to end.
   void RunAndWait(bool byTimer = false) {

@@ -33,7 +33,7 @@
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "gui_fixture.h"
-#include "support/winfax_pages.h"
+#include "support/fax_files.h"
 #include "window/profile.h"
 #include "window/theme_colours.h"
 
@@ -41,8 +41,6 @@ namespace tamarind::gui {
 namespace {
 
 using ::testing::ElementsAre;
-
-bool IsChecked(const MainDialog& main, int id) { return Control<QAbstractButton>(&main, id)->isChecked(); }
 
 int ClosedWith(MainDialog& main, const std::function<void()>& action) {
   QSignalSpy closed(&main, &MainDialog::Closed);
@@ -102,15 +100,10 @@ TEST_F(WindowTest, EnterPressesTheFocusedButtonAndEscAsksBeforeCancelling) {
   MainDialog& main = Open();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
   std::atomic<bool> release{false};
-  Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
+  ChooseFiles({"a.fxd", "b.fxd", "c.fxd"}, [&](ConversionJob&, const std::string&, const std::string&) {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return FileOutcome{};
   });
-  main.Tabs()->setCurrentIndex(1);
-  Options().ChooseSourceKind(true);
-  main.Tabs()->setCurrentIndex(0);
-  SetText(kIdSource, dir.Path() + " a.fxd b.fxd c.fxd");
-  SetText(kIdDestination, dir.File("out"));
   std::vector<std::string> questions;
   bool answerYes = false;
   main.SetQuestionPresenter([&](QWidget*, const Message& message, std::function<void()> onYes) {
@@ -235,17 +228,6 @@ TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
   EXPECT_EQ(items[2]->text(), "E&xit");
   EXPECT_EQ(items[0]->data().toInt(), kIdOpen);
   EXPECT_EQ(main.TrayMenu()->defaultAction(), items[0]);
-}
-
-TEST_F(WindowTest, AutoConvertMessageStartsAndStopsTheTimer) {
-  MainDialog& main = Open();
-  main.AutoConvert(2, 1);
-  EXPECT_TRUE(Page().AutoConvertActive());
-  EXPECT_EQ(Page().AutoConvertIntervalMs(), 120000);
-  main.AutoConvert(2, 7);  // anything but 1 stops it
-  EXPECT_FALSE(Page().AutoConvertActive());
-  main.AutoConvert(0, 1);  // held to one minute
-  EXPECT_EQ(Page().AutoConvertIntervalMs(), 60000);
 }
 
 // The notification area may appear after the program started (as at
@@ -375,18 +357,15 @@ TEST_F(WindowTest, ADroppedFolderOrDroppedFaxFilesBecomeTheSource) {
     EXPECT_EQ(main.Tabs()->currentIndex(), 0);
     EXPECT_EQ(Control<QLineEdit>(&main, kIdSource)->text().toStdString(), drop.source);
     EXPECT_EQ(Control<QLineEdit>(&main, kIdDestination)->text(), "/typed/destination");
-    EXPECT_EQ(IsChecked(main, kIdConvertFiles), drop.files);
+    EXPECT_EQ(IsChecked(kIdConvertFiles), drop.files);
     EXPECT_EQ(Page().Options().convertFiles, drop.files);
   }
 }
 
 TEST(FrontEnd, WithoutDisplayTheProgramSaysSoAndFails) {
   test::ScopedTempDir dir;
-  test::CommandResult result = test::RunCommand(
-      "cd " + test::ShellQuote(dir.Path()) +
-      " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" + test::ShellQuote(dir.Path()) +
-      " XDG_STATE_HOME=" + test::ShellQuote(dir.Path()) + " " + test::ShellQuote(test::BinaryDir() + "/tamarind") +
-      " 2>&1");
+  test::CommandResult result =
+      test::RunProgram(dir.Path(), "2>&1", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_THAT(result.output, ::testing::HasSubstr("cannot open the window: no display"));
 }

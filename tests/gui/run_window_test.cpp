@@ -25,10 +25,9 @@
 #include "gui/preview_pane.h"
 #include "gui/results_list.h"
 #include "gui_fixture.h"
+#include "support/fax_files.h"
 #include "support/real_pages.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
-#include "window/file_selection.h"
 
 namespace tamarind::gui {
 namespace {
@@ -131,9 +130,8 @@ TEST_F(WindowTest, OptionsChosenBeforeTheRunNameTheOutputs) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   main.Tabs()->setCurrentIndex(1);
-  Click(kIdConvertFiles);
   Click(kIdKeepExtension);  // off: a.fxd gives a.jpg
-  main.Tabs()->setCurrentIndex(0);
+  ChooseFiles({});
   RunFromTo("\"" + in + "\" standard-g4.fxr notes.txt", dir.File("out"));
   std::vector<Row> rows = Rows(&main);
   ASSERT_EQ(rows.size(), 2u);
@@ -163,24 +161,13 @@ TEST_F(WindowTest, FilterTypedAndStartedWithAltGIsTheRunsFilter) {
   EXPECT_EQ(Rows(&main)[0].result, "Converted!");
 }
 
-// Runs over |names| in "Convert File(s)" mode with a scripted conversion.
-void RunScripted(MainDialog& main, const std::string& folder, const std::vector<std::string>& names,
-                 FileConverter converter) {
-  main.Convert()->SetFileConverter(std::move(converter));
-  main.Tabs()->setCurrentIndex(1);
-  main.Options()->ChooseSourceKind(true);
-  main.Tabs()->setCurrentIndex(0);
-  main.Convert()->SetSourceText(FormatFileSelection(folder, names));
-  Control<QLineEdit>(&main, kIdDestination)->setText(QString::fromStdString(folder + "/out"));
-}
-
 TEST_F(WindowTest, EveryResultWordFitsItsColumnAndThePathsShareTheRest) {
   MainDialog& main = Open();
   const std::pair<const char*, int> files[] = {
       {"a.fxd", kConverted}, {"b.fxd", kSkipped}, {"c.fxd", kNotWinFax}, {"d.fxd", kJpegFailed}};
   std::vector<std::string> names;
   for (auto [name, result] : files) names.push_back(name);
-  RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
+  ChooseFiles(names, [&](ConversionJob&, const std::string& source, const std::string&) {
     for (auto [name, result] : files)
       if (source.ends_with(name)) return FileOutcome::Of(result);
     return FileOutcome::Of(kException);
@@ -355,19 +342,14 @@ TEST_F(WindowTest, CancelStopsAfterTheFileInProgressAndThePageStaysUsable) {
   std::atomic<int> converted{0};
   // Like the real conversion, a file in progress gives up when the stop
   // comes.
-  Page().SetFileConverter([&](ConversionJob& job, const std::string&, const std::string&) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; ++i) names.push_back("f" + std::to_string(i) + ".fxd");
+  ChooseFiles(names, [&](ConversionJob& job, const std::string&, const std::string&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (job.StopRequested()) return FileOutcome::Of(kStopped);
     ++converted;
     return FileOutcome{};
   });
-  main.Tabs()->setCurrentIndex(1);
-  Click(kIdConvertFiles);
-  main.Tabs()->setCurrentIndex(0);
-  std::string names;
-  for (int i = 0; i < 200; ++i) names += " f" + std::to_string(i) + ".fxd";
-  SetText(kIdSource, dir.Path() + names);
-  SetText(kIdDestination, dir.File("out"));
   QSignalSpy finished(&Page(), &ConvertPage::RunFinished);
   Click(kIdGo);
   ASSERT_TRUE(Page().Running());
@@ -411,18 +393,14 @@ TEST_F(WindowTest, ClosingDuringARunStopsTheWorkerFirstThenSaves) {
   MainDialog& main = Open();
   std::atomic<int> started{0};
   std::atomic<bool> inside{false};
-  Page().SetFileConverter([&](ConversionJob&, const std::string&, const std::string&) {
-    inside = true;
-    ++started;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    inside = false;
-    return FileOutcome{};
-  });
-  main.Tabs()->setCurrentIndex(1);
-  Click(kIdConvertFiles);
-  main.Tabs()->setCurrentIndex(0);
-  SetText(kIdSource, dir.Path() + " a.fxd b.fxd c.fxd d.fxd e.fxd f.fxd");
-  SetText(kIdDestination, dir.File("out"));
+  ChooseFiles({"a.fxd", "b.fxd", "c.fxd", "d.fxd", "e.fxd", "f.fxd"},
+              [&](ConversionJob&, const std::string&, const std::string&) {
+                inside = true;
+                ++started;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                inside = false;
+                return FileOutcome{};
+              });
   QSignalSpy closed(&main, &MainDialog::Closed);
   Click(kIdGo);
   ASSERT_TRUE(QTest::qWaitFor([&] { return started.load() >= 1; }, 5000));
@@ -447,10 +425,7 @@ TEST_F(WindowTest, ErrorSaveDirNamesThePathAndTheCause) {
     return boxes.back().get();
   });
   test::WriteFileText(dir.File("blocker"), "a file where the folder should be");
-  main.Tabs()->setCurrentIndex(1);
-  Click(kIdConvertFiles);
-  main.Tabs()->setCurrentIndex(0);
-  SetText(kIdSource, dir.File("a.fxd"));
+  ChooseFiles({"a.fxd"});
   SetText(kIdDestination, dir.File("blocker/out"));
   const std::string cause = dir.File("blocker/out") + ": Not a directory";
   RunAndWait();
@@ -470,7 +445,7 @@ TEST_F(WindowTest, TimerRunLeavesTheBoxBeingTypedInAlone) {
   MainDialog& main = Open();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
   std::atomic<bool> release{false};
-  RunScripted(main, dir.Path(), {"a.fxd", "b.fxd"}, [&](ConversionJob&, const std::string&, const std::string&) {
+  ChooseFiles({"a.fxd", "b.fxd"}, [&](ConversionJob&, const std::string&, const std::string&) {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return FileOutcome{};
   });
@@ -513,7 +488,7 @@ TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
   std::atomic<int> allowed{60};  // files below this number may convert
   std::vector<std::string> names;
   for (int i = 0; i < 120; ++i) names.push_back("f" + std::to_string(i) + ".fxd");
-  RunScripted(main, dir.Path(), names, [&](ConversionJob&, const std::string& source, const std::string&) {
+  ChooseFiles(names, [&](ConversionJob&, const std::string& source, const std::string&) {
     const int number = std::stoi(source.substr(source.rfind('/') + 2));
     while (number >= allowed.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return FileOutcome{};
@@ -534,7 +509,8 @@ TEST_F(WindowTest, ScrollingBackDuringARunIsKept) {
   EXPECT_EQ(bar->value(), 0);
 }
 
-// Go without a source or a destination warns and starts nothing. The
+// Go without a source or a destination warns and starts nothing; the timer
+// starts nothing either, and silently. The
 // captions, the column head, the tray tip and that warning name the format
 // chosen; JPEG keeps the long-standing texts, word for word.
 TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
@@ -545,6 +521,7 @@ TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
       {OutputFormat::Tiff, "Convert Fax to TIFF", "Destination TIFF Files", "tif"},
       {OutputFormat::Jpeg, "Convert Fax to Jpeg", "Destination JPEG Files", "jpg"},
   };
+  Page().OnAutoConvertTick();  // the timer says nothing
   Click(kIdGo);
   EXPECT_THAT(messages, ElementsAre("Warning: Select Source Dir,\nwhere your fax files to be converted should be"));
   EXPECT_FALSE(Page().Running());
@@ -560,13 +537,6 @@ TEST_F(WindowTest, CaptionsFollowTheFormatChosen) {
     EXPECT_EQ(messages.back(), "Warning: Select Save Dir,\nwhere your converted " + extension + " files should be");
     EXPECT_FALSE(Page().Running());
   }
-}
-
-TEST_F(WindowTest, TimerTickWithoutFoldersDoesNothingSilently) {
-  Open();
-  Page().OnAutoConvertTick();
-  EXPECT_FALSE(Page().Running());
-  EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

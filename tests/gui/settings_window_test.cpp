@@ -21,15 +21,13 @@ using ::testing::HasSubstr;
 constexpr const char* kAllKeys[] = {"DirFile",  "Subdir",  "Hiberarchy", "KeepDate", "KeepExt",
                                     "Optimize", "Quality", "Recaculate", "Cyclely",  "CycleMinutes"};
 
-bool IsChecked(const QWidget* root, int id) { return Control<QAbstractButton>(root, id)->isChecked(); }
-
 TEST_F(WindowTest, WithoutSettingsFileShowsDefaultsAndSavesAllTwelveKeys) {
   MainDialog& main = Open();
-  EXPECT_TRUE(IsChecked(&main, kIdConvertDirectory));
-  EXPECT_FALSE(IsChecked(&main, kIdConvertFiles));
-  EXPECT_TRUE(IsChecked(&main, kIdKeepExtension));
-  EXPECT_TRUE(IsChecked(&main, kIdOptimize));
-  EXPECT_FALSE(IsChecked(&main, kIdAutoConvert));
+  EXPECT_TRUE(IsChecked(kIdConvertDirectory));
+  EXPECT_FALSE(IsChecked(kIdConvertFiles));
+  EXPECT_TRUE(IsChecked(kIdKeepExtension));
+  EXPECT_TRUE(IsChecked(kIdOptimize));
+  EXPECT_FALSE(IsChecked(kIdAutoConvert));
   EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "50");
   EXPECT_EQ(Control<QLineEdit>(&main, kIdMinutes)->text(), "60");
   EXPECT_EQ(Control<QLineEdit>(&main, kIdFilter)->text(), "*.*");
@@ -53,16 +51,16 @@ TEST_F(WindowTest, SavedValuesComeBackAndUnknownLinesAndRecaculateStay) {
       "[Options]\nDirFile=1\nHiberarchy=1\nKeepDate=1\nKeepExt=0\nOptimize=0\nQuality=-4\nRecaculate=3\n"
       "CycleMinutes=0\nColour=green\nFormat=PDF\nOcr=1\nOcrLanguages=eng+deu\n[Elsewhere]\nx=y\n");
   MainDialog& main = Open();
-  EXPECT_TRUE(IsChecked(&main, kIdConvertFiles));
+  EXPECT_TRUE(IsChecked(kIdConvertFiles));
   EXPECT_EQ(Control<QComboBox>(&main, kIdFormat)->currentIndex(), static_cast<int>(OutputFormat::Pdf));
-  EXPECT_TRUE(IsChecked(&main, kIdRecognizeText));
+  EXPECT_TRUE(IsChecked(kIdRecognizeText));
   EXPECT_EQ(Control<QComboBox>(&main, kIdOcrLanguages)->currentText(), "eng+deu");
   // File mode disables what it disables after a click, but unchecks nothing.
   for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert})
     EXPECT_FALSE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
-  EXPECT_TRUE(IsChecked(&main, kIdKeepHierarchy));
-  EXPECT_TRUE(IsChecked(&main, kIdKeepDate));
-  EXPECT_FALSE(IsChecked(&main, kIdKeepExtension));
+  EXPECT_TRUE(IsChecked(kIdKeepHierarchy));
+  EXPECT_TRUE(IsChecked(kIdKeepDate));
+  EXPECT_FALSE(IsChecked(kIdKeepExtension));
   // Numbers outside their ranges are held to them.
   EXPECT_EQ(Control<QLineEdit>(&main, kIdQuality)->text(), "1");
   EXPECT_EQ(Control<QLineEdit>(&main, kIdMinutes)->text(), "1");
@@ -116,7 +114,7 @@ TEST_F(WindowTest, EmbedOriginalIsForPdfsOnlyAndKeepsItsState) {
   EXPECT_THAT(test::ReadFileText(processPaths.settingsPath), HasSubstr("Embed=0\n"));
 }
 
-TEST_F(WindowTest, SavedAutomaticConversionStartsTheTimerAtStart) {
+TEST_F(WindowTest, SavedAutomaticConversionAndTheMessageStartAndStopTheTimer) {
   test::WriteFileText(processPaths.settingsPath, "[Options]\nCyclely=1\nCycleMinutes=3\n");
   MainDialog& main = Open();
   EXPECT_FALSE(Page().AutoConvertActive());
@@ -124,6 +122,11 @@ TEST_F(WindowTest, SavedAutomaticConversionStartsTheTimerAtStart) {
   EXPECT_TRUE(Page().AutoConvertActive());
   EXPECT_EQ(Page().AutoConvertIntervalMs(), 3 * 60000);
   EXPECT_FALSE(Control<QLineEdit>(&main, kIdMinutes)->isEnabled());
+  // The automation message's state: 1 starts, anything else stops.
+  main.AutoConvert(2, 7);
+  EXPECT_FALSE(Page().AutoConvertActive());
+  main.AutoConvert(0, 1);  // held to one minute
+  EXPECT_EQ(Page().AutoConvertIntervalMs(), 60000);
 }
 
 TEST_F(WindowTest, SwitchingSourceKindClearsTheThreeBoxesAndStopsTheTimer) {
@@ -135,7 +138,7 @@ TEST_F(WindowTest, SwitchingSourceKindClearsTheThreeBoxesAndStopsTheTimer) {
 
   Click(kIdConvertFiles);
   for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert}) {
-    EXPECT_FALSE(IsChecked(&main, id)) << id;
+    EXPECT_FALSE(IsChecked(id)) << id;
     EXPECT_FALSE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
   }
   EXPECT_FALSE(Page().AutoConvertActive());
@@ -143,7 +146,7 @@ TEST_F(WindowTest, SwitchingSourceKindClearsTheThreeBoxesAndStopsTheTimer) {
 
   Click(kIdConvertDirectory);
   for (int id : {kIdIncludeSubdir, kIdKeepHierarchy, kIdAutoConvert}) {
-    EXPECT_FALSE(IsChecked(&main, id)) << id;
+    EXPECT_FALSE(IsChecked(id)) << id;
     EXPECT_TRUE(Control<QCheckBox>(&main, id)->isEnabled()) << id;
   }
 }

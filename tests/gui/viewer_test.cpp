@@ -16,7 +16,6 @@
 #include "gui_fixture.h"
 #include "support/fax_files.h"
 #include "support/real_pages.h"
-#include "support/winfax_pages.h"
 #include "window/profile.h"
 
 namespace tamarind::gui {

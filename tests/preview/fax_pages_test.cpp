@@ -7,7 +7,6 @@
 #include "support/fax_files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 
 namespace tamarind {
 namespace {

@@ -10,7 +10,6 @@
 #include "support/fax_files.h"
 #include "support/page_images.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 
 namespace tamarind {
 namespace {

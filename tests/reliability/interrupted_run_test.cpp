@@ -13,9 +13,9 @@
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
+#include "support/fax_files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {

@@ -9,9 +9,10 @@
 #include "child_process.h"
 #include "hostile_corpus.h"
 #include "jpeg_check.h"
+#include "support/document_pages.h"
+#include "support/fax_files.h"
 #include "support/page_images.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {
@@ -24,7 +25,7 @@ long BoundKb(int64_t pixels) { return static_cast<long>(4 * pixels / 1024) + kWo
 // The rendered document page, |width| wide (padded with white) and tiled
 // down to |rows| rows, as a raw PBM (1 = black).
 std::string TiledDocument(int width, int rows) {
-  const FaxPage page = test::PageFromPbm(test::DocumentPagePbm(), width, 200);
+  const FaxPage page = test::PageFromBitmap(test::DocumentPages()[0].standard, width, 200);
   std::string pbm = "P4\n" + std::to_string(width) + " " + std::to_string(rows) + "\n";
   const size_t rowBytes = static_cast<size_t>(page.bytes_per_row);
   pbm.reserve(pbm.size() + rowBytes * static_cast<size_t>(rows));

@@ -13,8 +13,8 @@
 #include "child_process.h"
 #include "ocr/languages.h"
 #include "platform/files.h"
+#include "support/fax_files.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "support/fax_files.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {

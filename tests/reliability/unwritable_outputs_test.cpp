@@ -19,9 +19,9 @@
 
 #include "child_process.h"
 #include "platform/files.h"
+#include "support/fax_files.h"
 #include "support/real_pages.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 #include "tools/winfax_writer.h"
 
 namespace tamarind {

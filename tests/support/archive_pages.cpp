@@ -5,8 +5,8 @@
 
 #include "faxdoc/fax_document.h"
 #include "faxdoc/format_code.h"
+#include "support/fax_files.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
 
 namespace tamarind::test {
 

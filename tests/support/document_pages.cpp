@@ -1,15 +1,12 @@
 #include "support/document_pages.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <regex>
 #include <stdexcept>
-#include <system_error>
 
+#include "support/page_images.h"
 #include "support/test_files.h"
 
 namespace tamarind::test {
@@ -31,22 +28,6 @@ ps2pdf -sPAPERSIZE=a4 doc.ps doc.pdf
 for n in 1 2 3 4 5 6; do pdftotext -q -f $n -l $n -bbox-layout doc.pdf words-$n.html; done
 rm -f doc.ps doc.pdf raw-*.pbm
 )SH";
-
-void MakeCache(const std::string& folder) {
-  std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
-  const std::string scratch = folder + ".tmp-" + std::to_string(getpid());
-  std::filesystem::remove_all(scratch);
-  std::filesystem::create_directories(scratch);
-  const CommandResult made =
-      RunCommand("cd " + ShellQuote(scratch) + " && sh -c " + ShellQuote(kMakePagesScript) + " 2>&1");
-  if (made.exitCode != 0) {
-    std::filesystem::remove_all(scratch);
-    throw std::runtime_error("making the document pages failed:\n" + made.output);
-  }
-  std::error_code error;
-  std::filesystem::rename(scratch, folder, error);
-  if (error) std::filesystem::remove_all(scratch);  // another process was first
-}
 
 std::string Unescape(std::string text) {
   static const std::pair<const char*, const char*> kEntities[] = {{"&lt;", "<"},   {"&gt;", ">"},  {"&quot;", "\""},
@@ -80,8 +61,7 @@ void ReadWords(const std::string& html, DocumentPage& page) {
 }
 
 std::vector<DocumentPage> LoadPages() {
-  const std::string folder = BinaryDir() + "/testdata/document_pages-" + RecipeKey(kMakePagesScript);
-  if (!FileExists(folder)) MakeCache(folder);
+  const std::string folder = CachedTestData("document_pages", kMakePagesScript);
   std::vector<DocumentPage> pages;
   for (int n = 1; n <= kPages; ++n) {
     DocumentPage page;
@@ -141,15 +121,7 @@ const std::vector<DocumentPage>& DocumentPages() {
   return pages;
 }
 
-FaxPage FaxPageOf(const Bitmap& bitmap, bool fine) {
-  FaxPage page = ToFaxPage(bitmap);
-  page.samples_per_pixel = 1;
-  page.bits_per_pixel = 1;
-  page.resolution_unit = 2;
-  page.x_resolution = 200;
-  page.y_resolution = fine ? 200 : 100;
-  return page;
-}
+FaxPage FaxPageOf(const Bitmap& bitmap, bool fine) { return PageFromBitmap(bitmap, bitmap.width, fine ? 200 : 100); }
 
 Bitmap Rotated180(const Bitmap& bitmap) {
   Bitmap turned = bitmap;

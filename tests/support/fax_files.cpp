@@ -1,38 +1,12 @@
 #include "support/fax_files.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
+#include "support/page_images.h"
 #include "support/test_files.h"
-#include "support/winfax_pages.h"
-#include "tools/winfax_writer.h"
 
 namespace tamarind::test {
-
-namespace {
-
-struct Graymap {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> samples;
-};
-
-// djpeg's greyscale output: a binary PGM with maxval 255.
-bool ParsePgm(const std::string& bytes, Graymap& map) {
-  std::istringstream in(bytes);
-  std::string magic;
-  int maxval = 0;
-  in >> magic >> map.width >> map.height >> maxval;
-  if (magic != "P5" || maxval != 255 || map.width <= 0 || map.height <= 0) return false;
-  in.get();
-  size_t count = static_cast<size_t>(map.width) * static_cast<size_t>(map.height);
-  map.samples.resize(count);
-  in.read(reinterpret_cast<char*>(map.samples.data()), static_cast<std::streamsize>(count));
-  return static_cast<size_t>(in.gcount()) == count;
-}
-
-}  // namespace
 
 std::string WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
   std::vector<tools::WinFaxPageLayout> specs;
@@ -44,10 +18,24 @@ std::string WriteFaxFile(const std::string& path, const std::vector<std::string_
   return path;
 }
 
-void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t lines) {
-  const std::vector<tools::WinFaxPageLayout> specs(static_cast<size_t>(pages), WhiteRowsPage(width, lines, 1));
-  std::string error;
-  if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
+tools::WinFaxPageLayout WinFaxPageOf(const RealPage& page) {
+  tools::WinFaxPageLayout pageLayout;
+  pageLayout.coded = page.coded;
+  pageLayout.msb_first = true;
+  pageLayout.group4 = page.coding == PageCoding::kGroup4;
+  pageLayout.resolution_code = page.fine ? 1 : 0;
+  pageLayout.width = static_cast<uint16_t>(page.width);
+  return pageLayout;
+}
+
+tools::WinFaxPageLayout WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code) {
+  tools::WinFaxPageLayout pageLayout;
+  pageLayout.coded.assign(lines / 8 + 2, 0xFF);
+  pageLayout.group4 = true;
+  pageLayout.width = width;
+  pageLayout.length = lines;
+  pageLayout.resolution_code = resolution_code;
+  return pageLayout;
 }
 
 ::testing::AssertionResult IsWholeJpeg(const std::string& path) {
@@ -60,9 +48,13 @@ void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t 
 
 ::testing::AssertionResult JpegShowsPage(const std::string& jpegPath, const RealPage& page) {
   CommandResult decoded = RunCommand("djpeg -grayscale -pnm " + ShellQuote(jpegPath));
-  Graymap map;
-  if (decoded.exitCode != 0 || !ParsePgm(decoded.output, map))
+  GreyImage map;
+  try {
+    if (decoded.exitCode != 0) throw std::runtime_error("djpeg failed");
+    map = DecodePgm(decoded.output);
+  } catch (const std::exception&) {
     return ::testing::AssertionFailure() << jpegPath << " does not decode";
+  }
   const Bitmap& reference = page.reference;
   if (map.width != reference.width)
     return ::testing::AssertionFailure() << jpegPath << " is " << map.width << " wide, the page " << reference.width;
@@ -80,8 +72,7 @@ void WriteWhiteFax(const std::string& path, int pages, uint16_t width, uint16_t 
     for (int x = 0; x < map.width; ++x) {
       bool black = row < reference.height && reference.IsBlack(x, row);
       int expected = black ? 0 : 255;
-      int error = std::abs(
-          map.samples[static_cast<size_t>(y) * static_cast<size_t>(map.width) + static_cast<size_t>(x)] - expected);
+      int error = std::abs(map.At(x, y) - expected);
       totalError += static_cast<uint64_t>(error);
       if (error > 127) ++flipped;
     }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "support/real_pages.h"
+#include "tools/winfax_writer.h"
 
 namespace tamarind::test {
 
@@ -20,9 +21,14 @@ inline constexpr std::string_view kEmptyPage = "";
 // |path|.
 std::string WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames);
 
-// Writes a WinFax file of |pages| white fine pages of |width| x |lines|
-// (tiny ones make a long fax quick to convert).
-void WriteWhiteFax(const std::string& path, int pages, uint16_t width = 16, uint16_t lines = 8);
+// A real page as one page of a WinFax file: its coded data (the writer
+// stores it bit-reversed, as WinFax does), its coding, width and
+// resolution; other fields as the writer sets them.
+tools::WinFaxPageLayout WinFaxPageOf(const RealPage& page);
+
+// Group 4 data of nothing but one-bit white rows: a few kilobytes can claim
+// tens of thousands of rows of any width.
+tools::WinFaxPageLayout WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t resolution_code);
 
 // The JPEG at |jpegPath| decodes (djpeg) to |page|'s reference bitmap with
 // standard-resolution rows doubled, within the error of JPEG quality 50.

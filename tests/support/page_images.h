@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/fax/fax_page.h"
+#include "support/real_pages.h"
 
 namespace tamarind::test {
 
@@ -31,8 +32,8 @@ FaxPage SolidPage(int width, int height, uint16_t yResolution, bool white);
 // through every mode of Group 4 (noise codes almost only vertical modes).
 FaxPage BlockPage(int width, int height, uint16_t yResolution, int blocks, uint32_t seed);
 
-// The page in a raw PBM (P4, 1 = black), cut or padded with white to |width|.
-FaxPage PageFromPbm(const std::string& pbm, int width, uint16_t yResolution);
+// |bitmap| as a page, cut or padded with white to |width|.
+FaxPage PageFromBitmap(const Bitmap& bitmap, int width, uint16_t yResolution);
 
 // What the page must look like once its pixels are square: 0 black, 255
 // white, each row repeated 200 / yResolution times (at least once).
@@ -41,11 +42,8 @@ GreyImage SquareSamples(const FaxPage& page);
 // P5 with maxval 255, and P6 from red, green, blue triples.
 std::string EncodePgm(const GreyImage& image);
 std::string EncodePpm(int width, int height, const std::vector<uint8_t>& rgb);
-// Reads a P5 file (as djpeg writes it); throws on anything else.
+// Reads a P5 file with maxval 255, as djpeg and netpbm write it (no
+// comments); throws on anything else.
 GreyImage DecodePgm(const std::string& bytes);
-
-// Page 1 of a man-style document rendered by groff and Ghostscript at
-// 204 x 98 dpi, as raw PBM. Rendered once and cached in the build tree.
-const std::string& DocumentPagePbm();
 
 }  // namespace tamarind::test

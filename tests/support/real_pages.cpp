@@ -90,25 +90,6 @@ g4ref wide-g4 2048
 rm -f doc.ps standard.pbm fine.pbm standard1728.pbm fine1728.pbm halftone.pbm wide.pbm
 )SH";
 
-std::string CacheFolder() { return BinaryDir() + "/testdata/real_pages-" + RecipeKey(kMakePagesScript); }
-
-// Builds the pages in a private folder and renames it into place, so test
-// programs started in parallel never see a half-made cache.
-void MakeCache(const std::string& folder) {
-  std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
-  std::string scratch = folder + ".tmp-" + std::to_string(getpid());
-  std::filesystem::remove_all(scratch);
-  std::filesystem::create_directories(scratch);
-  CommandResult made = RunCommand("cd " + ShellQuote(scratch) + " && sh -c " + ShellQuote(kMakePagesScript) + " 2>&1");
-  if (made.exitCode != 0) {
-    std::filesystem::remove_all(scratch);
-    throw std::runtime_error("making the real test pages failed:\n" + made.output);
-  }
-  std::error_code error;
-  std::filesystem::rename(scratch, folder, error);
-  if (error) std::filesystem::remove_all(scratch);  // another process was first
-}
-
 // g3topbm names the row it could not finish; the rows before it are exact.
 void CutAtUnfinishedRow(Bitmap& bitmap, const std::string& log) {
   static const std::regex unfinished("Problem reading Row ([0-9]+)");
@@ -122,8 +103,7 @@ void CutAtUnfinishedRow(Bitmap& bitmap, const std::string& log) {
 }
 
 std::vector<RealPage> LoadPages() {
-  std::string folder = CacheFolder();
-  if (!FileExists(folder)) MakeCache(folder);
+  const std::string folder = CachedTestData("real_pages", kMakePagesScript);
   std::vector<RealPage> pages;
   for (const PageRecipe& recipe : kRecipes) {
     RealPage page;
@@ -168,7 +148,35 @@ bool RowIsWhite(std::span<const uint8_t> row, int32_t width, bool one_is_white) 
   return true;
 }
 
+// 16 hexadecimal digits of the FNV-1a hash of |recipe|: a changed recipe
+// never reads data made by an older one.
+std::string RecipeKey(std::string_view recipe) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char byte : recipe) hash = (hash ^ byte) * 0x100000001b3ull;
+  char key[17];
+  std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(hash));
+  return key;
+}
+
 }  // namespace
+
+std::string CachedTestData(const std::string& name, const std::string& script) {
+  const std::string folder = BinaryDir() + "/testdata/" + name + "-" + RecipeKey(script);
+  if (FileExists(folder)) return folder;
+  std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
+  const std::string scratch = folder + ".tmp-" + std::to_string(getpid());
+  std::filesystem::remove_all(scratch);
+  std::filesystem::create_directories(scratch);
+  const CommandResult made = RunCommand("cd " + ShellQuote(scratch) + " && sh -c " + ShellQuote(script) + " 2>&1");
+  if (made.exitCode != 0) {
+    std::filesystem::remove_all(scratch);
+    throw std::runtime_error("making the test data " + name + " failed:\n" + made.output);
+  }
+  std::error_code error;
+  std::filesystem::rename(scratch, folder, error);
+  if (error) std::filesystem::remove_all(scratch);  // another process was first
+  return folder;
+}
 
 Bitmap ReadPbm(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

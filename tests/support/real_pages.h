@@ -41,6 +41,12 @@ struct Bitmap {
 // doc.ps, in the current folder.
 extern const char* const kMakeDocumentScript;
 
+// The folder <build>/testdata/|name|-<hash of |script|>, made on first use
+// by running the shell |script| in it. It is made in a private folder and
+// renamed into place, so test programs started in parallel never see a
+// half-made one. Throws std::runtime_error when the script fails.
+std::string CachedTestData(const std::string& name, const std::string& script);
+
 // Reads a raw (P4) PBM file; throws std::runtime_error on anything else.
 Bitmap ReadPbm(const std::string& path);
 

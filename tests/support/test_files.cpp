@@ -106,14 +106,6 @@ CommandResult RunCommand(const std::string& command) {
   return result;
 }
 
-std::string RecipeKey(std::string_view recipe) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (unsigned char byte : recipe) hash = (hash ^ byte) * 0x100000001b3ull;
-  char key[17];
-  std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(hash));
-  return key;
-}
-
 std::string ShellQuote(std::string_view text) {
   std::string quoted = "'";
   for (char c : text) {

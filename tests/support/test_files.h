@@ -39,11 +39,6 @@ struct CommandResult {
 // Runs |command| through /bin/sh and collects its standard output.
 CommandResult RunCommand(const std::string& command);
 
-// A name for test data made by |recipe| (everything it is made from: the
-// script, the text it sets), so that a changed recipe never reads data
-// made by an older one: 16 hexadecimal digits of its FNV-1a hash.
-std::string RecipeKey(std::string_view recipe);
-
 // Quotes |text| for /bin/sh.
 std::string ShellQuote(std::string_view text);
 

@@ -36,9 +36,13 @@ const Fax kFaxes[] = {
        test::WriteFaxFile(path, {"text-fine-g3", test::kEmptyPage, "wide-g4"});
      },
      false, false},
-    {"long", [](const std::string& path) { test::WriteWhiteFax(path, 1500); }, false, false},
+    {"long",
+     [](const std::string& path) { tools::WriteWinFaxFile(path, std::vector(1500, test::WhiteRowsPage(16, 8, 1))); },
+     false, false},
     // 33,000 rows: a JPEG takes it, text recognition (32,767 at most) not.
-    {"unreadable", [](const std::string& path) { test::WriteWhiteFax(path, 1, 16, 33000); }, true, false},
+    {"unreadable",
+     [](const std::string& path) { tools::WriteWinFaxFile(path, std::vector{test::WhiteRowsPage(16, 33000, 1)}); },
+     true, false},
 };
 
 enum class Consumer { TextTotal, JsonStatus, WindowList, ExitStatus };

@@ -66,9 +66,11 @@ std::vector<PageCase> Corpus() {
       {"width_7", [] { return test::RandomPage(7, 15, 200, 3); }},
       {"width_9_superfine", [] { return test::RandomPage(9, 17, 400, 4); }},
       {"width_65", [] { return test::RandomPage(65, 63, 100, 5); }},
-      {"width_1731", [] { return WithHeight(test::PageFromPbm(test::DocumentPagePbm(), 1731, 100), 1001); }},
-      {"width_1733_superfine", [] { return test::PageFromPbm(test::DocumentPagePbm(), 1733, 400); }},
-      {"width_4864", [] { return WithHeight(test::PageFromPbm(test::DocumentPagePbm(), 4864, 200), 1005); }},
+      {"width_1731",
+       [] { return WithHeight(test::PageFromBitmap(test::DocumentPages()[0].standard, 1731, 100), 1001); }},
+      {"width_1733_superfine", [] { return test::PageFromBitmap(test::DocumentPages()[0].standard, 1733, 400); }},
+      {"width_4864",
+       [] { return WithHeight(test::PageFromBitmap(test::DocumentPages()[0].standard, 4864, 200), 1005); }},
   };
   for (int number = 1; number <= 6; ++number) {
     for (bool fine : {true, false}) {
