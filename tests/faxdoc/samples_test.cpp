@@ -32,7 +32,7 @@ struct Sample {
 test::Bitmap OracleBitmap(const ScopedTempDir& dir, std::span<const uint8_t> coded, bool group4, int32_t width) {
   const std::string data = dir.File("page.fax");
   const std::string pbm = dir.File("page.pbm");
-  test::WriteFileBytes(data, test::ReverseBits(coded));
+  test::WriteFileBytes(data, tools::ReverseBits(coded));
   const std::string w = std::to_string(width);
   const std::string command =
       group4 ? "fax2tiff -4 -M -u -X " + w + " -o " + ShellQuote(dir.File("page.tif")) + " " + ShellQuote(data) +

@@ -50,11 +50,18 @@ int ClosedWith(MainDialog& main, const std::function<void()>& action) {
   return closed.isEmpty() ? -1 : closed.front().front().toInt();
 }
 
-TEST_F(WindowTest, ExitEndsWithOneAndTheCloseBoxWithTwo) {
+// The notification menu offers Open (its default), About and Exit; Exit
+// ends with 1, the close box with 2.
+TEST_F(WindowTest, NotificationMenuExitEndsWithOneAndTheCloseBoxWithTwo) {
   {
     MainDialog& main = Open();
-    QAction* exit = main.TrayMenu()->actions().at(2);
-    EXPECT_EQ(ClosedWith(main, [&] { exit->trigger(); }), 1);
+    QList<QAction*> items = main.TrayMenu()->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), "&Open...");
+    EXPECT_EQ(items[1]->text(), "&About...");
+    EXPECT_EQ(items[2]->text(), "E&xit");
+    EXPECT_EQ(main.TrayMenu()->defaultAction(), items[0]);
+    EXPECT_EQ(ClosedWith(main, [&] { items[2]->trigger(); }), 1);
     EXPECT_TRUE(test::FileExists(processPaths.settingsPath));
   }
   {
@@ -217,17 +224,6 @@ TEST_F(WindowTest, ColoursFollowALightOrDarkDesktopTheme) {
     window->CloseAll(2);
   }
   QApplication::setPalette(desktop);
-}
-
-TEST_F(WindowTest, NotificationMenuOffersOpenAboutExitWithOpenAsDefault) {
-  MainDialog& main = Open();
-  QList<QAction*> items = main.TrayMenu()->actions();
-  ASSERT_EQ(items.size(), 3);
-  EXPECT_EQ(items[0]->text(), "&Open...");
-  EXPECT_EQ(items[1]->text(), "&About...");
-  EXPECT_EQ(items[2]->text(), "E&xit");
-  EXPECT_EQ(items[0]->data().toInt(), kIdOpen);
-  EXPECT_EQ(main.TrayMenu()->defaultAction(), items[0]);
 }
 
 // The notification area may appear after the program started (as at
@@ -467,11 +463,8 @@ TEST_F(WindowTest, Screenshots) {
     fs::copy_file(test::SourceDir() + "/samples/" + name, in + "/" + name);
   test::WriteFileText(in + "/cover.fxd", "not a fax");
   // A whole A4 page, as most faxes are.
-  const tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
-  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/letter.fxd", std::vector<tools::WinFaxPageLayout>{letter}));
-  std::vector<tools::WinFaxPageLayout> pages = {letter, test::WinFaxPageOf(test::RealPageNamed("halftone-g4")),
-                                                test::WinFaxPageOf(test::RealPageNamed("text-standard-g3"))};
-  ASSERT_TRUE(tools::WriteWinFaxFile(in + "/report.fxd", pages));
+  test::WriteFaxFile(in + "/letter.fxd", {"text-fine-g4"});
+  test::WriteFaxFile(in + "/report.fxd", {"text-fine-g4", "halftone-g4", "text-standard-g3"});
   MainDialog& main = Open();
   main.resize(1240, 520);
   RunFromTo(in, dir.File("jpeg"));

@@ -298,8 +298,7 @@ TEST_F(WindowTest, RowsGiveTheReasonAndHeaderTheJsonReportGives) {
   MainDialog& main = Open();
   std::string in = MakeSourceFolder(dir);
   // A fax with a page that holds no image: failed, though it opens.
-  ASSERT_TRUE(
-      tools::WriteWinFaxFile(in + "/empty.fxd", std::vector<tools::WinFaxPageLayout>{tools::WinFaxPageLayout{}}));
+  test::WriteFaxFile(in + "/empty.fxd", {test::kEmptyPage});
   // A header text in Windows-1252, shown decoded.
   tools::WinFaxPageLayout letter = test::WinFaxPageOf(test::RealPageNamed("text-fine-g4"));
   letter.text = "Fax from M\xFCller";

@@ -67,11 +67,6 @@ const std::vector<RealPage>& RealPages();
 // The page called |name|; throws std::out_of_range when there is none.
 const RealPage& RealPageNamed(std::string_view name);
 
-// Each byte with its bits in reverse order: MSB-first data in the
-// least-significant-bit-first form that WinFax files store. The test-file
-// writer's own, whose byte layout its test checks by hand.
-using tools::ReverseBits;
-
 // True when row |page_row| of |page| (1 = white) shows the same pixels as row
 // |ref_row| of |reference| (1 = black). Padding bits past the width are
 // ignored.

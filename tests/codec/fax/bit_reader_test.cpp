@@ -26,7 +26,7 @@ FaxBitReader ReaderOver(const std::vector<uint8_t>& bytes, uint8_t bit_order = M
 TEST(FaxBitReaderTest, ReadsAcrossBytesInEitherBitOrderAndStaysFailedAtTheEnd) {
   std::vector<uint8_t> bytes = {0xB4, 0x0F};  // 1011 0100 0000 1111
   for (uint8_t order : {MsbFirst, LsbFirst}) {
-    std::vector<uint8_t> stored = order == MsbFirst ? bytes : ReverseBits(bytes);
+    std::vector<uint8_t> stored = order == MsbFirst ? bytes : tools::ReverseBits(bytes);
     FaxBitReader reader = ReaderOver(stored, order);
     EXPECT_EQ(reader.ReadBits(3), 0b101);
     EXPECT_EQ(reader.ReadBits(4), 0b1010);

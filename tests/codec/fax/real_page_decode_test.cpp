@@ -15,7 +15,7 @@ TEST_P(RealPageDecodeTest, MatchesTheIndependentDecoderInBothBitOrders) {
   EXPECT_TRUE(MatchesReference(real.reference, msb.page));
   EXPECT_GE(msb.page.height, real.reference.height - 2);
 
-  std::vector<uint8_t> reversed = ReverseBits(real.coded);
+  std::vector<uint8_t> reversed = tools::ReverseBits(real.coded);
   Decoded lsb = DecodeReal(real, reversed, LsbFirst);
   EXPECT_EQ(lsb.result, msb.result);
   EXPECT_EQ(lsb.page.height, msb.page.height);
