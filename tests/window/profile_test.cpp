@@ -56,14 +56,6 @@ TEST(ProfileFile, ValuesReadBackExactlyAsWritten) {
     EXPECT_EQ(reader.GetString("s", "K" + std::to_string(i), "?"), values[i]) << i;
 }
 
-TEST(ProfileFile, ListsOfQuotedNamesAreStoredAsTheyAre) {
-  ProfileFile profile("unused.ini");
-  profile.SetString("Main", "FaxDir", R"("/srv/my faxes" a.fxd "b c.fxd")");
-  profile.SetString("Main", "One", R"("/srv/my faxes/a b.fxd")");
-  EXPECT_EQ(profile.Text(), "[Main]\nFaxDir=\"/srv/my faxes\" a.fxd \"b c.fxd\"\nOne='\"/srv/my faxes/a b.fxd\"'\n");
-  EXPECT_EQ(profile.GetString("main", "faxdir", ""), R"("/srv/my faxes" a.fxd "b c.fxd")");
-}
-
 TEST(ProfileFile, SavingKeepsALinkAndThePermissions) {
   ScopedTempDir dir;
   std::string real = dir.File("real.ini");
