@@ -45,13 +45,6 @@ const Fax kFaxes[] = {
      true, false},
 };
 
-enum class Consumer { TextTotal, JsonStatus, WindowList, ExitStatus };
-
-constexpr Consumer kConsumers[] = {Consumer::TextTotal, Consumer::JsonStatus, Consumer::WindowList,
-                                   Consumer::ExitStatus};
-constexpr const char* kConsumerNames[] = {"the text report's total", "the JSON report", "the window's list",
-                                          "the exit status"};
-
 struct RunWords : RunEvents {
   std::string word;
   void SaveDirFailed(const std::string&) override {}
@@ -70,50 +63,34 @@ class OneJudgement : public ::testing::TestWithParam<Fax> {
     GetParam().write(dir.File("in/fax.fxd"));
   }
 
-  void RunProgram() {
-    const std::string text = GetParam().recognizeText ? " /ocr" : "";
-    program = test::RunProgram(dir.Path(), "/d=in /sd=out /report=r.jsonl /log=log.txt" + text + " 2>/dev/null");
-    const std::string report = test::ReadFileText(dir.File("r.jsonl"));
-    json = nlohmann::json::parse(report.substr(0, report.find('\n')))["status"];
-  }
-
-  void RunWindow() {
-    ConversionJob job;
-    job.Reset();
-    job.files = {"fax.fxd"};
-    RunPlan plan;
-    plan.options.source = dir.File("in");
-    plan.options.destination = dir.File("window");
-    plan.options.recognizeText = GetParam().recognizeText;
-    plan.logPath = dir.File("window.log");
-    std::atomic<bool> stop{false};
-    RunWords events;
-    RunConversion(job, plan, stop, events);
-    window = events.word;
-  }
-
-  // Whether |consumer| called the fax converted.
-  bool Converted(Consumer consumer) const {
-    switch (consumer) {
-      case Consumer::TextTotal: return program.output.find("Total converted FAX files: 1\n") != std::string::npos;
-      case Consumer::JsonStatus: return json == "converted";
-      case Consumer::WindowList: return window == "Converted!";
-      case Consumer::ExitStatus: return program.exitCode == 0;
-    }
-    return false;
-  }
-
   test::ScopedTempDir dir;
-  test::CommandResult program;
-  std::string json;
-  std::string window;
 };
 
 TEST_P(OneJudgement, EveryConsumerCallsTheFaxAlike) {
-  RunProgram();
-  RunWindow();
-  for (Consumer consumer : kConsumers)
-    EXPECT_EQ(Converted(consumer), GetParam().converted) << kConsumerNames[static_cast<int>(consumer)];
+  const test::CommandResult program =
+      test::RunProgram(dir.Path(), std::string("/d=in /sd=out /report=r.jsonl /log=log.txt") +
+                                       (GetParam().recognizeText ? " /ocr" : "") + " 2>/dev/null");
+  const std::string report = test::ReadFileText(dir.File("r.jsonl"));
+  const nlohmann::json status = nlohmann::json::parse(report.substr(0, report.find('\n')))["status"];
+
+  ConversionJob job;
+  job.Reset();
+  job.files = {"fax.fxd"};
+  RunPlan plan;
+  plan.options.source = dir.File("in");
+  plan.options.destination = dir.File("window");
+  plan.options.recognizeText = GetParam().recognizeText;
+  plan.logPath = dir.File("window.log");
+  std::atomic<bool> stop{false};
+  RunWords events;
+  RunConversion(job, plan, stop, events);
+  const std::pair<const char*, bool> converted[] = {
+      {"the text report's total", program.output.find("Total converted FAX files: 1\n") != std::string::npos},
+      {"the JSON report", status == "converted"},
+      {"the window's list", events.word == "Converted!"},
+      {"the exit status", program.exitCode == 0},
+  };
+  for (auto [consumer, said] : converted) EXPECT_EQ(said, GetParam().converted) << consumer;
 }
 
 INSTANTIATE_TEST_SUITE_P(Faxes, OneJudgement, ::testing::ValuesIn(kFaxes),
