@@ -39,15 +39,6 @@ bool Shown(FaxViewer& viewer) {
       10000);
 }
 
-// The reference page (independent decoder) at 1:1 with square pixels
-// (standard rows twice), turned clockwise once: black or white at (x, y).
-bool ReferenceBlackTurned(const test::RealPage& page, int x, int y, int turnedWidth) {
-  const int upX = y;
-  const int upY = turnedWidth - 1 - x;
-  const int row = page.fine ? upY : upY / 2;
-  return row < page.reference.height && page.reference.IsBlack(upX, row);
-}
-
 // Page 3 of a three-page fax at 1:1, turned a quarter: the pixels on
 // screen are the page an independent decoder gives.
 TEST_F(WindowTest, ViewerShowsPageThreeAtOneToOneTurnedAsDecoded) {
@@ -95,7 +86,7 @@ TEST_F(WindowTest, ViewerShowsPageThreeAtOneToOneTurnedAsDecoded) {
       const int py = y - origin.y();
       if (px < 0 || py < 0 || px >= picture.width() || py >= picture.height()) continue;
       const bool shownBlack = qGray(screen.pixel(x, y)) < 128;
-      const bool expected = ReferenceBlackTurned(page, px, py, picture.width());
+      const bool expected = test::ShownBlack(page, 1, px, py, picture.width(), picture.height());
       wrong += shownBlack != expected;
       black += expected;
       ++compared;

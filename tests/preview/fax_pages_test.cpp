@@ -19,31 +19,6 @@ std::string ThreePageFax(const test::ScopedTempDir& dir) {
   return test::WriteFaxFile(dir.File("three.fxd"), {std::begin(kPageNames), std::end(kPageNames)});
 }
 
-// The reference page (independent decoder) as the viewer must show it at
-// 1:1: standard rows twice, then turned clockwise. Black 0, white 255.
-uint8_t Expected(const test::Bitmap& reference, bool fine, int turns, int x, int y, int shownWidth, int shownHeight) {
-  int px = x;
-  int py = y;
-  switch (turns) {  // back from the turned picture to the upright page
-    case 1:
-      px = y;
-      py = shownWidth - 1 - x;
-      break;
-    case 2:
-      px = shownWidth - 1 - x;
-      py = shownHeight - 1 - y;
-      break;
-    case 3:
-      px = shownHeight - 1 - y;
-      py = x;
-      break;
-    default: break;
-  }
-  const int row = fine ? py : py / 2;
-  if (row >= reference.height) return 255;  // the decoder's white padding
-  return reference.IsBlack(px, row) ? 0 : 255;
-}
-
 // Every page of a three-page fax at 1:1 and in every turn is the page an
 // independent decoder gives, pixel for pixel.
 TEST(FaxPages, EveryPageAtOneToOneIsTheDecodedPageInEveryTurn) {
@@ -66,7 +41,7 @@ TEST(FaxPages, EveryPageAtOneToOneIsTheDecodedPageInEveryTurn) {
       for (int y = 0; y < picture->height; ++y)
         for (int x = 0; x < picture->width; ++x)
           wrong +=
-              picture->At(x, y) != Expected(real.reference, real.fine, turns, x, y, picture->width, picture->height);
+              picture->At(x, y) != (test::ShownBlack(real, turns, x, y, picture->width, picture->height) ? 0 : 255);
       EXPECT_EQ(wrong, 0) << kPageNames[index] << " turned " << turns;
     }
     // Once decoded, the page's size is what was shown, whatever its header

@@ -242,6 +242,13 @@ bool IsWhiteRow(const FaxPage& page, int32_t row) { return RowIsWhite(page.Row(r
   return ::testing::AssertionSuccess() << common << " rows equal";
 }
 
+bool ShownBlack(const RealPage& page, int turns, int x, int y, int width, int height) {
+  const int upright[4][2] = {{x, y}, {y, width - 1 - x}, {width - 1 - x, height - 1 - y}, {height - 1 - y, x}};
+  const auto [px, py] = upright[turns % 4];
+  const int row = page.fine ? py : py / 2;
+  return row < page.reference.height && page.reference.IsBlack(px, row);
+}
+
 FaxPage ToFaxPage(const Bitmap& bitmap) {
   FaxPage page;
   page.width = bitmap.width;

@@ -79,6 +79,12 @@ bool IsWhiteRow(const FaxPage& page, int32_t row);
 // pad with white rows, and encoders may stop at the last black pixel).
 ::testing::AssertionResult MatchesReference(const Bitmap& reference, const FaxPage& page);
 
+// Whether |page| as a viewer must show it at 1:1 is black at (x, y): the
+// reference with square pixels (standard rows twice), turned clockwise
+// |turns| quarter turns, |width| x |height| as shown. Rows past the
+// reference are white, as the decoder pads.
+bool ShownBlack(const RealPage& page, int turns, int x, int y, int width, int height);
+
 // The FaxPage form of a PBM-convention bitmap (1 = white), for comparing two
 // bitmaps with the functions above.
 FaxPage ToFaxPage(const Bitmap& bitmap);
