@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,22 +15,10 @@
 #include "codec/jpeg/bilevel_jpeg.h"
 #include "codec/jpeg/jpeg_writer.h"
 #include "fuzz_input.h"
-#include "platform/temp_file.h"
 
 namespace {
 
 constexpr size_t kHeaderBytes = 6;
-
-// A scratch folder and the temporary BMP in it.
-struct Workspace {
-  tamarind::fuzz::ScratchFolder scratch{"fuzz-bilevel"};
-  const std::string& folder = scratch.Path();
-  std::unique_ptr<tamarind::platform::PrivateTempFile> bmp = [this] {
-    auto created = tamarind::platform::PrivateTempFile::Create(folder, "page", ".bmp");
-    tamarind::fuzz::Expect(created.ok(), "a temporary BMP can be made");
-    return std::move(*created);
-  }();
-};
 
 tamarind::FaxPage PageOf(const uint8_t* data, size_t size) {
   tamarind::FaxPage page;
@@ -49,15 +36,15 @@ tamarind::FaxPage PageOf(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Workspace workspace;
+  static tamarind::fuzz::ScratchWithFile workspace("fuzz-bilevel", "page", ".bmp");
   if (size < kHeaderBytes) return 0;
   const tamarind::FaxPage page = PageOf(data, size);
   const int quality = data[4] % 101;
   const bool optimize = data[5] & 1;
 
-  const std::string reference = tamarind::platform::JoinPath(workspace.folder, "reference.jpg");
-  const bool referenceWrote = tamarind::WritePageBmp(page, *workspace.bmp) == 0 &&
-                              tamarind::WriteJpegFromBmp(*workspace.bmp, reference, quality, true, optimize) == 0;
+  const std::string reference = tamarind::platform::JoinPath(workspace.scratch.Path(), "reference.jpg");
+  const bool referenceWrote = tamarind::WritePageBmp(page, *workspace.file) == 0 &&
+                              tamarind::WriteJpegFromBmp(*workspace.file, reference, quality, true, optimize) == 0;
   std::optional<tamarind::BilevelJpeg> jpeg = tamarind::BilevelJpeg::Prepare(page, quality, optimize);
   if (jpeg.has_value() != referenceWrote) abort();
   if (!jpeg) return 0;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +27,7 @@
 #include "codec/fax/fax_page.h"
 #include "codec/fax/g3_decoder.h"
 #include "platform/paths.h"
+#include "platform/temp_file.h"
 
 namespace tamarind::fuzz {
 
@@ -132,6 +134,19 @@ class ScratchFolder {
 
  private:
   std::string path_;
+};
+
+// A scratch folder and one private temporary file in it (STEM*EXTENSION),
+// made once and rewritten by each input.
+struct ScratchWithFile {
+  ScratchWithFile(const char* prefix, const char* stem, const char* extension) : scratch(prefix) {
+    auto created = platform::PrivateTempFile::Create(scratch.Path(), stem, extension);
+    Expect(created.ok(), "a temporary file can be made");
+    file = std::move(*created);
+  }
+
+  ScratchFolder scratch;
+  std::unique_ptr<platform::PrivateTempFile> file;
 };
 
 inline std::vector<uint8_t> FileBytes(const std::string& path) {
