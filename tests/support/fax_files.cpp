@@ -9,12 +9,12 @@
 namespace tamarind::test {
 
 std::string WriteFaxFile(const std::string& path, const std::vector<std::string_view>& pageNames) {
-  std::vector<tools::WinFaxPageLayout> specs;
+  std::vector<tools::WinFaxPageLayout> layouts;
   for (std::string_view name : pageNames) {
-    specs.push_back(name.empty() ? tools::WinFaxPageLayout() : WinFaxPageOf(RealPageNamed(name)));
+    layouts.push_back(name.empty() ? tools::WinFaxPageLayout() : WinFaxPageOf(RealPageNamed(name)));
   }
   std::string error;
-  if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
+  if (!tools::WriteWinFaxFile(path, layouts, &error)) throw std::runtime_error(error);
   return path;
 }
 
@@ -49,11 +49,11 @@ tools::WinFaxPageLayout WhiteRowsPage(uint16_t width, uint16_t lines, uint8_t re
 ::testing::AssertionResult JpegShowsPage(const std::string& jpegPath, const RealPage& page) {
   CommandResult decoded = RunCommand("djpeg -grayscale -pnm " + ShellQuote(jpegPath));
   GreyImage map;
+  if (decoded.exitCode != 0) return ::testing::AssertionFailure() << jpegPath << " does not decode";
   try {
-    if (decoded.exitCode != 0) throw std::runtime_error("djpeg failed");
     map = DecodePgm(decoded.output);
-  } catch (const std::exception&) {
-    return ::testing::AssertionFailure() << jpegPath << " does not decode";
+  } catch (const std::exception& error) {
+    return ::testing::AssertionFailure() << jpegPath << " does not decode: " << error.what();
   }
   const Bitmap& reference = page.reference;
   if (map.width != reference.width)
