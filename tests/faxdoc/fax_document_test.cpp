@@ -18,7 +18,7 @@ using test::RealPageNamed;
 using test::ScopedTempDir;
 using tools::WinFaxPageLayout;
 
-WinFaxPageLayout SpecFor(const RealPage& real, uint8_t resolution_code) {
+WinFaxPageLayout LayoutFor(const RealPage& real, uint8_t resolution_code) {
   WinFaxPageLayout pageLayout = test::WinFaxPageOf(real);
   pageLayout.resolution_code = resolution_code;
   return pageLayout;
@@ -43,13 +43,13 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
                              &RealPageNamed("text-fine-g3-align8")};
   const uint8_t resolution_codes[] = {0, 1, 2, 255, 1};
   const uint16_t y_dpi[] = {100, 200, 400, 400, 200};
-  std::vector<WinFaxPageLayout> specs;
-  for (size_t i = 0; i < std::size(reals); ++i) specs.push_back(SpecFor(*reals[i], resolution_codes[i]));
-  specs[0].text = "First \xe9";
-  specs[3].text = "Fourth";
+  std::vector<WinFaxPageLayout> layouts;
+  for (size_t i = 0; i < std::size(reals); ++i) layouts.push_back(LayoutFor(*reals[i], resolution_codes[i]));
+  layouts[0].text = "First \xe9";
+  layouts[3].text = "Fourth";
 
   FaxDocument doc;
-  ASSERT_EQ(doc.Load(Write(specs), kWinFaxFormat), 0);
+  ASSERT_EQ(doc.Load(Write(layouts), kWinFaxFormat), 0);
   ASSERT_TRUE(doc.IsLoaded());
   ASSERT_EQ(doc.PageCount(), std::size(reals));
   EXPECT_EQ(doc.HeaderText(), "First \u00e9");
@@ -76,11 +76,11 @@ TEST_F(FaxDocumentTest, MultiPageFileDecodesToTheReferenceBitmaps) {
 TEST_F(FaxDocumentTest, AnyNonZeroCodingFlagMeansGroup4) {
   const RealPage& g4 = RealPageNamed("text-standard-g4");
   const RealPage& g3 = RealPageNamed("text-standard-g3");
-  WinFaxPageLayout flag255 = SpecFor(g4, 1);
+  WinFaxPageLayout flag255 = LayoutFor(g4, 1);
   flag255.coding_flag = 255;
-  WinFaxPageLayout flag1 = SpecFor(g4, 1);
+  WinFaxPageLayout flag1 = LayoutFor(g4, 1);
   flag1.coding_flag = 1;
-  WinFaxPageLayout flag0 = SpecFor(g3, 1);
+  WinFaxPageLayout flag0 = LayoutFor(g3, 1);
   flag0.coding_flag = 0;
   FaxDocument doc;
   ASSERT_EQ(doc.Load(Write({flag255, flag1, flag0}), kWinFaxFormat), 0);
@@ -94,10 +94,10 @@ TEST_F(FaxDocumentTest, AnyNonZeroCodingFlagMeansGroup4) {
 
 TEST_F(FaxDocumentTest, HeaderGeometryBoundsThePage) {
   const RealPage& real = RealPageNamed("text-standard-g3");
-  WinFaxPageLayout defaults = SpecFor(real, 1);
+  WinFaxPageLayout defaults = LayoutFor(real, 1);
   defaults.width = 0;   // read as 1728
   defaults.length = 0;  // room for 3432 lines
-  WinFaxPageLayout short_page = SpecFor(real, 1);
+  WinFaxPageLayout short_page = LayoutFor(real, 1);
   short_page.length = 100;
   FaxDocument doc;
   ASSERT_EQ(doc.Load(Write({defaults, short_page}), kWinFaxFormat), 0);
@@ -124,7 +124,7 @@ TEST_F(FaxDocumentTest, FilesThatAreNoFaxDoNotLoad) {
 
   // A page 0 without data has a page count but no rows.
   WinFaxPageLayout no_data;
-  WinFaxPageLayout later = SpecFor(RealPageNamed("text-standard-g3"), 0);
+  WinFaxPageLayout later = LayoutFor(RealPageNamed("text-standard-g3"), 0);
   FaxDocument blank;
   EXPECT_EQ(blank.Load(Write({no_data, later}), kWinFaxFormat), 0);
   EXPECT_EQ(blank.PageCount(), 2);
@@ -143,7 +143,7 @@ TEST_F(FaxDocumentTest, FilesThatAreNoFaxDoNotLoad) {
 
 TEST_F(FaxDocumentTest, DamagedPagesStillComeBackWithTheRowsDecoded) {
   const RealPage& real = RealPageNamed("text-fine-g3");
-  WinFaxPageLayout good = SpecFor(real, 1);
+  WinFaxPageLayout good = LayoutFor(real, 1);
   WinFaxPageLayout truncated = good;
   // The second page ends the file half-way; its data_length still claims
   // the whole page, so the reader pads it with zeros.

@@ -24,15 +24,15 @@ std::vector<ArchivePage> DecodeArchivePages() {
       {"wide-g4", 0, "standard 2048"},
       {"text-fine-g3", 2, "superfine 1728"},
   };
-  std::vector<tools::WinFaxPageLayout> specs;
+  std::vector<tools::WinFaxPageLayout> layouts;
   for (const Filed& filed : kFiled) {
-    specs.push_back(WinFaxPageOf(RealPageNamed(filed.name)));
-    specs.back().resolution_code = filed.resolution_code;
+    layouts.push_back(WinFaxPageOf(RealPageNamed(filed.name)));
+    layouts.back().resolution_code = filed.resolution_code;
   }
   ScopedTempDir dir;
   const std::string path = dir.File("archive.fxd");
   std::string error;
-  if (!tools::WriteWinFaxFile(path, specs, &error)) throw std::runtime_error(error);
+  if (!tools::WriteWinFaxFile(path, layouts, &error)) throw std::runtime_error(error);
   FaxDocument document;
   if (document.Load(path, kWinFaxFormat) != 0 || document.PageCount() != std::size(kFiled))
     throw std::runtime_error("the archive test file does not load");
