@@ -25,13 +25,6 @@ using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  if (auto entries = platform::ListFolder(folder))
-    for (const auto& entry : *entries) names.insert(entry.name);
-  return names;
-}
-
 tools::WinFaxPageLayout Page(std::string_view name) { return test::WinFaxPageOf(test::RealPageNamed(name)); }
 
 struct Interruption {
@@ -76,15 +69,15 @@ class InterruptedRun : public ::testing::TestWithParam<Interruption> {
     std::set<std::string> allowed = outputs;
     for (const std::string& name : before) allowed.insert(platform::AtomicOutputFile::ReplacementNameFor(name));
     int copies = 0;
-    for (const std::string& name : Names(dir.File("out"))) {
+    for (const std::string& name : test::FolderNames(dir.File("out"))) {
       EXPECT_TRUE(allowed.contains(name)) << "kill " << kill << " left " << name;
       if (!allowed.contains(name)) continue;
       copies += !outputs.contains(name);
       test::JpegCheck check = test::CheckJpegFile(dir.File("out/" + name));
       EXPECT_TRUE(check.complete) << "kill " << kill << ": " << name << ": " << check.problem;
     }
-    EXPECT_TRUE(Names(dir.File("tmp")).empty());
-    std::set<std::string> top = Names(dir.Path());
+    EXPECT_TRUE(test::FolderNames(dir.File("tmp")).empty());
+    std::set<std::string> top = test::FolderNames(dir.Path());
     top.erase("run.log");
     top.erase("out");  // a kill may come before the run made it
     EXPECT_EQ(top, (std::set<std::string>{"in", "reference", "tmp"}));
@@ -105,7 +98,7 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
     full = std::min(full, std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start));
     ASSERT_TRUE(reference.exited && reference.exitCode == 0) << reference.signal;
   }
-  const std::set<std::string> outputs = Names(dir.File("reference"));
+  const std::set<std::string> outputs = test::FolderNames(dir.File("reference"));
   ASSERT_EQ(outputs.size(), test::UnderSanitizer() ? 5u : 9u);
 
   // Kills spread over the whole run, from start-up to the last rename.
@@ -114,7 +107,7 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
   int interrupted = 0, copies = 0;
   for (int kill = 0; kill < kills; ++kill) {
     const auto delay = std::chrono::milliseconds(1 + random() % static_cast<uint32_t>(full.count() + 1));
-    const std::set<std::string> before = Names(dir.File("out"));
+    const std::set<std::string> before = test::FolderNames(dir.File("out"));
     test::ChildResult run = Run("out", delay, true);
     ASSERT_FALSE(run.timedOut) << "the run did not end on signal " << GetParam().signal;
     if (!run.exited) {
@@ -127,7 +120,7 @@ TEST_P(InterruptedRun, LeavesOnlyWholeJpegsAndARerunCompletesTheSet) {
 
   test::ChildResult last = Run("out", std::chrono::minutes(5), false);
   ASSERT_TRUE(last.exited && last.exitCode == 0);
-  EXPECT_EQ(Names(dir.File("out")), outputs);
+  EXPECT_EQ(test::FolderNames(dir.File("out")), outputs);
   for (const std::string& name : outputs)
     EXPECT_EQ(test::ReadFileBytes(dir.File("out/" + name)), test::ReadFileBytes(dir.File("reference/" + name))) << name;
   std::printf("signal %d, %d workers: %d of %d runs interrupted, %d whole copies seen after them, full run %lld ms\n",
@@ -165,10 +158,10 @@ TEST(InterruptedFile, EndsAfterThePageInProgress) {
   EXPECT_FALSE(run.exited);
   EXPECT_EQ(run.signal, SIGINT);
   EXPECT_LT(run.endedAfterSignal.count(), 2000);
-  std::set<std::string> names = Names(dir.File("out"));
+  std::set<std::string> names = test::FolderNames(dir.File("out"));
   EXPECT_LT(names.size(), pages.size()) << "the run was not stopped";
   for (const std::string& name : names) EXPECT_TRUE(name.starts_with("long") && name.ends_with(".jpg")) << name;
-  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"long.fxd", "out"}));
+  EXPECT_EQ(test::FolderNames(dir.Path()), (std::set<std::string>{"long.fxd", "out"}));
 }
 
 // A signal the program handles, sent while every worker is inside a long
@@ -220,8 +213,8 @@ TEST_P(StopInsideLongFaxes, EndTheRunAndNoLaterFileIsStarted) {
   const std::string log = test::ReadFileText(dir.File("run.log"));
   EXPECT_THAT(log, HasSubstr("\r\nInterrupted by " + platform::SignalName(stop.signal) + ": 0 of " +
                              std::to_string(stop.longFaxes + stop.laterFiles) + " files done\r\n"));
-  EXPECT_EQ(Names(dir.File("out")), std::set<std::string>{});
-  EXPECT_EQ(Names(dir.File("tmp")), std::set<std::string>{});
+  EXPECT_EQ(test::FolderNames(dir.File("out")), std::set<std::string>{});
+  EXPECT_EQ(test::FolderNames(dir.File("tmp")), std::set<std::string>{});
   std::printf("%s: ended %lld ms after the signal\n", stop.name, static_cast<long long>(run.endedAfterSignal.count()));
 }
 

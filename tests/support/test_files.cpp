@@ -87,6 +87,14 @@ bool FileExists(const std::string& path) {
   return std::filesystem::exists(Native(path), ignored);
 }
 
+std::set<std::string> FolderNames(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(Native(folder), error), end; !error && it != end; it.increment(error))
+    names.insert(it->path().filename().string());
+  return names;
+}
+
 #ifdef _WIN32
 #define popen _popen
 #define pclose _pclose

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,8 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, std::string_view text);
 bool FileExists(const std::string& path);
+// The names of the entries directly in |folder|; none when it cannot be read.
+std::set<std::string> FolderNames(const std::string& folder);
 
 struct CommandResult {
   int exitCode = -1;

@@ -21,12 +21,6 @@
 namespace tamarind::platform {
 namespace {
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 // The writer's system calls, in the order made; the one numbered |failAt|
 // fails with the errno its name is given in kFailures.
 class ScriptedCalls : public SystemCalls {
@@ -150,7 +144,7 @@ TEST_P(AtomicOutputFileTest, TheCommitKeepsWhatTheDescriptorSetAndComesOnce) {
   EXPECT_FALSE((*file)->Commit()) << "committed twice";
   EXPECT_TRUE((*file)->Discard()) << "a discard after the commit is harmless";
   file->reset();
-  EXPECT_EQ(Names(dir_.Path()), std::set<std::string>{"page.jpg"});
+  EXPECT_EQ(test::FolderNames(dir_.Path()), std::set<std::string>{"page.jpg"});
   EXPECT_EQ(test::ReadFileText(Target()), "new");
   struct stat info {};
   ASSERT_EQ(stat(Target().c_str(), &info), 0);
@@ -203,7 +197,7 @@ TEST_P(AtomicOutputFileTest, EachFailingCallFailsTheOutputWithItsCauseAndLeavesN
     EXPECT_TRUE(written.reason().ends_with(ErrorText(ScriptedCalls::FailureOf(calls[i])))) << written.reason();
     EXPECT_EQ(written.error(), ScriptedCalls::FailureOf(calls[i]));
     EXPECT_EQ(OpenDescriptors(), descriptors);
-    EXPECT_EQ(Names(dir_.Path()), (i + 1 == calls.size() ? std::set<std::string>{"page.jpg"} : Before()));
+    EXPECT_EQ(test::FolderNames(dir_.Path()), (i + 1 == calls.size() ? std::set<std::string>{"page.jpg"} : Before()));
     const std::string kept = i + 1 == calls.size() ? "new" : GetParam().targetExists ? "old" : "";
     if (!kept.empty()) {
       EXPECT_EQ(test::ReadFileText(Target()), kept);
@@ -262,7 +256,7 @@ TEST(AtomicOutputFile, NeverReplacesAnythingButARegularFile) {
     std::filesystem::remove_all(path);
     if (make() != 0) continue;  // a device needs root
     EXPECT_EQ(AtomicOutputFile::Create(path).reason(), path + ": " + reason);
-    EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"out.jpg"});
+    EXPECT_EQ(test::FolderNames(dir.Path()), std::set<std::string>{"out.jpg"});
     EXPECT_FALSE(std::filesystem::is_regular_file(path)) << reason;
   }
   close(socketFd);
